@@ -1,0 +1,10 @@
+#pragma once
+#include <cstdint>
+
+// What a long operation reports its progress to: done so far of the whole,
+// typically bytes or items. The progress window implements it.
+class Progress {
+public:
+    virtual ~Progress() = default;
+    virtual void Step(std::uint64_t current, std::uint64_t total) = 0;
+};

@@ -1,0 +1,289 @@
+#include "mediadb/recordscanner.h"
+
+#include "feedback/progress.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+constexpr std::uint32_t kMaxNameLength = 259;
+constexpr int kMaxProjectLength = 66;
+// The most bytes a candidate can span: two lengths, a name and a project.
+constexpr std::uint32_t kMaxRecordBytes = 2 + 127 + 2 + kMaxProjectLength;
+
+// Characters a media file or project name may hold.
+constexpr bool isNameChar(std::uint8_t c) {
+    return c >= 0x20 && c <= 0x7F;
+}
+
+constexpr std::array<bool, 256> kNameChars = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[static_cast<std::size_t>(c)] = isNameChar(static_cast<std::uint8_t>(c));
+    return table;
+}();
+
+// The eight endings of media files, compared case-sensitively.
+bool hasMediaExtension(const char* name, std::size_t length) {
+    if (length < 4 || name[length - 4] != '.')
+        return false;
+    const char* e = name + length - 3;
+    static constexpr const char* kEndings[] = {"aif", "omf", "mxf", "wav",
+                                               "AIF", "OMF", "MXF", "WAV"};
+    for (const char* ending : kEndings) {
+        if (e[0] == ending[0] && e[1] == ending[1] && e[2] == ending[2])
+            return true;
+    }
+    return false;
+}
+
+// The length rule of both record kinds: the first byte when it is not zero
+// (low byte first), else the second (high byte first); as a signed byte, so
+// 128 and above are no length. Returns 0 when the bytes are no length.
+int lengthOf(std::uint8_t b0, std::uint8_t b1, std::int32_t& bigEndian) {
+    std::uint8_t byte;
+    if (b0 != 0) {
+        byte = b0;
+        bigEndian = 0;
+    } else {
+        if (b1 == 0)
+            return 0;
+        byte = b1;
+        bigEndian = 1;
+    }
+    const auto length = static_cast<std::int8_t>(byte);
+    return length >= 1 && static_cast<std::uint32_t>(length) <= kMaxNameLength ? length : 0;
+}
+
+enum class Verdict { Impossible, Possible };
+
+// Whether a database record can start at p, judged from the avail bytes that
+// are known there. Possible also when the bytes end before the question is
+// settled; the full attempt then decides.
+Verdict databaseVerdict(const std::uint8_t* p, std::uint32_t avail) {
+    if (avail < 2)
+        return Verdict::Possible;
+    std::int32_t big = 0;
+    const int l1 = lengthOf(p[0], p[1], big);
+    if (l1 < 4)
+        return Verdict::Impossible;
+    const std::uint32_t nameEnd = 2 + static_cast<std::uint32_t>(l1);
+    const std::uint32_t known = avail < nameEnd ? avail : nameEnd;
+    for (std::uint32_t i = 2; i < known; ++i) {
+        if (!kNameChars[p[i]])
+            return Verdict::Impossible;
+    }
+    if (avail < nameEnd + 2)
+        return Verdict::Possible;
+    if (!hasMediaExtension(reinterpret_cast<const char*>(p + 2), static_cast<std::size_t>(l1)))
+        return Verdict::Impossible;
+    const auto l2 = static_cast<std::int8_t>(p[nameEnd + (big != 0 ? 1 : 0)]);
+    if (l2 < 0 || l2 > kMaxProjectLength)
+        return Verdict::Impossible;
+    const std::uint32_t projectEnd = nameEnd + 2 + static_cast<std::uint32_t>(l2);
+    const std::uint32_t knownProject = avail < projectEnd ? avail : projectEnd;
+    for (std::uint32_t i = nameEnd + 2; i < knownProject; ++i) {
+        if (!kNameChars[p[i]])
+            return Verdict::Impossible;
+    }
+    return Verdict::Possible;
+}
+
+// Whether a bin string can start at p. Only the tests that come before the
+// progress report are made here, so that every string that reaches it is
+// reported exactly as a byte-by-byte scan reports it.
+Verdict binVerdict(const std::uint8_t* p, std::uint32_t avail) {
+    if (avail < 2)
+        return Verdict::Possible;
+    std::int32_t big = 0;
+    const int length = lengthOf(p[0], p[1], big);
+    if (length < 4)
+        return Verdict::Impossible;
+    const std::uint32_t end = 2 + static_cast<std::uint32_t>(length);
+    const std::uint32_t known = avail < end ? avail : end;
+    for (std::uint32_t i = 2; i < known; ++i) {
+        if (!kNameChars[p[i]])
+            return Verdict::Impossible;
+    }
+    return Verdict::Possible;
+}
+
+} // namespace
+
+int RecordScanner::OpenForScan(const char* path) {
+    m_fileSize = 0;
+    m_recordStart = 0;
+    if (Open(path, kOpenExclusive) == 0)
+        return CannotOpen;
+    m_fileSize = GetLength();
+    if (m_fileSize < kMinimumSize) {
+        Close();
+        return TooSmall;
+    }
+    return Opened;
+}
+
+void RecordScanner::Close() {
+    OrrinFile::Close();
+    m_fileSize = 0;
+}
+
+template <class VerdictFn> bool RecordScanner::SkipImpossible(VerdictFn verdict) {
+    std::uint64_t pos = m_recordStart;
+    std::uint64_t filledAt = m_fileSize; // where this call last filled the window
+    while (pos < m_fileSize) {
+        std::uint32_t avail = 0;
+        const std::uint8_t* window = WindowAt(pos, avail);
+        if (window == nullptr) {
+            if (!FillWindowAt(pos))
+                break;
+            filledAt = pos;
+            continue;
+        }
+        std::uint32_t i = 0;
+        while (i < avail && verdict(window + i, avail - i) == Verdict::Impossible)
+            ++i;
+        pos += i;
+        if (i == avail)
+            continue;
+        // A candidate that the window's end cut off is judged again from a
+        // window that starts at it; at the end of the file the full attempt
+        // decides.
+        const std::uint32_t rest = avail - i;
+        if (rest < kMaxRecordBytes && pos != filledAt && pos + rest < m_fileSize) {
+            if (!FillWindowAt(pos))
+                break;
+            filledAt = pos;
+            continue;
+        }
+        break;
+    }
+    m_recordStart = pos < m_fileSize ? pos : m_fileSize;
+    Seek(static_cast<std::int64_t>(m_recordStart), SeekBegin);
+    return m_recordStart < m_fileSize;
+}
+
+bool RecordScanner::SkipFailedCandidate(MediaRecord& record) {
+    m_recordStart += 1;
+    Seek(static_cast<std::int64_t>(m_recordStart), SeekBegin);
+    std::memset(&record, 0, sizeof record);
+    m_recordStart = GetPosition();
+    return m_recordStart != m_fileSize;
+}
+
+int RecordScanner::NextDatabaseRecord(MediaRecord& record, Progress* progress) {
+    std::memset(&record, 0, sizeof record);
+    m_recordStart = GetPosition();
+    if (m_recordStart == m_fileSize)
+        return EndOfFile;
+    for (;;) {
+        if (!SkipImpossible(databaseVerdict))
+            return EndOfFile;
+        if (AttemptDatabaseRecord(record)) {
+            if (progress != nullptr)
+                progress->Step(m_recordStart, m_fileSize);
+            return RecordFound;
+        }
+        if (!SkipFailedCandidate(record))
+            return EndOfFile;
+    }
+}
+
+bool RecordScanner::AttemptDatabaseRecord(MediaRecord& record) {
+    if (Read(m_lengthBytes, 2) == 0)
+        return false;
+    const int l1 = lengthOf(m_lengthBytes[0], m_lengthBytes[1], m_bigEndian);
+    if (l1 == 0)
+        return false;
+    if (Read(record.fileName, static_cast<std::uint32_t>(l1)) == 0)
+        return false;
+    record.fileNameLength = static_cast<std::uint32_t>(l1);
+    if (Read(m_lengthBytes, 2) == 0)
+        return false;
+    const auto l2 = static_cast<std::int8_t>(m_lengthBytes[m_bigEndian != 0 ? 1 : 0]);
+    if (l2 >= 1 && l2 <= kMaxProjectLength) {
+        if (Read(record.projectName, static_cast<std::uint32_t>(l2)) == 0)
+            return false;
+        record.projectNameLength = static_cast<std::uint32_t>(l2);
+    } else if (l2 == 0) {
+        std::memcpy(record.projectName, kNullProject, sizeof kNullProject);
+        record.projectNameLength = sizeof kNullProject - 1;
+    } else {
+        return false;
+    }
+    return IsPlausibleDatabaseRecord(record);
+}
+
+bool RecordScanner::IsPlausibleDatabaseRecord(const MediaRecord& record) const {
+    const std::size_t projectLength = strnlen(record.projectName, sizeof record.projectName);
+    if (projectLength != record.projectNameLength)
+        return false;
+    for (std::size_t i = 0; i < projectLength; ++i) {
+        if (!isNameChar(static_cast<std::uint8_t>(record.projectName[i])))
+            return false;
+    }
+    if (record.fileNameLength < 4)
+        return false;
+    const std::size_t nameLength = strnlen(record.fileName, sizeof record.fileName);
+    if (nameLength != record.fileNameLength)
+        return false;
+    for (std::size_t i = 0; i < nameLength; ++i) {
+        if (!isNameChar(static_cast<std::uint8_t>(record.fileName[i])))
+            return false;
+    }
+    return hasMediaExtension(record.fileName, nameLength);
+}
+
+int RecordScanner::NextBinRecord(MediaRecord& record, Progress* progress) {
+    m_progress = progress;
+    std::memset(&record, 0, sizeof record);
+    m_recordStart = GetPosition();
+    if (m_recordStart == m_fileSize)
+        return EndOfFile;
+    for (;;) {
+        if (!SkipImpossible(binVerdict))
+            return EndOfFile;
+        if (AttemptBinRecord(record))
+            return RecordFound;
+        if (!SkipFailedCandidate(record))
+            return EndOfFile;
+    }
+}
+
+bool RecordScanner::AttemptBinRecord(MediaRecord& record) {
+    if (Read(m_lengthBytes, 2) == 0)
+        return false;
+    const int length = lengthOf(m_lengthBytes[0], m_lengthBytes[1], m_binBigEndian);
+    if (length == 0)
+        return false;
+    if (Read(record.fileName, static_cast<std::uint32_t>(length)) == 0)
+        return false;
+    record.fileNameLength = static_cast<std::uint32_t>(length);
+    return IsPlausibleBinRecord(record);
+}
+
+bool RecordScanner::IsPlausibleBinRecord(MediaRecord& record) {
+    if (record.fileNameLength < 4)
+        return false;
+    const std::size_t length = strnlen(record.fileName, sizeof record.fileName);
+    if (length != record.fileNameLength)
+        return false;
+    std::size_t lastSlash = length;
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto c = static_cast<std::uint8_t>(record.fileName[i]);
+        if (!isNameChar(c))
+            return false;
+        if (c == '/')
+            lastSlash = i;
+    }
+    if (m_progress != nullptr)
+        m_progress->Step(m_recordStart, m_fileSize);
+    if (lastSlash == length)
+        return false;
+    const std::size_t tail = length - lastSlash - 1;
+    std::memmove(record.fileName, record.fileName + lastSlash + 1, tail);
+    record.fileName[tail] = '\0';
+    record.fileNameLength = static_cast<std::uint32_t>(tail);
+    return hasMediaExtension(record.fileName, tail);
+}

@@ -1,0 +1,45 @@
+#pragma once
+// Finds media file records in media databases (msmFMID.pmr) and media file
+// paths in bins (.avb) without parsing their structure: at every byte offset
+// it looks for a length-prefixed file name (and, in a database, a
+// length-prefixed project name) in either byte order, accepts it only when
+// the names pass a strict plausibility test, and otherwise moves on one byte.
+
+#include "mediadb/mediarecord.h"
+#include "mediadb/orrinfile.h"
+
+#include <cstdint>
+
+class Progress;
+
+class RecordScanner : public OrrinFile {
+public:
+    enum OpenResult { Opened = 1, CannotOpen = 2, TooSmall = 3 };
+    enum ScanResult { RecordFound = 4, EndOfFile = 5 };
+    // Files shorter than this hold no database worth scanning.
+    static constexpr std::uint64_t kMinimumSize = 30;
+
+    int OpenForScan(const char* path);
+    int NextDatabaseRecord(MediaRecord& record, Progress* progress);
+    int NextBinRecord(MediaRecord& record, Progress* progress);
+    bool IsPlausibleDatabaseRecord(const MediaRecord& record) const;
+    // Keeps only the part after the last "/" in fileName when it is a path.
+    bool IsPlausibleBinRecord(MediaRecord& record);
+    void Close();
+
+private:
+    bool AttemptDatabaseRecord(MediaRecord& record);
+    bool AttemptBinRecord(MediaRecord& record);
+    // One byte past the failed candidate; false at the end of the file.
+    bool SkipFailedCandidate(MediaRecord& record);
+    // Steps over the candidates in the window that cannot be records and
+    // stops at one that may be. False at the end of the file.
+    template <class Verdict> bool SkipImpossible(Verdict verdict);
+
+    std::uint64_t m_fileSize = 0;
+    std::uint64_t m_recordStart = 0;
+    std::uint8_t m_lengthBytes[2] = {};
+    Progress* m_progress = nullptr;
+    std::int32_t m_bigEndian = 0;
+    std::int32_t m_binBigEndian = 0;
+};

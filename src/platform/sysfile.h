@@ -1,0 +1,59 @@
+#pragma once
+// An open operating-system file for reading: positioned reads, the length,
+// and the system's own file pointer. No buffering; OrrinFile buffers on top.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Why an open failed: the errno and the name that was given.
+struct OpenError {
+    int systemCode = -1;
+    std::string fileName;
+    std::string reason; // set instead of systemCode for causes errno has no code for
+
+    void clear();
+    // The system's description of the cause, naming the file.
+    std::string describe() const;
+};
+
+class SysFile {
+public:
+    // Open flags: 0 opens for reading by this program alone, 64 shares the
+    // file with other readers and writers. Linux has no share modes, so both
+    // open read-only.
+    static constexpr unsigned kReadOnly = 0;
+    static constexpr unsigned kReadShared = 64;
+
+    SysFile() = default;
+    ~SysFile();
+    SysFile(const SysFile&) = delete;
+    SysFile& operator=(const SysFile&) = delete;
+
+    // Opens a regular file for reading. Directories, devices and pipes and
+    // paths longer than the path limit are refused.
+    bool open(const char* path, unsigned flags, OpenError& error);
+    void close();
+    bool isOpen() const { return m_fd >= 0; }
+
+    // Reads up to count bytes at offset; returns the bytes obtained (fewer at
+    // the end of the file or on an error). Does not move the file pointer.
+    std::size_t readAt(std::uint64_t offset, void* destination, std::size_t count);
+    // The current length of the file, or 0 when it cannot be asked.
+    std::uint64_t length() const;
+    // Moves the system's file pointer; returns where the system says it is.
+    std::uint64_t movePointer(std::uint64_t offset);
+
+    const std::string& path() const { return m_path; }
+    // How many system reads this file made since it was opened.
+    std::uint64_t systemReads() const { return m_systemReads; }
+
+private:
+    int m_fd = -1;
+    std::string m_path;
+    std::uint64_t m_systemReads = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,90 @@
+#pragma once
+// Window templates held as data: every window of the program is built from
+// one of these, so its numbered controls exist before any code runs and can be
+// found by id. Positions and sizes are dialog units of the template's font.
+
+#include <cstdint>
+#include <span>
+
+namespace res {
+
+enum class ControlClass { Button, Static, ListBox, ListView, TreeView, TrackBar, ProgressBar };
+
+// Style bits that change how a window or control is built or behaves.
+namespace style {
+// windows
+inline constexpr std::uint64_t Caption = 1ull << 0;
+inline constexpr std::uint64_t SysMenu = 1ull << 1;
+inline constexpr std::uint64_t SizingBorder = 1ull << 2;
+inline constexpr std::uint64_t MinimizeBox = 1ull << 3;
+inline constexpr std::uint64_t MaximizeBox = 1ull << 4;
+inline constexpr std::uint64_t Visible = 1ull << 5;
+inline constexpr std::uint64_t Popup = 1ull << 6;
+inline constexpr std::uint64_t Centered = 1ull << 7;
+inline constexpr std::uint64_t ToolWindow = 1ull << 8;
+inline constexpr std::uint64_t AppWindow = 1ull << 9;
+inline constexpr std::uint64_t Topmost = 1ull << 10;
+inline constexpr std::uint64_t Foreground = 1ull << 11;
+// controls
+inline constexpr std::uint64_t VScroll = 1ull << 16;
+inline constexpr std::uint64_t Border = 1ull << 17;
+inline constexpr std::uint64_t StaticEdge = 1ull << 18;
+inline constexpr std::uint64_t SunkenEdge = 1ull << 19;
+inline constexpr std::uint64_t DefaultButton = 1ull << 20;
+inline constexpr std::uint64_t CenterText = 1ull << 21;
+inline constexpr std::uint64_t Disabled = 1ull << 22;
+inline constexpr std::uint64_t NoScroll = 1ull << 23;
+inline constexpr std::uint64_t Sorted = 1ull << 24;
+inline constexpr std::uint64_t Notify = 1ull << 25;
+inline constexpr std::uint64_t NoIntegralHeight = 1ull << 26;
+inline constexpr std::uint64_t Report = 1ull << 27;
+inline constexpr std::uint64_t ShowSelAlways = 1ull << 28;
+inline constexpr std::uint64_t SingleSel = 1ull << 29;
+inline constexpr std::uint64_t SortAscending = 1ull << 30;
+inline constexpr std::uint64_t NoColumnHeaderClick = 1ull << 31;
+inline constexpr std::uint64_t HasLines = 1ull << 32;
+inline constexpr std::uint64_t CheckBoxes = 1ull << 33;
+inline constexpr std::uint64_t NoDragDrop = 1ull << 34;
+inline constexpr std::uint64_t NoTicks = 1ull << 35;
+inline constexpr std::uint64_t BothWays = 1ull << 36;
+inline constexpr std::uint64_t SelectionRange = 1ull << 37;
+inline constexpr std::uint64_t Smooth = 1ull << 38;
+inline constexpr std::uint64_t GrayRect = 1ull << 39;
+} // namespace style
+
+struct ControlTemplate {
+    int id;
+    ControlClass cls;
+    const char* text;
+    std::uint64_t style;
+    int x, y, cx, cy;
+};
+
+struct FontSpec {
+    const char* face;
+    int pointSize;
+};
+
+struct DialogTemplate {
+    int id;
+    const char* title;
+    FontSpec font;
+    std::uint64_t style;
+    int x, y, cx, cy;
+    std::span<const ControlTemplate> controls;
+
+    const ControlTemplate* control(int controlId) const;
+};
+
+// The template with that id, or null when the program has none.
+const DialogTemplate* FindDialogTemplate(int id);
+
+// Template ids.
+inline constexpr int IDD_CONSOLE = 136;
+
+// Control ids.
+inline constexpr int IDC_CONSOLE_LIST = 1039;
+inline constexpr int IDC_CONSOLE_CLEAR = 1040;
+inline constexpr int IDC_CONSOLE_HIDE = 1041;
+
+} // namespace res
