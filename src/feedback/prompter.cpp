@@ -60,7 +60,8 @@ public:
 
     std::optional<std::string> openFileName(QWidget* owner, const std::string& title,
                                             const std::string& filter) override {
-        const QString name = QFileDialog::getOpenFileName(owner, toQt(title), QString(), toQt(filter));
+        const QString name =
+            QFileDialog::getOpenFileName(owner, toQt(title), QString(), toQt(filter));
         if (name.isEmpty())
             return std::nullopt;
         return name.toLocal8Bit().toStdString();

@@ -16,8 +16,7 @@ class Prompter {
 public:
     virtual ~Prompter() = default;
     virtual MsgAnswer messageBox(QWidget* owner, const std::string& text,
-                                 const std::string& caption, MsgButtons buttons,
-                                 MsgIcon icon) = 0;
+                                 const std::string& caption, MsgButtons buttons, MsgIcon icon) = 0;
     // A file to open; nothing when the user cancels.
     virtual std::optional<std::string> openFileName(QWidget* owner, const std::string& title,
                                                     const std::string& filter) = 0;

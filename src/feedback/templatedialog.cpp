@@ -45,8 +45,8 @@ TemplateDialog::TemplateDialog(QWidget* parent) : QDialog(parent) {}
 
 QFont TemplateDialog::TemplateFont(const res::FontSpec& spec) {
     const bool fixed = std::strcmp(spec.face, "Courier New") == 0;
-    QFont font = QFontDatabase::systemFont(fixed ? QFontDatabase::FixedFont
-                                                 : QFontDatabase::GeneralFont);
+    QFont font =
+        QFontDatabase::systemFont(fixed ? QFontDatabase::FixedFont : QFontDatabase::GeneralFont);
     font.setPointSize(spec.pointSize);
     return font;
 }

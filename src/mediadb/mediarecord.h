@@ -8,14 +8,14 @@ struct MediaRecord {
     std::uint32_t projectNameLength; // as the database gave it
     char projectName[72];
     std::uint32_t fileNameLength;
-    char folder[261];          // where the file lies; empty when it was not found
-    char fileName[261];        // the media file's name, no folder
-    char nameInBin[261];       // the clip's name
-    char sourceName[261];      // tape name or source file path
-    char compressionText[15];  // e.g. "JFIF", "N/A"
+    char folder[261];         // where the file lies; empty when it was not found
+    char fileName[261];       // the media file's name, no folder
+    char nameInBin[261];      // the clip's name
+    char sourceName[261];     // tape name or source file path
+    char compressionText[15]; // e.g. "JFIF", "N/A"
     std::uint32_t compressionCode;
     std::uint64_t size;
-    std::int32_t attributes;   // file attribute bits; -1 = the file does not exist
+    std::int32_t attributes;    // file attribute bits; -1 = the file does not exist
     std::uint64_t creationTime; // 100 ns units since 1601-01-01 UTC; 0 = none
     std::uint32_t catalogIndex;
     std::uint32_t projectNumber;

@@ -15,8 +15,14 @@ constexpr std::array kConsoleControls{
 };
 
 constexpr std::array kDialogs{
-    DialogTemplate{IDD_CONSOLE, "Debug Console", {"Courier New", 9},
-                   Caption | SizingBorder | ToolWindow | AppWindow, 2, 2, 346, 88,
+    DialogTemplate{IDD_CONSOLE,
+                   "Debug Console",
+                   {"Courier New", 9},
+                   Caption | SizingBorder | ToolWindow | AppWindow,
+                   2,
+                   2,
+                   346,
+                   88,
                    kConsoleControls},
 };
 

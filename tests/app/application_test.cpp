@@ -20,8 +20,8 @@ TEST(StartUp, WritesTheBannerIntoAHiddenConsole) {
     std::vector<std::string> lines;
     for (int i = 0; i < g_console->lineCount(); ++i)
         lines.push_back(g_console->line(i));
-    EXPECT_EQ(lines, (std::vector<std::string>{"Tolvane for AVID applications", "ver. 0.2",
-                                               hyphens, "by the Tolvane developers", hyphens}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"Tolvane for AVID applications", "ver. 0.2", hyphens,
+                                               "by the Tolvane developers", hyphens}));
     app.StopConsole();
     EXPECT_EQ(g_console, nullptr);
     EXPECT_EQ(g_consoleEnabled, 1);

@@ -80,11 +80,10 @@ TEST_F(RecordScannerTest, FindsRecordsInBothByteOrders) {
     b.filler(40, 3).record("clip0003.wav", "", ByteOrder::HighFirst);
     b.filler(40, 4).record("clip0004.MXF", std::string(66, 'p'));
     b.filler(40, 5);
-    EXPECT_EQ(scanDatabase(write(b)),
-              (std::vector<Found>{{"clip0001.omf", "Proj1"},
-                                  {"clip0002.omf", "Proj2"},
-                                  {"clip0003.wav", "**NULL_PROJECT"},
-                                  {"clip0004.MXF", std::string(66, 'p')}}));
+    EXPECT_EQ(scanDatabase(write(b)), (std::vector<Found>{{"clip0001.omf", "Proj1"},
+                                                          {"clip0002.omf", "Proj2"},
+                                                          {"clip0003.wav", "**NULL_PROJECT"},
+                                                          {"clip0004.MXF", std::string(66, 'p')}}));
 }
 
 TEST_F(RecordScannerTest, RejectsImplausibleRecords) {
@@ -93,11 +92,11 @@ TEST_F(RecordScannerTest, RejectsImplausibleRecords) {
     b.record("clip0001.omf", std::string(67, 'p')).filler(8, 2); // project too long
     b.record("clip.Omf", "P").filler(8, 3);                      // mixed-case ending
     b.record("clip.omf1", "P").filler(8, 4);
-    b.record("cl\x01p.omf", "P").filler(8, 5);                   // control character
-    b.record("cl\xE9p.omf", "P").filler(8, 6);                   // byte above 0x7F
-    b.record("clip.omf", "P\x7").filler(8, 7);                   // bad project character
+    b.record("cl\x01p.omf", "P").filler(8, 5); // control character
+    b.record("cl\xE9p.omf", "P").filler(8, 6); // byte above 0x7F
+    b.record("clip.omf", "P\x7").filler(8, 7); // bad project character
     b.bytes({0x85, 0x00}).text("clip.omf").bytes({1, 0}).text("P").filler(8, 8); // negative length
-    b.record("abc", "P").filler(8, 9);                            // name too short
+    b.record("abc", "P").filler(8, 9);                                           // name too short
     b.record("clip.OMF", "P").filler(8, 10);
     b.record("a.omf", "P").filler(8, 11);
     b.record(".omf", "Q").filler(8, 12);
@@ -162,11 +161,11 @@ TEST_F(RecordScannerTest, ProgressAdvancesOncePerRecordAtItsStart) {
 TEST_F(RecordScannerTest, BinPathsKeepTheirLastPart) {
     DatabaseBuilder b;
     b.filler(30).binPath("/Volumes/Media/clip0001.omf").filler(10, 2);
-    b.binPath("clip0002.omf").filler(10, 3);        // no folder: not a path
-    b.binPath("/Volumes/Media/").filler(10, 4);     // ends in "/"
+    b.binPath("clip0002.omf").filler(10, 3);    // no folder: not a path
+    b.binPath("/Volumes/Media/").filler(10, 4); // ends in "/"
     b.binPath("/x/a.wav", ByteOrder::HighFirst).filler(10, 5);
     b.binPath("/x/y/.mxf").filler(10, 6);
-    b.binPath("/x/y/ab").filler(10, 7);              // name too short after the "/"
+    b.binPath("/x/y/ab").filler(10, 7); // name too short after the "/"
     ProgressSpy spy;
     EXPECT_EQ(scanBin(write(b, "bin.avb"), &spy),
               (std::vector<Found>{{"clip0001.omf", ""}, {"a.wav", ""}, {".mxf", ""}}));
@@ -236,8 +235,8 @@ TEST_F(RecordScannerTest, DamagedEndsNeverReadPastTheFile) {
             ASSERT_EQ(s.OpenForScan(path.c_str()), RecordScanner::Opened);
             MediaRecord r;
             const int result = s.NextDatabaseRecord(r, nullptr);
-            EXPECT_EQ(result, cut == full.size() ? RecordScanner::RecordFound
-                                                 : RecordScanner::EndOfFile)
+            EXPECT_EQ(result,
+                      cut == full.size() ? RecordScanner::RecordFound : RecordScanner::EndOfFile)
                 << "cut " << cut;
         }
     }
