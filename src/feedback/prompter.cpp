@@ -87,3 +87,22 @@ Prompter& CurrentPrompter() {
 void SetPrompter(Prompter* prompter) {
     g_prompter = prompter;
 }
+
+platform::FileOpAnswer PromptingFileOpUi::confirm(const std::string& text,
+                                                  const std::string& caption) {
+    switch (CurrentPrompter().messageBox(m_owner, text, caption, MsgButtons::YesNoCancel,
+                                         MsgIcon::Question)) {
+    case MsgAnswer::Yes:
+    case MsgAnswer::Ok:
+        return platform::FileOpAnswer::Yes;
+    case MsgAnswer::No:
+        return platform::FileOpAnswer::No;
+    case MsgAnswer::Cancel:
+        break;
+    }
+    return platform::FileOpAnswer::Cancel;
+}
+
+void PromptingFileOpUi::showError(const std::string& text, const std::string& caption) {
+    CurrentPrompter().messageBox(m_owner, text, caption, MsgButtons::Ok, MsgIcon::Error);
+}

@@ -80,9 +80,14 @@ struct DialogTemplate {
 const DialogTemplate* FindDialogTemplate(int id);
 
 // Template ids.
+inline constexpr int IDD_PROGRESS = 130;
 inline constexpr int IDD_CONSOLE = 136;
 
 // Control ids.
+inline constexpr int IDC_PROGRESS_BAR = 1001;
+inline constexpr int IDC_PROGRESS_PERCENT = 1002;
+inline constexpr int IDC_PROGRESS_ESTIMATE = 1003;
+inline constexpr int IDC_PROGRESS_ELAPSED = 1004;
 inline constexpr int IDC_CONSOLE_LIST = 1039;
 inline constexpr int IDC_CONSOLE_CLEAR = 1040;
 inline constexpr int IDC_CONSOLE_HIDE = 1041;

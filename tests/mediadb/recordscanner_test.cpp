@@ -4,6 +4,7 @@
 #include "support/databasebuilder.h"
 #include "support/literalscanner.h"
 #include "support/logcapture.h"
+#include "support/progressspy.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -23,15 +24,6 @@ std::ostream& operator<<(std::ostream& os, const Found& f) {
     return os << "{" << f.fileName << ", " << f.project << "}";
 }
 
-class ProgressSpy : public Progress {
-public:
-    void Step(std::uint64_t current, std::uint64_t total) override {
-        steps.push_back(current);
-        lastTotal = total;
-    }
-    std::vector<std::uint64_t> steps;
-    std::uint64_t lastTotal = 0;
-};
 
 class RecordScannerTest : public ::testing::Test {
 protected:

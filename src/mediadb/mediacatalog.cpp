@@ -1,0 +1,313 @@
+#include "mediadb/mediacatalog.h"
+
+#include "feedback/log.h"
+#include "feedback/progress.h"
+#include "platform/directory.h"
+#include "platform/paths.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+// Copies text into a fixed record field; false when it does not fit with its
+// terminator, leaving the field empty rather than cut short.
+template <std::size_t N> bool copyField(char (&field)[N], std::string_view text) {
+    if (text.size() >= N) {
+        field[0] = '\0';
+        return false;
+    }
+    std::memcpy(field, text.data(), text.size());
+    field[text.size()] = '\0';
+    return true;
+}
+
+} // namespace
+
+MediaCatalog::MediaCatalog() {
+    Reset();
+}
+
+MediaCatalog::~MediaCatalog() {
+    Reset();
+}
+
+void MediaCatalog::Reset() {
+    m_totalSize = 0;
+    m_projectCount = 0;
+    m_fileCount = 0;
+    m_currentFolder.clear();
+    m_fileNames.clear();
+    m_projects.clear();
+    m_currentProject = {};
+    m_currentFile = {};
+    m_foundFile = nullptr;
+    m_files.clear();
+    m_files.shrink_to_fit();
+    m_unnumbered.clear();
+}
+
+bool MediaCatalog::SetCurrentFolder(const std::string& folder) {
+    if (!platform::FitsPathLimit(folder.size())) {
+        Log("Path too long: " + folder);
+        return false;
+    }
+    m_currentFolder = folder;
+    return true;
+}
+
+bool MediaCatalog::MatchOnDisk(MediaRecord& record) const {
+    record.size = 0;
+    record.attributes = -1;
+    const DiskFileEntry* entry = m_diskIndex.find(record.fileName);
+    if (entry == nullptr)
+        return false;
+    record.attributes = static_cast<std::int32_t>(entry->attributes);
+    record.size = entry->size;
+    record.creationTime = entry->creationTime;
+    copyField(record.folder, entry->folder);
+    return true;
+}
+
+void MediaCatalog::AddRecord(MediaRecord& record, bool keepMissing) {
+    if (record.attributes == -1 && !keepMissing)
+        return;
+    auto [project, created] = m_projects.insert(record.projectName);
+    if (!created) {
+        auto [stored, isNew] = project->files.insert(record.fileName);
+        if (!isNew) {
+            ++m_duplicateCount;
+            return;
+        }
+        record.catalogIndex = m_fileCount++;
+        record.projectNumber = project->projectNumber;
+        *stored = record;
+        project->totalSize += record.size;
+        m_totalSize += record.size;
+        m_unnumbered.push_back(stored);
+        m_fileNames.insert(stored->fileName);
+        return;
+    }
+    record.catalogIndex = m_fileCount++;
+    record.projectNumber = m_projectCount;
+    project->name = record.projectName;
+    project->totalSize = record.size;
+    project->projectNumber = m_projectCount++;
+    MediaRecord* stored = project->files.insert(record.fileName).first;
+    *stored = record;
+    m_totalSize += record.size;
+    m_unnumbered.push_back(stored);
+    m_fileNames.insert(stored->fileName);
+    Log(record.projectName);
+}
+
+void MediaCatalog::IndexFolder() {
+    std::vector<platform::DirEntry> entries;
+    int error = 0;
+    if (!platform::ListDirectory(m_currentFolder, entries, error)) {
+        LogError(error, m_currentFolder.c_str());
+        return;
+    }
+    for (const platform::DirEntry& e : entries) {
+        DiskFileEntry* entry = m_diskIndex.insert(e.name).first;
+        *entry = {e.attributes, e.creationTime, e.size, m_currentFolder};
+    }
+}
+
+void MediaCatalog::IndexFolderTree(const std::string& folder) {
+    std::vector<platform::DirEntry> entries;
+    int error = 0;
+    if (!platform::ListDirectory(folder, entries, error)) {
+        LogError(error, folder.c_str());
+        return;
+    }
+    for (const platform::DirEntry& e : entries) {
+        if (e.name == "." || e.name == "..")
+            continue;
+        if (e.attributes & platform::kAttrDirectory) {
+            if (e.isLink)
+                continue;
+            const std::string sub = platform::JoinPath(folder, e.name);
+            if (!platform::FitsPathLimit(sub.size())) {
+                Log("Path too long: " + sub);
+                continue;
+            }
+            IndexFolderTree(sub);
+            continue;
+        }
+        DiskFileEntry* entry = m_diskIndex.insert(e.name).first;
+        *entry = {e.attributes, e.creationTime, e.size, folder};
+    }
+}
+
+void MediaCatalog::AddUnreferencedFiles(bool keepMissing) {
+    m_work = std::make_unique<MediaRecord>();
+    for (const auto& [name, entry] : m_diskIndex) {
+        if ((entry.attributes & platform::kAttrDirectory) || name == "msmFMID.pmr" ||
+            name == "msmMMOB.mdb" || FindFileByName(name))
+            continue;
+        std::memset(m_work.get(), 0, sizeof(MediaRecord));
+        copyField(m_work->projectName, kUnreferencedProject);
+        m_work->projectNameLength = sizeof kUnreferencedProject - 1;
+        if (!copyField(m_work->fileName, name)) {
+            Log("File name too long: " + name);
+            continue;
+        }
+        m_work->fileNameLength = static_cast<std::uint32_t>(name.size());
+        MatchOnDisk(*m_work);
+        AddRecord(*m_work, keepMissing);
+    }
+    m_work.reset();
+}
+
+void MediaCatalog::RebuildFileArray() {
+    // Records are never removed singly and keep their address, so the array
+    // only grows by the records added since it was last built.
+    m_files.resize(m_fileCount, nullptr);
+    for (MediaRecord* record : m_unnumbered)
+        m_files[record->catalogIndex] = record;
+    m_unnumbered.clear();
+}
+
+bool MediaCatalog::FirstProject() {
+    m_currentProject = m_projects.first();
+    return static_cast<bool>(m_currentProject);
+}
+
+bool MediaCatalog::NextProject() {
+    m_currentProject = m_projects.next(m_currentProject);
+    return static_cast<bool>(m_currentProject);
+}
+
+void MediaCatalog::SelectProject(std::string_view projectName) {
+    m_currentProject = m_projects.positionOf(projectName);
+}
+
+bool MediaCatalog::FirstFileOfProject(std::string_view projectName) {
+    SelectProject(projectName);
+    m_currentFile = {};
+    if (!m_currentProject)
+        return false;
+    m_currentFile = m_projects.at(m_currentProject).value.files.first();
+    return static_cast<bool>(m_currentFile);
+}
+
+bool MediaCatalog::NextFileOfProject() {
+    if (!m_currentProject)
+        return false;
+    m_currentFile = m_projects.at(m_currentProject).value.files.next(m_currentFile);
+    return static_cast<bool>(m_currentFile);
+}
+
+ProjectRecord* MediaCatalog::CurrentProject() {
+    return m_currentProject ? &m_projects.at(m_currentProject).value : nullptr;
+}
+
+MediaRecord* MediaCatalog::CurrentFile() {
+    if (!m_currentProject || !m_currentFile)
+        return nullptr;
+    return &m_projects.at(m_currentProject).value.files.at(m_currentFile).value;
+}
+
+bool MediaCatalog::FindFileByName(std::string_view fileName) {
+    m_foundFile = nullptr;
+    if (m_fileNames.count(fileName) == 0)
+        return false;
+    for (auto& [name, project] : m_projects) {
+        if (MediaRecord* record = project.files.find(fileName)) {
+            m_foundFile = record;
+            return true;
+        }
+    }
+    return false;
+}
+
+MediaRecord* MediaCatalog::GetRecord(std::uint32_t index) {
+    if (index >= m_fileCount || index >= m_files.size())
+        return nullptr;
+    return m_files[index];
+}
+
+std::uint64_t MediaCatalog::GetMediaFileSize(std::uint32_t index) {
+    const MediaRecord* record = GetRecord(index);
+    return record != nullptr ? record->size : 0;
+}
+
+std::string MediaCatalog::FullPath(const MediaRecord& record) {
+    return platform::JoinPath(record.folder, record.fileName);
+}
+
+int MediaCatalog::LoadDatabase(const char* path, bool keepMissing, Progress* progress) {
+    if (path == nullptr || *path == '\0')
+        return EmptyPath;
+    Log("------------<OPENING FILE>----------------");
+    Log(path);
+    const int opened = m_scanner.OpenForScan(path);
+    if (opened == RecordScanner::TooSmall) {
+        Log("File is too small");
+        return TooSmall;
+    }
+    if (opened != RecordScanner::Opened)
+        return CannotOpen;
+    if (!SetCurrentFolder(platform::FolderOf(m_scanner.GetFilePath()))) {
+        m_scanner.Close();
+        return CannotOpen;
+    }
+    if (::chdir(m_currentFolder.c_str()) != 0)
+        LogError(errno, m_currentFolder.c_str());
+    if (progress != nullptr)
+        progress->SetText("Indexing Files...");
+    m_duplicateCount = 0;
+    m_diskIndex.clear();
+    IndexFolder();
+    if (progress != nullptr)
+        progress->SetText(m_currentFolder);
+
+    m_work = std::make_unique<MediaRecord>();
+    while (m_scanner.NextDatabaseRecord(*m_work, progress) == RecordScanner::RecordFound) {
+        MatchOnDisk(*m_work);
+        AddRecord(*m_work, keepMissing);
+    }
+    m_scanner.Close();
+    m_work.reset();
+
+    AddUnreferencedFiles(keepMissing);
+    RebuildFileArray();
+    if (m_duplicateCount != 0)
+        LogF("Found %d dup(s)", static_cast<int>(m_duplicateCount));
+    m_diskIndex.clear();
+    m_duplicateCount = 0;
+    Log("------------------<OK!>-------------------");
+    return Loaded;
+}
+
+bool MediaCatalog::isConsistent() const {
+    if (m_files.size() != m_fileCount || !m_unnumbered.empty())
+        return false;
+    for (std::uint32_t i = 0; i < m_fileCount; ++i) {
+        if (m_files[i] == nullptr || m_files[i]->catalogIndex != i)
+            return false;
+    }
+    std::uint64_t total = 0;
+    std::size_t records = 0;
+    std::uint32_t projects = 0;
+    for (const auto& [name, project] : m_projects) {
+        std::uint64_t projectTotal = 0;
+        if (project.name != name || project.projectNumber >= m_projectCount)
+            return false;
+        for (const auto& [fileName, record] : project.files) {
+            if (fileName != record.fileName || name != record.projectName ||
+                record.projectNumber != project.projectNumber || m_fileNames.count(fileName) == 0 ||
+                record.catalogIndex >= m_fileCount || m_files[record.catalogIndex] != &record)
+                return false;
+            projectTotal += record.size;
+            ++records;
+        }
+        if (projectTotal != project.totalSize)
+            return false;
+        total += projectTotal;
+        ++projects;
+    }
+    return total == m_totalSize && records == m_fileCount && projects == m_projectCount;
+}

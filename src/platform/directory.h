@@ -1,0 +1,47 @@
+#pragma once
+// Directory listings with the facts the program keeps of every entry: the
+// attribute bits, the size and the creation time.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+inline constexpr std::uint32_t kAttrReadOnly = 0x01;
+inline constexpr std::uint32_t kAttrHidden = 0x02;
+inline constexpr std::uint32_t kAttrDirectory = 0x10;
+
+struct DirEntry {
+    std::string name;
+    std::uint32_t attributes = 0;
+    std::uint64_t size = 0;
+    // 100-nanosecond units since 1601-01-01 UTC: the birth time where the file
+    // system records one, else the modification time.
+    std::uint64_t creationTime = 0;
+    // A symbolic link (the facts above are those of its target). Folder walks
+    // do not descend into linked folders, so a link cannot make them loop.
+    bool isLink = false;
+};
+
+enum class ListDetail { Full, NamesOnly };
+
+// Lists one folder in the order the file system returns its entries, "." and
+// ".." included. False, with errno in error, when the folder cannot be
+// listed; entries is then empty.
+// NamesOnly fills only the names, the directory bit and isLink, without
+// asking the file system about each entry where the listing says enough.
+bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, int& error,
+                   ListDetail detail = ListDetail::Full);
+
+// Seconds and nanoseconds since 1970 as 100 ns units since 1601.
+std::uint64_t FileTimeFromUnix(std::int64_t seconds, std::uint32_t nanoseconds);
+
+// True when a file or folder exists at path.
+bool PathExists(const std::string& path);
+// The path without its last component ("/a/b/c" gives "/a/b", "/a" gives "/").
+std::string FolderOf(const std::string& path);
+// folder + "/" + name, without doubling the separator after a root.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+} // namespace platform

@@ -1,0 +1,101 @@
+#include "platform/volumes.h"
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace platform {
+namespace {
+
+std::function<std::vector<Volume>()> g_volumeSource;
+
+const std::set<std::string>& pseudoFileSystems() {
+    static const std::set<std::string> names{
+        "proc",      "sysfs",      "cgroup",     "cgroup2",   "devpts",     "devtmpfs",
+        "tmpfs",     "ramfs",      "securityfs", "pstore",    "bpf",        "debugfs",
+        "tracefs",   "configfs",   "fusectl",    "mqueue",    "hugetlbfs",  "autofs",
+        "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",      "squashfs",   "selinuxfs",
+        "fuse.gvfsd-fuse", "fuse.portal", "nfsd"};
+    return names;
+}
+
+VolumeType typeOf(const std::string& fsType) {
+    static const std::set<std::string> network{"nfs",   "nfs4",        "cifs",       "smb3",
+                                               "smbfs", "fuse.sshfs",  "sshfs",      "afs",
+                                               "ncpfs", "9p",          "fuse.rclone", "davfs"};
+    if (network.count(fsType) != 0)
+        return VolumeType::Network;
+    if (fsType == "iso9660" || fsType == "udf")
+        return VolumeType::CdRom;
+    return VolumeType::Fixed;
+}
+
+// Mount points escape blanks and other bytes as \ooo.
+std::string unescape(const std::string& field) {
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            const std::string digits = field.substr(i + 1, 3);
+            if (digits.size() == 3 && std::all_of(digits.begin(), digits.end(), [](char c) {
+                    return c >= '0' && c <= '7';
+                })) {
+                out.push_back(static_cast<char>(std::stoi(digits, nullptr, 8)));
+                i += 3;
+                continue;
+            }
+        }
+        out.push_back(field[i]);
+    }
+    return out;
+}
+
+std::string labelOf(const std::string& root) {
+    if (root == "/")
+        return "/";
+    const std::size_t slash = root.find_last_of('/');
+    return slash == std::string::npos ? root : root.substr(slash + 1);
+}
+
+} // namespace
+
+std::vector<Volume> ParseMountInfo(const std::string& text) {
+    std::vector<Volume> volumes;
+    std::set<std::string> seen;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::vector<std::string> f;
+        for (std::string w; fields >> w;)
+            f.push_back(w);
+        const auto dash = std::find(f.begin(), f.end(), "-");
+        if (f.size() < 5 || dash == f.end() || dash + 1 == f.end())
+            continue;
+        const std::string fsType = *(dash + 1);
+        if (pseudoFileSystems().count(fsType) != 0)
+            continue;
+        const std::string root = unescape(f[4]);
+        if (!seen.insert(root).second)
+            continue;
+        volumes.push_back({root, labelOf(root), typeOf(fsType)});
+    }
+    std::sort(volumes.begin(), volumes.end(),
+              [](const Volume& a, const Volume& b) { return a.root < b.root; });
+    return volumes;
+}
+
+std::vector<Volume> MountedVolumes() {
+    if (g_volumeSource)
+        return g_volumeSource();
+    std::ifstream in("/proc/self/mountinfo");
+    std::stringstream text;
+    text << in.rdbuf();
+    return ParseMountInfo(text.str());
+}
+
+void SetVolumeSource(std::function<std::vector<Volume>()> source) {
+    g_volumeSource = std::move(source);
+}
+
+} // namespace platform
