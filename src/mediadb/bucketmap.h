@@ -6,12 +6,13 @@
 // same however long a bucket grows. Entries are only ever removed all at once;
 // values keep their address until then.
 
+#include "mediadb/flatindex.h"
+
 #include <array>
 #include <cstdint>
 #include <deque>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -34,23 +35,26 @@ public:
     };
 
     Value* find(KeyView key) {
-        const auto it = m_index.find(key);
-        return it == m_index.end() ? nullptr : &m_entries[it->second].value;
+        const std::uint32_t index = indexOf(key, hashOf(key));
+        return index == FlatIndex::kNone ? nullptr : &m_entries[index].value;
     }
     const Value* find(KeyView key) const {
-        const auto it = m_index.find(key);
-        return it == m_index.end() ? nullptr : &m_entries[it->second].value;
+        const std::uint32_t index = indexOf(key, hashOf(key));
+        return index == FlatIndex::kNone ? nullptr : &m_entries[index].value;
     }
 
-    // The value under key, made (value-initialised) when the key is new;
-    // second is true when it was made.
-    std::pair<Value*, bool> insert(KeyView key) {
-        if (Value* existing = find(key))
-            return {existing, false};
+    // The value under key, made when the key is new (a copy of initial, or
+    // value-initialised); second is true when it was made.
+    std::pair<Value*, bool> insert(KeyView key) { return insert(key, Value{}); }
+    std::pair<Value*, bool> insert(KeyView key, const Value& initial) {
+        const std::uint32_t hash = hashOf(key);
+        const std::uint32_t existing = indexOf(key, hash);
+        if (existing != FlatIndex::kNone)
+            return {&m_entries[existing].value, false};
         const auto index = static_cast<std::uint32_t>(m_entries.size());
-        Entry& entry = m_entries.emplace_back(Entry{Key(key), Value{}});
-        m_index.emplace(Traits::view(entry.key), index);
-        m_buckets[Traits::bucket(entry.key) % kBuckets].push_back(index);
+        Entry& entry = m_entries.emplace_back(Entry{Key(key), initial});
+        m_index.add(hash, index);
+        m_buckets[Traits::bucket(Traits::view(entry.key)) % kBuckets].push_back(index);
         return {&entry.value, true};
     }
 
@@ -80,15 +84,14 @@ public:
     }
     // The position of a key, or a false position.
     Position positionOf(KeyView key) const {
-        const auto it = m_index.find(key);
-        if (it == m_index.end())
+        const std::uint32_t index = indexOf(key, hashOf(key));
+        if (index == FlatIndex::kNone)
             return {};
-        const auto& chain = m_buckets[Traits::bucket(m_entries[it->second].key) % kBuckets];
+        const std::uint32_t bucket = Traits::bucket(key) % kBuckets;
+        const auto& chain = m_buckets[bucket];
         for (std::uint32_t slot = 0; slot < chain.size(); ++slot) {
-            if (chain[slot] == it->second)
-                return {static_cast<std::int32_t>(Traits::bucket(m_entries[it->second].key) %
-                                                  kBuckets),
-                        slot};
+            if (chain[slot] == index)
+                return {static_cast<std::int32_t>(bucket), slot};
         }
         return {};
     }
@@ -117,6 +120,13 @@ public:
     const_iterator end() const { return {this, Position{}}; }
 
 private:
+    static std::uint32_t hashOf(KeyView key) { return FlatIndex::Spread(typename Traits::Hash{}(key)); }
+    std::uint32_t indexOf(KeyView key, std::uint32_t hash) const {
+        return m_index.find(hash, [&](std::uint32_t index) {
+            return Traits::view(m_entries[index].key) == key;
+        });
+    }
+
     // The newest entry of the first non-empty bucket from b on.
     Position settle(std::int32_t b) const {
         for (; b < static_cast<std::int32_t>(kBuckets); ++b) {
@@ -131,7 +141,7 @@ private:
     // indices oldest first and is walked backwards.
     std::deque<Entry> m_entries;
     std::array<std::vector<std::uint32_t>, kBuckets> m_buckets;
-    std::unordered_map<KeyView, std::uint32_t, typename Traits::Hash> m_index;
+    FlatIndex m_index;
 };
 
 // Text keys: hash = hash * 33 + byte, the bytes taken as signed, in unsigned

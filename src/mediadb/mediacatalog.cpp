@@ -39,13 +39,13 @@ void MediaCatalog::Reset() {
     m_fileCount = 0;
     m_currentFolder.clear();
     m_fileNames.clear();
+    m_files.clear();
+    m_files.shrink_to_fit();
+    m_published = 0;
     m_projects.clear();
     m_currentProject = {};
     m_currentFile = {};
     m_foundFile = nullptr;
-    m_files.clear();
-    m_files.shrink_to_fit();
-    m_unnumbered.clear();
 }
 
 bool MediaCatalog::SetCurrentFolder(const std::string& folder) {
@@ -70,36 +70,49 @@ bool MediaCatalog::MatchOnDisk(MediaRecord& record) const {
     return true;
 }
 
+namespace {
+std::uint32_t nameHash(std::string_view name) {
+    return FlatIndex::Spread(std::hash<std::string_view>{}(name));
+}
+} // namespace
+
+bool MediaCatalog::HoldsFileName(std::string_view fileName) const {
+    return m_fileNames.find(nameHash(fileName), [&](std::uint32_t index) {
+               return fileName == m_files[index]->fileName;
+           }) != FlatIndex::kNone;
+}
+
+void MediaCatalog::Register(MediaRecord* stored) {
+    m_files.push_back(stored);
+    const std::string_view name = stored->fileName;
+    if (!HoldsFileName(name))
+        m_fileNames.add(nameHash(name), stored->catalogIndex);
+    m_totalSize += stored->size;
+}
+
 void MediaCatalog::AddRecord(MediaRecord& record, bool keepMissing) {
     if (record.attributes == -1 && !keepMissing)
         return;
     auto [project, created] = m_projects.insert(record.projectName);
-    if (!created) {
-        auto [stored, isNew] = project->files.insert(record.fileName);
-        if (!isNew) {
-            ++m_duplicateCount;
-            return;
-        }
-        record.catalogIndex = m_fileCount++;
-        record.projectNumber = project->projectNumber;
-        *stored = record;
-        project->totalSize += record.size;
-        m_totalSize += record.size;
-        m_unnumbered.push_back(stored);
-        m_fileNames.insert(stored->fileName);
+    const std::uint32_t oldIndex = record.catalogIndex;
+    const std::uint32_t oldNumber = record.projectNumber;
+    record.catalogIndex = m_fileCount;
+    record.projectNumber = created ? m_projectCount : project->projectNumber;
+    auto [stored, isNew] = project->files.insert(record.fileName, record);
+    if (!isNew) {
+        record.catalogIndex = oldIndex;
+        record.projectNumber = oldNumber;
+        ++m_duplicateCount;
         return;
     }
-    record.catalogIndex = m_fileCount++;
-    record.projectNumber = m_projectCount;
-    project->name = record.projectName;
-    project->totalSize = record.size;
-    project->projectNumber = m_projectCount++;
-    MediaRecord* stored = project->files.insert(record.fileName).first;
-    *stored = record;
-    m_totalSize += record.size;
-    m_unnumbered.push_back(stored);
-    m_fileNames.insert(stored->fileName);
-    Log(record.projectName);
+    ++m_fileCount;
+    project->totalSize += record.size;
+    Register(stored);
+    if (created) {
+        project->name = record.projectName;
+        project->projectNumber = m_projectCount++;
+        Log(record.projectName);
+    }
 }
 
 void MediaCatalog::IndexFolder() {
@@ -145,7 +158,7 @@ void MediaCatalog::AddUnreferencedFiles(bool keepMissing) {
     m_work = std::make_unique<MediaRecord>();
     for (const auto& [name, entry] : m_diskIndex) {
         if ((entry.attributes & platform::kAttrDirectory) || name == "msmFMID.pmr" ||
-            name == "msmMMOB.mdb" || FindFileByName(name))
+            name == "msmMMOB.mdb" || HoldsFileName(name))
             continue;
         std::memset(m_work.get(), 0, sizeof(MediaRecord));
         copyField(m_work->projectName, kUnreferencedProject);
@@ -162,12 +175,7 @@ void MediaCatalog::AddUnreferencedFiles(bool keepMissing) {
 }
 
 void MediaCatalog::RebuildFileArray() {
-    // Records are never removed singly and keep their address, so the array
-    // only grows by the records added since it was last built.
-    m_files.resize(m_fileCount, nullptr);
-    for (MediaRecord* record : m_unnumbered)
-        m_files[record->catalogIndex] = record;
-    m_unnumbered.clear();
+    m_published = m_fileCount;
 }
 
 bool MediaCatalog::FirstProject() {
@@ -212,7 +220,7 @@ MediaRecord* MediaCatalog::CurrentFile() {
 
 bool MediaCatalog::FindFileByName(std::string_view fileName) {
     m_foundFile = nullptr;
-    if (m_fileNames.count(fileName) == 0)
+    if (!HoldsFileName(fileName))
         return false;
     for (auto& [name, project] : m_projects) {
         if (MediaRecord* record = project.files.find(fileName)) {
@@ -224,7 +232,7 @@ bool MediaCatalog::FindFileByName(std::string_view fileName) {
 }
 
 MediaRecord* MediaCatalog::GetRecord(std::uint32_t index) {
-    if (index >= m_fileCount || index >= m_files.size())
+    if (index >= m_published)
         return nullptr;
     return m_files[index];
 }
@@ -259,7 +267,7 @@ int MediaCatalog::LoadDatabase(const char* path, bool keepMissing, Progress* pro
     if (progress != nullptr)
         progress->SetText("Indexing Files...");
     m_duplicateCount = 0;
-    m_diskIndex.clear();
+    ClearDiskIndex();
     IndexFolder();
     if (progress != nullptr)
         progress->SetText(m_currentFolder);
@@ -276,14 +284,14 @@ int MediaCatalog::LoadDatabase(const char* path, bool keepMissing, Progress* pro
     RebuildFileArray();
     if (m_duplicateCount != 0)
         LogF("Found %d dup(s)", static_cast<int>(m_duplicateCount));
-    m_diskIndex.clear();
+    ClearDiskIndex();
     m_duplicateCount = 0;
     Log("------------------<OK!>-------------------");
     return Loaded;
 }
 
 bool MediaCatalog::isConsistent() const {
-    if (m_files.size() != m_fileCount || !m_unnumbered.empty())
+    if (m_files.size() != m_fileCount || m_published != m_fileCount)
         return false;
     for (std::uint32_t i = 0; i < m_fileCount; ++i) {
         if (m_files[i] == nullptr || m_files[i]->catalogIndex != i)
@@ -298,7 +306,7 @@ bool MediaCatalog::isConsistent() const {
             return false;
         for (const auto& [fileName, record] : project.files) {
             if (fileName != record.fileName || name != record.projectName ||
-                record.projectNumber != project.projectNumber || m_fileNames.count(fileName) == 0 ||
+                record.projectNumber != project.projectNumber || !HoldsFileName(fileName) ||
                 record.catalogIndex >= m_fileCount || m_files[record.catalogIndex] != &record)
                 return false;
             projectTotal += record.size;

@@ -13,7 +13,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 class Progress;
@@ -77,12 +76,18 @@ public:
     // path does not fit the path limit.
     bool SetCurrentFolder(const std::string& folder);
     const StringMap<DiskFileEntry>& DiskIndex() const { return m_diskIndex; }
+    void ClearDiskIndex() { m_diskIndex.clear(); }
 
     // Every invariant of a loaded catalog: the array numbers every record
     // without gaps, sizes add up, project numbers match.
     bool isConsistent() const;
 
 private:
+    // Whether any project holds a record of that name.
+    bool HoldsFileName(std::string_view fileName) const;
+    // Numbers a record just stored in its project.
+    void Register(MediaRecord* stored);
+
     std::unique_ptr<MediaRecord> m_work;
     std::uint32_t m_projectCount = 0;
     std::uint32_t m_fileCount = 0;
@@ -95,10 +100,12 @@ private:
     MediaRecord* m_foundFile = nullptr;
     RecordScanner m_scanner;
     StringMap<ProjectRecord> m_projects;
+    // Every record by catalog index. Records are never removed singly and
+    // keep their address, so this only grows; the media file array is its
+    // first m_published entries, as far as RebuildFileArray last reached.
     std::vector<MediaRecord*> m_files;
-    // Records added since the array was last rebuilt, in catalog order.
-    std::vector<MediaRecord*> m_unnumbered;
-    // The file names of all records, for the question whether any project
+    std::uint32_t m_published = 0;
+    // Catalog indexes by file name, for the question whether any project
     // holds a name.
-    std::unordered_set<std::string_view> m_fileNames;
+    FlatIndex m_fileNames;
 };

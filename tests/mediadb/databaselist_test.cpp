@@ -1,0 +1,158 @@
+#include "mediadb/databaselist.h"
+
+#include "platform/volumes.h"
+#include "support/logcapture.h"
+#include "support/mediafolder.h"
+#include "support/scriptedprompter.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+// A check-box tree in memory.
+class FakeTree : public CheckList {
+public:
+    struct Item {
+        std::string text;
+        std::uint32_t number;
+        bool checked;
+    };
+    void Clear() override { items.clear(); }
+    void InsertFirst(const std::string& text, std::uint32_t number, bool checked) override {
+        items.insert(items.begin(), {text, number, checked});
+    }
+    int Count() const override { return static_cast<int>(items.size()); }
+    std::uint32_t Number(int i) const override { return items[static_cast<std::size_t>(i)].number; }
+    bool Checked(int i) const override { return items[static_cast<std::size_t>(i)].checked; }
+    std::vector<std::uint32_t> numbers() const {
+        std::vector<std::uint32_t> n;
+        for (const Item& item : items)
+            n.push_back(item.number);
+        return n;
+    }
+    std::vector<Item> items;
+};
+
+std::vector<std::string> checkedPaths(DatabaseList& list) {
+    std::vector<std::string> paths;
+    for (auto* e = list.NextChecked(true); e != nullptr; e = list.NextChecked(false))
+        paths.push_back(e->path);
+    return paths;
+}
+
+class DatabaseListTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetVolumeSource([this] {
+            return std::vector<platform::Volume>{{dir.file("c"), "c"}, {dir.file("d"), "d"}};
+        });
+    }
+    void TearDown() override { platform::SetVolumeSource({}); }
+
+    TempDir dir;
+    LogCapture log;
+    DatabaseList list;
+};
+
+TEST_F(DatabaseListTest, DiscoversTheMediaFoldersOfEveryVolume) {
+    MakeFile(dir.file("c/OMFI MediaFiles/msmFMID.pmr"));
+    MakeFile(dir.file("d/Avid MediaFiles/MXF/1/msmFMID.pmr"));
+    MakeFile(dir.file("d/Avid MediaFiles/MXF/2/msmFMID.pmr"));
+    MakeFile(dir.file("d/Avid MediaFiles/MXF/3/MSMFMID.PMR"));
+    MakeFile(dir.file("d/Other/msmFMID.pmr"));
+    list.Discover();
+    ASSERT_EQ(list.size(), 3u);
+    FakeTree tree;
+    list.FillTree(tree);
+    ASSERT_EQ(tree.items.size(), 3u);
+    EXPECT_EQ(tree.items[0].text, dir.file("c/OMFI MediaFiles/msmFMID.pmr"));
+    EXPECT_EQ(tree.numbers(), (std::vector<std::uint32_t>{0, 1, 2}));
+    for (const auto& item : tree.items)
+        EXPECT_TRUE(item.checked);
+    // Folders 1 and 2 come in the order the file system lists them.
+    const std::string second = tree.items[1].text;
+    EXPECT_TRUE(second == dir.file("d/Avid MediaFiles/MXF/1/msmFMID.pmr") ||
+                second == dir.file("d/Avid MediaFiles/MXF/2/msmFMID.pmr"));
+
+    // The exact name is needed to be found, not to be added by hand.
+    EXPECT_TRUE(list.AddDatabase(dir.file("d/Avid MediaFiles/MXF/3/MSMFMID.PMR")));
+    EXPECT_EQ(list.size(), 4u);
+}
+
+TEST_F(DatabaseListTest, ChecksComeFromTheTreeAndRefreshChecksAllAgain) {
+    MakeFile(dir.file("c/OMFI MediaFiles/1/msmFMID.pmr"));
+    MakeFile(dir.file("c/OMFI MediaFiles/2/msmFMID.pmr"));
+    list.Discover();
+    FakeTree tree;
+    list.FillTree(tree);
+    tree.items[0].checked = false;
+    list.ReadChecks(tree);
+    EXPECT_EQ(checkedPaths(list), (std::vector<std::string>{tree.items[1].text}));
+    // Adding a listed path again changes nothing, not even its check mark.
+    EXPECT_FALSE(list.AddDatabase(tree.items[0].text));
+    EXPECT_EQ(checkedPaths(list).size(), 1u);
+    list.Discover();
+    EXPECT_EQ(checkedPaths(list).size(), 2u);
+}
+
+TEST_F(DatabaseListTest, TwentyDatabasesKeepTheOrderOfTheirBuckets) {
+    for (int i = 0; i < 20; ++i)
+        list.AddDatabase("/db/" + std::to_string(i));
+    FakeTree tree;
+    list.FillTree(tree);
+    std::vector<std::uint32_t> expected{16, 17, 18, 19};
+    for (std::uint32_t i = 0; i < 16; ++i)
+        expected.push_back(i);
+    EXPECT_EQ(tree.numbers(), expected);
+    std::vector<std::string> order = checkedPaths(list);
+    ASSERT_EQ(order.size(), 20u);
+    EXPECT_EQ(order.front(), "/db/15");
+    EXPECT_EQ(order[15], "/db/0");
+    EXPECT_EQ(order[16], "/db/19");
+    EXPECT_EQ(order.back(), "/db/16");
+}
+
+TEST_F(DatabaseListTest, AddsByHandThroughTheFileChooser) {
+    ScriptedPrompter prompter;
+    prompter.choose(dir.file("x/msmFMID.pmr"));
+    list.AddDatabaseDialog(nullptr);
+    list.AddDatabaseDialog(nullptr); // cancelled
+    EXPECT_EQ(list.size(), 1u);
+    EXPECT_EQ(prompter.questions().size(), 2u);
+    EXPECT_FALSE(list.AddDatabase(""));
+    EXPECT_FALSE(list.AddDatabase("/" + std::string(300, 'p')));
+    EXPECT_EQ(list.size(), 1u);
+    EXPECT_EQ(log.lines().size(), 1u); // the refused long path
+}
+
+TEST_F(DatabaseListTest, DeletesCheckedDatabasesWithTheirCompanions) {
+    ScriptedPrompter prompter;
+    MakeFile(dir.file("c/OMFI MediaFiles/1/msmFMID.pmr"));
+    MakeFile(dir.file("c/OMFI MediaFiles/1/msmMMOB.mdb"));
+    MakeFile(dir.file("c/OMFI MediaFiles/1/clip.omf"));
+    MakeFile(dir.file("c/OMFI MediaFiles/2/msmFMID.pmr"));
+    MakeFile(dir.file("c/OMFI MediaFiles/3/msmFMID.pmr"));
+    MakeFile(dir.file("c/OMFI MediaFiles/3/msmMMOB.mdb"));
+    list.Discover();
+    FakeTree tree;
+    list.FillTree(tree);
+    for (auto& item : tree.items)
+        item.checked = item.text.find("/3/") == std::string::npos;
+    list.ReadChecks(tree);
+    EXPECT_EQ(list.DeleteChecked(nullptr), platform::FileOpResult::Done);
+    namespace fs = std::filesystem;
+    EXPECT_FALSE(fs::exists(dir.file("c/OMFI MediaFiles/1/msmFMID.pmr")));
+    EXPECT_FALSE(fs::exists(dir.file("c/OMFI MediaFiles/1/msmMMOB.mdb")));
+    EXPECT_TRUE(fs::exists(dir.file("c/OMFI MediaFiles/1/clip.omf")));
+    EXPECT_FALSE(fs::exists(dir.file("c/OMFI MediaFiles/2/msmFMID.pmr")));
+    EXPECT_TRUE(fs::exists(dir.file("c/OMFI MediaFiles/3/msmFMID.pmr")));
+    EXPECT_TRUE(fs::exists(dir.file("c/OMFI MediaFiles/3/msmMMOB.mdb")));
+    EXPECT_TRUE(prompter.questions().empty());
+    // Deleted databases are left out the next time.
+    EXPECT_EQ(list.DeleteChecked(nullptr), platform::FileOpResult::Done);
+}
+
+} // namespace

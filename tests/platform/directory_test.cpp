@@ -1,0 +1,133 @@
+#include "platform/directory.h"
+#include "platform/fileoperation.h"
+#include "platform/volumes.h"
+
+#include "support/mediafolder.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace {
+
+const platform::DirEntry* entryNamed(const std::vector<platform::DirEntry>& entries,
+                                     const std::string& name) {
+    for (const auto& e : entries) {
+        if (e.name == name)
+            return &e;
+    }
+    return nullptr;
+}
+
+TEST(Directory, ListsEntriesWithTheirFacts) {
+    TempDir dir;
+    MakeFile(dir.file("clip.omf"), 1234);
+    MakeFile(dir.file(".hidden"), 1);
+    MakeFolder(dir.file("sub"));
+    MakeFile(dir.file("locked.omf"), 3);
+    ::chmod(dir.file("locked.omf").c_str(), 0444);
+    std::filesystem::create_symlink(dir.file("clip.omf"), dir.file("link.omf"));
+
+    std::vector<platform::DirEntry> entries;
+    int error = 0;
+    ASSERT_TRUE(platform::ListDirectory(dir.path(), entries, error));
+    EXPECT_EQ(entries.size(), 7u); // ".", ".." and five entries
+    ASSERT_NE(entryNamed(entries, "."), nullptr);
+    EXPECT_EQ(entryNamed(entries, "..")->attributes, platform::kAttrDirectory);
+    const auto* clip = entryNamed(entries, "clip.omf");
+    EXPECT_EQ(clip->size, 1234u);
+    EXPECT_EQ(clip->attributes, 0u);
+    EXPECT_GT(clip->creationTime, platform::FileTimeFromUnix(1600000000, 0));
+    EXPECT_EQ(entryNamed(entries, ".hidden")->attributes, platform::kAttrHidden);
+    EXPECT_EQ(entryNamed(entries, "sub")->attributes, platform::kAttrDirectory);
+    EXPECT_EQ(entryNamed(entries, "sub")->size, 0u);
+    const auto* link = entryNamed(entries, "link.omf");
+    EXPECT_TRUE(link->isLink);
+    EXPECT_EQ(link->size, 1234u);
+    if (::geteuid() != 0) { // root may write anything
+        EXPECT_EQ(entryNamed(entries, "locked.omf")->attributes, platform::kAttrReadOnly);
+    }
+
+    EXPECT_FALSE(platform::ListDirectory(dir.file("nothing"), entries, error));
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_TRUE(entries.empty());
+
+    EXPECT_EQ(platform::FileTimeFromUnix(0, 0), 116444736000000000u);
+    EXPECT_EQ(platform::FileTimeFromUnix(1, 999), 116444736010000009u);
+    EXPECT_EQ(platform::FolderOf("/a/b/c"), "/a/b");
+    EXPECT_EQ(platform::FolderOf("/a"), "/");
+    EXPECT_EQ(platform::JoinPath("/", "x"), "/x");
+    EXPECT_EQ(platform::JoinPath("/m", "x"), "/m/x");
+}
+
+TEST(Volumes, ReadsMountedVolumesWithoutPseudoFileSystems) {
+    const std::string text =
+        "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+        "23 22 0:5 / /proc rw - proc proc rw\n"
+        "24 22 0:6 / /sys rw - sysfs sysfs rw\n"
+        "30 22 8:17 / /media/user/MEDIA\\040DRIVE rw - exfat /dev/sdb1 rw\n"
+        "31 22 0:40 / /mnt/share rw - cifs //server/share rw\n"
+        "32 22 11:0 / /media/cdrom ro - iso9660 /dev/sr0 ro\n"
+        "33 22 8:1 / /media/user/MEDIA\\040DRIVE rw - exfat /dev/sdb1 rw\n"
+        "34 22 0:7 / /run rw - tmpfs tmpfs rw\n"
+        "garbage\n";
+    const auto volumes = platform::ParseMountInfo(text);
+    ASSERT_EQ(volumes.size(), 4u);
+    EXPECT_EQ(volumes[0].root, "/");
+    EXPECT_EQ(volumes[1].root, "/media/cdrom");
+    EXPECT_EQ(volumes[1].type, platform::VolumeType::CdRom);
+    EXPECT_EQ(volumes[2].root, "/media/user/MEDIA DRIVE");
+    EXPECT_EQ(volumes[2].label, "MEDIA DRIVE");
+    EXPECT_EQ(volumes[2].type, platform::VolumeType::Fixed);
+    EXPECT_EQ(volumes[3].type, platform::VolumeType::Network);
+    EXPECT_FALSE(platform::MountedVolumes().empty());
+}
+
+class RecordingUi : public platform::FileOpUi {
+public:
+    platform::FileOpAnswer confirm(const std::string& text, const std::string&) override {
+        asked.push_back(text);
+        const auto a = answers.empty() ? platform::FileOpAnswer::Cancel : answers.front();
+        if (!answers.empty())
+            answers.erase(answers.begin());
+        return a;
+    }
+    void showError(const std::string& text, const std::string&) override { errors.push_back(text); }
+    std::vector<platform::FileOpAnswer> answers;
+    std::vector<std::string> asked;
+    std::vector<std::string> errors;
+};
+
+TEST(FileOperation, DeletesAsAskedAndStopsAtTheFirstFailure) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    for (const char* name : {"a", "b", "c"})
+        MakeFile(dir.file(name));
+    MakeFile(dir.file("full/x"));
+    RecordingUi ui;
+    ui.answers = {platform::FileOpAnswer::Yes, platform::FileOpAnswer::No,
+                  platform::FileOpAnswer::Cancel};
+    EXPECT_EQ(platform::DeleteFiles({dir.file("a"), dir.file("b"), dir.file("c")}, 0, &ui),
+              platform::FileOpResult::AbortedByUser);
+    EXPECT_FALSE(fs::exists(dir.file("a")));
+    EXPECT_TRUE(fs::exists(dir.file("b")));
+    EXPECT_TRUE(fs::exists(dir.file("c")));
+    EXPECT_EQ(ui.asked.front(), "Are you sure you want to permanently delete 'a'?");
+
+    const unsigned quiet = platform::FOF_NOCONFIRMATION | platform::FOF_NORECURSION;
+    EXPECT_EQ(platform::DeleteFiles({dir.file("b"), dir.file("missing"), dir.file("c")}, quiet, &ui),
+              platform::FileOpResult::Failed);
+    EXPECT_FALSE(fs::exists(dir.file("b")));
+    EXPECT_TRUE(fs::exists(dir.file("c")));
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(ui.errors[0], "Cannot delete " + dir.file("missing") + ":\nNo such file or directory");
+    // Without recursion a folder with files stays.
+    EXPECT_EQ(platform::DeleteFiles({dir.file("full")}, quiet, &ui), platform::FileOpResult::Failed);
+    EXPECT_TRUE(fs::exists(dir.file("full/x")));
+    EXPECT_EQ(ui.asked.size(), 3u);
+}
+
+} // namespace
