@@ -9,16 +9,16 @@
 #include "mediadb/recordscanner.h"
 #include "support/databasebuilder.h"
 
+#include "platform/directory.h"
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include "platform/directory.h"
 
 #include <fcntl.h>
-#include <malloc.h>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,7 +37,8 @@ double since(Clock::time_point t) {
 
 std::string fileName(int folder, int i) {
     char name[40];
-    std::snprintf(name, sizeof name, "A%04d%05dV1_%04X.omf", folder, i, (folder * 7919 + i) & 0xFFFF);
+    std::snprintf(name, sizeof name, "A%04d%05dV1_%04X.omf", folder, i,
+                  (folder * 7919 + i) & 0xFFFF);
     return name;
 }
 
@@ -59,7 +60,8 @@ void writeFolder(const std::string& root, int f) {
         }
     }
     for (int i = 0; i < kUnreferencedPerFolder; ++i) {
-        const int fd = ::open((folder + "/" + fileName(f, 90000 + i)).c_str(), O_CREAT | O_WRONLY, 0644);
+        const int fd =
+            ::open((folder + "/" + fileName(f, 90000 + i)).c_str(), O_CREAT | O_WRONLY, 0644);
         ::close(fd);
     }
     b.write(folder + "/msmFMID.pmr");
@@ -154,7 +156,8 @@ int main(int argc, char** argv) {
             int error = 0;
             platform::ListDirectory(folder, entries, error);
             std::ifstream db(folder + "/msmFMID.pmr", std::ios::binary);
-            std::string bytes((std::istreambuf_iterator<char>(db)), std::istreambuf_iterator<char>());
+            std::string bytes((std::istreambuf_iterator<char>(db)),
+                              std::istreambuf_iterator<char>());
         }
         ::malloc_trim(0);
         const long baseKb = statusKb("VmRSS:");
@@ -165,23 +168,27 @@ int main(int argc, char** argv) {
             MediaCatalog catalog;
             const auto t = Clock::now();
             for (int f = 0; f < folders; ++f) {
-                const std::string db = std::string(root) + "/" + std::to_string(f + 1) + "/msmFMID.pmr";
+                const std::string db =
+                    std::string(root) + "/" + std::to_string(f + 1) + "/msmFMID.pmr";
                 catalog.LoadDatabase(db.c_str(), false, nullptr);
             }
             total = since(t);
             records = catalog.FileCount();
-            if (!catalog.isConsistent() || records != static_cast<std::uint32_t>(folders) * kFilesPerFolder ||
+            if (!catalog.isConsistent() ||
+                records != static_cast<std::uint32_t>(folders) * kFilesPerFolder ||
                 catalog.ProjectCount() != kProjects + 1) {
-                std::printf("WRONG RESULT: %u records, %u projects\n", records, catalog.ProjectCount());
+                std::printf("WRONG RESULT: %u records, %u projects\n", records,
+                            catalog.ProjectCount());
                 return 1;
             }
         }
         const long peakKb = statusKb("VmHWM:");
         ::malloc_trim(0);
         const Split split = loadInSteps(root, folders);
-        std::printf("%d folders, %u records: %.3f s total, %.2f us/record\n", folders, records, total,
-                    total * 1e6 / records);
-        std::printf("  split: index %.3f s, scan %.3f s, match+add %.3f s, unreferenced %.3f s, rebuild %.3f s\n",
+        std::printf("%d folders, %u records: %.3f s total, %.2f us/record\n", folders, records,
+                    total, total * 1e6 / records);
+        std::printf("  split: index %.3f s, scan %.3f s, match+add %.3f s, unreferenced %.3f s, "
+                    "rebuild %.3f s\n",
                     split.index, split.scan, split.add, split.unreferenced, split.rebuild);
         std::printf("  peak memory: %.0f bytes/record\n",
                     static_cast<double>(peakKb - baseKb) * 1024.0 / records);

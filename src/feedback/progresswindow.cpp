@@ -11,7 +11,8 @@
 #include <limits>
 
 ProgressWindow::ProgressWindow(QWidget* owner, Clock clock)
-    : TemplateDialog(owner), m_clock(clock ? std::move(clock) : Clock(platform::ProcessMilliseconds)) {
+    : TemplateDialog(owner),
+      m_clock(clock ? std::move(clock) : Clock(platform::ProcessMilliseconds)) {
     m_startTime = m_clock();
     m_lastTick = m_startTime;
     connect(&m_timer, &QTimer::timeout, this, &ProgressWindow::OnTimer);
@@ -22,9 +23,11 @@ ProgressWindow::~ProgressWindow() {
 }
 
 bool ProgressWindow::Create(int templateId) {
-    if (!CreateFromTemplate(templateId) || controlAs<QProgressBar>(res::IDC_PROGRESS_BAR) == nullptr)
+    if (!CreateFromTemplate(templateId) ||
+        controlAs<QProgressBar>(res::IDC_PROGRESS_BAR) == nullptr)
         return false;
-    for (int id : {res::IDC_PROGRESS_ELAPSED, res::IDC_PROGRESS_ESTIMATE, res::IDC_PROGRESS_PERCENT}) {
+    for (int id :
+         {res::IDC_PROGRESS_ELAPSED, res::IDC_PROGRESS_ESTIMATE, res::IDC_PROGRESS_PERCENT}) {
         if (controlAs<QLabel>(id) == nullptr)
             return false;
     }
@@ -93,8 +96,8 @@ void ProgressWindow::OnTimer() {
     m_lastTick = now;
     m_elapsed = now - m_startTime;
     SetControlText(res::IDC_PROGRESS_ELAPSED,
-                   FormatDuration(static_cast<std::int32_t>(
-                       std::min<std::uint32_t>(m_elapsed, std::numeric_limits<std::int32_t>::max()))));
+                   FormatDuration(static_cast<std::int32_t>(std::min<std::uint32_t>(
+                       m_elapsed, std::numeric_limits<std::int32_t>::max()))));
     if (m_estimateDue) {
         double estimate = 0;
         if (m_current != 0)

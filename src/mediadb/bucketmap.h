@@ -78,7 +78,9 @@ public:
             return {p.bucket, p.slot - 1};
         return settle(p.bucket + 1);
     }
-    Entry& at(Position p) { return m_entries[m_buckets[static_cast<std::size_t>(p.bucket)][p.slot]]; }
+    Entry& at(Position p) {
+        return m_entries[m_buckets[static_cast<std::size_t>(p.bucket)][p.slot]];
+    }
     const Entry& at(Position p) const {
         return m_entries[m_buckets[static_cast<std::size_t>(p.bucket)][p.slot]];
     }
@@ -120,11 +122,12 @@ public:
     const_iterator end() const { return {this, Position{}}; }
 
 private:
-    static std::uint32_t hashOf(KeyView key) { return FlatIndex::Spread(typename Traits::Hash{}(key)); }
+    static std::uint32_t hashOf(KeyView key) {
+        return FlatIndex::Spread(typename Traits::Hash{}(key));
+    }
     std::uint32_t indexOf(KeyView key, std::uint32_t hash) const {
-        return m_index.find(hash, [&](std::uint32_t index) {
-            return Traits::view(m_entries[index].key) == key;
-        });
+        return m_index.find(
+            hash, [&](std::uint32_t index) { return Traits::view(m_entries[index].key) == key; });
     }
 
     // The newest entry of the first non-empty bucket from b on.
@@ -153,8 +156,8 @@ struct StringKeyTraits {
     static std::uint32_t bucket(std::string_view key) {
         std::uint32_t hash = 0;
         for (char c : key)
-            hash = hash * 33 + static_cast<std::uint32_t>(static_cast<std::int32_t>(
-                                   static_cast<signed char>(c)));
+            hash = hash * 33 + static_cast<std::uint32_t>(
+                                   static_cast<std::int32_t>(static_cast<signed char>(c)));
         return hash;
     }
 };

@@ -34,7 +34,8 @@ void DatabaseList::Discover() {
         // The folder names are matched as a case-insensitive file system would.
         for (const char* mediaFolder : {"OMFI MediaFiles", "AVID MediaFiles"}) {
             for (const platform::DirEntry& e : entries) {
-                if ((e.attributes & platform::kAttrDirectory) && equalsIgnoringCase(e.name, mediaFolder))
+                if ((e.attributes & platform::kAttrDirectory) &&
+                    equalsIgnoringCase(e.name, mediaFolder))
                     SearchFolder(platform::JoinPath(volume.root, e.name));
             }
         }
@@ -118,7 +119,8 @@ platform::FileOpResult DatabaseList::DeleteChecked(OwnerWindow owner) {
          entry = NextChecked(false)) {
         if (platform::PathExists(entry->path))
             paths.push_back(entry->path);
-        const std::string companion = platform::JoinPath(platform::FolderOf(entry->path), kCompanionName);
+        const std::string companion =
+            platform::JoinPath(platform::FolderOf(entry->path), kCompanionName);
         if (platform::PathExists(companion))
             paths.push_back(companion);
     }

@@ -58,7 +58,8 @@ private:
         std::size_t i = hash & mask;
         while (m_slots[i] != 0)
             i = (i + 1) & mask;
-        m_slots[i] = (static_cast<std::uint64_t>(hash) << 32) | (static_cast<std::uint64_t>(id) + 1);
+        m_slots[i] =
+            (static_cast<std::uint64_t>(hash) << 32) | (static_cast<std::uint64_t>(id) + 1);
     }
 
     void grow() {

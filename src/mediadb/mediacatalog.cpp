@@ -78,8 +78,8 @@ std::uint32_t nameHash(std::string_view name) {
 
 bool MediaCatalog::HoldsFileName(std::string_view fileName) const {
     return m_fileNames.find(nameHash(fileName), [&](std::uint32_t index) {
-               return fileName == m_files[index]->fileName;
-           }) != FlatIndex::kNone;
+        return fileName == m_files[index]->fileName;
+    }) != FlatIndex::kNone;
 }
 
 void MediaCatalog::Register(MediaRecord* stored) {

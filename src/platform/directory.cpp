@@ -86,8 +86,8 @@ bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, in
         }
         if (d->d_type == DT_UNKNOWN) {
             struct stat lst {};
-            entry.isLink = ::fstatat(dirFd, d->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 &&
-                           S_ISLNK(lst.st_mode);
+            entry.isLink =
+                ::fstatat(dirFd, d->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode);
         }
         struct statx sx {};
         // Links are followed: a link to a media file counts as that file.

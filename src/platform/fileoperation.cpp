@@ -42,11 +42,10 @@ int removePath(const std::string& path, unsigned flags) {
 FileOpResult DeleteFiles(const std::vector<std::string>& paths, unsigned flags, FileOpUi* ui) {
     for (const std::string& path : paths) {
         if (!(flags & FOF_NOCONFIRMATION) && ui != nullptr) {
-            const std::string text = (flags & FOF_ALLOWUNDO)
-                                         ? "Are you sure you want to move '" + nameOf(path) +
-                                               "' to the Trash?"
-                                         : "Are you sure you want to permanently delete '" +
-                                               nameOf(path) + "'?";
+            const std::string text =
+                (flags & FOF_ALLOWUNDO)
+                    ? "Are you sure you want to move '" + nameOf(path) + "' to the Trash?"
+                    : "Are you sure you want to permanently delete '" + nameOf(path) + "'?";
             const FileOpAnswer answer = ui->confirm(text, "Confirm File Delete");
             if (answer == FileOpAnswer::Cancel)
                 return FileOpResult::AbortedByUser;

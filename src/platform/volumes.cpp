@@ -12,18 +12,19 @@ std::function<std::vector<Volume>()> g_volumeSource;
 
 const std::set<std::string>& pseudoFileSystems() {
     static const std::set<std::string> names{
-        "proc",      "sysfs",      "cgroup",     "cgroup2",   "devpts",     "devtmpfs",
-        "tmpfs",     "ramfs",      "securityfs", "pstore",    "bpf",        "debugfs",
-        "tracefs",   "configfs",   "fusectl",    "mqueue",    "hugetlbfs",  "autofs",
-        "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",      "squashfs",   "selinuxfs",
-        "fuse.gvfsd-fuse", "fuse.portal", "nfsd"};
+        "proc",        "sysfs",     "cgroup",   "cgroup2",     "devpts",
+        "devtmpfs",    "tmpfs",     "ramfs",    "securityfs",  "pstore",
+        "bpf",         "debugfs",   "tracefs",  "configfs",    "fusectl",
+        "mqueue",      "hugetlbfs", "autofs",   "binfmt_misc", "efivarfs",
+        "rpc_pipefs",  "nsfs",      "squashfs", "selinuxfs",   "fuse.gvfsd-fuse",
+        "fuse.portal", "nfsd"};
     return names;
 }
 
 VolumeType typeOf(const std::string& fsType) {
-    static const std::set<std::string> network{"nfs",   "nfs4",        "cifs",       "smb3",
-                                               "smbfs", "fuse.sshfs",  "sshfs",      "afs",
-                                               "ncpfs", "9p",          "fuse.rclone", "davfs"};
+    static const std::set<std::string> network{"nfs",   "nfs4",       "cifs",        "smb3",
+                                               "smbfs", "fuse.sshfs", "sshfs",       "afs",
+                                               "ncpfs", "9p",         "fuse.rclone", "davfs"};
     if (network.count(fsType) != 0)
         return VolumeType::Network;
     if (fsType == "iso9660" || fsType == "udf")
@@ -37,9 +38,8 @@ std::string unescape(const std::string& field) {
     for (std::size_t i = 0; i < field.size(); ++i) {
         if (field[i] == '\\' && i + 3 < field.size()) {
             const std::string digits = field.substr(i + 1, 3);
-            if (digits.size() == 3 && std::all_of(digits.begin(), digits.end(), [](char c) {
-                    return c >= '0' && c <= '7';
-                })) {
+            if (digits.size() == 3 && std::all_of(digits.begin(), digits.end(),
+                                                  [](char c) { return c >= '0' && c <= '7'; })) {
                 out.push_back(static_cast<char>(std::stoi(digits, nullptr, 8)));
                 i += 3;
                 continue;

@@ -59,11 +59,10 @@ TEST_F(MediaCatalogTest, MergesProjectsAcrossDatabasesAndCountsDuplicates) {
     EXPECT_EQ(catalog.FoundFile()->size, 100u);
     EXPECT_EQ(std::string(catalog.FoundFile()->folder), folder("1"));
 
-    EXPECT_EQ(log.lines(),
-              (Lines{"------------<OPENING FILE>----------------", db1, "P", "Q",
-                     "------------------<OK!>-------------------",
-                     "------------<OPENING FILE>----------------", db2, "Found 1 dup(s)",
-                     "------------------<OK!>-------------------"}));
+    EXPECT_EQ(log.lines(), (Lines{"------------<OPENING FILE>----------------", db1, "P", "Q",
+                                  "------------------<OK!>-------------------",
+                                  "------------<OPENING FILE>----------------", db2,
+                                  "Found 1 dup(s)", "------------------<OK!>-------------------"}));
 }
 
 TEST_F(MediaCatalogTest, CollectsUnreferencedFilesOfTheDatabaseFolder) {
@@ -151,6 +150,17 @@ TEST_F(MediaCatalogTest, IndexesAFolderTreeWithoutFollowingLinkedFolders) {
     ASSERT_NE(index.find("b.omf"), nullptr);
     EXPECT_EQ(index.find("b.omf")->folder, folder("t/x/y"));
     EXPECT_EQ(index.find("x"), nullptr);
+    // A folder whose path does not fit is left out with a log line, never cut short.
+    std::string deep = folder("t/x");
+    while (deep.size() < 250)
+        deep += "/ddddddddd";
+    MakeFile(deep + "/deep.omf");
+    catalog.ClearDiskIndex();
+    log.clear();
+    catalog.IndexFolderTree(folder("t"));
+    EXPECT_EQ(index.find("deep.omf"), nullptr);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(log.lines()[0].rfind("Path too long: " + folder("t/x/ddddddddd"), 0), 0u);
     // a.omf is met twice; whichever the walk met last is kept.
     const std::uint64_t size = index.find("a.omf")->size;
     EXPECT_EQ(index.find("a.omf")->folder, size == 1 ? folder("t") : folder("t/x"));

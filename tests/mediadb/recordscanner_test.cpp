@@ -24,7 +24,6 @@ std::ostream& operator<<(std::ostream& os, const Found& f) {
     return os << "{" << f.fileName << ", " << f.project << "}";
 }
 
-
 class RecordScannerTest : public ::testing::Test {
 protected:
     std::string write(const DatabaseBuilder& b, const std::string& name = "msmFMID.pmr") {

@@ -64,16 +64,15 @@ TEST(Directory, ListsEntriesWithTheirFacts) {
 }
 
 TEST(Volumes, ReadsMountedVolumesWithoutPseudoFileSystems) {
-    const std::string text =
-        "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
-        "23 22 0:5 / /proc rw - proc proc rw\n"
-        "24 22 0:6 / /sys rw - sysfs sysfs rw\n"
-        "30 22 8:17 / /media/user/MEDIA\\040DRIVE rw - exfat /dev/sdb1 rw\n"
-        "31 22 0:40 / /mnt/share rw - cifs //server/share rw\n"
-        "32 22 11:0 / /media/cdrom ro - iso9660 /dev/sr0 ro\n"
-        "33 22 8:1 / /media/user/MEDIA\\040DRIVE rw - exfat /dev/sdb1 rw\n"
-        "34 22 0:7 / /run rw - tmpfs tmpfs rw\n"
-        "garbage\n";
+    const std::string text = "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                             "23 22 0:5 / /proc rw - proc proc rw\n"
+                             "24 22 0:6 / /sys rw - sysfs sysfs rw\n"
+                             "30 22 8:17 / /media/user/MEDIA\\040DRIVE rw - exfat /dev/sdb1 rw\n"
+                             "31 22 0:40 / /mnt/share rw - cifs //server/share rw\n"
+                             "32 22 11:0 / /media/cdrom ro - iso9660 /dev/sr0 ro\n"
+                             "33 22 8:1 / /media/user/MEDIA\\040DRIVE rw - exfat /dev/sdb1 rw\n"
+                             "34 22 0:7 / /run rw - tmpfs tmpfs rw\n"
+                             "garbage\n";
     const auto volumes = platform::ParseMountInfo(text);
     ASSERT_EQ(volumes.size(), 4u);
     EXPECT_EQ(volumes[0].root, "/");
@@ -118,14 +117,17 @@ TEST(FileOperation, DeletesAsAskedAndStopsAtTheFirstFailure) {
     EXPECT_EQ(ui.asked.front(), "Are you sure you want to permanently delete 'a'?");
 
     const unsigned quiet = platform::FOF_NOCONFIRMATION | platform::FOF_NORECURSION;
-    EXPECT_EQ(platform::DeleteFiles({dir.file("b"), dir.file("missing"), dir.file("c")}, quiet, &ui),
-              platform::FileOpResult::Failed);
+    EXPECT_EQ(
+        platform::DeleteFiles({dir.file("b"), dir.file("missing"), dir.file("c")}, quiet, &ui),
+        platform::FileOpResult::Failed);
     EXPECT_FALSE(fs::exists(dir.file("b")));
     EXPECT_TRUE(fs::exists(dir.file("c")));
     ASSERT_EQ(ui.errors.size(), 1u);
-    EXPECT_EQ(ui.errors[0], "Cannot delete " + dir.file("missing") + ":\nNo such file or directory");
+    EXPECT_EQ(ui.errors[0],
+              "Cannot delete " + dir.file("missing") + ":\nNo such file or directory");
     // Without recursion a folder with files stays.
-    EXPECT_EQ(platform::DeleteFiles({dir.file("full")}, quiet, &ui), platform::FileOpResult::Failed);
+    EXPECT_EQ(platform::DeleteFiles({dir.file("full")}, quiet, &ui),
+              platform::FileOpResult::Failed);
     EXPECT_TRUE(fs::exists(dir.file("full/x")));
     EXPECT_EQ(ui.asked.size(), 3u);
 }
