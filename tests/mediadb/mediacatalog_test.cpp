@@ -152,7 +152,7 @@ TEST_F(MediaCatalogTest, IndexesAFolderTreeWithoutFollowingLinkedFolders) {
     EXPECT_EQ(index.find("x"), nullptr);
     // A folder whose path does not fit is left out with a log line, never cut short.
     std::string deep = folder("t/x");
-    while (deep.size() < 250)
+    while (deep.size() < 262)
         deep += "/ddddddddd";
     MakeFile(deep + "/deep.omf");
     catalog.ClearDiskIndex();
