@@ -1,0 +1,217 @@
+#include "omf/omfreader.h"
+
+#include "feedback/log.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+std::uint32_t le32(const std::uint8_t* b) {
+    return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+           static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+}
+
+std::uint16_t le16(const std::uint8_t* b) {
+    return static_cast<std::uint16_t>(b[0] | b[1] << 8);
+}
+
+} // namespace
+
+bool TocEntry::immediateIs(const char (&fourChars)[5]) const {
+    return std::memcmp(immediate.data(), fourChars, 4) == 0;
+}
+
+OmfReader::OmfReader(OmfTreeView* tree) : m_tree(tree) {
+    if (m_tree != nullptr)
+        m_tree->DeleteAllItems();
+}
+
+OmfReader::~OmfReader() {
+    Close();
+}
+
+void OmfReader::ClearDescriptorResults() {
+    std::memset(m_compressionText, 0, sizeof m_compressionText);
+    m_compressionCode = 0;
+    m_frameCount = 0;
+    m_mediaDataObject = 0;
+    m_descriptorObject = 0;
+}
+
+void OmfReader::Close() {
+    m_file.reset();
+    m_fileSize = 0;
+    m_toc.clear();
+    m_toc.shrink_to_fit();
+    m_frameTable.clear();
+    m_hasFrameTable = false;
+    m_frameDataEnd = 0;
+    m_objects.clear();
+    m_mobIds.clear();
+    m_sourceMobs.clear();
+    m_compositionMobs.clear();
+    m_mediaData.clear();
+    ClearDescriptorResults();
+}
+
+bool OmfReader::Open(const char* path) {
+    Close();
+    ClearDescriptorResults();
+    m_file = std::make_unique<OrrinFile>();
+    if (m_file->Open(path, OrrinFile::kOpenShared) == 0) {
+        Close();
+        return false;
+    }
+    m_fileSize = m_file->GetLength();
+    if (m_fileSize <= omf::kLabelSize) {
+        Close();
+        return false;
+    }
+    m_file->Seek(static_cast<std::int64_t>(m_fileSize - omf::kLabelSize), OrrinFile::SeekBegin);
+    std::memset(m_label, 0, sizeof m_label);
+    const bool labelRead = m_file->Read(m_label, omf::kLabelSize) == omf::kLabelSize;
+    const std::uint32_t tocOffset = le32(m_label + 16);
+    const std::uint32_t tocSize = le32(m_label + 20);
+    if (!labelRead || std::memcmp(m_label, omf::kLabelMagic, 8) != 0 || le16(m_label + 12) != 1 ||
+        le16(m_label + 10) != 0x4949 || tocSize > m_fileSize || tocSize > omf::kMaxTocSize) {
+        Log("Bad Header");
+        Close();
+        return false;
+    }
+    if (!m_file->IsOpen()) {
+        Log("GoToMOBTable Failed");
+        Close();
+        return false;
+    }
+    // A TOC that runs past the end of the file yields the entries it holds.
+    const std::uint64_t available = tocOffset < m_fileSize ? m_fileSize - tocOffset : 0;
+    std::vector<std::uint8_t> toc(static_cast<std::size_t>(std::min<std::uint64_t>(tocSize, available)));
+    m_file->Seek(tocOffset, OrrinFile::SeekBegin);
+    const std::uint32_t got =
+        toc.empty() ? 0 : m_file->Read(toc.data(), static_cast<std::uint32_t>(toc.size()));
+    const std::size_t count = got / omf::kTocEntrySize;
+
+    m_toc.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* e = toc.data() + i * omf::kTocEntrySize;
+        TocEntry& entry = m_toc[i];
+        entry.objectId = le32(e);
+        entry.propertyId = le32(e + 4);
+        entry.typeId = le32(e + 8);
+        entry.valuePosition = le32(e + 12);
+        entry.valueLength = le32(e + 16);
+        std::memcpy(entry.immediate.data(), e + 12, 4);
+    }
+    for (const TocEntry& entry : m_toc) {
+        auto [object, created] = m_objects.insert(entry.objectId);
+        if (created)
+            object->objectId = entry.objectId;
+        *object->properties.insert(entry.propertyId).first = &entry;
+    }
+    ReadMobTables();
+    return true;
+}
+
+void OmfReader::ReadMobTables() {
+    for (const TocEntry& entry : m_toc) {
+        if (entry.objectId != omf::kHeaderObject)
+            break;
+        if (entry.typeId != omf::kTypeMobTable)
+            continue;
+        NumberMap<MobIndexEntry>* table = nullptr;
+        if (entry.propertyId == omf::kPropSourceMobs)
+            table = &m_sourceMobs;
+        else if (entry.propertyId == omf::kPropCompositionMobs)
+            table = &m_compositionMobs;
+        else if (entry.propertyId == omf::kPropMediaData)
+            table = &m_mediaData;
+        else
+            continue;
+        const std::vector<std::uint8_t> value = ReadValue(&entry);
+        if (value.size() < 2)
+            continue;
+        const std::size_t fit = (value.size() - 2) / omf::kMobIndexEntrySize;
+        const std::size_t count = std::min<std::size_t>(le16(value.data()), fit);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint8_t* e = value.data() + 2 + i * omf::kMobIndexEntrySize;
+            const MobIndexEntry mob{{le32(e), le32(e + 4), le32(e + 8)}, le32(e + 12)};
+            *table->insert(mob.objectId).first = mob;
+            *m_mobIds.insert(mob.mobId[2]).first = mob;
+        }
+    }
+}
+
+ObjectEntry* OmfReader::FindObject(std::uint32_t objectId) {
+    return m_objects.find(objectId);
+}
+
+PropertyRef OmfReader::FindProperty(ObjectEntry* object, std::uint32_t propertyId) const {
+    if (object == nullptr)
+        return nullptr;
+    const PropertyRef* found = object->properties.find(propertyId);
+    return found != nullptr ? *found : nullptr;
+}
+
+std::vector<std::uint8_t> OmfReader::ReadValue(PropertyRef property) {
+    std::vector<std::uint8_t> value;
+    if (property == nullptr || m_file == nullptr || !m_file->IsOpen())
+        return value;
+    // Only what the file holds can be read, whatever the length field says.
+    const std::uint64_t position = property->valuePosition;
+    const std::uint64_t available = position < m_fileSize ? m_fileSize - position : 0;
+    value.resize(static_cast<std::size_t>(std::min<std::uint64_t>(property->valueLength, available)));
+    if (value.empty())
+        return value;
+    m_file->Seek(static_cast<std::int64_t>(position), OrrinFile::SeekBegin);
+    value.resize(m_file->Read(value.data(), static_cast<std::uint32_t>(value.size())));
+    return value;
+}
+
+std::uint32_t OmfReader::ReadString(PropertyRef property, char* buffer, std::uint32_t size) {
+    if (property == nullptr)
+        return 0;
+    const std::uint64_t needed = static_cast<std::uint64_t>(property->valueLength) + 1;
+    if (size < needed)
+        return static_cast<std::uint32_t>(std::min<std::uint64_t>(needed, 0xFFFFFFFFu));
+    if (m_file == nullptr || !m_file->IsOpen() || buffer == nullptr)
+        return 0;
+    std::memset(buffer, 0, size);
+    if (property->typeId != omf::kTypeString && property->typeId != omf::kTypeClassId)
+        return 0;
+    if (property->valueLength == 0)
+        return 0;
+    if (property->valueLength <= 4) {
+        std::memcpy(buffer, property->immediate.data(), property->valueLength);
+    } else {
+        m_file->Seek(property->valuePosition, OrrinFile::SeekBegin);
+        m_file->Read(buffer, property->valueLength);
+    }
+    return property->valueLength;
+}
+
+std::uint32_t OmfReader::ResolveMobId(PropertyRef property) {
+    if (property == nullptr || property->valueLength != 12)
+        return 0;
+    const std::vector<std::uint8_t> value = ReadValue(property);
+    if (value.size() != 12)
+        return 0;
+    const MobIndexEntry* mob = m_mobIds.find(le32(value.data() + 8));
+    return mob != nullptr ? mob->objectId : 0;
+}
+
+bool OmfReader::ReferencedObject(PropertyRef property, std::uint32_t& objectId) {
+    if (property == nullptr || property->valueLength < 4)
+        return false;
+    std::uint8_t word[4];
+    m_file->Seek(property->valuePosition, OrrinFile::SeekBegin);
+    if (m_file->Read(word, 4) != 4)
+        return false;
+    objectId = le32(word);
+    return true;
+}
+
+bool OmfReader::ClassIs(ObjectEntry* object, const char (&fourChars)[5]) const {
+    const PropertyRef cls = FindProperty(object, omf::kPropClass);
+    return cls != nullptr && cls->immediateIs(fourChars);
+}

@@ -1,0 +1,197 @@
+#include "omf/omfreader.h"
+
+#include "support/databasebuilder.h"
+#include "support/logcapture.h"
+#include "support/omfbuilder.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+class MediaDescriptorTest : public ::testing::Test {
+protected:
+    OmfReader& open(const MediaFileSpec& spec) {
+        const std::string path = dir.file("media.omf");
+        BuildMediaFile(spec).write(path);
+        EXPECT_TRUE(reader.Open(path.c_str()));
+        return reader;
+    }
+    std::string text(std::uint32_t (OmfReader::*query)(char*, std::uint32_t), std::uint32_t size = 260) {
+        std::vector<char> buffer(size);
+        (reader.*query)(buffer.data(), size);
+        return buffer.data();
+    }
+
+    TempDir dir;
+    LogCapture log;
+    OmfReader reader;
+};
+
+TEST(CompressionName, KnownCodesAndHexadecimal) {
+    char buffer[30];
+    EXPECT_STREQ(CompressionName(0, buffer, sizeof buffer), "Precomp?");
+    EXPECT_STREQ(CompressionName(1, buffer, sizeof buffer), "AIFF");
+    EXPECT_STREQ(CompressionName(75, buffer, sizeof buffer), "10:1");
+    EXPECT_STREQ(CompressionName(162, buffer, sizeof buffer), "mpg30");
+    EXPECT_STREQ(CompressionName(81, buffer, sizeof buffer), "51");
+    EXPECT_STREQ(CompressionName(255, buffer, sizeof buffer), "ff");
+    EXPECT_STREQ(CompressionName(163, buffer, sizeof buffer), "a3");
+    EXPECT_STREQ(CompressionName(0xFFFFFFFF, buffer, sizeof buffer), "ffffffff");
+}
+
+TEST_F(MediaDescriptorTest, ReadsTheFactsOfATypicalVideoFile) {
+    MediaFileSpec spec;
+    spec.project = "Documentary 2007";
+    spec.clipName = "Interview take 3";
+    open(spec);
+    EXPECT_EQ(text(&OmfReader::ProjectName, 69), "Documentary 2007");
+    EXPECT_EQ(text(&OmfReader::CompositionName, 259), "Interview take 3");
+    EXPECT_EQ(text(&OmfReader::SourceName), "C:\\Capture\\clip.avi");
+    MediaRecord record{};
+    EXPECT_EQ(reader.ReadMediaDescriptor(&record), OmfReader::OtherDescriptor);
+    EXPECT_STREQ(record.compressionText, "JFIF");
+    EXPECT_EQ(record.compressionCode, 75u);
+    EXPECT_EQ(reader.FrameCount(), 3);
+    EXPECT_EQ(reader.MediaDataObjectId(), 40u);
+    EXPECT_EQ(reader.MediaDescriptorObjectId(), 11u);
+
+    ASSERT_TRUE(reader.LoadFrameTable());
+    const auto frames = MediaFileFrames(spec);
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        ASSERT_EQ(reader.FrameSize(i), frames[i].size());
+        std::vector<std::uint8_t> bytes(reader.FrameSize(i));
+        ASSERT_TRUE(reader.ReadFrame(i, bytes.data(), static_cast<std::uint32_t>(bytes.size())));
+        EXPECT_EQ(bytes, frames[i]);
+        EXPECT_EQ(bytes[0], 0xFF); // a JPEG start-of-image marker
+        EXPECT_EQ(bytes[1], 0xD8);
+    }
+    EXPECT_EQ(reader.FrameSize(3), 0u);
+    EXPECT_EQ(reader.FrameSize(65539), reader.FrameSize(3)); // the index is 16-bit
+}
+
+TEST_F(MediaDescriptorTest, CompositionCountsAndMissingAttributes) {
+    MediaFileSpec spec;
+    spec.compositions = 0;
+    spec.project.clear();
+    open(spec);
+    EXPECT_EQ(reader.CompositionName(nullptr, 0), 0u);
+    char small[10];
+    EXPECT_EQ(reader.CompositionName(small, sizeof small), 22u);
+    EXPECT_STREQ(small, "");
+    EXPECT_EQ(text(&OmfReader::CompositionName), "No Compositions Found");
+    char project[69];
+    EXPECT_EQ(reader.ProjectName(project, sizeof project), 0u);
+
+    spec.compositions = 2;
+    open(spec);
+    char buffer[40];
+    EXPECT_EQ(reader.CompositionName(buffer, sizeof buffer), 13u);
+    EXPECT_STREQ(buffer, "Complex File");
+
+    // A project attribute whose name lies at a position is not recognised.
+    OmfBuilder b;
+    b.classId(50, "ATTB").string(50, 66135, "_PJ_LONG").string(50, 66145, "Hidden");
+    b.write(dir.file("attr.omf"));
+    ASSERT_TRUE(reader.Open(dir.file("attr.omf").c_str()));
+    EXPECT_EQ(reader.ProjectName(project, sizeof project), 0u);
+}
+
+TEST_F(MediaDescriptorTest, AudioTapesAndUnusualDescriptors) {
+    MediaFileSpec audio;
+    audio.descriptorClass = "AIFD";
+    open(audio);
+    MediaRecord record{};
+    EXPECT_EQ(reader.ReadMediaDescriptor(&record), OmfReader::AiffDescriptor);
+    EXPECT_EQ(record.compressionCode, 1u);
+    EXPECT_STREQ(record.compressionText, "AIFD");
+
+    MediaFileSpec noCode;
+    noCode.compressionCode = 0;
+    noCode.compressionText = std::string(20, 'c'); // too long: the class id stays
+    open(noCode);
+    EXPECT_EQ(reader.ReadMediaDescriptor(&record), OmfReader::OtherDescriptor);
+    EXPECT_EQ(record.compressionCode, 0u);
+    EXPECT_STREQ(record.compressionText, "MDES");
+
+    MediaFileSpec tape;
+    tape.descriptorClass = "MDTP";
+    tape.tapeName = "TAPE 042";
+    tape.sourcePath.clear();
+    open(tape);
+    EXPECT_EQ(text(&OmfReader::SourceName), "file source"); // the tape descriptor's own mob
+
+    MediaFileSpec noLocator;
+    noLocator.sourcePath.clear();
+    open(noLocator);
+    char buffer[260];
+    EXPECT_EQ(reader.SourceName(buffer, sizeof buffer), 0u);
+
+    OmfBuilder noMedia;
+    noMedia.classId(5, "XXXX");
+    noMedia.write(dir.file("nomedia.omf"));
+    ASSERT_TRUE(reader.Open(dir.file("nomedia.omf").c_str()));
+    std::strcpy(record.compressionText, "old");
+    record.compressionCode = 9;
+    EXPECT_EQ(reader.ReadMediaDescriptor(&record), OmfReader::NoDescriptor);
+    EXPECT_STREQ(record.compressionText, "N/A");
+    EXPECT_EQ(record.compressionCode, 0u);
+    EXPECT_FALSE(reader.LoadFrameTable());
+}
+
+TEST_F(MediaDescriptorTest, OneFrameFilesKeepTheirTableInATrailer) {
+    MediaFileSpec spec;
+    spec.frames = 1;
+    spec.frameIndex = false;
+    spec.layout = 1;
+    open(spec);
+    ASSERT_EQ(reader.ReadMediaDescriptor(nullptr), OmfReader::OtherDescriptor);
+    ASSERT_TRUE(reader.LoadFrameTable());
+    ASSERT_EQ(reader.FrameTable().size(), 2u);
+    const auto frame = MediaFileFrames(spec)[0];
+    ASSERT_EQ(reader.FrameSize(0), frame.size());
+    std::vector<std::uint8_t> bytes(frame.size());
+    ASSERT_TRUE(reader.ReadFrame(0, bytes.data(), static_cast<std::uint32_t>(bytes.size())));
+    EXPECT_EQ(bytes, frame);
+
+    // One entry: the frame ends where the trailer begins.
+    spec.layout = 0;
+    open(spec);
+    reader.ReadMediaDescriptor(nullptr);
+    ASSERT_TRUE(reader.LoadFrameTable());
+    ASSERT_EQ(reader.FrameTable().size(), 1u);
+    EXPECT_EQ(reader.FrameSize(0), frame.size());
+
+    // A trailer whose count is not the expected one gives no table: the
+    // file holds one entry, the layout value asks for two.
+    OmfBuilder b = BuildMediaFile(spec);
+    b.immediate(11, 67790, 65610, 1);
+    b.write(dir.file("mismatch.omf"));
+    ASSERT_TRUE(reader.Open(dir.file("mismatch.omf").c_str()));
+    reader.ReadMediaDescriptor(nullptr);
+    EXPECT_FALSE(reader.LoadFrameTable());
+    EXPECT_EQ(reader.FrameSize(0), 0u);
+}
+
+TEST_F(MediaDescriptorTest, FrameTablesThatPointOutsideTheFileGiveNoFrames) {
+    MediaFileSpec spec;
+    spec.jpegFrames = false;
+    OmfBuilder b = BuildMediaFile(spec);
+    // A second frame index object whose entries decrease and run past the end.
+    std::vector<std::uint8_t> index{3, 0, 0xF0, 0xFF, 0xFF, 0x7F, 10, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+    b.positioned(40, 67950, 65735, index); // replaces the good one
+    b.write(dir.file("bad.omf"));
+    ASSERT_TRUE(reader.Open(dir.file("bad.omf").c_str()));
+    reader.ReadMediaDescriptor(nullptr);
+    ASSERT_TRUE(reader.LoadFrameTable());
+    EXPECT_EQ(reader.FrameSize(0), 0u);
+    EXPECT_EQ(reader.FrameSize(1), 0u);
+    EXPECT_EQ(reader.FrameSize(2), 0u);
+    std::uint8_t buffer[16];
+    EXPECT_FALSE(reader.ReadFrame(0, buffer, sizeof buffer));
+    EXPECT_FALSE(reader.ReadFrame(7, buffer, sizeof buffer));
+}
+
+} // namespace

@@ -1,0 +1,136 @@
+#include "omf/omfreader.h"
+
+#include "support/databasebuilder.h"
+#include "support/logcapture.h"
+#include "support/omfbuilder.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class OmfReaderTest : public ::testing::Test {
+protected:
+    std::string write(const OmfBuilder& b, const std::string& name = "media.omf") {
+        const std::string path = dir.file(name);
+        b.write(path);
+        return path;
+    }
+    std::string writeBytes(const std::vector<std::uint8_t>& bytes) {
+        const std::string path = dir.file("raw.omf");
+        WriteBytes(path, bytes);
+        return path;
+    }
+
+    TempDir dir;
+    LogCapture log;
+    OmfReader reader;
+};
+
+TEST_F(OmfReaderTest, RefusesBadLabelsAndTinyFiles) {
+    EXPECT_FALSE(reader.Open(writeBytes(std::vector<std::uint8_t>(24, 0)).c_str()));
+    EXPECT_EQ(log.lines(), Lines{});
+    EXPECT_FALSE(reader.Open(writeBytes(std::vector<std::uint8_t>(25, 0)).c_str()));
+    EXPECT_EQ(log.lines(), Lines{"Bad Header"});
+
+    OmfBuilder good;
+    good.classId(5, "ABCD");
+    for (OmfBuilder bad : {OmfBuilder(good).byteOrder(0x4D4D), OmfBuilder(good).version(2),
+                           OmfBuilder(good).magicByte(7, 0), OmfBuilder(good).statedTocSize(100000)}) {
+        log.clear();
+        EXPECT_FALSE(reader.Open(write(bad).c_str()));
+        EXPECT_FALSE(reader.IsOpen());
+        EXPECT_EQ(log.lines(), Lines{"Bad Header"});
+    }
+    log.clear();
+    EXPECT_FALSE(reader.Open(dir.file("missing.omf").c_str()));
+    EXPECT_EQ(log.lines().size(), 2u); // the reader's open error lines only
+    EXPECT_TRUE(reader.Open(write(good).c_str()));
+    EXPECT_TRUE(reader.IsOpen());
+    reader.Close();
+    EXPECT_FALSE(reader.IsOpen());
+}
+
+TEST_F(OmfReaderTest, IndexesTheTocAndReadsValues) {
+    OmfBuilder b;
+    b.string(7, 100, "abcd");            // immediate
+    b.string(7, 101, "abcde");           // at a position
+    b.string(7, 100, "wxyz");            // the later entry wins
+    b.classId(8, "MDES");
+    b.statedTocSize(50);                 // two whole entries and a part
+    ASSERT_TRUE(reader.Open(write(b).c_str()));
+    EXPECT_EQ(reader.TocEntryCount(), 2u);
+    ObjectEntry* seven = reader.FindObject(7);
+    ASSERT_NE(seven, nullptr);
+    EXPECT_EQ(reader.FindObject(8), nullptr);
+
+    OmfBuilder full;
+    full.string(7, 100, "abcd").string(7, 101, "abcde").string(7, 100, "wxyz").classId(8, "MDES");
+    ASSERT_TRUE(reader.Open(write(full).c_str()));
+    seven = reader.FindObject(7);
+    char buffer[16];
+    EXPECT_EQ(reader.ReadString(reader.FindProperty(seven, 100), buffer, sizeof buffer), 4u);
+    EXPECT_STREQ(buffer, "wxyz");
+    EXPECT_EQ(reader.ReadString(reader.FindProperty(seven, 101), buffer, sizeof buffer), 5u);
+    EXPECT_STREQ(buffer, "abcde");
+    // A buffer of exactly the length is one short: the size needed comes back.
+    char exact[5] = {'q', 'q', 'q', 'q', 'q'};
+    EXPECT_EQ(reader.ReadString(reader.FindProperty(seven, 101), exact, 5), 6u);
+    EXPECT_EQ(exact[0], 'q');
+    EXPECT_EQ(reader.ReadString(reader.FindProperty(reader.FindObject(8), 66060), buffer, 16), 4u);
+    EXPECT_STREQ(buffer, "MDES");
+    EXPECT_EQ(reader.ReadString(nullptr, buffer, 16), 0u);
+    EXPECT_EQ(reader.ReadValue(reader.FindProperty(seven, 101)),
+              (std::vector<std::uint8_t>{'a', 'b', 'c', 'd', 'e'}));
+}
+
+TEST_F(OmfReaderTest, ReadsMobTablesOfTheHeaderObjectOnly) {
+    OmfBuilder b;
+    b.mobTable(66070, {{{1, 2, 9}, 10}, {{1, 2, 9}, 11}}); // same third word: the later wins
+    b.mobTable(66025, {{{1, 2, 3}, 30}}, 5);               // states more than it holds
+    b.classId(2, "XXXX");
+    b.mobTable(66050, {{{1, 2, 4}, 40}});                  // after another object: not read
+    ASSERT_TRUE(reader.Open(write(b).c_str()));
+    EXPECT_EQ(reader.SourceMobs().size(), 2u);
+    EXPECT_EQ(reader.CompositionMobs().size(), 1u);
+    EXPECT_TRUE(reader.MediaData().empty());
+    ASSERT_NE(reader.MobIds().find(9), nullptr);
+    EXPECT_EQ(reader.MobIds().find(9)->objectId, 11u);
+
+    OmfBuilder ids;
+    ids.mobTable(66070, {{{1, 2, 77}, 10}});
+    ids.mobId(10, 66350, {5, 6, 77});
+    ids.raw(10, 66351, 65695, 0, 11);
+    ASSERT_TRUE(reader.Open(write(ids).c_str()));
+    ObjectEntry* mob = reader.FindObject(10);
+    EXPECT_EQ(reader.ResolveMobId(reader.FindProperty(mob, 66350)), 10u);
+    EXPECT_EQ(reader.ResolveMobId(reader.FindProperty(mob, 66351)), 0u);
+}
+
+TEST_F(OmfReaderTest, AContainerWithoutEntriesOpensButIsNotOpen) {
+    OmfBuilder empty;
+    EXPECT_TRUE(reader.Open(write(empty).c_str()));
+    EXPECT_FALSE(reader.IsOpen());
+}
+
+TEST_F(OmfReaderTest, HostileLengthsAndPositionsStayInsideTheFile) {
+    OmfBuilder b;
+    b.mobTable(66070, {{{1, 2, 3}, 10}});
+    b.raw(10, 66355, 65655, 0xFFFFFFF0u, 0xFFFFFFFFu); // descriptor far beyond the end
+    b.raw(10, 66205, 65680, 3, 0xFFFFFFF0u);           // a name of nearly 4 GiB
+    b.raw(1, 66050, 65645, 0, 0xFFFFFFFFu);             // a mob table as long as possible
+    ASSERT_TRUE(reader.Open(write(b).c_str()));
+    ObjectEntry* mob = reader.FindObject(10);
+    EXPECT_LE(reader.ReadValue(reader.FindProperty(mob, 66205)).size(), reader.FileSize());
+    EXPECT_TRUE(reader.ReadValue(reader.FindProperty(mob, 66355)).empty());
+    char buffer[64];
+    EXPECT_EQ(reader.ReadString(reader.FindProperty(mob, 66205), buffer, sizeof buffer), 0xFFFFFFF1u);
+    EXPECT_EQ(reader.SourceName(buffer, sizeof buffer), 0u);
+    EXPECT_EQ(reader.ReadMediaDescriptor(nullptr), OmfReader::NoDescriptor);
+}
+
+} // namespace
