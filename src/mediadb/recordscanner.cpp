@@ -17,10 +17,11 @@ constexpr bool isNameChar(std::uint8_t c) {
     return c >= 0x20 && c <= 0x7F;
 }
 
-constexpr std::array<bool, 256> kNameChars = [] {
-    std::array<bool, 256> table{};
+// 1 for the bytes isNameChar accepts, so that tests can be combined with &.
+constexpr std::array<std::uint8_t, 256> kNameChars = [] {
+    std::array<std::uint8_t, 256> table{};
     for (int c = 0; c < 256; ++c)
-        table[static_cast<std::size_t>(c)] = isNameChar(static_cast<std::uint8_t>(c));
+        table[static_cast<std::size_t>(c)] = isNameChar(static_cast<std::uint8_t>(c)) ? 1 : 0;
     return table;
 }();
 

@@ -32,9 +32,9 @@ char* CompressionName(std::uint32_t code, char* buffer, std::size_t size) {
         const char* name;
     };
     static constexpr Name kNames[] = {
-        {0, "Precomp?"}, {1, "AIFF"},    {75, "10:1"},   {76, "2:1"},    {77, "3:1"},
-        {78, "15:1s"},   {79, "4:1s"},   {80, "2:1s"},   {82, "20:1"},   {110, "10:1m"},
-        {111, "4:1m"},   {140, "411"},   {141, "420"},   {142, "dv50"},  {151, "1:1"},
+        {0, "Precomp?"}, {1, "AIFF"},    {75, "10:1"},   {76, "2:1"},   {77, "3:1"},
+        {78, "15:1s"},   {79, "4:1s"},   {80, "2:1s"},   {82, "20:1"},  {110, "10:1m"},
+        {111, "4:1m"},   {140, "411"},   {141, "420"},   {142, "dv50"}, {151, "1:1"},
         {160, "mpg50"},  {161, "mpg40"}, {162, "mpg30"},
     };
     for (const Name& n : kNames) {
@@ -217,8 +217,9 @@ bool OmfReader::LoadFrameTable() {
 
     if (const PropertyRef index = FindProperty(data, omf::kPropFrameIndex)) {
         const std::vector<std::uint8_t> value = ReadValue(index);
-        const std::size_t count =
-            value.size() < 2 ? 0 : std::min<std::size_t>(value[0] | value[1] << 8, (value.size() - 2) / 4);
+        const std::size_t count = value.size() < 2 ? 0
+                                                   : std::min<std::size_t>(value[0] | value[1] << 8,
+                                                                           (value.size() - 2) / 4);
         for (std::size_t i = 0; i < count; ++i)
             m_frameTable.push_back(le32(value.data() + 2 + i * 4));
         m_hasFrameTable = true;
@@ -235,7 +236,8 @@ bool OmfReader::LoadFrameTable() {
     const std::uint32_t trailer = 4 * expected + 2;
     if (stream->valueLength < trailer)
         return false;
-    const std::uint64_t start = static_cast<std::uint64_t>(stream->valuePosition) + stream->valueLength - trailer;
+    const std::uint64_t start =
+        static_cast<std::uint64_t>(stream->valuePosition) + stream->valueLength - trailer;
     std::vector<std::uint8_t> bytes(trailer);
     m_file->Seek(static_cast<std::int64_t>(start), OrrinFile::SeekBegin);
     if (m_file->Read(bytes.data(), trailer) != trailer)

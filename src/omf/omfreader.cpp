@@ -86,7 +86,8 @@ bool OmfReader::Open(const char* path) {
     }
     // A TOC that runs past the end of the file yields the entries it holds.
     const std::uint64_t available = tocOffset < m_fileSize ? m_fileSize - tocOffset : 0;
-    std::vector<std::uint8_t> toc(static_cast<std::size_t>(std::min<std::uint64_t>(tocSize, available)));
+    std::vector<std::uint8_t> toc(
+        static_cast<std::size_t>(std::min<std::uint64_t>(tocSize, available)));
     m_file->Seek(tocOffset, OrrinFile::SeekBegin);
     const std::uint32_t got =
         toc.empty() ? 0 : m_file->Read(toc.data(), static_cast<std::uint32_t>(toc.size()));
@@ -160,7 +161,8 @@ std::vector<std::uint8_t> OmfReader::ReadValue(PropertyRef property) {
     // Only what the file holds can be read, whatever the length field says.
     const std::uint64_t position = property->valuePosition;
     const std::uint64_t available = position < m_fileSize ? m_fileSize - position : 0;
-    value.resize(static_cast<std::size_t>(std::min<std::uint64_t>(property->valueLength, available)));
+    value.resize(
+        static_cast<std::size_t>(std::min<std::uint64_t>(property->valueLength, available)));
     if (value.empty())
         return value;
     m_file->Seek(static_cast<std::int64_t>(position), OrrinFile::SeekBegin);

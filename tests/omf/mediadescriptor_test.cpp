@@ -19,7 +19,8 @@ protected:
         EXPECT_TRUE(reader.Open(path.c_str()));
         return reader;
     }
-    std::string text(std::uint32_t (OmfReader::*query)(char*, std::uint32_t), std::uint32_t size = 260) {
+    std::string text(std::uint32_t (OmfReader::*query)(char*, std::uint32_t),
+                     std::uint32_t size = 260) {
         std::vector<char> buffer(size);
         (reader.*query)(buffer.data(), size);
         return buffer.data();
@@ -180,7 +181,8 @@ TEST_F(MediaDescriptorTest, FrameTablesThatPointOutsideTheFileGiveNoFrames) {
     spec.jpegFrames = false;
     OmfBuilder b = BuildMediaFile(spec);
     // A second frame index object whose entries decrease and run past the end.
-    std::vector<std::uint8_t> index{3, 0, 0xF0, 0xFF, 0xFF, 0x7F, 10, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+    std::vector<std::uint8_t> index{3, 0, 0xF0, 0xFF, 0xFF, 0x7F, 10,
+                                    0, 0, 0,    0xFF, 0xFF, 0xFF, 0xFF};
     b.positioned(40, 67950, 65735, index); // replaces the good one
     b.write(dir.file("bad.omf"));
     ASSERT_TRUE(reader.Open(dir.file("bad.omf").c_str()));

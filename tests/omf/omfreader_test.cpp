@@ -39,8 +39,9 @@ TEST_F(OmfReaderTest, RefusesBadLabelsAndTinyFiles) {
 
     OmfBuilder good;
     good.classId(5, "ABCD");
-    for (OmfBuilder bad : {OmfBuilder(good).byteOrder(0x4D4D), OmfBuilder(good).version(2),
-                           OmfBuilder(good).magicByte(7, 0), OmfBuilder(good).statedTocSize(100000)}) {
+    for (OmfBuilder bad :
+         {OmfBuilder(good).byteOrder(0x4D4D), OmfBuilder(good).version(2),
+          OmfBuilder(good).magicByte(7, 0), OmfBuilder(good).statedTocSize(100000)}) {
         log.clear();
         EXPECT_FALSE(reader.Open(write(bad).c_str()));
         EXPECT_FALSE(reader.IsOpen());
@@ -57,11 +58,11 @@ TEST_F(OmfReaderTest, RefusesBadLabelsAndTinyFiles) {
 
 TEST_F(OmfReaderTest, IndexesTheTocAndReadsValues) {
     OmfBuilder b;
-    b.string(7, 100, "abcd");            // immediate
-    b.string(7, 101, "abcde");           // at a position
-    b.string(7, 100, "wxyz");            // the later entry wins
+    b.string(7, 100, "abcd");  // immediate
+    b.string(7, 101, "abcde"); // at a position
+    b.string(7, 100, "wxyz");  // the later entry wins
     b.classId(8, "MDES");
-    b.statedTocSize(50);                 // two whole entries and a part
+    b.statedTocSize(50); // two whole entries and a part
     ASSERT_TRUE(reader.Open(write(b).c_str()));
     EXPECT_EQ(reader.TocEntryCount(), 2u);
     ObjectEntry* seven = reader.FindObject(7);
@@ -93,7 +94,7 @@ TEST_F(OmfReaderTest, ReadsMobTablesOfTheHeaderObjectOnly) {
     b.mobTable(66070, {{{1, 2, 9}, 10}, {{1, 2, 9}, 11}}); // same third word: the later wins
     b.mobTable(66025, {{{1, 2, 3}, 30}}, 5);               // states more than it holds
     b.classId(2, "XXXX");
-    b.mobTable(66050, {{{1, 2, 4}, 40}});                  // after another object: not read
+    b.mobTable(66050, {{{1, 2, 4}, 40}}); // after another object: not read
     ASSERT_TRUE(reader.Open(write(b).c_str()));
     EXPECT_EQ(reader.SourceMobs().size(), 2u);
     EXPECT_EQ(reader.CompositionMobs().size(), 1u);
@@ -122,13 +123,14 @@ TEST_F(OmfReaderTest, HostileLengthsAndPositionsStayInsideTheFile) {
     b.mobTable(66070, {{{1, 2, 3}, 10}});
     b.raw(10, 66355, 65655, 0xFFFFFFF0u, 0xFFFFFFFFu); // descriptor far beyond the end
     b.raw(10, 66205, 65680, 3, 0xFFFFFFF0u);           // a name of nearly 4 GiB
-    b.raw(1, 66050, 65645, 0, 0xFFFFFFFFu);             // a mob table as long as possible
+    b.raw(1, 66050, 65645, 0, 0xFFFFFFFFu);            // a mob table as long as possible
     ASSERT_TRUE(reader.Open(write(b).c_str()));
     ObjectEntry* mob = reader.FindObject(10);
     EXPECT_LE(reader.ReadValue(reader.FindProperty(mob, 66205)).size(), reader.FileSize());
     EXPECT_TRUE(reader.ReadValue(reader.FindProperty(mob, 66355)).empty());
     char buffer[64];
-    EXPECT_EQ(reader.ReadString(reader.FindProperty(mob, 66205), buffer, sizeof buffer), 0xFFFFFFF1u);
+    EXPECT_EQ(reader.ReadString(reader.FindProperty(mob, 66205), buffer, sizeof buffer),
+              0xFFFFFFF1u);
     EXPECT_EQ(reader.SourceName(buffer, sizeof buffer), 0u);
     EXPECT_EQ(reader.ReadMediaDescriptor(nullptr), OmfReader::NoDescriptor);
 }

@@ -24,8 +24,10 @@ std::vector<std::uint8_t> MakeJpegFrame(int width, int height, int seed, int qua
     while (cinfo.next_scanline < cinfo.image_height) {
         const int y = static_cast<int>(cinfo.next_scanline);
         for (int x = 0; x < width; ++x) {
-            row[static_cast<std::size_t>(x) * 3] = static_cast<JSAMPLE>((x * 255 / width + seed * 40) & 0xFF);
-            row[static_cast<std::size_t>(x) * 3 + 1] = static_cast<JSAMPLE>((y * 255 / height) & 0xFF);
+            row[static_cast<std::size_t>(x) * 3] =
+                static_cast<JSAMPLE>((x * 255 / width + seed * 40) & 0xFF);
+            row[static_cast<std::size_t>(x) * 3 + 1] =
+                static_cast<JSAMPLE>((y * 255 / height) & 0xFF);
             row[static_cast<std::size_t>(x) * 3 + 2] = static_cast<JSAMPLE>((seed * 97) & 0xFF);
         }
         JSAMPROW rows[1] = {row.data()};

@@ -65,13 +65,15 @@ OmfBuilder& OmfBuilder::classId(std::uint32_t object, std::string_view fourChars
     return immediateBytes(object, 66060, 65665, fourChars);
 }
 
-OmfBuilder& OmfBuilder::string(std::uint32_t object, std::uint32_t property, std::string_view text) {
+OmfBuilder& OmfBuilder::string(std::uint32_t object, std::uint32_t property,
+                               std::string_view text) {
     if (text.size() <= 4)
         return immediateBytes(object, property, 65680, text);
     return positioned(object, property, 65680, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
-OmfBuilder& OmfBuilder::objectRef(std::uint32_t object, std::uint32_t property, std::uint32_t target) {
+OmfBuilder& OmfBuilder::objectRef(std::uint32_t object, std::uint32_t property,
+                                  std::uint32_t target) {
     std::vector<std::uint8_t> bytes;
     put32(bytes, target);
     return positioned(object, property, 65655, bytes);

@@ -45,10 +45,23 @@ public:
     std::uint32_t data(const std::vector<std::uint8_t>& bytes);
 
     // Label fields, for damaged containers.
-    OmfBuilder& byteOrder(std::uint16_t mark) { m_byteOrder = mark; return *this; }
-    OmfBuilder& version(std::uint16_t v) { m_version = v; return *this; }
-    OmfBuilder& statedTocSize(std::uint32_t size) { m_tocSizeOverride = size; m_overrideToc = true; return *this; }
-    OmfBuilder& magicByte(std::size_t index, std::uint8_t value) { m_magic[index] = value; return *this; }
+    OmfBuilder& byteOrder(std::uint16_t mark) {
+        m_byteOrder = mark;
+        return *this;
+    }
+    OmfBuilder& version(std::uint16_t v) {
+        m_version = v;
+        return *this;
+    }
+    OmfBuilder& statedTocSize(std::uint32_t size) {
+        m_tocSizeOverride = size;
+        m_overrideToc = true;
+        return *this;
+    }
+    OmfBuilder& magicByte(std::size_t index, std::uint8_t value) {
+        m_magic[index] = value;
+        return *this;
+    }
 
     std::vector<std::uint8_t> build() const;
     void write(const std::string& path) const;
@@ -70,17 +83,17 @@ private:
 // one composition mob (the clip), a file source mob whose media descriptor
 // names the compression, and the media data with its frames.
 struct MediaFileSpec {
-    std::string project = "Project";   // empty: no project attribute
+    std::string project = "Project";    // empty: no project attribute
     std::string clipName = "Clip 0001"; // the composition mob's name
     int compositions = 1;
-    std::string descriptorClass = "MDES"; // "AIFD" for audio
-    std::string compressionText = "JFIF"; // empty: none
-    std::uint32_t compressionCode = 75;   // 0: none
+    std::string descriptorClass = "MDES";             // "AIFD" for audio
+    std::string compressionText = "JFIF";             // empty: none
+    std::uint32_t compressionCode = 75;               // 0: none
     std::string sourcePath = "C:\\Capture\\clip.avi"; // a Windows locator; empty: none
-    std::string tapeName;                  // non-empty: the descriptor is a tape descriptor
+    std::string tapeName; // non-empty: the descriptor is a tape descriptor
     int frames = 3;
-    bool jpegFrames = true;  // JPEG frames, else filler bytes
-    bool frameIndex = true;  // a frame index with frames + 1 entries; else a trailer
+    bool jpegFrames = true;   // JPEG frames, else filler bytes
+    bool frameIndex = true;   // a frame index with frames + 1 entries; else a trailer
     std::uint32_t layout = 0; // the layout value for a trailer (1: two entries)
     int width = 64;
     int height = 48;

@@ -1,0 +1,55 @@
+// Writes seed inputs for the fuzzers into two folders: OMF containers of
+// every kind the builders make, and media databases and bins.
+#include "support/databasebuilder.h"
+#include "support/omfbuilder.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: fuzz_seeds OMF_FOLDER DATABASE_FOLDER\n");
+        return 2;
+    }
+    const std::string omf = argv[1];
+    const std::string db = argv[2];
+    std::filesystem::create_directories(omf);
+    std::filesystem::create_directories(db);
+    int n = 0;
+    auto omfSeed = [&](const MediaFileSpec& spec) {
+        BuildMediaFile(spec).write(omf + "/seed" + std::to_string(n++) + ".omf");
+    };
+    MediaFileSpec spec;
+    spec.width = 16;
+    spec.height = 16;
+    omfSeed(spec);
+    MediaFileSpec audio = spec;
+    audio.descriptorClass = "AIFD";
+    audio.jpegFrames = false;
+    omfSeed(audio);
+    MediaFileSpec tape = spec;
+    tape.descriptorClass = "MDTP";
+    tape.tapeName = "TAPE 1";
+    omfSeed(tape);
+    MediaFileSpec trailer = spec;
+    trailer.frames = 1;
+    trailer.frameIndex = false;
+    trailer.layout = 1;
+    omfSeed(trailer);
+    MediaFileSpec complex = spec;
+    complex.compositions = 2;
+    complex.project.clear();
+    omfSeed(complex);
+
+    DatabaseBuilder database;
+    database.filler(40).record("clip0001.omf", "Project").filler(20, 2);
+    database.record("clip0002.mxf", "", ByteOrder::HighFirst).noise(60, 3);
+    database.record("A.WAV", std::string(66, 'p')).filler(10, 4);
+    database.write(db + "/msmFMID.pmr");
+    DatabaseBuilder bin;
+    bin.filler(40).binPath("/Volumes/Media/OMFI MediaFiles/clip0001.omf").noise(50, 5);
+    bin.binPath("/x/a.aif", ByteOrder::HighFirst).filler(30, 6);
+    bin.write(db + "/bin.avb");
+    return 0;
+}
