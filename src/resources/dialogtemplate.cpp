@@ -23,7 +23,62 @@ constexpr std::array kProgressControls{
 
 constexpr FontSpec kDialogFont{"MS Shell Dlg", 8};
 
+constexpr std::uint64_t kEdge = StaticEdge;
+constexpr std::uint64_t kLabel = StaticEdge | CenterText;
+
+constexpr std::array kMainControls{
+    ControlTemplate{IDC_PROJECT_LIST, ControlClass::ListView, "",
+                    Report | ShowSelAlways | SortAscending | SunkenEdge, 108, 35, 161, 278},
+    ControlTemplate{IDC_FILE_LIST, ControlClass::ListView, "", Report | ShowSelAlways | SunkenEdge,
+                    272, 112, 281, 190},
+    ControlTemplate{IDC_HARDWARE_TOOL, ControlClass::Button, "Hardware Tool", kEdge, 2, 3, 102, 12},
+    ControlTemplate{IDC_SUMMARY_LIST, ControlClass::ListView, "",
+                    Report | SingleSel | NoScroll | NoColumnHeaderClick | Disabled, 108, 3, 161,
+                    31},
+    ControlTemplate{IDC_SCAN, ControlClass::Button, "Scan!", kEdge | DefaultButton, 2, 242, 102,
+                    25},
+    ControlTemplate{IDC_FILE_COUNT, ControlClass::Static, "", kLabel, 272, 85, 138, 19},
+    ControlTemplate{IDC_LABEL_F8, ControlClass::Static, "F8 - delete", kLabel, 488, 303, 54, 10},
+    ControlTemplate{IDC_LABEL_F6, ControlClass::Static, "F6 - move", kLabel, 434, 303, 54, 10},
+    ControlTemplate{IDC_SELECTION_SUMMARY, ControlClass::Static, "", kLabel, 411, 85, 142, 19},
+    ControlTemplate{IDC_LABEL_F5, ControlClass::Static, "F5 - copy", kLabel, 380, 303, 54, 10},
+    ControlTemplate{IDC_INFO_LIST, ControlClass::ListView, "",
+                    Report | SingleSel | NoColumnHeaderClick, 377, 3, 176, 79},
+    ControlTemplate{IDC_PICTURE, ControlClass::Static, "", GrayRect, 271, 2, 104, 75},
+    ControlTemplate{IDC_DATABASE_TREE, ControlClass::TreeView, "",
+                    HasLines | CheckBoxes | NoDragDrop | SunkenEdge, 2, 46, 101, 194},
+    ControlTemplate{IDC_SELECT_ALL, ControlClass::Button, "Select All", kEdge, 2, 36, 51, 10},
+    ControlTemplate{IDC_DESELECT_ALL, ControlClass::Button, "Deselect All", kEdge, 54, 36, 50, 10},
+    ControlTemplate{IDC_LABEL_F2, ControlClass::Static, "F2 - Scan Media", kLabel, 272, 303, 54,
+                    10},
+    ControlTemplate{IDC_SCAN_FOLDER, ControlClass::Button, "Scan Media Folder...", kEdge, 2, 266,
+                    102, 12},
+    ControlTemplate{IDC_SCAN_BIN, ControlClass::Button, "Scan AVID Bin...", kEdge, 2, 278, 102, 12},
+    ControlTemplate{IDC_LABEL_F4, ControlClass::Static, "F4 - Store...", kLabel, 326, 303, 54, 10},
+    ControlTemplate{IDC_FRAME_SLIDER, ControlClass::TrackBar, "",
+                    NoTicks | BothWays | SelectionRange, 271, 79, 105, 6},
+    ControlTemplate{IDC_DELETE_DATABASES, ControlClass::Button, "Delete selected databases", kEdge,
+                    2, 301, 101, 12},
+    ControlTemplate{IDC_REFRESH, ControlClass::Button, "Refresh List", kEdge, 2, 26, 102, 10},
+};
+
+constexpr std::array kWorkingControls{
+    ControlTemplate{IDC_STATIC, ControlClass::Static, "WORKING...", 0, 1, 1, 47, 8},
+};
+
 constexpr std::array kDialogs{
+    DialogTemplate{IDD_MAIN, "Tolvane for AVID applications", kDialogFont,
+                   Caption | SysMenu | SizingBorder | MinimizeBox | MaximizeBox | AppWindow, 0, 0,
+                   556, 318, kMainControls},
+    DialogTemplate{IDD_WORKING,
+                   "Tolvane",
+                   {"Microsoft Sans Serif", 18},
+                   Popup | Caption | Centered | Topmost | ToolWindow,
+                   0,
+                   0,
+                   49,
+                   11,
+                   kWorkingControls},
     DialogTemplate{IDD_PROGRESS, "Please Wait ...", kDialogFont,
                    Popup | Caption | Centered | Foreground | ToolWindow, 0, 0, 315, 28,
                    kProgressControls},

@@ -80,7 +80,9 @@ struct DialogTemplate {
 const DialogTemplate* FindDialogTemplate(int id);
 
 // Template ids.
+inline constexpr int IDD_MAIN = 129;
 inline constexpr int IDD_PROGRESS = 130;
+inline constexpr int IDD_WORKING = 133;
 inline constexpr int IDD_CONSOLE = 136;
 
 // Control ids.
@@ -88,6 +90,29 @@ inline constexpr int IDC_PROGRESS_BAR = 1001;
 inline constexpr int IDC_PROGRESS_PERCENT = 1002;
 inline constexpr int IDC_PROGRESS_ESTIMATE = 1003;
 inline constexpr int IDC_PROGRESS_ELAPSED = 1004;
+inline constexpr int IDC_STATIC = -1;
+inline constexpr int IDC_PROJECT_LIST = 1005;
+inline constexpr int IDC_FILE_LIST = 1006;
+inline constexpr int IDC_INFO_LIST = 1008;
+inline constexpr int IDC_HARDWARE_TOOL = 1010;
+inline constexpr int IDC_SCAN = 1011;
+inline constexpr int IDC_SCAN_FOLDER = 1012;
+inline constexpr int IDC_SUMMARY_LIST = 1013;
+inline constexpr int IDC_SCAN_BIN = 1014;
+inline constexpr int IDC_DATABASE_TREE = 1016;
+inline constexpr int IDC_SELECT_ALL = 1018;
+inline constexpr int IDC_DESELECT_ALL = 1019;
+inline constexpr int IDC_LABEL_F5 = 1020;
+inline constexpr int IDC_LABEL_F6 = 1021;
+inline constexpr int IDC_LABEL_F8 = 1022;
+inline constexpr int IDC_DELETE_DATABASES = 1023;
+inline constexpr int IDC_LABEL_F2 = 1024;
+inline constexpr int IDC_LABEL_F4 = 1025;
+inline constexpr int IDC_REFRESH = 1026;
+inline constexpr int IDC_FRAME_SLIDER = 1030;
+inline constexpr int IDC_PICTURE = 1031;
+inline constexpr int IDC_FILE_COUNT = 1033;
+inline constexpr int IDC_SELECTION_SUMMARY = 1037;
 inline constexpr int IDC_CONSOLE_LIST = 1039;
 inline constexpr int IDC_CONSOLE_CLEAR = 1040;
 inline constexpr int IDC_CONSOLE_HIDE = 1041;

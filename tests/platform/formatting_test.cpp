@@ -1,0 +1,33 @@
+#include "platform/formatting.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Formatting, ByteSizesWithThreeSignificantDigits) {
+    EXPECT_EQ(platform::FormatByteSize(0), "0 bytes");
+    EXPECT_EQ(platform::FormatByteSize(1023), "1023 bytes");
+    EXPECT_EQ(platform::FormatByteSize(1024), "1.00 KB");
+    EXPECT_EQ(platform::FormatByteSize(1536), "1.50 KB");
+    EXPECT_EQ(platform::FormatByteSize(10 * 1024 + 1023), "10.9 KB");
+    EXPECT_EQ(platform::FormatByteSize(1048575), "1023 KB");
+    EXPECT_EQ(platform::FormatByteSize(1048576), "1.00 MB");
+    EXPECT_EQ(platform::FormatByteSize(123456789), "117 MB");
+    EXPECT_EQ(platform::FormatByteSize(5ull << 40), "5.00 TB");
+    EXPECT_EQ(platform::FormatByteSize(~0ull), "15.9 EB");
+}
+
+TEST(Formatting, KilobytesAndTimes) {
+    EXPECT_EQ(platform::FormatKBSize(0), "0 KB");
+    EXPECT_EQ(platform::FormatKBSize(1), "1 KB");
+    EXPECT_EQ(platform::FormatKBSize(1024), "1 KB");
+    EXPECT_EQ(platform::FormatKBSize(1234567 * 1024ull), "1,234,567 KB");
+    EXPECT_EQ(platform::FormatFileTime(0), "");
+    // 2007-02-10 12:00:00 UTC as a file time.
+    const std::uint64_t t = (1171108800ull + 11644473600ull) * 10000000ull;
+    const std::string text = platform::FormatFileTime(t);
+    EXPECT_NE(text.find("2007"), std::string::npos) << text;
+    EXPECT_NE(platform::FormatFileTime(t, true).find("2007"), std::string::npos);
+}
+
+} // namespace
