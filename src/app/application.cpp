@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "app/mainwindow.h"
 #include "feedback/log.h"
 #include "feedback/orrinconsole.h"
 #include "feedback/prompter.h"
@@ -41,15 +42,10 @@ void Application::StopConsole() {
 }
 
 int Application::Run() {
+    MainWindow window;
     StartConsole(res::IDD_CONSOLE);
-    if (m_console != nullptr) {
-        // Until the main window exists the console is the program's window:
-        // hiding it ends the run.
-        QObject::connect(m_console.get(), &OrrinConsole::hiddenByUser, qApp,
-                         &QCoreApplication::quit);
-        m_console->show();
-        QApplication::exec();
-    }
+    if (window.Initialise())
+        window.exec();
     StopConsole();
     return 0;
 }

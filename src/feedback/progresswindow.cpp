@@ -45,13 +45,14 @@ bool ProgressWindow::Create(int templateId) {
     return true;
 }
 
-std::unique_ptr<ProgressWindow> ProgressWindow::Start(QWidget* owner, int templateId) {
+std::unique_ptr<ProgressWindow> ProgressWindow::Start(QWidget* owner, int templateId, bool show) {
     auto window = std::make_unique<ProgressWindow>(owner);
     if (!window->Create(templateId)) {
         Log("Error creating Progress Window");
         return nullptr;
     }
-    window->show();
+    if (show)
+        window->show();
     return window;
 }
 

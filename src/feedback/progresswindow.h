@@ -27,10 +27,10 @@ public:
 
     // Creates the window (hidden) and starts its timer; false on failure.
     bool Create(int templateId);
-    // Makes, creates and shows a progress window owned by owner. When it cannot
-    // be created, logs "Error creating Progress Window" and returns null: the
-    // operation then runs without one.
-    static std::unique_ptr<ProgressWindow> Start(QWidget* owner, int templateId);
+    // Makes, creates and (unless show is false) shows a progress window owned
+    // by owner. When it cannot be created, logs "Error creating Progress
+    // Window" and returns null: the operation then runs without one.
+    static std::unique_ptr<ProgressWindow> Start(QWidget* owner, int templateId, bool show = true);
 
     void Step(std::uint64_t current, std::uint64_t total) override;
     void SetText(const std::string& text) override;

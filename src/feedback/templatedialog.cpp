@@ -5,12 +5,14 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListView>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include <cstring>
 
@@ -42,6 +44,13 @@ Qt::WindowFlags windowFlagsFor(std::uint64_t style) {
 } // namespace
 
 TemplateDialog::TemplateDialog(QWidget* parent) : QDialog(parent) {}
+
+void TemplateDialog::SetMenuBar(QMenuBar* bar) {
+    if (m_layout == nullptr || bar == nullptr)
+        return;
+    m_layout->setMenuBar(bar);
+    m_layout->activate();
+}
 
 QFont TemplateDialog::TemplateFont(const res::FontSpec& spec) {
     const bool fixed = std::strcmp(spec.face, "Courier New") == 0;
@@ -75,6 +84,11 @@ bool TemplateDialog::CreateFromTemplate(int templateId) {
     const QFont font = TemplateFont(dialog->font);
     setFont(font);
     m_baseUnits = BaseUnits(font);
+    m_client = new QWidget(this);
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    m_layout->addWidget(m_client);
 
     for (const res::ControlTemplate& c : dialog->controls) {
         QWidget* widget = CreateControl(c);
@@ -82,7 +96,8 @@ bool TemplateDialog::CreateFromTemplate(int templateId) {
         widget->setGeometry(toPixels(c.x, c.y, c.cx, c.cy));
         if (c.style & res::style::Disabled)
             widget->setEnabled(false);
-        m_controls.insert(c.id, widget);
+        if (c.id != res::IDC_STATIC)
+            m_controls.insert(c.id, widget);
         if (auto* button = qobject_cast<QPushButton*>(widget)) {
             const int id = c.id;
             connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
@@ -90,7 +105,9 @@ bool TemplateDialog::CreateFromTemplate(int templateId) {
     }
 
     const QRect frame = toPixels(dialog->x, dialog->y, dialog->cx, dialog->cy);
+    m_client->setMinimumSize(0, 0);
     resize(frame.size());
+    m_layout->activate();
     if (dialog->style & res::style::Centered) {
         if (const QScreen* screen = QGuiApplication::primaryScreen())
             move(screen->availableGeometry().center() - rect().center());
@@ -109,14 +126,14 @@ QWidget* TemplateDialog::CreateControl(const res::ControlTemplate& c) {
     const QString text = QString::fromLatin1(c.text);
     switch (c.cls) {
     case res::ControlClass::Button: {
-        auto* button = new QPushButton(text, this);
+        auto* button = new QPushButton(text, m_client);
         button->setAutoDefault(false);
         if (c.style & DefaultButton)
             button->setDefault(true);
         return button;
     }
     case res::ControlClass::Static: {
-        auto* label = new QLabel(text, this);
+        auto* label = new QLabel(text, m_client);
         if (c.style & CenterText)
             label->setAlignment(Qt::AlignCenter);
         if (c.style & (StaticEdge | SunkenEdge))
@@ -128,7 +145,7 @@ QWidget* TemplateDialog::CreateControl(const res::ControlTemplate& c) {
         return label;
     }
     case res::ControlClass::ListBox: {
-        auto* list = new QListView(this);
+        auto* list = new QListView(m_client);
         list->setUniformItemSizes(true);
         list->setEditTriggers(QAbstractItemView::NoEditTriggers);
         if (c.style & VScroll)
@@ -136,23 +153,23 @@ QWidget* TemplateDialog::CreateControl(const res::ControlTemplate& c) {
         return list;
     }
     case res::ControlClass::ListView: {
-        auto* view = new QTreeView(this);
+        auto* view = new QTreeView(m_client);
         view->setRootIsDecorated(false);
         view->setUniformRowHeights(true);
         return view;
     }
     case res::ControlClass::TreeView: {
-        auto* tree = new QTreeWidget(this);
+        auto* tree = new QTreeWidget(m_client);
         tree->setHeaderHidden(true);
         return tree;
     }
     case res::ControlClass::TrackBar:
-        return new QSlider(Qt::Horizontal, this);
+        return new QSlider(Qt::Horizontal, m_client);
     case res::ControlClass::ProgressBar: {
-        auto* bar = new QProgressBar(this);
+        auto* bar = new QProgressBar(m_client);
         bar->setTextVisible(false);
         return bar;
     }
     }
-    return new QWidget(this);
+    return new QWidget(m_client);
 }

@@ -9,6 +9,9 @@
 #include <QDialog>
 #include <QHash>
 
+class QMenuBar;
+class QVBoxLayout;
+
 class TemplateDialog : public QDialog {
     Q_OBJECT
 
@@ -20,6 +23,10 @@ public:
     bool CreateFromTemplate(int templateId);
 
     const res::DialogTemplate* dialogTemplate() const { return m_template; }
+    // The area the controls lie in: the window below its menu bar.
+    QWidget* client() const { return m_client; }
+    // Puts a menu bar above the controls; the window grows by its height.
+    void SetMenuBar(QMenuBar* bar);
     QWidget* control(int id) const { return m_controls.value(id, nullptr); }
     template <class T> T* controlAs(int id) const { return qobject_cast<T*>(control(id)); }
 
@@ -38,6 +45,8 @@ protected:
 
 private:
     const res::DialogTemplate* m_template = nullptr;
+    QWidget* m_client = nullptr;
+    QVBoxLayout* m_layout = nullptr;
     QSize m_baseUnits;
     QHash<int, QWidget*> m_controls;
 };

@@ -1,0 +1,366 @@
+#include "app/listview.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <strings.h>
+#include <unordered_set>
+
+namespace {
+
+QString toQt(const std::string& s) {
+    return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+} // namespace
+
+// Rows as compact records: item data and the column texts in one string,
+// separated by zero bytes.
+class ListModel final : public QAbstractTableModel {
+public:
+    struct Row {
+        std::uint32_t itemData;
+        std::string texts;
+    };
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+        return parent.isValid() ? 0 : static_cast<int>(rows.size());
+    }
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override {
+        return parent.isValid() ? 0 : static_cast<int>(columns.size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole || !index.isValid())
+            return {};
+        return toQt(text(index.row(), index.column()));
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+            section >= static_cast<int>(columns.size()))
+            return {};
+        return toQt(columns[static_cast<std::size_t>(section)].title);
+    }
+
+    std::string text(int row, int column) const {
+        if (row < 0 || row >= static_cast<int>(rows.size()) || column < 0)
+            return {};
+        const std::string& packed = rows[static_cast<std::size_t>(row)].texts;
+        std::size_t start = 0;
+        for (int c = 0; c < column; ++c) {
+            const std::size_t end = packed.find('\0', start);
+            if (end == std::string::npos)
+                return {};
+            start = end + 1;
+        }
+        const std::size_t end = packed.find('\0', start);
+        return packed.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    }
+
+    static std::string pack(const std::vector<std::string>& texts) {
+        std::string packed;
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            if (i != 0)
+                packed.push_back('\0');
+            packed += texts[i];
+        }
+        return packed;
+    }
+
+    void setText(int row, int column, const std::string& value) {
+        Row& r = rows[static_cast<std::size_t>(row)];
+        std::vector<std::string> texts;
+        for (int c = 0; c < std::max(column + 1, static_cast<int>(columns.size())); ++c)
+            texts.push_back(c == column ? value : text(row, c));
+        r.texts = pack(texts);
+        const QModelIndex changed = index(row, column);
+        Q_EMIT dataChanged(changed, changed, {Qt::DisplayRole});
+    }
+
+    void insert(int first, int last, const std::function<void()>& change) {
+        beginInsertRows(QModelIndex(), first, last);
+        change();
+        endInsertRows();
+    }
+
+    void reset(const std::function<void()>& change) {
+        beginResetModel();
+        change();
+        endResetModel();
+    }
+
+    std::vector<ListView::Column> columns;
+    std::vector<Row> rows;
+};
+
+MarkedHeader::MarkedHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+void MarkedHeader::SetMark(int column, const QPixmap& mark) {
+    if (column < 0)
+        return;
+    if (static_cast<std::size_t>(column) >= m_marks.size())
+        m_marks.resize(static_cast<std::size_t>(column) + 1);
+    m_marks[static_cast<std::size_t>(column)] = mark;
+    viewport()->update();
+}
+
+QPixmap MarkedHeader::Mark(int column) const {
+    if (column < 0 || static_cast<std::size_t>(column) >= m_marks.size())
+        return {};
+    return m_marks[static_cast<std::size_t>(column)];
+}
+
+void MarkedHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
+    QHeaderView::paintSection(painter, rect, logicalIndex);
+    const QPixmap mark = Mark(logicalIndex);
+    if (mark.isNull())
+        return;
+    const int x = rect.right() - mark.width() - 4;
+    const int y = rect.top() + (rect.height() - mark.height()) / 2;
+    if (x > rect.left())
+        painter->drawPixmap(x, y, mark);
+}
+
+ListView::ListView(QWidget* parent)
+    : QTreeView(parent), m_model(new ListModel(this)), m_header(new MarkedHeader(this)) {
+    setHeader(m_header);
+    setModel(m_model);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(false);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_header->setStretchLastSection(false);
+    m_header->setSectionsMovable(false);
+    m_header->setSectionsClickable(true);
+    m_header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    connect(m_header, &QHeaderView::sectionClicked, this, &ListView::headerClicked);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ListView::OnSelectionChanged);
+}
+
+ListView::~ListView() = default;
+
+void ListView::SetColumns(const std::vector<Column>& columns) {
+    Reshape([&] {
+        m_model->rows.clear();
+        m_model->columns = columns;
+    });
+    m_selectedCount = 0;
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        setColumnWidth(static_cast<int>(i), columns[i].width);
+}
+
+int ListView::ColumnCount() const {
+    return static_cast<int>(m_model->columns.size());
+}
+
+void ListView::SetSingleSelection(bool single) {
+    setSelectionMode(single ? QAbstractItemView::SingleSelection
+                            : QAbstractItemView::ExtendedSelection);
+}
+
+void ListView::SetHeaderClickable(bool clickable) {
+    m_header->setSectionsClickable(clickable);
+}
+
+int ListView::InsertRow(int at, const std::string& text, std::uint32_t itemData) {
+    const int count = RowCount();
+    const int row = at < 0 || at > count ? count : at;
+    m_model->insert(row, row, [&] {
+        m_model->rows.insert(m_model->rows.begin() + row, {itemData, text});
+    });
+    return row;
+}
+
+void ListView::AppendRows(std::vector<NewRow> rows) {
+    if (rows.empty())
+        return;
+    const int first = RowCount();
+    m_model->insert(first, first + static_cast<int>(rows.size()) - 1, [&] {
+        m_model->rows.reserve(m_model->rows.size() + rows.size());
+        for (NewRow& r : rows)
+            m_model->rows.push_back({r.itemData, ListModel::pack(r.texts)});
+    });
+}
+
+void ListView::SetText(int row, int column, const std::string& text) {
+    if (row < 0 || row >= RowCount() || column < 0 || column >= ColumnCount())
+        return;
+    m_model->setText(row, column, text);
+}
+
+std::string ListView::Text(int row, int column) const {
+    return m_model->text(row, column);
+}
+
+std::uint32_t ListView::ItemData(int row) const {
+    if (row < 0 || row >= RowCount())
+        return 0;
+    return m_model->rows[static_cast<std::size_t>(row)].itemData;
+}
+
+int ListView::RowCount() const {
+    return static_cast<int>(m_model->rows.size());
+}
+
+void ListView::DeleteAllRows() {
+    Reshape([&] { m_model->rows.clear(); });
+}
+
+void ListView::RemoveRows(const std::function<bool(std::uint32_t)>& remove) {
+    Reshape([&] {
+        std::erase_if(m_model->rows, [&](const ListModel::Row& r) { return remove(r.itemData); });
+    });
+}
+
+int ListView::FindItemData(std::uint32_t itemData) const {
+    for (std::size_t i = 0; i < m_model->rows.size(); ++i) {
+        if (m_model->rows[i].itemData == itemData)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int ListView::FindText(const std::string& text) const {
+    for (int i = 0; i < RowCount(); ++i) {
+        if (strcasecmp(Text(i, 0).c_str(), text.c_str()) == 0)
+            return i;
+    }
+    return -1;
+}
+
+void ListView::Sort(const std::function<int(std::uint32_t, std::uint32_t)>& compare) {
+    Reshape([&] {
+        std::stable_sort(m_model->rows.begin(), m_model->rows.end(),
+                         [&](const ListModel::Row& a, const ListModel::Row& b) {
+                             return compare(a.itemData, b.itemData) < 0;
+                         });
+    });
+}
+
+void ListView::Reshape(const std::function<void()>& change) {
+    std::unordered_set<std::uint32_t> selected;
+    for (int row : SelectedRows())
+        selected.insert(ItemData(row));
+    m_quiet = true;
+    m_model->reset(change);
+    QItemSelection keep;
+    int count = 0;
+    for (int row = 0; row < RowCount();) {
+        if (selected.count(ItemData(row)) == 0) {
+            ++row;
+            continue;
+        }
+        int last = row;
+        while (last + 1 < RowCount() && selected.count(ItemData(last + 1)) != 0)
+            ++last;
+        keep.select(m_model->index(row, 0), m_model->index(last, std::max(0, ColumnCount() - 1)));
+        count += last - row + 1;
+        row = last + 1;
+    }
+    if (!keep.isEmpty())
+        selectionModel()->select(keep, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    m_selectedCount = count;
+    m_quiet = false;
+}
+
+bool ListView::IsSelected(int row) const {
+    return row >= 0 && row < RowCount() && selectionModel()->isRowSelected(row, QModelIndex());
+}
+
+std::vector<int> ListView::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            rows.push_back(r);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+int ListView::FirstSelected() const {
+    int first = -1;
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        if (first < 0 || range.top() < first)
+            first = range.top();
+    }
+    return first;
+}
+
+void ListView::SetSelected(int row, bool selected) {
+    if (row < 0 || row >= RowCount())
+        return;
+    selectionModel()->select(m_model->index(row, 0), (selected ? QItemSelectionModel::Select
+                                                               : QItemSelectionModel::Deselect) |
+                                                         QItemSelectionModel::Rows);
+}
+
+void ListView::SelectAllRows() {
+    if (RowCount() == 0)
+        return;
+    const QItemSelection all(m_model->index(0, 0),
+                             m_model->index(RowCount() - 1, std::max(0, ColumnCount() - 1)));
+    selectionModel()->select(all, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void ListView::ClearSelection() {
+    selectionModel()->clearSelection();
+}
+
+void ListView::SetHeaderMark(int column, const QPixmap& mark) {
+    m_header->SetMark(column, mark);
+}
+
+QPixmap ListView::HeaderMark(int column) const {
+    return m_header->Mark(column);
+}
+
+void ListView::OnSelectionChanged(const QItemSelection& selected,
+                                  const QItemSelection& deselected) {
+    if (m_quiet)
+        return;
+    // Rows whose whole state changed, each once, the last row first.
+    auto rowsOf = [](const QItemSelection& selection) {
+        std::vector<int> rows;
+        for (const QItemSelectionRange& range : selection) {
+            for (int r = range.top(); r <= range.bottom(); ++r)
+                rows.push_back(r);
+        }
+        std::sort(rows.begin(), rows.end(), std::greater<>());
+        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+        return rows;
+    };
+    for (int row : rowsOf(deselected)) {
+        --m_selectedCount;
+        Q_EMIT itemChanged(row, true, false);
+    }
+    for (int row : rowsOf(selected)) {
+        ++m_selectedCount;
+        Q_EMIT itemChanged(row, false, true);
+    }
+}
+
+void ListView::keyPressEvent(QKeyEvent* event) {
+    Q_EMIT keyDown(event->key());
+    QTreeView::keyPressEvent(event);
+}
+
+void ListView::mousePressEvent(QMouseEvent* event) {
+    QTreeView::mousePressEvent(event);
+    if (event->button() == Qt::RightButton)
+        Q_EMIT rightClicked(event->position().toPoint());
+}
+
+void ListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTreeView::mouseDoubleClickEvent(event);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid())
+        Q_EMIT rowDoubleClicked(index.row());
+}
