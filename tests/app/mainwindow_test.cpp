@@ -154,6 +154,15 @@ TEST_F(MainWindowTest, HeaderClicksSortAndMark) {
         }));
     window.SortList(window.ProjectList(), 1);
     EXPECT_EQ(window.ProjectList().Text(0, 0), "ProjB"); // the largest project first
+    // Sorting keeps the lists working: all rows can be selected afterwards, and
+    // the selection stays with its rows through another sort.
+    window.SelectAllRows(files);
+    EXPECT_EQ(files.SelectedCount(), 6);
+    files.SetSelected(files.FindText("b1.omf"), false);
+    window.SortList(files, 1);
+    EXPECT_EQ(files.SelectedCount(), 5);
+    EXPECT_FALSE(files.IsSelected(files.FindText("b1.omf")));
+    EXPECT_TRUE(files.IsSelected(files.FindText("a2.omf")));
 }
 
 TEST_F(MainWindowTest, SelectionSummaryAndCtrlA) {
@@ -237,6 +246,18 @@ TEST_F(MainWindowTest, FunctionKeysActOnlyOnSelectedRows) {
     files.SetSelected(0, true);
     QTest::keyClick(&files, Qt::Key_F5);
     EXPECT_EQ(copies, 1);
+}
+
+TEST_F(MainWindowTest, CtrlOAddsADatabaseExceptInTheSortableLists) {
+    QApplication::setActiveWindow(&window);
+    window.FileList().setFocus();
+    QTest::keyClick(&window.FileList(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(prompter.questions().empty());
+    window.DatabaseTree().setFocus();
+    prompter.choose(media + "/msmFMID.pmr"); // already listed: nothing changes
+    QTest::keyClick(&window.DatabaseTree(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(prompter.questions().size(), 1u);
+    EXPECT_EQ(window.DatabaseTree().topLevelItemCount(), 1);
 }
 
 TEST_F(MainWindowTest, DeletingDatabasesAsksOnlyWhenOneIsChecked) {

@@ -1,0 +1,89 @@
+#include "support/samplemedia.h"
+
+#include "support/databasebuilder.h"
+#include "support/mediafolder.h"
+#include "support/omfbuilder.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string clipFile(const char* prefix, int i) {
+    char name[40];
+    std::snprintf(name, sizeof name, "%s%05d_V1.omf", prefix, i);
+    return name;
+}
+
+} // namespace
+
+std::string WriteSampleMedia(const std::string& root) {
+    const std::string omfi = root + "/OMFI MediaFiles/1";
+    const std::string mxf = root + "/AVID MediaFiles/MXF/1";
+    MakeFolder(omfi);
+    MakeFolder(mxf);
+    std::vector<DbRecord> records;
+    DatabaseBuilder bin;
+    bin.filler(64);
+
+    // Documentary: JPEG video with frames, sources on capture files.
+    for (int i = 0; i < 6; ++i) {
+        MediaFileSpec spec;
+        spec.project = "Documentary";
+        spec.clipName = "Interview " + std::to_string(i + 1);
+        spec.sourcePath = "C:\\Capture\\interview" + std::to_string(i + 1) + ".avi";
+        spec.frames = 4;
+        spec.width = 160;
+        spec.height = 120;
+        const std::string name = clipFile("DOC", i);
+        BuildMediaFile(spec).write(omfi + "/" + name);
+        records.push_back({name, spec.project});
+        if (i < 3)
+            bin.binPath("/Volumes/Media/OMFI MediaFiles/1/" + name)
+                .filler(40, static_cast<std::uint32_t>(i + 2));
+    }
+    // Commercial: audio files.
+    for (int i = 0; i < 4; ++i) {
+        MediaFileSpec spec;
+        spec.project = "Commercial";
+        spec.clipName = "Voice over " + std::to_string(i + 1);
+        spec.descriptorClass = "AIFD";
+        spec.jpegFrames = false;
+        spec.frames = 1;
+        const std::string name = clipFile("VO", i);
+        BuildMediaFile(spec).write(omfi + "/" + name);
+        records.push_back({name, spec.project});
+    }
+    // Music Video: tape sources.
+    for (int i = 0; i < 3; ++i) {
+        MediaFileSpec spec;
+        spec.project = "Music Video";
+        spec.clipName = "Take " + std::to_string(i + 1);
+        spec.descriptorClass = "MDTP";
+        spec.tapeName = "TAPE 00" + std::to_string(i + 1);
+        spec.sourcePath.clear();
+        spec.compressionCode = 77;
+        spec.frames = 2;
+        const std::string name = clipFile("MV", i);
+        BuildMediaFile(spec).write(omfi + "/" + name);
+        records.push_back({name, spec.project});
+    }
+    records.push_back({"DOC09998_V1.omf", "Documentary"}); // missing on disk
+    records.push_back({"MV09999_V1.omf", "Music Video"});  // missing on disk
+    MakeFile(omfi + "/ORPHAN0001.omf", 4096);              // unreferenced
+    MakeFile(omfi + "/Render0001.wav", 2048);              // unreferenced
+    MakeFile(omfi + "/msmMMOB.mdb", 512);
+    WriteDatabase(omfi, records);
+
+    std::vector<DbRecord> mxfRecords;
+    for (int i = 0; i < 3; ++i) {
+        char name[40];
+        std::snprintf(name, sizeof name, "COM%05d_A1.mxf", i);
+        MakeFile(mxf + "/" + name, 100000 + 1000 * static_cast<std::size_t>(i));
+        mxfRecords.push_back({name, "Commercial"});
+    }
+    WriteDatabase(mxf, mxfRecords, 7);
+    bin.binPath("/Volumes/Media/AVID MediaFiles/MXF/1/COM00000_A1.mxf").filler(30, 9);
+    const std::string binPath = root + "/Sample Bin.avb";
+    bin.write(binPath);
+    return binPath;
+}

@@ -1,0 +1,19 @@
+#include "support/samplemedia.h"
+
+#include <cstdio>
+#include <exception>
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: sample_media FOLDER\n");
+        return 2;
+    }
+    try {
+        const std::string bin = WriteSampleMedia(argv[1]);
+        std::printf("Sample media written under %s\nBin: %s\n", argv[1], bin.c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "sample_media: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
