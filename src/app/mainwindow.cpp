@@ -204,7 +204,9 @@ bool MainWindow::Initialise() {
         return false;
     ConnectLists();
 
-    const QSize outer = frameGeometry().size();
+    // Sizes are the window's own, without the window manager's frame, which
+    // is not known before the window is shown and varies between desktops.
+    const QSize outer = size();
     const int clientHeight = client()->height();
     m_minWidth = outer.width();
     m_minHeight = outer.height();
@@ -218,8 +220,7 @@ bool MainWindow::Initialise() {
         m_chromeHeight = outer.height() + bar - clientHeight;
         height += bar;
     }
-    resize(outer.width() - (frameGeometry().width() - width()),
-           height + 1 - (frameGeometry().height() - this->height()));
+    resize(outer.width(), height + 1);
     ApplyMinimumSize();
 
     if (!m_icon.isNull())
@@ -360,7 +361,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 void MainWindow::LayoutControls() {
     if (client() == nullptr)
         return;
-    const QSize outer = frameGeometry().size();
+    const QSize outer = size();
     if (outer == m_lastSize)
         return;
     const int w = outer.width();
