@@ -547,28 +547,23 @@ bool MainWindow::CheckCancel() {
 }
 
 void MainWindow::DisableControls() {
-    for (int id : {res::ID_SCAN, res::ID_ADD_DATABASE, res::ID_EXIT, res::ID_SCAN_FOLDER,
-                   res::ID_VERIFY_FILES}) {
-        if (QAction* action = MenuAction(id))
-            action->setEnabled(false);
-    }
-    for (int id : {res::IDC_SCAN, res::IDC_SCAN_FOLDER, res::IDC_SCAN_BIN, res::IDC_PROJECT_LIST,
-                   res::IDC_FILE_LIST}) {
-        if (QWidget* c = control(id))
-            c->setEnabled(false);
-    }
+    SetControlsEnabled(false);
 }
 
 void MainWindow::EnableControls() {
+    SetControlsEnabled(true);
+}
+
+void MainWindow::SetControlsEnabled(bool enabled) {
     for (int id : {res::ID_SCAN, res::ID_ADD_DATABASE, res::ID_EXIT, res::ID_SCAN_FOLDER,
                    res::ID_VERIFY_FILES}) {
         if (QAction* action = MenuAction(id))
-            action->setEnabled(true);
+            action->setEnabled(enabled);
     }
     for (int id : {res::IDC_SCAN, res::IDC_SCAN_FOLDER, res::IDC_SCAN_BIN, res::IDC_PROJECT_LIST,
                    res::IDC_FILE_LIST}) {
         if (QWidget* c = control(id))
-            c->setEnabled(true);
+            c->setEnabled(enabled);
     }
 }
 
@@ -646,18 +641,24 @@ void MainWindow::SelectAllRows(ListView& list) {
     UpdateSelectionSummary();
 }
 
-void MainWindow::AddProjectFilesToList(const std::string& project, ListView& list,
-                                       Progress* progress) {
-    bool more = m_catalog.FirstFileOfProject(project);
+std::uint64_t MainWindow::BeginProjectRows(const std::string& project, ListView& list,
+                                           Progress* progress, const std::string& caption) {
+    m_catalog.FirstFileOfProject(project);
     const ProjectRecord* record = m_catalog.CurrentProject();
-    const std::uint64_t n = record != nullptr ? record->files.size() : 0;
-    std::uint64_t i = 0;
     list.hide();
     if (progress != nullptr) {
-        progress->SetText("Adding " + project);
+        progress->SetText(caption);
         if (auto* window = dynamic_cast<QWidget*>(progress))
             window->show();
     }
+    return record != nullptr ? record->files.size() : 0;
+}
+
+void MainWindow::AddProjectFilesToList(const std::string& project, ListView& list,
+                                       Progress* progress) {
+    const std::uint64_t n = BeginProjectRows(project, list, progress, "Adding " + project);
+    bool more = m_catalog.CurrentFile() != nullptr;
+    std::uint64_t i = 0;
     std::vector<ListView::NewRow> rows;
     rows.reserve(static_cast<std::size_t>(n));
     char compression[30];
@@ -693,16 +694,9 @@ void MainWindow::AddProjectFilesToList(const std::string& project, ListView& lis
 
 void MainWindow::RemoveProjectFilesFromList(const std::string& project, ListView& list,
                                             Progress* progress) {
-    bool more = m_catalog.FirstFileOfProject(project);
-    const ProjectRecord* record = m_catalog.CurrentProject();
-    const std::uint64_t n = record != nullptr ? record->files.size() : 0;
+    const std::uint64_t n = BeginProjectRows(project, list, progress, "Please Wait - Cleaning Up");
+    bool more = m_catalog.CurrentFile() != nullptr;
     std::uint64_t i = 0;
-    list.hide();
-    if (progress != nullptr) {
-        progress->SetText("Please Wait - Cleaning Up");
-        if (auto* window = dynamic_cast<QWidget*>(progress))
-            window->show();
-    }
     std::unordered_set<std::uint32_t> indexes;
     for (; more; more = m_catalog.NextFileOfProject()) {
         if (progress != nullptr)

@@ -128,6 +128,12 @@ private:
     void ShowFileListMenu(QPoint position);
     void ShowProjectListMenu(QPoint position);
     void ClearFileAndProjectLists();
+    void SetControlsEnabled(bool enabled);
+    // Starts adding or removing a project's rows: puts the catalog's cursor
+    // on its first file, hides the list, shows the progress window with the
+    // caption. Returns the project's file count.
+    std::uint64_t BeginProjectRows(const std::string& project, ListView& list, Progress* progress,
+                                   const std::string& caption);
     void InstallFileListColumns();
     QAction* PopUp(QMenu& menu, QPoint globalPosition);
 

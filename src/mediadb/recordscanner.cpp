@@ -17,6 +17,14 @@ constexpr bool isNameChar(std::uint8_t c) {
     return c >= 0x20 && c <= 0x7F;
 }
 
+bool allNameChars(const char* text, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        if (!isNameChar(static_cast<std::uint8_t>(text[i])))
+            return false;
+    }
+    return true;
+}
+
 // 1 for the bytes isNameChar accepts, so that tests can be combined with &.
 constexpr std::array<std::uint8_t, 256> kNameChars = [] {
     std::array<std::uint8_t, 256> table{};
@@ -185,23 +193,29 @@ bool RecordScanner::SkipFailedCandidate(MediaRecord& record) {
     return m_recordStart != m_fileSize;
 }
 
-int RecordScanner::NextDatabaseRecord(MediaRecord& record, Progress* progress) {
+template <class VerdictFn, class AttemptFn>
+int RecordScanner::ScanFor(MediaRecord& record, VerdictFn verdict, AttemptFn attempt) {
     std::memset(&record, 0, sizeof record);
     m_recordStart = GetPosition();
     if (m_recordStart == m_fileSize)
         return EndOfFile;
     for (;;) {
-        if (!SkipImpossible(
-                [](const std::uint8_t* p, std::uint32_t n) { return databaseVerdict(p, n); }))
+        if (!SkipImpossible(verdict))
             return EndOfFile;
-        if (AttemptDatabaseRecord(record)) {
-            if (progress != nullptr)
-                progress->Step(m_recordStart, m_fileSize);
+        if (attempt())
             return RecordFound;
-        }
         if (!SkipFailedCandidate(record))
             return EndOfFile;
     }
+}
+
+int RecordScanner::NextDatabaseRecord(MediaRecord& record, Progress* progress) {
+    const int result = ScanFor(
+        record, [](const std::uint8_t* p, std::uint32_t n) { return databaseVerdict(p, n); },
+        [&] { return AttemptDatabaseRecord(record); });
+    if (result == RecordFound && progress != nullptr)
+        progress->Step(m_recordStart, m_fileSize);
+    return result;
 }
 
 bool RecordScanner::AttemptDatabaseRecord(MediaRecord& record) {
@@ -231,39 +245,22 @@ bool RecordScanner::AttemptDatabaseRecord(MediaRecord& record) {
 
 bool RecordScanner::IsPlausibleDatabaseRecord(const MediaRecord& record) const {
     const std::size_t projectLength = strnlen(record.projectName, sizeof record.projectName);
-    if (projectLength != record.projectNameLength)
+    if (projectLength != record.projectNameLength ||
+        !allNameChars(record.projectName, projectLength))
         return false;
-    for (std::size_t i = 0; i < projectLength; ++i) {
-        if (!isNameChar(static_cast<std::uint8_t>(record.projectName[i])))
-            return false;
-    }
     if (record.fileNameLength < 4)
         return false;
     const std::size_t nameLength = strnlen(record.fileName, sizeof record.fileName);
-    if (nameLength != record.fileNameLength)
+    if (nameLength != record.fileNameLength || !allNameChars(record.fileName, nameLength))
         return false;
-    for (std::size_t i = 0; i < nameLength; ++i) {
-        if (!isNameChar(static_cast<std::uint8_t>(record.fileName[i])))
-            return false;
-    }
     return hasMediaExtension(record.fileName, nameLength);
 }
 
 int RecordScanner::NextBinRecord(MediaRecord& record, Progress* progress) {
     m_progress = progress;
-    std::memset(&record, 0, sizeof record);
-    m_recordStart = GetPosition();
-    if (m_recordStart == m_fileSize)
-        return EndOfFile;
-    for (;;) {
-        if (!SkipImpossible(
-                [](const std::uint8_t* p, std::uint32_t n) { return binVerdict(p, n); }))
-            return EndOfFile;
-        if (AttemptBinRecord(record))
-            return RecordFound;
-        if (!SkipFailedCandidate(record))
-            return EndOfFile;
-    }
+    return ScanFor(
+        record, [](const std::uint8_t* p, std::uint32_t n) { return binVerdict(p, n); },
+        [&] { return AttemptBinRecord(record); });
 }
 
 bool RecordScanner::AttemptBinRecord(MediaRecord& record) {

@@ -35,6 +35,9 @@ private:
     // Steps over the candidates in the window that cannot be records and
     // stops at one that may be. False at the end of the file.
     template <class Verdict> bool SkipImpossible(Verdict verdict);
+    // The scan loop of both record kinds: skip, attempt, resynchronise.
+    template <class VerdictFn, class AttemptFn>
+    int ScanFor(MediaRecord& record, VerdictFn verdict, AttemptFn attempt);
 
     std::uint64_t m_fileSize = 0;
     std::uint64_t m_recordStart = 0;
