@@ -66,7 +66,7 @@ bool MediaCatalog::MatchOnDisk(MediaRecord& record) const {
     record.attributes = static_cast<std::int32_t>(entry->attributes);
     record.size = entry->size;
     record.creationTime = entry->creationTime;
-    copyField(record.folder, entry->folder);
+    copyField(record.folder, entry->folder ? *entry->folder : std::string());
     return true;
 }
 
@@ -122,9 +122,10 @@ void MediaCatalog::IndexFolder() {
         LogError(error, m_currentFolder.c_str());
         return;
     }
+    const auto folder = std::make_shared<const std::string>(m_currentFolder);
     for (const platform::DirEntry& e : entries) {
         DiskFileEntry* entry = m_diskIndex.insert(e.name).first;
-        *entry = {e.attributes, e.creationTime, e.size, m_currentFolder};
+        *entry = {e.attributes, e.creationTime, e.size, folder};
     }
 }
 
@@ -135,6 +136,7 @@ void MediaCatalog::IndexFolderTree(const std::string& folder) {
         LogError(error, folder.c_str());
         return;
     }
+    const auto shared = std::make_shared<const std::string>(folder);
     for (const platform::DirEntry& e : entries) {
         if (e.name == "." || e.name == "..")
             continue;
@@ -150,7 +152,7 @@ void MediaCatalog::IndexFolderTree(const std::string& folder) {
             continue;
         }
         DiskFileEntry* entry = m_diskIndex.insert(e.name).first;
-        *entry = {e.attributes, e.creationTime, e.size, folder};
+        *entry = {e.attributes, e.creationTime, e.size, shared};
     }
 }
 

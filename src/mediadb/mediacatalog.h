@@ -29,7 +29,8 @@ struct DiskFileEntry {
     std::uint32_t attributes = 0;
     std::uint64_t creationTime = 0;
     std::uint64_t size = 0;
-    std::string folder;
+    // The folder the entry was found in, shared by all entries of a folder.
+    std::shared_ptr<const std::string> folder;
 };
 
 class MediaCatalog {
