@@ -20,13 +20,13 @@ int main(int argc, char** argv) {
         return 1;
     std::vector<std::string> paths;
     for (int i = 0; i < count; ++i) {
-        MediaFileSpec spec;
-        spec.project = "Project " + std::to_string(i % 100);
-        spec.clipName = "Clip " + std::to_string(i);
-        spec.jpegFrames = false;
-        spec.frames = 2;
+        MediaFileDesc desc;
+        desc.project = "Project " + std::to_string(i % 100);
+        desc.clipName = "Clip " + std::to_string(i);
+        desc.jpegFrames = false;
+        desc.frames = 2;
         paths.push_back(std::string(dir) + "/A" + std::to_string(i) + "V1.omf");
-        BuildMediaFile(spec).write(paths.back());
+        BuildMediaFile(desc).write(paths.back());
     }
     double best = 1e9;
     int ok = 0;

@@ -17,27 +17,27 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(omf);
     std::filesystem::create_directories(db);
     int n = 0;
-    auto omfSeed = [&](const MediaFileSpec& spec) {
-        BuildMediaFile(spec).write(omf + "/seed" + std::to_string(n++) + ".omf");
+    auto omfSeed = [&](const MediaFileDesc& desc) {
+        BuildMediaFile(desc).write(omf + "/seed" + std::to_string(n++) + ".omf");
     };
-    MediaFileSpec spec;
-    spec.width = 16;
-    spec.height = 16;
-    omfSeed(spec);
-    MediaFileSpec audio = spec;
+    MediaFileDesc desc;
+    desc.width = 16;
+    desc.height = 16;
+    omfSeed(desc);
+    MediaFileDesc audio = desc;
     audio.descriptorClass = "AIFD";
     audio.jpegFrames = false;
     omfSeed(audio);
-    MediaFileSpec tape = spec;
+    MediaFileDesc tape = desc;
     tape.descriptorClass = "MDTP";
     tape.tapeName = "TAPE 1";
     omfSeed(tape);
-    MediaFileSpec trailer = spec;
+    MediaFileDesc trailer = desc;
     trailer.frames = 1;
     trailer.frameIndex = false;
     trailer.layout = 1;
     omfSeed(trailer);
-    MediaFileSpec complex = spec;
+    MediaFileDesc complex = desc;
     complex.compositions = 2;
     complex.project.clear();
     omfSeed(complex);

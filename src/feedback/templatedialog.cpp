@@ -52,11 +52,11 @@ void TemplateDialog::SetMenuBar(QMenuBar* bar) {
     m_layout->activate();
 }
 
-QFont TemplateDialog::TemplateFont(const res::FontSpec& spec) {
-    const bool fixed = std::strcmp(spec.face, "Courier New") == 0;
+QFont TemplateDialog::TemplateFont(const res::FontSpec& desc) {
+    const bool fixed = std::strcmp(desc.face, "Courier New") == 0;
     QFont font =
         QFontDatabase::systemFont(fixed ? QFontDatabase::FixedFont : QFontDatabase::GeneralFont);
-    font.setPointSize(spec.pointSize);
+    font.setPointSize(desc.pointSize);
     return font;
 }
 

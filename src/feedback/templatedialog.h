@@ -36,7 +36,7 @@ public:
     // character width and the character height, in pixels.
     static QSize BaseUnits(const QFont& font);
     // The installed face that stands for a template's font.
-    static QFont TemplateFont(const res::FontSpec& spec);
+    static QFont TemplateFont(const res::FontSpec& desc);
 
 protected:
     virtual void OnCommand(int id);

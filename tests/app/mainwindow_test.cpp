@@ -39,10 +39,10 @@ protected:
     void SetUp() override {
         media = dir.file("vol/OMFI MediaFiles/1");
         MakeFolder(media);
-        MediaFileSpec spec;
-        spec.project = "ProjA";
-        spec.clipName = "Clip A1";
-        BuildMediaFile(spec).write(media + "/a1.omf");
+        MediaFileDesc desc;
+        desc.project = "ProjA";
+        desc.clipName = "Clip A1";
+        BuildMediaFile(desc).write(media + "/a1.omf");
         MakeFile(media + "/a2.omf", 5000);
         MakeFile(media + "/b1.omf", 300000);
         MakeFile(media + "/b2.MXF", 50);

@@ -13,9 +13,9 @@ namespace {
 
 class MediaDescriptorTest : public ::testing::Test {
 protected:
-    OmfReader& open(const MediaFileSpec& spec) {
+    OmfReader& open(const MediaFileDesc& desc) {
         const std::string path = dir.file("media.omf");
-        BuildMediaFile(spec).write(path);
+        BuildMediaFile(desc).write(path);
         EXPECT_TRUE(reader.Open(path.c_str()));
         return reader;
     }
@@ -44,10 +44,10 @@ TEST(CompressionName, KnownCodesAndHexadecimal) {
 }
 
 TEST_F(MediaDescriptorTest, ReadsTheFactsOfATypicalVideoFile) {
-    MediaFileSpec spec;
-    spec.project = "Documentary 2007";
-    spec.clipName = "Interview take 3";
-    open(spec);
+    MediaFileDesc desc;
+    desc.project = "Documentary 2007";
+    desc.clipName = "Interview take 3";
+    open(desc);
     EXPECT_EQ(text(&OmfReader::ProjectName, 69), "Documentary 2007");
     EXPECT_EQ(text(&OmfReader::CompositionName, 259), "Interview take 3");
     EXPECT_EQ(text(&OmfReader::SourceName), "C:\\Capture\\clip.avi");
@@ -60,7 +60,7 @@ TEST_F(MediaDescriptorTest, ReadsTheFactsOfATypicalVideoFile) {
     EXPECT_EQ(reader.MediaDescriptorObjectId(), 11u);
 
     ASSERT_TRUE(reader.LoadFrameTable());
-    const auto frames = MediaFileFrames(spec);
+    const auto frames = MediaFileFrames(desc);
     for (std::uint32_t i = 0; i < 3; ++i) {
         ASSERT_EQ(reader.FrameSize(i), frames[i].size());
         std::vector<std::uint8_t> bytes(reader.FrameSize(i));
@@ -74,10 +74,10 @@ TEST_F(MediaDescriptorTest, ReadsTheFactsOfATypicalVideoFile) {
 }
 
 TEST_F(MediaDescriptorTest, CompositionCountsAndMissingAttributes) {
-    MediaFileSpec spec;
-    spec.compositions = 0;
-    spec.project.clear();
-    open(spec);
+    MediaFileDesc desc;
+    desc.compositions = 0;
+    desc.project.clear();
+    open(desc);
     EXPECT_EQ(reader.CompositionName(nullptr, 0), 0u);
     char small[10];
     EXPECT_EQ(reader.CompositionName(small, sizeof small), 22u);
@@ -86,8 +86,8 @@ TEST_F(MediaDescriptorTest, CompositionCountsAndMissingAttributes) {
     char project[69];
     EXPECT_EQ(reader.ProjectName(project, sizeof project), 0u);
 
-    spec.compositions = 2;
-    open(spec);
+    desc.compositions = 2;
+    open(desc);
     char buffer[40];
     EXPECT_EQ(reader.CompositionName(buffer, sizeof buffer), 13u);
     EXPECT_STREQ(buffer, "Complex File");
@@ -101,7 +101,7 @@ TEST_F(MediaDescriptorTest, CompositionCountsAndMissingAttributes) {
 }
 
 TEST_F(MediaDescriptorTest, AudioTapesAndUnusualDescriptors) {
-    MediaFileSpec audio;
+    MediaFileDesc audio;
     audio.descriptorClass = "AIFD";
     open(audio);
     MediaRecord record{};
@@ -109,7 +109,7 @@ TEST_F(MediaDescriptorTest, AudioTapesAndUnusualDescriptors) {
     EXPECT_EQ(record.compressionCode, 1u);
     EXPECT_STREQ(record.compressionText, "AIFD");
 
-    MediaFileSpec noCode;
+    MediaFileDesc noCode;
     noCode.compressionCode = 0;
     noCode.compressionText = std::string(20, 'c'); // too long: the class id stays
     open(noCode);
@@ -117,14 +117,14 @@ TEST_F(MediaDescriptorTest, AudioTapesAndUnusualDescriptors) {
     EXPECT_EQ(record.compressionCode, 0u);
     EXPECT_STREQ(record.compressionText, "MDES");
 
-    MediaFileSpec tape;
+    MediaFileDesc tape;
     tape.descriptorClass = "MDTP";
     tape.tapeName = "TAPE 042";
     tape.sourcePath.clear();
     open(tape);
     EXPECT_EQ(text(&OmfReader::SourceName), "file source"); // the tape descriptor's own mob
 
-    MediaFileSpec noLocator;
+    MediaFileDesc noLocator;
     noLocator.sourcePath.clear();
     open(noLocator);
     char buffer[260];
@@ -143,23 +143,23 @@ TEST_F(MediaDescriptorTest, AudioTapesAndUnusualDescriptors) {
 }
 
 TEST_F(MediaDescriptorTest, OneFrameFilesKeepTheirTableInATrailer) {
-    MediaFileSpec spec;
-    spec.frames = 1;
-    spec.frameIndex = false;
-    spec.layout = 1;
-    open(spec);
+    MediaFileDesc desc;
+    desc.frames = 1;
+    desc.frameIndex = false;
+    desc.layout = 1;
+    open(desc);
     ASSERT_EQ(reader.ReadMediaDescriptor(nullptr), OmfReader::OtherDescriptor);
     ASSERT_TRUE(reader.LoadFrameTable());
     ASSERT_EQ(reader.FrameTable().size(), 2u);
-    const auto frame = MediaFileFrames(spec)[0];
+    const auto frame = MediaFileFrames(desc)[0];
     ASSERT_EQ(reader.FrameSize(0), frame.size());
     std::vector<std::uint8_t> bytes(frame.size());
     ASSERT_TRUE(reader.ReadFrame(0, bytes.data(), static_cast<std::uint32_t>(bytes.size())));
     EXPECT_EQ(bytes, frame);
 
     // One entry: the frame ends where the trailer begins.
-    spec.layout = 0;
-    open(spec);
+    desc.layout = 0;
+    open(desc);
     reader.ReadMediaDescriptor(nullptr);
     ASSERT_TRUE(reader.LoadFrameTable());
     ASSERT_EQ(reader.FrameTable().size(), 1u);
@@ -167,7 +167,7 @@ TEST_F(MediaDescriptorTest, OneFrameFilesKeepTheirTableInATrailer) {
 
     // A trailer whose count is not the expected one gives no table: the
     // file holds one entry, the layout value asks for two.
-    OmfBuilder b = BuildMediaFile(spec);
+    OmfBuilder b = BuildMediaFile(desc);
     b.immediate(11, 67790, 65610, 1);
     b.write(dir.file("mismatch.omf"));
     ASSERT_TRUE(reader.Open(dir.file("mismatch.omf").c_str()));
@@ -177,9 +177,9 @@ TEST_F(MediaDescriptorTest, OneFrameFilesKeepTheirTableInATrailer) {
 }
 
 TEST_F(MediaDescriptorTest, FrameTablesThatPointOutsideTheFileGiveNoFrames) {
-    MediaFileSpec spec;
-    spec.jpegFrames = false;
-    OmfBuilder b = BuildMediaFile(spec);
+    MediaFileDesc desc;
+    desc.jpegFrames = false;
+    OmfBuilder b = BuildMediaFile(desc);
     // A second frame index object whose entries decrease and run past the end.
     std::vector<std::uint8_t> index{3, 0, 0xF0, 0xFF, 0xFF, 0x7F, 10,
                                     0, 0, 0,    0xFF, 0xFF, 0xFF, 0xFF};

@@ -137,18 +137,18 @@ void OmfBuilder::write(const std::string& path) const {
     WriteBytes(path, build());
 }
 
-std::vector<std::vector<std::uint8_t>> MediaFileFrames(const MediaFileSpec& spec) {
+std::vector<std::vector<std::uint8_t>> MediaFileFrames(const MediaFileDesc& desc) {
     std::vector<std::vector<std::uint8_t>> frames;
-    for (int i = 0; i < spec.frames; ++i) {
-        if (spec.jpegFrames)
-            frames.push_back(MakeJpegFrame(spec.width, spec.height, i));
+    for (int i = 0; i < desc.frames; ++i) {
+        if (desc.jpegFrames)
+            frames.push_back(MakeJpegFrame(desc.width, desc.height, i));
         else
             frames.emplace_back(100 + 10 * i, static_cast<std::uint8_t>(i + 1));
     }
     return frames;
 }
 
-OmfBuilder BuildMediaFile(const MediaFileSpec& spec) {
+OmfBuilder BuildMediaFile(const MediaFileDesc& desc) {
     // Objects: 10 file source mob, 11 its media descriptor, 12 a Windows
     // locator, 20 a tape source mob, 21 its descriptor, 30.. composition
     // mobs, 40 the media data, 50 the project attribute.
@@ -156,10 +156,10 @@ OmfBuilder BuildMediaFile(const MediaFileSpec& spec) {
     const std::uint32_t tapeMob[3] = {0x0C0A0B0D, 0x11223344, 200};
     OmfBuilder b;
     std::vector<BuilderMob> sources{{{fileMob[0], fileMob[1], fileMob[2]}, 10}};
-    if (!spec.tapeName.empty())
+    if (!desc.tapeName.empty())
         sources.push_back({{tapeMob[0], tapeMob[1], tapeMob[2]}, 20});
     std::vector<BuilderMob> compositions;
-    for (int i = 0; i < spec.compositions; ++i)
+    for (int i = 0; i < desc.compositions; ++i)
         compositions.push_back({{0x0C0A0B0D, 0x11223344, 300u + static_cast<std::uint32_t>(i)},
                                 30u + static_cast<std::uint32_t>(i)});
     b.mobTable(66070, sources);
@@ -168,30 +168,30 @@ OmfBuilder BuildMediaFile(const MediaFileSpec& spec) {
 
     b.classId(10, "SMOB").mobId(10, 66350, fileMob).objectRef(10, 66355, 11);
     b.string(10, 66205, "file source");
-    b.classId(11, spec.descriptorClass);
-    if (!spec.compressionText.empty())
-        b.string(11, 67801, spec.compressionText);
-    if (spec.compressionCode != 0)
-        b.immediate(11, 67831, 65610, spec.compressionCode);
-    b.immediate(11, 66325, 65610, static_cast<std::uint32_t>(spec.frames));
-    b.immediate(11, 67790, 65610, spec.layout);
-    if (!spec.sourcePath.empty()) {
+    b.classId(11, desc.descriptorClass);
+    if (!desc.compressionText.empty())
+        b.string(11, 67801, desc.compressionText);
+    if (desc.compressionCode != 0)
+        b.immediate(11, 67831, 65610, desc.compressionCode);
+    b.immediate(11, 66325, 65610, static_cast<std::uint32_t>(desc.frames));
+    b.immediate(11, 67790, 65610, desc.layout);
+    if (!desc.sourcePath.empty()) {
         b.objectRefArray(11, 66305, {12});
-        b.classId(12, "WINL").string(12, 66273, spec.sourcePath);
+        b.classId(12, "WINL").string(12, 66273, desc.sourcePath);
     }
-    if (!spec.tapeName.empty()) {
+    if (!desc.tapeName.empty()) {
         b.classId(20, "SMOB").mobId(20, 66350, tapeMob).objectRef(20, 66355, 21);
-        b.string(20, 66205, spec.tapeName);
+        b.string(20, 66205, desc.tapeName);
         b.classId(21, "MDTP");
     }
-    for (int i = 0; i < spec.compositions; ++i) {
+    for (int i = 0; i < desc.compositions; ++i) {
         const std::uint32_t object = 30u + static_cast<std::uint32_t>(i);
         b.classId(object, "CMOB");
-        if (!spec.clipName.empty())
-            b.string(object, 66205, spec.clipName);
+        if (!desc.clipName.empty())
+            b.string(object, 66205, desc.clipName);
     }
 
-    const auto frames = MediaFileFrames(spec);
+    const auto frames = MediaFileFrames(desc);
     std::vector<std::uint8_t> stream;
     std::vector<std::uint32_t> offsets;
     for (const auto& f : frames) {
@@ -199,9 +199,9 @@ OmfBuilder BuildMediaFile(const MediaFileSpec& spec) {
         stream.insert(stream.end(), f.begin(), f.end());
     }
     offsets.push_back(static_cast<std::uint32_t>(stream.size()));
-    if (!spec.frameIndex) {
+    if (!desc.frameIndex) {
         // The one-frame trailer: a count and positions relative to the stream.
-        const std::uint16_t count = spec.layout == 1 ? 2 : 1;
+        const std::uint16_t count = desc.layout == 1 ? 2 : 1;
         put16(stream, count);
         for (std::uint16_t i = 0; i < count; ++i)
             put32(stream, offsets[std::min<std::size_t>(i, offsets.size() - 1)]);
@@ -209,15 +209,15 @@ OmfBuilder BuildMediaFile(const MediaFileSpec& spec) {
     const std::uint32_t streamAt = b.data(stream);
     b.classId(40, "JPED").mobId(40, 67940, fileMob);
     b.raw(40, 67945, 65672, streamAt, static_cast<std::uint32_t>(stream.size()));
-    if (spec.frameIndex) {
+    if (desc.frameIndex) {
         std::vector<std::uint8_t> index;
         put16(index, static_cast<std::uint16_t>(offsets.size()));
         for (std::uint32_t o : offsets)
             put32(index, streamAt + o);
         b.positioned(40, 67950, 65735, index);
     }
-    if (!spec.project.empty()) {
-        b.classId(50, "ATTB").string(50, 66135, "_PJ").string(50, 66145, spec.project);
+    if (!desc.project.empty()) {
+        b.classId(50, "ATTB").string(50, 66135, "_PJ").string(50, 66145, desc.project);
     }
     return b;
 }

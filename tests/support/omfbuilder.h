@@ -82,7 +82,7 @@ private:
 // A typical media file as Avid applications write it: a project attribute,
 // one composition mob (the clip), a file source mob whose media descriptor
 // names the compression, and the media data with its frames.
-struct MediaFileSpec {
+struct MediaFileDesc {
     std::string project = "Project";    // empty: no project attribute
     std::string clipName = "Clip 0001"; // the composition mob's name
     int compositions = 1;
@@ -99,6 +99,6 @@ struct MediaFileSpec {
     int height = 48;
 };
 
-OmfBuilder BuildMediaFile(const MediaFileSpec& spec);
+OmfBuilder BuildMediaFile(const MediaFileDesc& desc);
 // The frames BuildMediaFile puts into a file of that description.
-std::vector<std::vector<std::uint8_t>> MediaFileFrames(const MediaFileSpec& spec);
+std::vector<std::vector<std::uint8_t>> MediaFileFrames(const MediaFileDesc& desc);

@@ -27,45 +27,45 @@ std::string WriteSampleMedia(const std::string& root) {
 
     // Documentary: JPEG video with frames, sources on capture files.
     for (int i = 0; i < 6; ++i) {
-        MediaFileSpec spec;
-        spec.project = "Documentary";
-        spec.clipName = "Interview " + std::to_string(i + 1);
-        spec.sourcePath = "C:\\Capture\\interview" + std::to_string(i + 1) + ".avi";
-        spec.frames = 4;
-        spec.width = 160;
-        spec.height = 120;
+        MediaFileDesc desc;
+        desc.project = "Documentary";
+        desc.clipName = "Interview " + std::to_string(i + 1);
+        desc.sourcePath = "C:\\Capture\\interview" + std::to_string(i + 1) + ".avi";
+        desc.frames = 4;
+        desc.width = 160;
+        desc.height = 120;
         const std::string name = clipFile("DOC", i);
-        BuildMediaFile(spec).write(omfi + "/" + name);
-        records.push_back({name, spec.project});
+        BuildMediaFile(desc).write(omfi + "/" + name);
+        records.push_back({name, desc.project});
         if (i < 3)
             bin.binPath("/Volumes/Media/OMFI MediaFiles/1/" + name)
                 .filler(40, static_cast<std::uint32_t>(i + 2));
     }
     // Commercial: audio files.
     for (int i = 0; i < 4; ++i) {
-        MediaFileSpec spec;
-        spec.project = "Commercial";
-        spec.clipName = "Voice over " + std::to_string(i + 1);
-        spec.descriptorClass = "AIFD";
-        spec.jpegFrames = false;
-        spec.frames = 1;
+        MediaFileDesc desc;
+        desc.project = "Commercial";
+        desc.clipName = "Voice over " + std::to_string(i + 1);
+        desc.descriptorClass = "AIFD";
+        desc.jpegFrames = false;
+        desc.frames = 1;
         const std::string name = clipFile("VO", i);
-        BuildMediaFile(spec).write(omfi + "/" + name);
-        records.push_back({name, spec.project});
+        BuildMediaFile(desc).write(omfi + "/" + name);
+        records.push_back({name, desc.project});
     }
     // Music Video: tape sources.
     for (int i = 0; i < 3; ++i) {
-        MediaFileSpec spec;
-        spec.project = "Music Video";
-        spec.clipName = "Take " + std::to_string(i + 1);
-        spec.descriptorClass = "MDTP";
-        spec.tapeName = "TAPE 00" + std::to_string(i + 1);
-        spec.sourcePath.clear();
-        spec.compressionCode = 77;
-        spec.frames = 2;
+        MediaFileDesc desc;
+        desc.project = "Music Video";
+        desc.clipName = "Take " + std::to_string(i + 1);
+        desc.descriptorClass = "MDTP";
+        desc.tapeName = "TAPE 00" + std::to_string(i + 1);
+        desc.sourcePath.clear();
+        desc.compressionCode = 77;
+        desc.frames = 2;
         const std::string name = clipFile("MV", i);
-        BuildMediaFile(spec).write(omfi + "/" + name);
-        records.push_back({name, spec.project});
+        BuildMediaFile(desc).write(omfi + "/" + name);
+        records.push_back({name, desc.project});
     }
     records.push_back({"DOC09998_V1.omf", "Documentary"}); // missing on disk
     records.push_back({"MV09999_V1.omf", "Music Video"});  // missing on disk
