@@ -163,7 +163,6 @@ void OrrinConsole::showEvent(QShowEvent* event) {
 void OrrinConsole::OnCommand(int id) {
     if (id == res::IDC_CONSOLE_HIDE) {
         hide();
-        Q_EMIT hiddenByUser();
     } else if (id == res::IDC_CONSOLE_CLEAR && m_lines != nullptr) {
         m_lines->clear();
     }

@@ -45,9 +45,6 @@ public:
     // Composition buffer: format a line here, then call LogBuffer.
     char m_line[kLineBufferSize] = {};
 
-Q_SIGNALS:
-    void hiddenByUser();
-
 protected:
     void OnCommand(int id) override;
     void resizeEvent(QResizeEvent* event) override;
