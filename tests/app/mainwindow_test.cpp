@@ -260,6 +260,30 @@ TEST_F(MainWindowTest, CtrlOAddsADatabaseExceptInTheSortableLists) {
     EXPECT_EQ(window.DatabaseTree().topLevelItemCount(), 1);
 }
 
+TEST_F(MainWindowTest, RefreshKeepsTheListsAddingADatabaseEmptiesThem) {
+    window.Scan();
+    window.ProjectList().SetSelected(projectRow("ProjA"), true);
+    window.OnCommand(res::IDC_DESELECT_ALL);
+    window.OnCommand(res::IDC_REFRESH);
+    EXPECT_EQ(window.DatabaseTree().topLevelItem(0)->checkState(0), Qt::Checked);
+    EXPECT_EQ(window.FileList().RowCount(), 2);
+    EXPECT_EQ(window.ProjectList().RowCount(), 3);
+
+    MakeFile(dir.file("elsewhere/msmFMID.pmr"));
+    prompter.choose(dir.file("elsewhere/msmFMID.pmr"));
+    window.OnCommand(res::ID_ADD_DATABASE);
+    EXPECT_EQ(window.FileList().RowCount(), 0);
+    EXPECT_EQ(window.ProjectList().RowCount(), 0);
+    ASSERT_EQ(window.DatabaseTree().topLevelItemCount(), 2);
+    EXPECT_EQ(window.DatabaseTree().topLevelItem(0)->text(0).toStdString(), media + "/msmFMID.pmr");
+    EXPECT_EQ(window.Catalog().FileCount(), 6u); // nothing is loaded until SCAN!
+
+    window.OnCommand(res::ID_SHOW_CONSOLE);
+    EXPECT_TRUE(log.console().isVisible());
+    window.OnCommand(res::ID_EXIT);
+    EXPECT_FALSE(window.isVisible());
+}
+
 TEST_F(MainWindowTest, DeletingDatabasesAsksOnlyWhenOneIsChecked) {
     window.OnCommand(res::IDC_DESELECT_ALL);
     window.OnCommand(res::IDC_DELETE_DATABASES);
