@@ -234,12 +234,10 @@ bool MainWindow::Initialise() {
     m_databases.FillTree(tree);
     m_catalog.Reset();
 
-    SummaryList().SetColumns({});
     ProjectList().SetColumns({{"Project", 150}, {"Size", 82}});
     InstallFileListColumns();
     FillSummaryList();
     InfoList().SetColumns({{"", 80}, {"", InfoList().viewport()->width() - kInfoColumnGap}});
-    InfoList().header()->hide();
 
     m_headerMarkPlain = BitmapPixmap(res::IDB_HEADER_PLAIN);
     m_headerMarkSorted = BitmapPixmap(res::IDB_HEADER_SORTED);
