@@ -112,6 +112,26 @@ TEST_F(OmfReaderTest, ReadsMobTablesOfTheHeaderObjectOnly) {
     EXPECT_EQ(reader.ResolveMobId(reader.FindProperty(mob, 66351)), 0u);
 }
 
+// Values that end exactly at the end of the file, and one byte past it: the
+// label's last eight bytes are the TOC offset and size.
+TEST_F(OmfReaderTest, ValuesAtTheEndOfTheFile) {
+    OmfBuilder b;
+    b.classId(7, "ABCD");
+    const std::size_t size = b.build().size() + 2 * omf::kTocEntrySize;
+    b.raw(7, 100, 65680, static_cast<std::uint32_t>(size - 8), 8);
+    b.raw(7, 101, 65680, static_cast<std::uint32_t>(size - 8), 9);
+    ASSERT_TRUE(reader.Open(write(b).c_str()));
+    ASSERT_EQ(reader.FileSize(), size);
+    ObjectEntry* seven = reader.FindObject(7);
+    const auto exact = reader.ReadValue(reader.FindProperty(seven, 100));
+    EXPECT_EQ(exact.size(), 8u);
+    EXPECT_EQ(reader.ReadValue(reader.FindProperty(seven, 101)), exact);
+    char buffer[16];
+    EXPECT_EQ(reader.ReadString(reader.FindProperty(seven, 101), buffer, sizeof buffer), 9u);
+    EXPECT_EQ(buffer[8], '\0');
+    EXPECT_EQ(std::memcmp(buffer, exact.data(), 8), 0);
+}
+
 TEST_F(OmfReaderTest, AContainerWithoutEntriesOpensButIsNotOpen) {
     OmfBuilder empty;
     EXPECT_TRUE(reader.Open(write(empty).c_str()));
