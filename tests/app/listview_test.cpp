@@ -1,0 +1,89 @@
+#include "app/listview.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Change {
+    int row;
+    bool was;
+    bool is;
+    bool operator==(const Change&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Change& c) {
+    return os << "{" << c.row << " " << c.was << "->" << c.is << "}";
+}
+
+class ListViewTest : public ::testing::Test {
+protected:
+    ListViewTest() {
+        list.SetColumns({{"Name", 100}, {"Size", 50}});
+        std::vector<ListView::NewRow> rows;
+        for (std::uint32_t i = 0; i < 5; ++i)
+            rows.push_back({100 + i, {"row" + std::to_string(i), std::to_string(i * 10)}});
+        list.AppendRows(std::move(rows));
+        QObject::connect(&list, &ListView::itemChanged, &list, [this](int row, bool was, bool is) {
+            changes.push_back({row, was, is});
+        });
+    }
+    std::vector<std::uint32_t> order() const {
+        std::vector<std::uint32_t> data;
+        for (int r = 0; r < list.RowCount(); ++r)
+            data.push_back(list.ItemData(r));
+        return data;
+    }
+
+    ListView list;
+    std::vector<Change> changes;
+};
+
+TEST_F(ListViewTest, RowsTextsAndSearches) {
+    EXPECT_EQ(list.Text(2, 0), "row2");
+    EXPECT_EQ(list.Text(2, 1), "20");
+    list.SetText(2, 1, "twenty");
+    EXPECT_EQ(list.Text(2, 1), "twenty");
+    EXPECT_EQ(list.Text(2, 0), "row2");
+    EXPECT_EQ(list.Text(9, 0), "");
+    EXPECT_EQ(list.FindItemData(103), 3);
+    EXPECT_EQ(list.FindItemData(7), -1);
+    EXPECT_EQ(list.FindText("ROW4"), 4);
+    EXPECT_EQ(list.InsertRow(1, "first", 7), 1);
+    EXPECT_EQ(list.FindItemData(7), 1);
+    EXPECT_EQ(list.RowCount(), 6);
+}
+
+TEST_F(ListViewTest, SelectionNotificationsCarryOldAndNewState) {
+    list.SetSelected(1, true);
+    list.SetSelected(3, true);
+    list.SetSelected(1, false);
+    EXPECT_EQ(changes, (std::vector<Change>{{1, false, true}, {3, false, true}, {1, true, false}}));
+    changes.clear();
+    list.SelectAllRows(); // the rows not yet selected, from the last to the first
+    EXPECT_EQ(changes,
+              (std::vector<Change>{
+                  {4, false, true}, {2, false, true}, {1, false, true}, {0, false, true}}));
+    EXPECT_EQ(list.SelectedCount(), 5);
+}
+
+TEST_F(ListViewTest, BulkChangesKeepTheSelectionWithoutNotifications) {
+    list.SetSelected(1, true);
+    list.SetSelected(2, true);
+    changes.clear();
+    list.RemoveRows([](std::uint32_t data) { return data == 101 || data == 103; });
+    EXPECT_TRUE(changes.empty());
+    EXPECT_EQ(order(), (std::vector<std::uint32_t>{100, 102, 104}));
+    EXPECT_EQ(list.SelectedCount(), 1);
+    EXPECT_EQ(list.SelectedRows(), std::vector<int>{1});
+
+    list.Sort(
+        [](std::uint32_t a, std::uint32_t b) { return static_cast<int>(b) - static_cast<int>(a); });
+    EXPECT_EQ(order(), (std::vector<std::uint32_t>{104, 102, 100}));
+    EXPECT_EQ(list.SelectedRows(), std::vector<int>{1}); // still row 102
+    EXPECT_TRUE(changes.empty());
+    list.DeleteAllRows();
+    EXPECT_EQ(list.SelectedCount(), 0);
+    EXPECT_TRUE(changes.empty());
+}
+
+} // namespace
