@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <strings.h>
@@ -96,6 +97,20 @@ public:
     std::vector<Row> rows;
 };
 
+// Shows the selection on the first column only, as a report list without
+// full-row selection does; the row is selected all the same.
+class FirstColumnSelectionDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.column() > 0)
+            option->state &= ~QStyle::State_Selected;
+    }
+};
+
 MarkedHeader::MarkedHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
 
 void MarkedHeader::SetMark(int column, const QPixmap& mark) {
@@ -128,6 +143,7 @@ ListView::ListView(QWidget* parent)
     : QTreeView(parent), m_model(new ListModel(this)), m_header(new MarkedHeader(this)) {
     setHeader(m_header);
     setModel(m_model);
+    setItemDelegate(new FirstColumnSelectionDelegate(this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);

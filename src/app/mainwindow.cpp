@@ -253,7 +253,13 @@ void MainWindow::BuildMenus() {
         m_menu = new QMenuBar(this);
         for (const res::MenuItem& top : bar->items) {
             if (top.children.empty()) {
-                QAction* action = m_menu->addAction(QString::fromLatin1(top.text));
+                // A right-aligned item sits in a bar of its own in the corner.
+                QMenuBar* host = m_menu;
+                if (top.flags & res::menu::RightAligned) {
+                    host = new QMenuBar(m_menu);
+                    m_menu->setCornerWidget(host, Qt::TopRightCorner);
+                }
+                QAction* action = host->addAction(QString::fromLatin1(top.text));
                 const int id = top.command;
                 connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
                 m_actions[id] = action;
