@@ -67,13 +67,34 @@ int lengthOf(std::uint8_t b0, std::uint8_t b1, std::int32_t& bigEndian) {
 
 enum class Verdict { Impossible, Possible };
 
-// The test every candidate of both kinds must pass first, made without
-// branches on six known bytes: a name length of 4 to 127 and four name
-// characters after it. Almost every offset of binary data fails it.
-inline bool quickReject(const std::uint8_t* q) {
+// The test every candidate of both kinds must pass first: a name length of 4
+// to 127 and four name characters after it. Almost every offset of binary
+// data fails it.
+inline bool lengthPossible(const std::uint8_t* q) {
     const std::uint8_t length = q[0] != 0 ? q[0] : q[1];
-    const bool lengthOk = static_cast<std::uint8_t>(length - 4) < 124;
-    return !(lengthOk & kNameChars[q[2]] & kNameChars[q[3]] & kNameChars[q[4]] & kNameChars[q[5]]);
+    return static_cast<std::uint8_t>(length - 4) < 124;
+}
+
+// The first offset from 0 at which a candidate passes the first test (or
+// whose six bytes run past the window), testing the rest with verdict. The
+// four name characters are followed as a run of name characters that ends
+// five bytes ahead, so each offset costs one table lookup, without branches.
+template <class VerdictFn>
+std::uint32_t firstPossible(const std::uint8_t* w, std::uint32_t avail, VerdictFn verdict) {
+    std::uint32_t i = 0;
+    if (avail >= 6) {
+        std::uint32_t run = 0; // name characters in a row, ending at i + 4
+        for (std::uint32_t k = 0; k < 5; ++k)
+            run = (run + 1) & (0u - kNameChars[w[k]]);
+        for (; i + 6 <= avail; ++i) {
+            run = (run + 1) & (0u - kNameChars[w[i + 5]]);
+            if (run >= 4 && lengthPossible(w + i) && verdict(w + i, avail - i) == Verdict::Possible)
+                return i;
+        }
+    }
+    while (i < avail && verdict(w + i, avail - i) == Verdict::Impossible)
+        ++i;
+    return i;
 }
 
 // Whether a database record can start at p, judged from the avail bytes that
@@ -159,12 +180,7 @@ template <class VerdictFn> bool RecordScanner::SkipImpossible(VerdictFn verdict)
             filledAt = pos;
             continue;
         }
-        std::uint32_t i = 0;
-        while (i + 6 <= avail &&
-               (quickReject(window + i) || verdict(window + i, avail - i) == Verdict::Impossible))
-            ++i;
-        while (i < avail && verdict(window + i, avail - i) == Verdict::Impossible)
-            ++i;
+        const std::uint32_t i = firstPossible(window, avail, verdict);
         pos += i;
         if (i == avail)
             continue;
