@@ -261,24 +261,51 @@ void ListView::Sort(const std::function<int(std::uint32_t, std::uint32_t)>& comp
 }
 
 void ListView::Reshape(const std::function<void()>& change) {
-    std::unordered_set<std::uint32_t> selected;
-    for (int row : SelectedRows())
-        selected.insert(ItemData(row));
+    // The selected rows are remembered by item data: as flags indexed by item
+    // data where those are dense (catalog indexes, project numbers), else in
+    // a set.
+    const QItemSelection selection = selectionModel()->selection();
+    std::uint32_t maxData = 0;
+    for (const QItemSelectionRange& range : selection) {
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            maxData = std::max(maxData, ItemData(r));
+    }
+    const bool dense =
+        static_cast<std::uint64_t>(maxData) <= 4ull * static_cast<std::uint64_t>(RowCount()) + 1024;
+    std::vector<std::uint8_t> flags;
+    std::unordered_set<std::uint32_t> set;
+    if (!selection.isEmpty() && dense)
+        flags.assign(static_cast<std::size_t>(maxData) + 1, 0);
+    for (const QItemSelectionRange& range : selection) {
+        for (int r = range.top(); r <= range.bottom(); ++r) {
+            if (dense)
+                flags[ItemData(r)] = 1;
+            else
+                set.insert(ItemData(r));
+        }
+    }
+    auto wasSelected = [&](std::uint32_t data) {
+        return dense ? data < flags.size() && flags[data] != 0 : set.count(data) != 0;
+    };
+
     m_quiet = true;
     m_model->reset(change);
     QItemSelection keep;
     int count = 0;
-    for (int row = 0; row < RowCount();) {
-        if (selected.count(ItemData(row)) == 0) {
-            ++row;
-            continue;
+    if (!selection.isEmpty()) {
+        for (int row = 0; row < RowCount();) {
+            if (!wasSelected(ItemData(row))) {
+                ++row;
+                continue;
+            }
+            int last = row;
+            while (last + 1 < RowCount() && wasSelected(ItemData(last + 1)))
+                ++last;
+            keep.select(m_model->index(row, 0),
+                        m_model->index(last, std::max(0, ColumnCount() - 1)));
+            count += last - row + 1;
+            row = last + 1;
         }
-        int last = row;
-        while (last + 1 < RowCount() && selected.count(ItemData(last + 1)) != 0)
-            ++last;
-        keep.select(m_model->index(row, 0), m_model->index(last, std::max(0, ColumnCount() - 1)));
-        count += last - row + 1;
-        row = last + 1;
     }
     if (!keep.isEmpty())
         selectionModel()->select(keep, QItemSelectionModel::Select | QItemSelectionModel::Rows);

@@ -81,6 +81,15 @@ TEST_F(ListViewTest, BulkChangesKeepTheSelectionWithoutNotifications) {
     EXPECT_EQ(order(), (std::vector<std::uint32_t>{104, 102, 100}));
     EXPECT_EQ(list.SelectedRows(), std::vector<int>{1}); // still row 102
     EXPECT_TRUE(changes.empty());
+    // Item data far apart are remembered another way; the result is the same.
+    const int far = list.InsertRow(-1, "far", 0x40000000u);
+    list.SetSelected(far, true);
+    changes.clear();
+    list.Sort([](std::uint32_t a, std::uint32_t b) { return a < b ? -1 : (a > b ? 1 : 0); });
+    EXPECT_EQ(order(), (std::vector<std::uint32_t>{100, 102, 104, 0x40000000u}));
+    EXPECT_EQ(list.SelectedRows(), (std::vector<int>{1, 3}));
+    EXPECT_TRUE(changes.empty());
+
     list.DeleteAllRows();
     EXPECT_EQ(list.SelectedCount(), 0);
     EXPECT_TRUE(changes.empty());
