@@ -1,5 +1,7 @@
 #include "resources/bitmaps.h"
 
+#include "resources/findbyid.h"
+
 #include <array>
 #include <utility>
 
@@ -52,19 +54,11 @@ constexpr std::array kIcons{
 } // namespace
 
 const PixelArt* FindBitmap(int id) {
-    for (const PixelArt& b : kBitmaps) {
-        if (b.id == id)
-            return &b;
-    }
-    return nullptr;
+    return FindById(kBitmaps, id);
 }
 
 const PixelArt* FindIcon(int id) {
-    for (const PixelArt& i : kIcons) {
-        if (i.id == id)
-            return &i;
-    }
-    return nullptr;
+    return FindById(kIcons, id);
 }
 
 } // namespace res

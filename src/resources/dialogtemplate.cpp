@@ -1,5 +1,7 @@
 #include "resources/dialogtemplate.h"
 
+#include "resources/findbyid.h"
+
 #include <array>
 
 namespace res {
@@ -104,11 +106,7 @@ const ControlTemplate* DialogTemplate::control(int controlId) const {
 }
 
 const DialogTemplate* FindDialogTemplate(int id) {
-    for (const DialogTemplate& d : kDialogs) {
-        if (d.id == id)
-            return &d;
-    }
-    return nullptr;
+    return FindById(kDialogs, id);
 }
 
 } // namespace res

@@ -1,5 +1,7 @@
 #include "resources/menus.h"
 
+#include "resources/findbyid.h"
+
 #include <array>
 
 namespace res {
@@ -66,11 +68,7 @@ constexpr std::array kMainAccelerators{
 } // namespace
 
 const MenuTemplate* FindMenu(int id) {
-    for (const MenuTemplate& m : kMenus) {
-        if (m.id == id)
-            return &m;
-    }
-    return nullptr;
+    return FindById(kMenus, id);
 }
 
 std::span<const Accelerator> FindAccelerators(int id) {

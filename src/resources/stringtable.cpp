@@ -1,5 +1,7 @@
 #include "resources/stringtable.h"
 
+#include "resources/findbyid.h"
+
 #include <array>
 
 namespace res {
@@ -24,11 +26,8 @@ constexpr std::array kStrings{
 } // namespace
 
 const char* LoadResourceString(int id) {
-    for (const StringEntry& s : kStrings) {
-        if (s.id == id)
-            return s.text;
-    }
-    return "";
+    const StringEntry* entry = FindById(kStrings, id);
+    return entry != nullptr ? entry->text : "";
 }
 
 } // namespace res
