@@ -115,12 +115,6 @@ std::string OrrinConsole::line(int index) const {
     return m_lines->at(static_cast<std::size_t>(index));
 }
 
-int OrrinConsole::firstVisibleLine() const {
-    if (m_list == nullptr)
-        return -1;
-    return m_list->indexAt(QPoint(1, 1)).row();
-}
-
 void OrrinConsole::AppendLine(const char* text, bool insert) {
     if (m_lines == nullptr)
         return;

@@ -39,8 +39,6 @@ public:
 
     int lineCount() const;
     std::string line(int index) const;
-    // Index of the first line shown at the top of the list.
-    int firstVisibleLine() const;
 
     // Composition buffer: format a line here, then call LogBuffer.
     char m_line[kLineBufferSize] = {};

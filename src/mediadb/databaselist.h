@@ -47,7 +47,6 @@ public:
     platform::FileOpResult DeleteChecked(OwnerWindow owner);
 
     std::size_t size() const { return m_entries.size(); }
-    const NumberMap<DatabaseEntry>& entries() const { return m_entries; }
 
 private:
     NumberMap<DatabaseEntry> m_entries;

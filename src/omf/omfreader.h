@@ -140,13 +140,10 @@ public:
     std::uint32_t FrameSize(std::uint32_t index) const;
     bool ReadFrame(std::uint32_t index, void* buffer, std::uint32_t count);
 
-    const char* CompressionText() const { return m_compressionText; }
-    std::uint32_t CompressionCode() const { return m_compressionCode; }
     std::uint32_t MediaDataObjectId() const { return m_mediaDataObject; }
     std::uint32_t MediaDescriptorObjectId() const { return m_descriptorObject; }
     // Entries of the loaded frame table (positions in the file).
     const std::vector<std::uint64_t>& FrameTable() const { return m_frameTable; }
-    bool HasFrameTable() const { return m_hasFrameTable; }
 
 private:
     void ReadMobTables();
