@@ -401,10 +401,8 @@ void MainWindow::ClearFileAndProjectLists() {
 void MainWindow::Scan() {
     TreeCheckList tree(&DatabaseTree());
     m_databases.ReadChecks(tree);
-    FileList().DeleteAllRows();
     m_selectedBytes = 0;
-    FileList().repaint();
-    ProjectList().DeleteAllRows();
+    ClearFileAndProjectLists();
     auto progress = ProgressWindow::Start(this, res::IDD_PROGRESS);
     m_catalog.Reset();
     for (const DatabaseEntry* e = m_databases.NextChecked(true); e != nullptr;
@@ -794,10 +792,8 @@ void MainWindow::SortList(ListView& list, int column) {
         } else if (column == 1) {
             std::unordered_map<std::uint32_t, std::uint64_t> sizes;
             for (const auto& [number, name] : names) {
-                m_catalog.SelectProject(name);
-                sizes[number] = m_catalog.CurrentProject() != nullptr
-                                    ? m_catalog.CurrentProject()->totalSize
-                                    : 0;
+                const ProjectRecord* project = m_catalog.FindProject(name);
+                sizes[number] = project != nullptr ? project->totalSize : 0;
             }
             list.Sort([&](std::uint32_t a, std::uint32_t b) { return larger(sizes[a], sizes[b]); });
         }

@@ -12,7 +12,6 @@
 #include "omf/omfreader.h"
 
 #include <QPixmap>
-#include <QPointer>
 
 #include <cstdint>
 #include <functional>

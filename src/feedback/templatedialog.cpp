@@ -105,7 +105,6 @@ bool TemplateDialog::CreateFromTemplate(int templateId) {
     }
 
     const QRect frame = toPixels(dialog->x, dialog->y, dialog->cx, dialog->cy);
-    m_client->setMinimumSize(0, 0);
     resize(frame.size());
     m_layout->activate();
     if (dialog->style & res::style::Centered) {

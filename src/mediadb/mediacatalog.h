@@ -59,6 +59,10 @@ public:
     bool FirstFileOfProject(std::string_view projectName);
     bool NextFileOfProject();
     void SelectProject(std::string_view projectName);
+    // The project of that name, without moving the cursors; null when absent.
+    const ProjectRecord* FindProject(std::string_view projectName) const {
+        return m_projects.find(projectName);
+    }
     ProjectRecord* CurrentProject();
     MediaRecord* CurrentFile();
 
