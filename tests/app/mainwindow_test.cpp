@@ -152,10 +152,14 @@ TEST_F(MainWindowTest, HeaderClicksSortAndMark) {
         std::is_sorted(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
             return strcasecmp(a.c_str(), b.c_str()) < 0;
         }));
-    const std::string current = window.Catalog().CurrentProject()->name;
     window.SortList(window.ProjectList(), 1);
-    EXPECT_EQ(window.ProjectList().Text(0, 0), "ProjB");         // the largest project first
-    EXPECT_EQ(window.Catalog().CurrentProject()->name, current); // sorting moves no cursor
+    EXPECT_EQ(window.ProjectList().Text(0, 0), "ProjB"); // the largest project first
+    // Sorting moves no cursor of the catalog, whichever project is current.
+    for (const char* current : {"ProjA", "ProjB", "**UNREFERENCED FILES"}) {
+        window.Catalog().SelectProject(current);
+        window.SortList(window.ProjectList(), 1);
+        EXPECT_EQ(window.Catalog().CurrentProject()->name, current);
+    }
     // Sorting keeps the lists working: all rows can be selected afterwards, and
     // the selection stays with its rows through another sort.
     window.SelectAllRows(files);
