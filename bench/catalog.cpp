@@ -5,9 +5,10 @@
 // folders (1,000,000 records). Prints the total, the time split by step and
 // the peak memory per record.
 
+#include "benchdir.h"
+#include "builders/databasebuilder.h"
 #include "mediadb/mediacatalog.h"
 #include "mediadb/recordscanner.h"
-#include "support/databasebuilder.h"
 
 #include "platform/directory.h"
 #include <chrono>
@@ -99,13 +100,13 @@ Split loadInSteps(const std::string& root, int folders) {
         const std::string folder = root + "/" + std::to_string(f + 1);
         auto t = Clock::now();
         catalog.ClearDiskIndex();
-        catalog.SetCurrentFolder(folder);
-        catalog.IndexFolder();
+        catalog.IndexFolder(folder);
         split.index += since(t);
         scanner.OpenForScan((folder + "/msmFMID.pmr").c_str());
         records.clear();
         t = Clock::now();
-        while (scanner.NextDatabaseRecord(record, nullptr) == RecordScanner::RecordFound)
+        while (scanner.NextDatabaseRecord(record, nullptr) ==
+               RecordScanner::ScanResult::RecordFound)
             records.push_back(record);
         split.scan += since(t);
         scanner.Close();
@@ -129,15 +130,9 @@ Split loadInSteps(const std::string& root, int folders) {
 
 int main(int argc, char** argv) {
     const int maxFolders = argc > 1 ? std::atoi(argv[1]) : 200;
-    // Memory-backed by default: a million files are made and removed quickly
-    // there, and listing them is what listing a cached folder costs.
-    const char* base = std::getenv("TOLVANE_BENCH_DIR");
-    if (base == nullptr)
-        base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
-    std::string dirTemplate = std::string(base) + "/tolvane-bench-catalog-XXXXXX";
-    const char* root = ::mkdtemp(dirTemplate.data());
-    if (root == nullptr) {
-        std::perror("mkdtemp");
+    const std::string rootDir = MakeBenchDir("catalog");
+    const char* root = rootDir.c_str();
+    if (rootDir.empty()) {
         return 1;
     }
     std::printf("writing %d folders of %d files under %s...\n", maxFolders, kFilesPerFolder, root);
@@ -170,7 +165,7 @@ int main(int argc, char** argv) {
             for (int f = 0; f < folders; ++f) {
                 const std::string db =
                     std::string(root) + "/" + std::to_string(f + 1) + "/msmFMID.pmr";
-                catalog.LoadDatabase(db.c_str(), false, nullptr);
+                catalog.LoadDatabase(db, false, nullptr);
             }
             total = since(t);
             records = catalog.FileCount();

@@ -2,8 +2,9 @@
 // mob and a media descriptor each) and reads project, clip name and
 // descriptor of each, as the media folder scan does. Prints files per second.
 
+#include "benchdir.h"
+#include "builders/omfbuilder.h"
 #include "omf/omfreader.h"
-#include "support/omfbuilder.h"
 
 #include <chrono>
 #include <cstdio>
@@ -13,11 +14,10 @@
 
 int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
-    const char* base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
-    std::string dirTemplate = std::string(base) + "/tolvane-bench-omf-XXXXXX";
-    const char* dir = ::mkdtemp(dirTemplate.data());
-    if (dir == nullptr)
+    const std::string benchDir = MakeBenchDir("omf");
+    if (benchDir.empty())
         return 1;
+    const char* dir = benchDir.c_str();
     std::vector<std::string> paths;
     for (int i = 0; i < count; ++i) {
         MediaFileDesc desc;
@@ -39,10 +39,9 @@ int main(int argc, char** argv) {
                 continue;
             char project[69];
             char clip[259];
-            MediaRecord record{};
             if (reader.ProjectName(project, sizeof project) != 0 &&
                 reader.CompositionName(clip, sizeof clip) != 0 &&
-                reader.ReadMediaDescriptor(&record) == OmfReader::OtherDescriptor)
+                reader.ReadMediaDescriptor() == OmfReader::OtherDescriptor)
                 ++ok;
             reader.Close();
         }

@@ -2,8 +2,9 @@
 // between binary filler, both byte orders) and prints the scan speed, the
 // speed of a plain sequential read of the same file, and how the time grows.
 
+#include "benchdir.h"
+#include "builders/databasebuilder.h"
 #include "mediadb/recordscanner.h"
-#include "support/databasebuilder.h"
 
 #include <chrono>
 #include <cstdio>
@@ -75,12 +76,10 @@ double plainRead(const std::string& path) {
 } // namespace
 
 int main() {
-    char dirTemplate[] = "/tmp/tolvane-bench-scan-XXXXXX";
-    const char* dir = ::mkdtemp(dirTemplate);
-    if (dir == nullptr) {
-        std::perror("mkdtemp");
+    const std::string benchDir = MakeBenchDir("scan");
+    const char* dir = benchDir.c_str();
+    if (benchDir.empty())
         return 1;
-    }
     std::printf("%8s %9s %10s %10s %10s %8s %12s\n", "MiB", "records", "scan s", "scan MB/s",
                 "read MB/s", "ratio", "reads/2048B");
     double first = 0;
@@ -99,13 +98,13 @@ int main() {
         std::uint64_t reads = 0;
         for (int run = 0; run < 3; ++run) {
             RecordScanner s;
-            if (s.OpenForScan(w.path.c_str()) != RecordScanner::Opened)
+            if (s.OpenForScan(w.path.c_str()) != RecordScanner::OpenResult::Opened)
                 return 1;
             MediaRecord r;
             std::size_t n = 0;
             bool match = true;
             const auto start = Clock::now();
-            while (s.NextDatabaseRecord(r, nullptr) == RecordScanner::RecordFound) {
+            while (s.NextDatabaseRecord(r, nullptr) == RecordScanner::ScanResult::RecordFound) {
                 if (n >= w.names.size() || w.names[n] != r.fileName)
                     match = false;
                 ++n;

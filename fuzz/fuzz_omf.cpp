@@ -17,10 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     reader.ProjectName(text, 69);
     reader.SourceName(text, sizeof text);
     reader.SourceName(small, sizeof small);
-    MediaRecord record{};
-    reader.ReadMediaDescriptor(&record);
-    if (strnlen(record.compressionText, sizeof record.compressionText) >=
-        sizeof record.compressionText)
+    reader.ReadMediaDescriptor();
+    if (strnlen(reader.CompressionText(), 15) >= 15)
         __builtin_trap();
     for (auto& [id, object] : reader.Objects()) {
         for (auto& [propertyId, property] : object.properties) {

@@ -1,8 +1,8 @@
 // Scans any bytes as a media database and as a bin, and checks that the
 // scanner delivers exactly what a plain byte-by-byte reading finds.
+#include "builders/literalscanner.h"
 #include "fuzzinput.h"
 #include "mediadb/recordscanner.h"
-#include "support/literalscanner.h"
 
 #include <cstring>
 #include <vector>
@@ -12,7 +12,7 @@ namespace {
 void scan(const std::string& path, const std::vector<std::uint8_t>& bytes, bool bin) {
     const LiteralScan expected = bin ? LiteralBinScan(bytes) : LiteralDatabaseScan(bytes);
     RecordScanner scanner;
-    if (scanner.OpenForScan(path.c_str()) != RecordScanner::Opened) {
+    if (scanner.OpenForScan(path.c_str()) != RecordScanner::OpenResult::Opened) {
         if (!expected.records.empty())
             __builtin_trap();
         return;
@@ -20,7 +20,8 @@ void scan(const std::string& path, const std::vector<std::uint8_t>& bytes, bool 
     MediaRecord record;
     std::size_t n = 0;
     while ((bin ? scanner.NextBinRecord(record, nullptr)
-                : scanner.NextDatabaseRecord(record, nullptr)) == RecordScanner::RecordFound) {
+                : scanner.NextDatabaseRecord(record, nullptr)) ==
+           RecordScanner::ScanResult::RecordFound) {
         if (n >= expected.records.size() ||
             std::memcmp(&record, &expected.records[n], sizeof record) != 0)
             __builtin_trap();

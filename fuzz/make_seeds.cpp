@@ -1,7 +1,7 @@
 // Writes seed inputs for the fuzzers into two folders: OMF containers of
 // every kind the builders make, and media databases and bins.
-#include "support/databasebuilder.h"
-#include "support/omfbuilder.h"
+#include "builders/databasebuilder.h"
+#include "builders/omfbuilder.h"
 
 #include <cstdio>
 #include <filesystem>

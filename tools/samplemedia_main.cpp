@@ -1,4 +1,4 @@
-#include "support/samplemedia.h"
+#include "builders/samplemedia.h"
 
 #include <cstdio>
 #include <exception>

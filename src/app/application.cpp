@@ -2,32 +2,33 @@
 
 #include "app/mainwindow.h"
 #include "feedback/log.h"
-#include "feedback/orrinconsole.h"
 #include "feedback/prompter.h"
 #include "resources/dialogtemplate.h"
 #include "resources/stringtable.h"
+#include "widgets/debugconsole.h"
 
-#include <QApplication>
+void LogResource(int id) {
+    const char* text = res::LoadResourceString(id);
+    if (*text != '\0')
+        Log(text);
+}
 
-Application::Application() = default;
+Application::Application(Services& services) : m_services(services) {}
 
 Application::~Application() {
     StopConsole();
 }
 
 void Application::StartConsole(int templateId) {
-    g_consoleEnabled = 1;
-    m_console = std::make_unique<OrrinConsole>();
-    g_console = m_console.get();
+    m_console = std::make_unique<DebugConsole>();
     if (!m_console->Create(templateId)) {
-        CurrentPrompter().messageBox(nullptr, "Error creating Console", "", MsgButtons::Ok,
-                                     MsgIcon::None);
-        g_console = nullptr;
-        g_consoleEnabled = 0;
         m_console.reset();
+        m_services.prompter.ask({"Error creating Console", "", MsgButtons::Ok, MsgIcon::None, {}});
         return;
     }
     m_console->hide();
+    SetLogSink(m_console.get());
+    m_services.console = m_console.get();
     LogResource(res::IDS_PRODUCT);
     LogResource(res::IDS_VERSION);
     LogResource(res::IDS_SEPARATOR);
@@ -36,13 +37,17 @@ void Application::StartConsole(int templateId) {
 }
 
 void Application::StopConsole() {
-    if (g_console == m_console.get())
-        g_console = nullptr;
+    if (m_console == nullptr)
+        return;
+    if (CurrentLogSink() == m_console.get())
+        SetLogSink(nullptr);
+    if (m_services.console == m_console.get())
+        m_services.console = nullptr;
     m_console.reset();
 }
 
 int Application::Run() {
-    MainWindow window;
+    MainWindow window(m_services);
     StartConsole(res::IDD_CONSOLE);
     if (window.Initialise())
         window.exec();

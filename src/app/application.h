@@ -2,18 +2,24 @@
 // Start-up and end of the program: the debug console with its banner, then
 // the program's windows, then the console's destruction.
 
+#include "app/services.h"
+
 #include <memory>
 
-class OrrinConsole;
+class DebugConsole;
+
+// Logs the string-table text with that id, when it is not empty.
+void LogResource(int id);
 
 class Application {
 public:
-    Application();
+    explicit Application(Services& services);
     ~Application();
 
-    // Switches logging on, creates the console hidden and writes the banner.
-    // When the console cannot be created the user is told and logging stays
-    // off for the whole run. templateId lets tests make creation fail.
+    // Creates the console hidden, subscribes it to the log and writes the
+    // banner. When the console cannot be created the user is told and
+    // logging stays off for the whole run. templateId lets tests make
+    // creation fail.
     void StartConsole(int templateId);
     // Destroys the console; logging calls do nothing afterwards.
     void StopConsole();
@@ -22,5 +28,6 @@ public:
     int Run();
 
 private:
-    std::unique_ptr<OrrinConsole> m_console;
+    Services& m_services;
+    std::unique_ptr<DebugConsole> m_console;
 };

@@ -1,5 +1,5 @@
 #pragma once
-#include "feedback/templatedialog.h"
+#include "widgets/templatedialog.h"
 
 // The small "WORKING..." window shown while the databases are discovered.
 class WorkingWindow : public TemplateDialog {

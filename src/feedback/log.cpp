@@ -1,43 +1,58 @@
 #include "feedback/log.h"
 
-#include "feedback/orrinconsole.h"
+#include "platform/systemtext.h"
 
 #include <cstdarg>
 #include <cstdio>
 
-int g_consoleEnabled = 0;
-OrrinConsole* g_console = nullptr;
+namespace {
+
+LogSink* g_logSink = nullptr;
+
+// Formatted lines are cut here, as the console's line buffer always did.
+constexpr std::size_t kFormatLimit = 1024;
+
+} // namespace
+
+void SetLogSink(LogSink* sink) {
+    g_logSink = sink;
+}
+
+LogSink* CurrentLogSink() {
+    return g_logSink;
+}
 
 bool LoggingOn() {
-    return g_consoleEnabled == 1 && g_console != nullptr;
+    return g_logSink != nullptr;
 }
 
 void Log(const char* text) {
-    if (LoggingOn())
-        g_console->Log(text);
+    if (g_logSink != nullptr)
+        g_logSink->WriteLine(text != nullptr ? text : "");
 }
 
 void Log(const std::string& text) {
-    if (LoggingOn())
-        g_console->Log(text);
+    if (g_logSink != nullptr)
+        g_logSink->WriteLine(text);
 }
 
 void LogF(const char* format, ...) {
-    if (!LoggingOn())
+    if (g_logSink == nullptr)
         return;
+    char line[kFormatLimit];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(g_console->m_line, OrrinConsole::kFormatLimit, format, args);
+    std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    g_console->LogBuffer();
+    g_logSink->WriteLine(line);
 }
 
 void LogError(int code, const char* what) {
-    if (LoggingOn())
-        g_console->LogError(code, what);
-}
-
-void LogResource(int id) {
-    if (LoggingOn())
-        g_console->LogResource(id);
+    if (g_logSink == nullptr || code == 0)
+        return;
+    const std::string text = platform::SystemErrorText(code);
+    char line[kFormatLimit];
+    std::snprintf(line, sizeof line, "%s : failed with error %d: %s", what ? what : "", code,
+                  text.c_str());
+    g_logSink->WriteLine(line);
 }

@@ -1,23 +1,25 @@
 #pragma once
-// The process-wide log. Every line goes to the debug console while logging is
-// on: g_consoleEnabled is 1 and g_console exists. These functions test both
-// first, so code that logs needs no console and never fails without one.
+// The process-wide log. Code at every layer writes lines here; whoever wants
+// to see them (the debug console, a test) subscribes as the log's sink. With
+// no sink, logging is off and every call returns at once.
 
 #include <string>
+#include <string_view>
 
-class OrrinConsole;
+class LogSink {
+public:
+    virtual ~LogSink() = default;
+    virtual void WriteLine(std::string_view line) = 0;
+};
 
-extern int g_consoleEnabled;
-extern OrrinConsole* g_console;
-
+// Installs the sink lines go to (not owned); null switches logging off.
+void SetLogSink(LogSink* sink);
+LogSink* CurrentLogSink();
 bool LoggingOn();
 
 void Log(const char* text);
 void Log(const std::string& text);
-// Formats into the console's line buffer (at most 1023 characters) and writes
-// it as one line.
+// A printf-style line, cut at 1023 characters.
 void LogF(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // "<what> : failed with error <code>: <system text>"; nothing for code 0.
 void LogError(int code, const char* what);
-// The string-table text with that id, when it is not empty.
-void LogResource(int id);

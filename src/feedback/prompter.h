@@ -1,48 +1,45 @@
 #pragma once
-// Every question the program asks the user goes through the current Prompter:
-// message boxes, file and folder choosers, confirmations. The program uses Qt
-// dialogs; tests install a prompter with scripted answers.
-
-#include <optional>
-#include <string>
+// Every question the program asks the user goes through a Prompter: message
+// boxes, file and folder choosers, confirmations. Questions and answers are
+// plain values; the windows supply a prompter of Qt dialogs, tests one with
+// scripted answers.
 
 #include "platform/fileoperation.h"
 
-class QWidget;
-
-// The window a question is asked for. Code below the windows passes it on
-// without knowing what it is.
-using OwnerWindow = QWidget*;
+#include <optional>
+#include <string>
 
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class MsgIcon { None, Information, Question, Warning, Error };
 enum class MsgAnswer { Ok, Cancel, Yes, No };
 
+struct Question {
+    std::string text;
+    std::string caption;
+    MsgButtons buttons = MsgButtons::Ok;
+    MsgIcon icon = MsgIcon::None;
+    // The answer Enter gives; none: the dialog's own default.
+    std::optional<MsgAnswer> defaultAnswer;
+};
+
 class Prompter {
 public:
     virtual ~Prompter() = default;
-    virtual MsgAnswer messageBox(OwnerWindow owner, const std::string& text,
-                                 const std::string& caption, MsgButtons buttons, MsgIcon icon) = 0;
+    virtual MsgAnswer ask(const Question& question) = 0;
     // A file to open; nothing when the user cancels.
-    virtual std::optional<std::string> openFileName(OwnerWindow owner, const std::string& title,
+    virtual std::optional<std::string> openFileName(const std::string& title,
                                                     const std::string& filter) = 0;
     // A folder; nothing when the user cancels.
-    virtual std::optional<std::string> folderName(OwnerWindow owner, const std::string& title) = 0;
+    virtual std::optional<std::string> folderName(const std::string& title) = 0;
 };
 
-// The prompter in use: the Qt dialogs unless another one was installed.
-Prompter& CurrentPrompter();
-// Installs a prompter (not owned); null goes back to the Qt dialogs.
-void SetPrompter(Prompter* prompter);
-
-// The file operations' questions and error messages, asked through the
-// current prompter for a window.
+// The file operations' questions and error messages, asked through a prompter.
 class PromptingFileOpUi final : public platform::FileOpUi {
 public:
-    explicit PromptingFileOpUi(OwnerWindow owner) : m_owner(owner) {}
+    explicit PromptingFileOpUi(Prompter& prompter) : m_prompter(prompter) {}
     platform::FileOpAnswer confirm(const std::string& text, const std::string& caption) override;
     void showError(const std::string& text, const std::string& caption) override;
 
 private:
-    OwnerWindow m_owner;
+    Prompter& m_prompter;
 };

@@ -1,9 +1,9 @@
 #include "mediadb/databaselist.h"
 
 #include "feedback/log.h"
+#include "mediadb/mediafolders.h"
 #include "platform/directory.h"
 #include "platform/paths.h"
-#include "platform/volumes.h"
 
 #include <vector>
 
@@ -21,18 +21,17 @@ bool equalsIgnoringCase(const std::string& a, const char* b) {
 
 } // namespace
 
-void DatabaseList::Discover() {
+void DatabaseList::Discover(const std::vector<platform::Volume>& volumes) {
     m_entries.clear();
     m_nextNumber = 0;
-    m_cursor = {};
-    for (const platform::Volume& volume : platform::MountedVolumes()) {
+    for (const platform::Volume& volume : volumes) {
         std::vector<platform::DirEntry> entries;
         int error = 0;
         // A volume that cannot be listed simply holds no databases.
         if (!platform::ListDirectory(volume.root, entries, error, platform::ListDetail::NamesOnly))
             continue;
         // The folder names are matched as a case-insensitive file system would.
-        for (const char* mediaFolder : {"OMFI MediaFiles", "AVID MediaFiles"}) {
+        for (const char* mediaFolder : {kOmfiMediaFolder, kAvidMediaFolder}) {
             for (const platform::DirEntry& e : entries) {
                 if ((e.attributes & platform::kAttrDirectory) &&
                     equalsIgnoringCase(e.name, mediaFolder))
@@ -51,7 +50,7 @@ void DatabaseList::SearchFolder(const std::string& folder) {
         if (e.name == "." || e.name == "..")
             continue;
         const std::string path = platform::JoinPath(folder, e.name);
-        if (e.name == kDatabaseName)
+        if (e.name == kDatabaseFileName)
             AddDatabase(path);
         if ((e.attributes & platform::kAttrDirectory) && !e.isLink) {
             if (!platform::FitsPathLimit(path.size())) {
@@ -76,57 +75,45 @@ bool DatabaseList::AddDatabase(const std::string& path) {
     }
     DatabaseEntry* entry = m_entries.insert(m_nextNumber).first;
     entry->path = path;
-    entry->checked = 1;
+    entry->checked = true;
     ++m_nextNumber;
     return true;
-}
-
-void DatabaseList::AddDatabaseDialog(OwnerWindow owner) {
-    const auto path = CurrentPrompter().openFileName(owner, "", "AVID Media Database (*.pmr)");
-    if (path)
-        AddDatabase(*path);
 }
 
 void DatabaseList::FillTree(CheckList& tree) const {
     tree.Clear();
     for (const auto& [number, entry] : m_entries)
-        tree.InsertFirst(entry.path, number, entry.checked != 0);
+        tree.InsertFirst(entry.path, number, entry.checked);
 }
 
 void DatabaseList::ReadChecks(const CheckList& tree) {
     for (int i = 0; i < tree.Count(); ++i) {
         if (DatabaseEntry* entry = m_entries.find(tree.Number(i)))
-            entry->checked = tree.Checked(i) ? 1 : 0;
+            entry->checked = tree.Checked(i);
     }
 }
 
-const DatabaseEntry* DatabaseList::NextChecked(bool first) {
-    if (first)
-        m_cursor = m_entries.first();
-    for (; m_cursor; m_cursor = m_entries.next(m_cursor)) {
-        const DatabaseEntry& entry = m_entries.at(m_cursor).value;
-        if (entry.checked == 1) {
-            m_cursor = m_entries.next(m_cursor);
-            return &entry;
-        }
-    }
-    return nullptr;
-}
-
-platform::FileOpResult DatabaseList::DeleteChecked(OwnerWindow owner) {
+std::vector<std::string> DatabaseList::CheckedPaths() const {
     std::vector<std::string> paths;
-    for (const DatabaseEntry* entry = NextChecked(true); entry != nullptr;
-         entry = NextChecked(false)) {
-        if (platform::PathExists(entry->path))
-            paths.push_back(entry->path);
+    for (const auto& [number, entry] : m_entries) {
+        if (entry.checked)
+            paths.push_back(entry.path);
+    }
+    return paths;
+}
+
+platform::FileOpResult DatabaseList::DeleteChecked(platform::FileOpUi& ui) {
+    std::vector<std::string> paths;
+    for (const std::string& database : CheckedPaths()) {
+        if (platform::PathExists(database))
+            paths.push_back(database);
         const std::string companion =
-            platform::JoinPath(platform::FolderOf(entry->path), kCompanionName);
+            platform::JoinPath(platform::FolderOf(database), kCompanionFileName);
         if (platform::PathExists(companion))
             paths.push_back(companion);
     }
     if (paths.empty())
         return platform::FileOpResult::Done;
-    PromptingFileOpUi ui(owner);
     return platform::DeleteFiles(paths, platform::FOF_NOCONFIRMATION | platform::FOF_NORECURSION,
                                  &ui);
 }

@@ -3,16 +3,17 @@
 // "AVID MediaFiles" folders of every volume, or added by hand, each with a
 // check mark that says whether SCAN! loads it (or deletion removes it).
 
-#include "feedback/prompter.h"
-#include "mediadb/bucketmap.h"
+#include "io/bucketmap.h"
 #include "platform/fileoperation.h"
+#include "platform/volumes.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct DatabaseEntry {
     std::string path;
-    std::int32_t checked = 0;
+    bool checked = false;
 };
 
 // The check-box list the databases are shown in: top-level items with a
@@ -29,27 +30,23 @@ public:
 
 class DatabaseList {
 public:
-    static constexpr const char* kDatabaseName = "msmFMID.pmr";
-    static constexpr const char* kCompanionName = "msmMMOB.mdb";
-
-    // Replaces the list by the databases found on all volumes.
-    void Discover();
+    // Replaces the list by the databases found on these volumes.
+    void Discover(const std::vector<platform::Volume>& volumes);
     void SearchFolder(const std::string& folder);
     // Adds a database, checked; false when the path is empty, too long or
     // already listed.
     bool AddDatabase(const std::string& path);
-    void AddDatabaseDialog(OwnerWindow owner);
     void FillTree(CheckList& tree) const;
     void ReadChecks(const CheckList& tree);
-    // The next checked entry in the list's order; first restarts the walk.
-    const DatabaseEntry* NextChecked(bool first);
-    // Deletes the checked databases and their companion files for good.
-    platform::FileOpResult DeleteChecked(OwnerWindow owner);
+    // The paths of the checked databases, in the list's order.
+    std::vector<std::string> CheckedPaths() const;
+    // Deletes the checked databases and their companion files for good; ui
+    // shows what goes wrong.
+    platform::FileOpResult DeleteChecked(platform::FileOpUi& ui);
 
     std::size_t size() const { return m_entries.size(); }
 
 private:
     NumberMap<DatabaseEntry> m_entries;
     std::uint32_t m_nextNumber = 0;
-    NumberMap<DatabaseEntry>::Position m_cursor;
 };

@@ -2,12 +2,12 @@
 
 #include "feedback/log.h"
 #include "feedback/progress.h"
+#include "mediadb/mediafolders.h"
 #include "platform/directory.h"
 #include "platform/paths.h"
 
-#include <cerrno>
 #include <cstring>
-#include <unistd.h>
+#include <filesystem>
 
 namespace {
 
@@ -37,24 +37,11 @@ void MediaCatalog::Reset() {
     m_totalSize = 0;
     m_projectCount = 0;
     m_fileCount = 0;
-    m_currentFolder.clear();
     m_fileNames.clear();
     m_files.clear();
     m_files.shrink_to_fit();
     m_published = 0;
     m_projects.clear();
-    m_currentProject = {};
-    m_currentFile = {};
-    m_foundFile = nullptr;
-}
-
-bool MediaCatalog::SetCurrentFolder(const std::string& folder) {
-    if (!platform::FitsPathLimit(folder.size())) {
-        Log("Path too long: " + folder);
-        return false;
-    }
-    m_currentFolder = folder;
-    return true;
 }
 
 bool MediaCatalog::MatchOnDisk(MediaRecord& record) const {
@@ -115,15 +102,18 @@ void MediaCatalog::AddRecord(MediaRecord& record, bool keepMissing) {
     }
 }
 
-void MediaCatalog::IndexFolder() {
+void MediaCatalog::IndexFolder(const std::string& path) {
     std::vector<platform::DirEntry> entries;
     int error = 0;
-    if (!platform::ListDirectory(m_currentFolder, entries, error)) {
-        LogError(error, m_currentFolder.c_str());
+    if (!platform::ListDirectory(path, entries, error)) {
+        LogError(error, path.c_str());
         return;
     }
-    const auto folder = std::make_shared<const std::string>(m_currentFolder);
+    const auto folder = std::make_shared<const std::string>(path);
     for (const platform::DirEntry& e : entries) {
+        // A link that leads nowhere is no media file: its record stays missing.
+        if (e.isDanglingLink)
+            continue;
         DiskFileEntry* entry = m_diskIndex.insert(e.name).first;
         *entry = {e.attributes, e.creationTime, e.size, folder};
     }
@@ -138,7 +128,7 @@ void MediaCatalog::IndexFolderTree(const std::string& folder) {
     }
     const auto shared = std::make_shared<const std::string>(folder);
     for (const platform::DirEntry& e : entries) {
-        if (e.name == "." || e.name == "..")
+        if (e.name == "." || e.name == ".." || e.isDanglingLink)
             continue;
         if (e.attributes & platform::kAttrDirectory) {
             if (e.isLink)
@@ -159,8 +149,8 @@ void MediaCatalog::IndexFolderTree(const std::string& folder) {
 void MediaCatalog::AddUnreferencedFiles(bool keepMissing) {
     m_work = std::make_unique<MediaRecord>();
     for (const auto& [name, entry] : m_diskIndex) {
-        if ((entry.attributes & platform::kAttrDirectory) || name == "msmFMID.pmr" ||
-            name == "msmMMOB.mdb" || HoldsFileName(name))
+        if ((entry.attributes & platform::kAttrDirectory) || name == kDatabaseFileName ||
+            name == kCompanionFileName || HoldsFileName(name))
             continue;
         std::memset(m_work.get(), 0, sizeof(MediaRecord));
         copyField(m_work->projectName, kUnreferencedProject);
@@ -180,66 +170,25 @@ void MediaCatalog::RebuildFileArray() {
     m_published = m_fileCount;
 }
 
-bool MediaCatalog::FirstProject() {
-    m_currentProject = m_projects.first();
-    return static_cast<bool>(m_currentProject);
-}
-
-bool MediaCatalog::NextProject() {
-    m_currentProject = m_projects.next(m_currentProject);
-    return static_cast<bool>(m_currentProject);
-}
-
-void MediaCatalog::SelectProject(std::string_view projectName) {
-    m_currentProject = m_projects.positionOf(projectName);
-}
-
-bool MediaCatalog::FirstFileOfProject(std::string_view projectName) {
-    SelectProject(projectName);
-    m_currentFile = {};
-    if (!m_currentProject)
-        return false;
-    m_currentFile = m_projects.at(m_currentProject).value.files.first();
-    return static_cast<bool>(m_currentFile);
-}
-
-bool MediaCatalog::NextFileOfProject() {
-    if (!m_currentProject)
-        return false;
-    m_currentFile = m_projects.at(m_currentProject).value.files.next(m_currentFile);
-    return static_cast<bool>(m_currentFile);
-}
-
-ProjectRecord* MediaCatalog::CurrentProject() {
-    return m_currentProject ? &m_projects.at(m_currentProject).value : nullptr;
-}
-
-MediaRecord* MediaCatalog::CurrentFile() {
-    if (!m_currentProject || !m_currentFile)
-        return nullptr;
-    return &m_projects.at(m_currentProject).value.files.at(m_currentFile).value;
-}
-
-bool MediaCatalog::FindFileByName(std::string_view fileName) {
-    m_foundFile = nullptr;
+MediaRecord* MediaCatalog::FindFileByName(std::string_view fileName) {
     if (!HoldsFileName(fileName))
-        return false;
+        return nullptr;
     for (auto& [name, project] : m_projects) {
-        if (MediaRecord* record = project.files.find(fileName)) {
-            m_foundFile = record;
-            return true;
-        }
+        if (MediaRecord* record = project.files.find(fileName))
+            return record;
     }
-    return false;
+    return nullptr;
 }
 
 MediaRecord* MediaCatalog::GetRecord(std::uint32_t index) {
-    if (index >= m_published)
-        return nullptr;
-    return m_files[index];
+    return index < m_published ? m_files[index] : nullptr;
 }
 
-std::uint64_t MediaCatalog::GetMediaFileSize(std::uint32_t index) {
+const MediaRecord* MediaCatalog::GetRecord(std::uint32_t index) const {
+    return index < m_published ? m_files[index] : nullptr;
+}
+
+std::uint64_t MediaCatalog::GetMediaFileSize(std::uint32_t index) const {
     const MediaRecord* record = GetRecord(index);
     return record != nullptr ? record->size : 0;
 }
@@ -248,34 +197,38 @@ std::string MediaCatalog::FullPath(const MediaRecord& record) {
     return platform::JoinPath(record.folder, record.fileName);
 }
 
-int MediaCatalog::LoadDatabase(const char* path, bool keepMissing, Progress* progress) {
-    if (path == nullptr || *path == '\0')
-        return EmptyPath;
+MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, bool keepMissing,
+                                                    Progress* progress) {
+    if (path.empty())
+        return LoadResult::EmptyPath;
     Log("------------<OPENING FILE>----------------");
     Log(path);
-    const int opened = m_scanner.OpenForScan(path);
-    if (opened == RecordScanner::TooSmall) {
+    const auto opened = m_scanner.OpenForScan(path.c_str());
+    if (opened == RecordScanner::OpenResult::TooSmall) {
         Log("File is too small");
-        return TooSmall;
+        return LoadResult::TooSmall;
     }
-    if (opened != RecordScanner::Opened)
-        return CannotOpen;
-    if (!SetCurrentFolder(platform::FolderOf(m_scanner.GetFilePath()))) {
+    if (opened != RecordScanner::OpenResult::Opened)
+        return LoadResult::CannotOpen;
+    // The folder the database is listed in, not where a link to it leads:
+    // the media files lie beside the listed database.
+    const std::string folder = platform::FolderOf(std::filesystem::absolute(path).string());
+    if (!platform::FitsPathLimit(folder.size())) {
+        Log("Path too long: " + folder);
         m_scanner.Close();
-        return CannotOpen;
+        return LoadResult::CannotOpen;
     }
-    if (::chdir(m_currentFolder.c_str()) != 0)
-        LogError(errno, m_currentFolder.c_str());
     if (progress != nullptr)
         progress->SetText("Indexing Files...");
     m_duplicateCount = 0;
     ClearDiskIndex();
-    IndexFolder();
+    IndexFolder(folder);
     if (progress != nullptr)
-        progress->SetText(m_currentFolder);
+        progress->SetText(folder);
 
     m_work = std::make_unique<MediaRecord>();
-    while (m_scanner.NextDatabaseRecord(*m_work, progress) == RecordScanner::RecordFound) {
+    while (m_scanner.NextDatabaseRecord(*m_work, progress) ==
+           RecordScanner::ScanResult::RecordFound) {
         MatchOnDisk(*m_work);
         AddRecord(*m_work, keepMissing);
     }
@@ -289,7 +242,7 @@ int MediaCatalog::LoadDatabase(const char* path, bool keepMissing, Progress* pro
     ClearDiskIndex();
     m_duplicateCount = 0;
     Log("------------------<OK!>-------------------");
-    return Loaded;
+    return LoadResult::Loaded;
 }
 
 bool MediaCatalog::isConsistent() const {

@@ -5,7 +5,7 @@
 // record by record, each matched by exact name against the files of the
 // database's own folder.
 
-#include "mediadb/bucketmap.h"
+#include "io/bucketmap.h"
 #include "mediadb/mediarecord.h"
 #include "mediadb/recordscanner.h"
 
@@ -35,7 +35,7 @@ struct DiskFileEntry {
 
 class MediaCatalog {
 public:
-    enum LoadResult { EmptyPath = 0, Loaded = 1, CannotOpen = 2, TooSmall = 3 };
+    enum class LoadResult { EmptyPath = 0, Loaded = 1, CannotOpen = 2, TooSmall = 3 };
 
     MediaCatalog();
     ~MediaCatalog();
@@ -44,42 +44,37 @@ public:
 
     void Reset();
     // Adds the records of one media database to what the catalog holds.
-    int LoadDatabase(const char* path, bool keepMissing, Progress* progress);
+    LoadResult LoadDatabase(const std::string& path, bool keepMissing, Progress* progress);
     void AddRecord(MediaRecord& record, bool keepMissing);
     bool MatchOnDisk(MediaRecord& record) const;
-    // Indexes the entries of the current folder, one level.
-    void IndexFolder();
+    // Indexes the entries of one folder, one level.
+    void IndexFolder(const std::string& folder);
     // Indexes the files of a folder and of all its sub-folders.
     void IndexFolderTree(const std::string& folder);
     void AddUnreferencedFiles(bool keepMissing);
     void RebuildFileArray();
 
-    bool FirstProject();
-    bool NextProject();
-    bool FirstFileOfProject(std::string_view projectName);
-    bool NextFileOfProject();
-    void SelectProject(std::string_view projectName);
-    // The project of that name, without moving the cursors; null when absent.
+    // The projects in the catalog's order; each holds its records in map
+    // order. Callers iterate themselves, so no caller disturbs another.
+    const StringMap<ProjectRecord>& Projects() const { return m_projects; }
+    // The project of that name; null when absent.
     const ProjectRecord* FindProject(std::string_view projectName) const {
         return m_projects.find(projectName);
     }
-    ProjectRecord* CurrentProject();
-    MediaRecord* CurrentFile();
+    // The first record of that file name in the projects' order; null when
+    // no project holds it.
+    MediaRecord* FindFileByName(std::string_view fileName);
 
-    bool FindFileByName(std::string_view fileName);
-    MediaRecord* FoundFile() { return m_foundFile; }
-
+    // The record with that catalog index; null when the index is not below
+    // the file count.
     MediaRecord* GetRecord(std::uint32_t index);
-    std::uint64_t GetMediaFileSize(std::uint32_t index);
+    const MediaRecord* GetRecord(std::uint32_t index) const;
+    std::uint64_t GetMediaFileSize(std::uint32_t index) const;
     static std::string FullPath(const MediaRecord& record);
 
     std::uint32_t ProjectCount() const { return m_projectCount; }
     std::uint32_t FileCount() const { return m_fileCount; }
     std::uint64_t TotalSize() const { return m_totalSize; }
-    const std::string& CurrentFolder() const { return m_currentFolder; }
-    // Sets the folder that IndexFolder lists; false (and a log line) when the
-    // path does not fit the path limit.
-    bool SetCurrentFolder(const std::string& folder);
     const StringMap<DiskFileEntry>& DiskIndex() const { return m_diskIndex; }
     void ClearDiskIndex() { m_diskIndex.clear(); }
 
@@ -98,11 +93,7 @@ private:
     std::uint32_t m_fileCount = 0;
     std::uint32_t m_duplicateCount = 0;
     std::uint64_t m_totalSize = 0;
-    std::string m_currentFolder;
     StringMap<DiskFileEntry> m_diskIndex;
-    StringMap<ProjectRecord>::Position m_currentProject;
-    StringMap<MediaRecord>::Position m_currentFile;
-    MediaRecord* m_foundFile = nullptr;
     RecordScanner m_scanner;
     StringMap<ProjectRecord> m_projects;
     // Every record by catalog index. Records are never removed singly and

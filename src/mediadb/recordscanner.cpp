@@ -1,5 +1,7 @@
 #include "mediadb/recordscanner.h"
 
+#include "mediadb/mediaendings.h"
+
 #include "feedback/progress.h"
 
 #include <array>
@@ -33,33 +35,25 @@ constexpr std::array<std::uint8_t, 256> kNameChars = [] {
     return table;
 }();
 
-// The eight endings of media files, compared case-sensitively.
+// A dot and one of the eight endings of media files.
 bool hasMediaExtension(const char* name, std::size_t length) {
-    if (length < 4 || name[length - 4] != '.')
-        return false;
-    const char* e = name + length - 3;
-    static constexpr const char* kEndings[] = {"aif", "omf", "mxf", "wav",
-                                               "AIF", "OMF", "MXF", "WAV"};
-    for (const char* ending : kEndings) {
-        if (e[0] == ending[0] && e[1] == ending[1] && e[2] == ending[2])
-            return true;
-    }
-    return false;
+    return length >= 4 && name[length - 4] == '.' &&
+           HasMediaEnding(std::string_view(name, length), kEndingScanned);
 }
 
 // The length rule of both record kinds: the first byte when it is not zero
 // (low byte first), else the second (high byte first); as a signed byte, so
 // 128 and above are no length. Returns 0 when the bytes are no length.
-int lengthOf(std::uint8_t b0, std::uint8_t b1, std::int32_t& bigEndian) {
+int lengthOf(std::uint8_t b0, std::uint8_t b1, bool& bigEndian) {
     std::uint8_t byte;
     if (b0 != 0) {
         byte = b0;
-        bigEndian = 0;
+        bigEndian = false;
     } else {
         if (b1 == 0)
             return 0;
         byte = b1;
-        bigEndian = 1;
+        bigEndian = true;
     }
     const auto length = static_cast<std::int8_t>(byte);
     return length >= 1 && static_cast<std::uint32_t>(length) <= kMaxNameLength ? length : 0;
@@ -103,7 +97,7 @@ std::uint32_t firstPossible(const std::uint8_t* w, std::uint32_t avail, VerdictF
 inline Verdict databaseVerdict(const std::uint8_t* p, std::uint32_t avail) {
     if (avail < 2)
         return Verdict::Possible;
-    std::int32_t big = 0;
+    bool big = false;
     const int l1 = lengthOf(p[0], p[1], big);
     if (l1 < 4)
         return Verdict::Impossible;
@@ -117,7 +111,7 @@ inline Verdict databaseVerdict(const std::uint8_t* p, std::uint32_t avail) {
         return Verdict::Possible;
     if (!hasMediaExtension(reinterpret_cast<const char*>(p + 2), static_cast<std::size_t>(l1)))
         return Verdict::Impossible;
-    const auto l2 = static_cast<std::int8_t>(p[nameEnd + (big != 0 ? 1 : 0)]);
+    const auto l2 = static_cast<std::int8_t>(p[nameEnd + (big ? 1 : 0)]);
     if (l2 < 0 || l2 > kMaxProjectLength)
         return Verdict::Impossible;
     const std::uint32_t projectEnd = nameEnd + 2 + static_cast<std::uint32_t>(l2);
@@ -135,7 +129,7 @@ inline Verdict databaseVerdict(const std::uint8_t* p, std::uint32_t avail) {
 inline Verdict binVerdict(const std::uint8_t* p, std::uint32_t avail) {
     if (avail < 2)
         return Verdict::Possible;
-    std::int32_t big = 0;
+    bool big = false;
     const int length = lengthOf(p[0], p[1], big);
     if (length < 4)
         return Verdict::Impossible;
@@ -150,21 +144,21 @@ inline Verdict binVerdict(const std::uint8_t* p, std::uint32_t avail) {
 
 } // namespace
 
-int RecordScanner::OpenForScan(const char* path) {
+RecordScanner::OpenResult RecordScanner::OpenForScan(const char* path) {
     m_fileSize = 0;
     m_recordStart = 0;
     if (Open(path, kOpenExclusive) == 0)
-        return CannotOpen;
+        return OpenResult::CannotOpen;
     m_fileSize = GetLength();
     if (m_fileSize < kMinimumSize) {
         Close();
-        return TooSmall;
+        return OpenResult::TooSmall;
     }
-    return Opened;
+    return OpenResult::Opened;
 }
 
 void RecordScanner::Close() {
-    OrrinFile::Close();
+    BufferedFile::Close();
     m_fileSize = 0;
 }
 
@@ -210,26 +204,28 @@ bool RecordScanner::SkipFailedCandidate(MediaRecord& record) {
 }
 
 template <class VerdictFn, class AttemptFn>
-int RecordScanner::ScanFor(MediaRecord& record, VerdictFn verdict, AttemptFn attempt) {
+RecordScanner::ScanResult RecordScanner::ScanFor(MediaRecord& record, VerdictFn verdict,
+                                                 AttemptFn attempt) {
     std::memset(&record, 0, sizeof record);
     m_recordStart = GetPosition();
     if (m_recordStart == m_fileSize)
-        return EndOfFile;
+        return ScanResult::EndOfFile;
     for (;;) {
         if (!SkipImpossible(verdict))
-            return EndOfFile;
+            return ScanResult::EndOfFile;
         if (attempt())
-            return RecordFound;
+            return ScanResult::RecordFound;
         if (!SkipFailedCandidate(record))
-            return EndOfFile;
+            return ScanResult::EndOfFile;
     }
 }
 
-int RecordScanner::NextDatabaseRecord(MediaRecord& record, Progress* progress) {
-    const int result = ScanFor(
+RecordScanner::ScanResult RecordScanner::NextDatabaseRecord(MediaRecord& record,
+                                                            Progress* progress) {
+    const ScanResult result = ScanFor(
         record, [](const std::uint8_t* p, std::uint32_t n) { return databaseVerdict(p, n); },
         [&] { return AttemptDatabaseRecord(record); });
-    if (result == RecordFound && progress != nullptr)
+    if (result == ScanResult::RecordFound && progress != nullptr)
         progress->Step(m_recordStart, m_fileSize);
     return result;
 }
@@ -245,7 +241,7 @@ bool RecordScanner::AttemptDatabaseRecord(MediaRecord& record) {
     record.fileNameLength = static_cast<std::uint32_t>(l1);
     if (Read(m_lengthBytes, 2) == 0)
         return false;
-    const auto l2 = static_cast<std::int8_t>(m_lengthBytes[m_bigEndian != 0 ? 1 : 0]);
+    const auto l2 = static_cast<std::int8_t>(m_lengthBytes[m_bigEndian ? 1 : 0]);
     if (l2 >= 1 && l2 <= kMaxProjectLength) {
         if (Read(record.projectName, static_cast<std::uint32_t>(l2)) == 0)
             return false;
@@ -272,7 +268,7 @@ bool RecordScanner::IsPlausibleDatabaseRecord(const MediaRecord& record) const {
     return hasMediaExtension(record.fileName, nameLength);
 }
 
-int RecordScanner::NextBinRecord(MediaRecord& record, Progress* progress) {
+RecordScanner::ScanResult RecordScanner::NextBinRecord(MediaRecord& record, Progress* progress) {
     m_progress = progress;
     return ScanFor(
         record, [](const std::uint8_t* p, std::uint32_t n) { return binVerdict(p, n); },

@@ -5,23 +5,23 @@
 // length-prefixed project name) in either byte order, accepts it only when
 // the names pass a strict plausibility test, and otherwise moves on one byte.
 
+#include "io/bufferedfile.h"
 #include "mediadb/mediarecord.h"
-#include "mediadb/orrinfile.h"
 
 #include <cstdint>
 
 class Progress;
 
-class RecordScanner : public OrrinFile {
+class RecordScanner : public BufferedFile {
 public:
-    enum OpenResult { Opened = 1, CannotOpen = 2, TooSmall = 3 };
-    enum ScanResult { RecordFound = 4, EndOfFile = 5 };
+    enum class OpenResult { Opened = 1, CannotOpen = 2, TooSmall = 3 };
+    enum class ScanResult { RecordFound = 4, EndOfFile = 5 };
     // Files shorter than this hold no database worth scanning.
     static constexpr std::uint64_t kMinimumSize = 30;
 
-    int OpenForScan(const char* path);
-    int NextDatabaseRecord(MediaRecord& record, Progress* progress);
-    int NextBinRecord(MediaRecord& record, Progress* progress);
+    OpenResult OpenForScan(const char* path);
+    ScanResult NextDatabaseRecord(MediaRecord& record, Progress* progress);
+    ScanResult NextBinRecord(MediaRecord& record, Progress* progress);
     bool IsPlausibleDatabaseRecord(const MediaRecord& record) const;
     // Keeps only the part after the last "/" in fileName when it is a path.
     bool IsPlausibleBinRecord(MediaRecord& record);
@@ -37,12 +37,12 @@ private:
     template <class Verdict> bool SkipImpossible(Verdict verdict);
     // The scan loop of both record kinds: skip, attempt, resynchronise.
     template <class VerdictFn, class AttemptFn>
-    int ScanFor(MediaRecord& record, VerdictFn verdict, AttemptFn attempt);
+    ScanResult ScanFor(MediaRecord& record, VerdictFn verdict, AttemptFn attempt);
 
     std::uint64_t m_fileSize = 0;
     std::uint64_t m_recordStart = 0;
     std::uint8_t m_lengthBytes[2] = {};
     Progress* m_progress = nullptr;
-    std::int32_t m_bigEndian = 0;
-    std::int32_t m_binBigEndian = 0;
+    bool m_bigEndian = false;
+    bool m_binBigEndian = false;
 };

@@ -1,18 +1,18 @@
 // The media facts of an opened container: clip name, project, source,
 // compression, frame count and where each frame lies.
 
+#include "omf/mediafacts.h"
 #include "omf/omfreader.h"
+
+#include "io/byteorder.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-namespace {
+using io::le32;
 
-std::uint32_t le32(const std::uint8_t* b) {
-    return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-           static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
-}
+namespace {
 
 // Writes text when the buffer holds it with its terminator.
 void putIfFits(char* buffer, std::uint32_t size, const char* text) {
@@ -126,17 +126,17 @@ std::uint32_t OmfReader::SourceName(char* buffer, std::uint32_t size) {
     return 0;
 }
 
-int OmfReader::ReadMediaDescriptor(MediaRecord* record) {
+OmfReader::DescriptorResult OmfReader::ReadMediaDescriptor() {
     std::memset(m_compressionText, 0, sizeof m_compressionText);
     m_compressionCode = 0;
     m_mediaDataObject = 0;
     m_descriptorObject = 0;
-    const int result = [this] {
+    const DescriptorResult result = [this] {
         if (!IsOpen())
-            return static_cast<int>(NoDescriptor);
+            return NoDescriptor;
         if (m_mediaData.empty()) {
             std::memcpy(m_compressionText, "N/A", 4);
-            return static_cast<int>(NoDescriptor);
+            return NoDescriptor;
         }
         bool matched = false;
         for (const auto& [id, entry] : m_mediaData) {
@@ -155,34 +155,34 @@ int OmfReader::ReadMediaDescriptor(MediaRecord* record) {
                 break;
         }
         if (!matched)
-            return static_cast<int>(NoDescriptor);
+            return NoDescriptor;
 
         ObjectEntry* source = nullptr;
         for (const auto& [id, mob] : m_sourceMobs) {
             ObjectEntry* candidate = FindObject(mob.objectId);
             const PropertyRef mobId = FindProperty(candidate, omf::kPropMobId);
             if (candidate == nullptr || mobId == nullptr)
-                return static_cast<int>(NoDescriptor);
+                return NoDescriptor;
             if (ResolveMobId(mobId) == m_mediaDataObject) {
                 source = candidate;
                 break;
             }
         }
         if (source == nullptr)
-            return static_cast<int>(NoDescriptor);
+            return NoDescriptor;
         std::uint32_t descriptorId = 0;
         if (!ReferencedObject(FindProperty(source, omf::kPropMediaDescriptor), descriptorId))
-            return static_cast<int>(NoDescriptor);
+            return NoDescriptor;
         ObjectEntry* descriptor = FindObject(descriptorId);
         if (descriptor == nullptr)
-            return static_cast<int>(NoDescriptor);
+            return NoDescriptor;
         m_descriptorObject = descriptorId;
 
         if (const PropertyRef cls = FindProperty(descriptor, omf::kPropClass))
             std::memcpy(m_compressionText, cls->immediate.data(), 4);
         if (ClassIs(descriptor, "AIFD")) {
             m_compressionCode = 1;
-            return static_cast<int>(AiffDescriptor);
+            return AiffDescriptor;
         }
         if (const PropertyRef text = FindProperty(descriptor, omf::kPropCompressionText))
             ReadString(text, m_compressionText, sizeof m_compressionText);
@@ -190,12 +190,8 @@ int OmfReader::ReadMediaDescriptor(MediaRecord* record) {
             m_compressionCode = code->immediateValue();
         if (const PropertyRef frames = FindProperty(descriptor, omf::kPropFrameCount))
             m_frameCount = frames->immediateValue();
-        return static_cast<int>(OtherDescriptor);
+        return OtherDescriptor;
     }();
-    if (record != nullptr) {
-        std::memcpy(record->compressionText, m_compressionText, sizeof m_compressionText);
-        record->compressionCode = m_compressionCode;
-    }
     return result;
 }
 
@@ -239,7 +235,7 @@ bool OmfReader::LoadFrameTable() {
     const std::uint64_t start =
         static_cast<std::uint64_t>(stream->valuePosition) + stream->valueLength - trailer;
     std::vector<std::uint8_t> bytes(trailer);
-    m_file->Seek(static_cast<std::int64_t>(start), OrrinFile::SeekBegin);
+    m_file->Seek(static_cast<std::int64_t>(start), BufferedFile::SeekBegin);
     if (m_file->Read(bytes.data(), trailer) != trailer)
         return false;
     if ((bytes[0] | bytes[1] << 8) != static_cast<int>(expected))
@@ -274,7 +270,22 @@ bool OmfReader::ReadFrame(std::uint32_t index, void* buffer, std::uint32_t count
         return false;
     if (m_frameTable[i] >= m_fileSize)
         return false;
-    m_file->Seek(static_cast<std::int64_t>(m_frameTable[i]), OrrinFile::SeekBegin);
+    m_file->Seek(static_cast<std::int64_t>(m_frameTable[i]), BufferedFile::SeekBegin);
     // A frame the file does not hold whole is no frame.
     return m_file->Read(buffer, count) == count;
+}
+
+MediaFacts ReadMediaFacts(OmfReader& reader) {
+    // The clip and source fields the facts end up in hold 259 and 260 bytes.
+    MediaFacts facts;
+    char clip[259];
+    reader.CompositionName(clip, sizeof clip);
+    facts.clipName.assign(clip, strnlen(clip, sizeof clip));
+    facts.descriptor = reader.ReadMediaDescriptor();
+    facts.compressionText = reader.CompressionText();
+    facts.compressionCode = reader.CompressionCode();
+    char source[260];
+    if (reader.SourceName(source, sizeof source) != 0)
+        facts.sourceName.assign(source, strnlen(source, sizeof source));
+    return facts;
 }

@@ -1,22 +1,13 @@
 #include "omf/omfreader.h"
 
 #include "feedback/log.h"
+#include "io/byteorder.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-std::uint32_t le32(const std::uint8_t* b) {
-    return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-           static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
-}
-
-std::uint16_t le16(const std::uint8_t* b) {
-    return static_cast<std::uint16_t>(b[0] | b[1] << 8);
-}
-
-} // namespace
+using io::le16;
+using io::le32;
 
 bool TocEntry::immediateIs(const char (&fourChars)[5]) const {
     return std::memcmp(immediate.data(), fourChars, 4) == 0;
@@ -58,8 +49,8 @@ void OmfReader::Close() {
 bool OmfReader::Open(const char* path) {
     Close();
     ClearDescriptorResults();
-    m_file = std::make_unique<OrrinFile>();
-    if (m_file->Open(path, OrrinFile::kOpenShared) == 0) {
+    m_file = std::make_unique<BufferedFile>();
+    if (m_file->Open(path, BufferedFile::kOpenShared) == 0) {
         Close();
         return false;
     }
@@ -68,7 +59,7 @@ bool OmfReader::Open(const char* path) {
         Close();
         return false;
     }
-    m_file->Seek(static_cast<std::int64_t>(m_fileSize - omf::kLabelSize), OrrinFile::SeekBegin);
+    m_file->Seek(static_cast<std::int64_t>(m_fileSize - omf::kLabelSize), BufferedFile::SeekBegin);
     std::memset(m_label, 0, sizeof m_label);
     const bool labelRead = m_file->Read(m_label, omf::kLabelSize) == omf::kLabelSize;
     const std::uint32_t tocOffset = le32(m_label + 16);
@@ -88,7 +79,7 @@ bool OmfReader::Open(const char* path) {
     const std::uint64_t available = tocOffset < m_fileSize ? m_fileSize - tocOffset : 0;
     std::vector<std::uint8_t> toc(
         static_cast<std::size_t>(std::min<std::uint64_t>(tocSize, available)));
-    m_file->Seek(tocOffset, OrrinFile::SeekBegin);
+    m_file->Seek(tocOffset, BufferedFile::SeekBegin);
     const std::uint32_t got =
         toc.empty() ? 0 : m_file->Read(toc.data(), static_cast<std::uint32_t>(toc.size()));
     const std::size_t count = got / omf::kTocEntrySize;
@@ -109,6 +100,12 @@ bool OmfReader::Open(const char* path) {
         if (created)
             object->objectId = entry.objectId;
         *object->properties.insert(entry.propertyId).first = &entry;
+    }
+    // A container without a single entry holds nothing to ask about: it does
+    // not count as open, so Open and IsOpen agree.
+    if (m_objects.empty()) {
+        Close();
+        return false;
     }
     ReadMobTables();
     return true;
@@ -165,7 +162,7 @@ std::vector<std::uint8_t> OmfReader::ReadValue(PropertyRef property) {
         static_cast<std::size_t>(std::min<std::uint64_t>(property->valueLength, available)));
     if (value.empty())
         return value;
-    m_file->Seek(static_cast<std::int64_t>(position), OrrinFile::SeekBegin);
+    m_file->Seek(static_cast<std::int64_t>(position), BufferedFile::SeekBegin);
     value.resize(m_file->Read(value.data(), static_cast<std::uint32_t>(value.size())));
     return value;
 }
@@ -186,7 +183,7 @@ std::uint32_t OmfReader::ReadString(PropertyRef property, char* buffer, std::uin
     if (property->valueLength <= 4) {
         std::memcpy(buffer, property->immediate.data(), property->valueLength);
     } else {
-        m_file->Seek(property->valuePosition, OrrinFile::SeekBegin);
+        m_file->Seek(property->valuePosition, BufferedFile::SeekBegin);
         m_file->Read(buffer, property->valueLength);
     }
     return property->valueLength;
@@ -206,7 +203,7 @@ bool OmfReader::ReferencedObject(PropertyRef property, std::uint32_t& objectId) 
     if (property == nullptr || property->valueLength < 4)
         return false;
     std::uint8_t word[4];
-    m_file->Seek(property->valuePosition, OrrinFile::SeekBegin);
+    m_file->Seek(property->valuePosition, BufferedFile::SeekBegin);
     if (m_file->Read(word, 4) != 4)
         return false;
     objectId = le32(word);

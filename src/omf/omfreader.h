@@ -6,9 +6,8 @@
 // memory, indexes it by object and property, and reads the header object's
 // mob tables. Values are read on demand through the open file.
 
-#include "mediadb/bucketmap.h"
-#include "mediadb/mediarecord.h"
-#include "mediadb/orrinfile.h"
+#include "io/bucketmap.h"
+#include "io/bufferedfile.h"
 
 #include <array>
 #include <cstdint>
@@ -73,7 +72,6 @@ using PropertyRef = const TocEntry*;
 
 struct ObjectEntry {
     std::uint32_t objectId = 0;
-    std::int32_t shown = 0;
     NumberMap<PropertyRef> properties;
 };
 
@@ -96,11 +94,6 @@ char* CompressionName(std::uint32_t code, char* buffer, std::size_t size);
 
 class OmfReader {
 public:
-    struct NameRecord {
-        std::uint32_t objectId = 0;
-        char name[128] = {};
-    };
-
     explicit OmfReader(OmfTreeView* tree = nullptr);
     ~OmfReader();
     OmfReader(const OmfReader&) = delete;
@@ -124,7 +117,6 @@ public:
     const NumberMap<MobIndexEntry>& CompositionMobs() const { return m_compositionMobs; }
     const NumberMap<MobIndexEntry>& MediaData() const { return m_mediaData; }
     const NumberMap<MobIndexEntry>& MobIds() const { return m_mobIds; }
-    NumberMap<NameRecord>& Names() { return m_names; }
     std::uint64_t FileSize() const { return m_fileSize; }
     std::size_t TocEntryCount() const { return m_toc.size(); }
     OmfTreeView* TreeView() const { return m_tree; }
@@ -134,7 +126,11 @@ public:
     std::uint32_t ProjectName(char* buffer, std::uint32_t size);
     std::uint32_t SourceName(char* buffer, std::uint32_t size);
     enum DescriptorResult { NoDescriptor = 0, AiffDescriptor = 1, OtherDescriptor = 2 };
-    int ReadMediaDescriptor(MediaRecord* record);
+    // Finds the media descriptor of the media data and reads its compression
+    // and frame count; CompressionText and CompressionCode give the result.
+    DescriptorResult ReadMediaDescriptor();
+    const char* CompressionText() const { return m_compressionText; }
+    std::uint32_t CompressionCode() const { return m_compressionCode; }
     bool LoadFrameTable();
     std::uint16_t FrameCount() const { return static_cast<std::uint16_t>(m_frameCount); }
     std::uint32_t FrameSize(std::uint32_t index) const;
@@ -159,7 +155,6 @@ private:
     NumberMap<MobIndexEntry> m_sourceMobs;
     NumberMap<MobIndexEntry> m_compositionMobs;
     NumberMap<MobIndexEntry> m_mediaData;
-    NumberMap<NameRecord> m_names;
 
     char m_compressionText[15] = {};
     std::uint32_t m_compressionCode = 0;
@@ -171,7 +166,7 @@ private:
     // Where the frames end when the table gives no end for the last one.
     std::uint64_t m_frameDataEnd = 0;
 
-    std::unique_ptr<OrrinFile> m_file;
+    std::unique_ptr<BufferedFile> m_file;
     std::uint64_t m_fileSize = 0;
     std::uint8_t m_label[omf::kLabelSize] = {};
     std::vector<TocEntry> m_toc;

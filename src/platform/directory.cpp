@@ -104,6 +104,8 @@ bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, in
             entry.creationTime = FileTimeFromUnix(t.tv_sec, t.tv_nsec);
         } else if (d->d_type == DT_DIR) {
             entry.attributes |= kAttrDirectory;
+        } else if (entry.isLink) {
+            entry.isDanglingLink = true;
         }
         if (entry.name[0] == '.' && entry.name != "." && entry.name != "..")
             entry.attributes |= kAttrHidden;

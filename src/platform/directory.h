@@ -22,6 +22,9 @@ struct DirEntry {
     // A symbolic link (the facts above are those of its target). Folder walks
     // do not descend into linked folders, so a link cannot make them loop.
     bool isLink = false;
+    // A symbolic link whose target does not exist: no file at all, though
+    // the folder lists a name. Only known with full detail.
+    bool isDanglingLink = false;
 };
 
 enum class ListDetail { Full, NamesOnly };

@@ -1,6 +1,6 @@
 #pragma once
 // An open operating-system file for reading: positioned reads, the length,
-// and the system's own file pointer. No buffering; OrrinFile buffers on top.
+// and the system's own file pointer. No buffering; BufferedFile buffers on top.
 
 #include <cstddef>
 #include <cstdint>

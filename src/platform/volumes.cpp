@@ -8,16 +8,21 @@
 namespace platform {
 namespace {
 
-std::function<std::vector<Volume>()> g_volumeSource;
-
+// File systems that are views of the kernel's or a service's state, not
+// storage: no user can keep media files on them. Every other file system is
+// searched, memory-backed ones (tmpfs, ramfs) and read-only images included,
+// since a volume's type says nothing about whether media lie on it.
+//   kernel state: proc, sysfs, cgroup, cgroup2, securityfs, pstore, bpf,
+//     debugfs, tracefs, configfs, efivarfs, selinuxfs, nsfs, binfmt_misc
+//   device and IPC nodes: devtmpfs, devpts, mqueue, hugetlbfs
+//   mount and service gateways: autofs (listing it triggers mounts), fusectl,
+//     rpc_pipefs, nfsd, fuse.gvfsd-fuse, fuse.portal
 const std::set<std::string>& pseudoFileSystems() {
     static const std::set<std::string> names{
-        "proc",        "sysfs",     "cgroup",   "cgroup2",     "devpts",
-        "devtmpfs",    "tmpfs",     "ramfs",    "securityfs",  "pstore",
-        "bpf",         "debugfs",   "tracefs",  "configfs",    "fusectl",
-        "mqueue",      "hugetlbfs", "autofs",   "binfmt_misc", "efivarfs",
-        "rpc_pipefs",  "nsfs",      "squashfs", "selinuxfs",   "fuse.gvfsd-fuse",
-        "fuse.portal", "nfsd"};
+        "proc",   "sysfs",       "cgroup",     "cgroup2",  "securityfs",      "pstore",
+        "bpf",    "debugfs",     "tracefs",    "configfs", "efivarfs",        "selinuxfs",
+        "nsfs",   "binfmt_misc", "devtmpfs",   "devpts",   "mqueue",          "hugetlbfs",
+        "autofs", "fusectl",     "rpc_pipefs", "nfsd",     "fuse.gvfsd-fuse", "fuse.portal"};
     return names;
 }
 
@@ -86,16 +91,10 @@ std::vector<Volume> ParseMountInfo(const std::string& text) {
 }
 
 std::vector<Volume> MountedVolumes() {
-    if (g_volumeSource)
-        return g_volumeSource();
     std::ifstream in("/proc/self/mountinfo");
     std::stringstream text;
     text << in.rdbuf();
     return ParseMountInfo(text.str());
-}
-
-void SetVolumeSource(std::function<std::vector<Volume>()> source) {
-    g_volumeSource = std::move(source);
 }
 
 } // namespace platform

@@ -1,7 +1,6 @@
 #pragma once
 // The mounted volumes, which stand in for drives: one root folder each.
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,8 +19,5 @@ std::vector<Volume> MountedVolumes();
 
 // Parses the text of /proc/self/mountinfo into volumes.
 std::vector<Volume> ParseMountInfo(const std::string& text);
-
-// Replaces the system's list, for tests; an empty function restores it.
-void SetVolumeSource(std::function<std::vector<Volume>()> source);
 
 } // namespace platform

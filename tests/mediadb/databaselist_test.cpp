@@ -1,9 +1,8 @@
 #include "mediadb/databaselist.h"
 
+#include "builders/mediafolder.h"
 #include "platform/volumes.h"
 #include "support/logcapture.h"
-#include "support/mediafolder.h"
-#include "support/scriptedprompter.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -36,21 +35,25 @@ public:
     std::vector<Item> items;
 };
 
-std::vector<std::string> checkedPaths(DatabaseList& list) {
-    std::vector<std::string> paths;
-    for (auto* e = list.NextChecked(true); e != nullptr; e = list.NextChecked(false))
-        paths.push_back(e->path);
-    return paths;
-}
+// Records the file operation's questions and errors.
+class RecordingUi : public platform::FileOpUi {
+public:
+    platform::FileOpAnswer confirm(const std::string& text, const std::string&) override {
+        messages.push_back(text);
+        return platform::FileOpAnswer::Yes;
+    }
+    void showError(const std::string& text, const std::string&) override {
+        messages.push_back(text);
+    }
+    std::vector<std::string> messages;
+};
 
 class DatabaseListTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        platform::SetVolumeSource([this] {
-            return std::vector<platform::Volume>{{dir.file("c"), "c"}, {dir.file("d"), "d"}};
-        });
+    std::vector<platform::Volume> volumes() const {
+        return {{dir.file("c"), "c"}, {dir.file("d"), "d"}};
     }
-    void TearDown() override { platform::SetVolumeSource({}); }
+    void discover() { list.Discover(volumes()); }
 
     TempDir dir;
     LogCapture log;
@@ -63,7 +66,7 @@ TEST_F(DatabaseListTest, DiscoversTheMediaFoldersOfEveryVolume) {
     MakeFile(dir.file("d/Avid MediaFiles/MXF/2/msmFMID.pmr"));
     MakeFile(dir.file("d/Avid MediaFiles/MXF/3/MSMFMID.PMR"));
     MakeFile(dir.file("d/Other/msmFMID.pmr"));
-    list.Discover();
+    discover();
     ASSERT_EQ(list.size(), 3u);
     FakeTree tree;
     list.FillTree(tree);
@@ -85,17 +88,17 @@ TEST_F(DatabaseListTest, DiscoversTheMediaFoldersOfEveryVolume) {
 TEST_F(DatabaseListTest, ChecksComeFromTheTreeAndRefreshChecksAllAgain) {
     MakeFile(dir.file("c/OMFI MediaFiles/1/msmFMID.pmr"));
     MakeFile(dir.file("c/OMFI MediaFiles/2/msmFMID.pmr"));
-    list.Discover();
+    discover();
     FakeTree tree;
     list.FillTree(tree);
     tree.items[0].checked = false;
     list.ReadChecks(tree);
-    EXPECT_EQ(checkedPaths(list), (std::vector<std::string>{tree.items[1].text}));
+    EXPECT_EQ(list.CheckedPaths(), (std::vector<std::string>{tree.items[1].text}));
     // Adding a listed path again changes nothing, not even its check mark.
     EXPECT_FALSE(list.AddDatabase(tree.items[0].text));
-    EXPECT_EQ(checkedPaths(list).size(), 1u);
-    list.Discover();
-    EXPECT_EQ(checkedPaths(list).size(), 2u);
+    EXPECT_EQ(list.CheckedPaths().size(), 1u);
+    discover();
+    EXPECT_EQ(list.CheckedPaths().size(), 2u);
 }
 
 TEST_F(DatabaseListTest, TwentyDatabasesKeepTheOrderOfTheirBuckets) {
@@ -107,7 +110,7 @@ TEST_F(DatabaseListTest, TwentyDatabasesKeepTheOrderOfTheirBuckets) {
     for (std::uint32_t i = 0; i < 16; ++i)
         expected.push_back(i);
     EXPECT_EQ(tree.numbers(), expected);
-    std::vector<std::string> order = checkedPaths(list);
+    std::vector<std::string> order = list.CheckedPaths();
     ASSERT_EQ(order.size(), 20u);
     EXPECT_EQ(order.front(), "/db/15");
     EXPECT_EQ(order[15], "/db/0");
@@ -115,13 +118,10 @@ TEST_F(DatabaseListTest, TwentyDatabasesKeepTheOrderOfTheirBuckets) {
     EXPECT_EQ(order.back(), "/db/16");
 }
 
-TEST_F(DatabaseListTest, AddsByHandThroughTheFileChooser) {
-    ScriptedPrompter prompter;
-    prompter.choose(dir.file("x/msmFMID.pmr"));
-    list.AddDatabaseDialog(nullptr);
-    list.AddDatabaseDialog(nullptr); // cancelled
+TEST_F(DatabaseListTest, AddsByHandOnceAndRefusesWhatCannotBeADatabase) {
+    EXPECT_TRUE(list.AddDatabase(dir.file("x/msmFMID.pmr")));
+    EXPECT_FALSE(list.AddDatabase(dir.file("x/msmFMID.pmr")));
     EXPECT_EQ(list.size(), 1u);
-    EXPECT_EQ(prompter.questions().size(), 2u);
     EXPECT_FALSE(list.AddDatabase(""));
     EXPECT_FALSE(list.AddDatabase("/" + std::string(300, 'p')));
     EXPECT_EQ(list.size(), 1u);
@@ -129,20 +129,20 @@ TEST_F(DatabaseListTest, AddsByHandThroughTheFileChooser) {
 }
 
 TEST_F(DatabaseListTest, DeletesCheckedDatabasesWithTheirCompanions) {
-    ScriptedPrompter prompter;
+    RecordingUi ui;
     MakeFile(dir.file("c/OMFI MediaFiles/1/msmFMID.pmr"));
     MakeFile(dir.file("c/OMFI MediaFiles/1/msmMMOB.mdb"));
     MakeFile(dir.file("c/OMFI MediaFiles/1/clip.omf"));
     MakeFile(dir.file("c/OMFI MediaFiles/2/msmFMID.pmr"));
     MakeFile(dir.file("c/OMFI MediaFiles/3/msmFMID.pmr"));
     MakeFile(dir.file("c/OMFI MediaFiles/3/msmMMOB.mdb"));
-    list.Discover();
+    discover();
     FakeTree tree;
     list.FillTree(tree);
     for (auto& item : tree.items)
         item.checked = item.text.find("/3/") == std::string::npos;
     list.ReadChecks(tree);
-    EXPECT_EQ(list.DeleteChecked(nullptr), platform::FileOpResult::Done);
+    EXPECT_EQ(list.DeleteChecked(ui), platform::FileOpResult::Done);
     namespace fs = std::filesystem;
     EXPECT_FALSE(fs::exists(dir.file("c/OMFI MediaFiles/1/msmFMID.pmr")));
     EXPECT_FALSE(fs::exists(dir.file("c/OMFI MediaFiles/1/msmMMOB.mdb")));
@@ -150,9 +150,11 @@ TEST_F(DatabaseListTest, DeletesCheckedDatabasesWithTheirCompanions) {
     EXPECT_FALSE(fs::exists(dir.file("c/OMFI MediaFiles/2/msmFMID.pmr")));
     EXPECT_TRUE(fs::exists(dir.file("c/OMFI MediaFiles/3/msmFMID.pmr")));
     EXPECT_TRUE(fs::exists(dir.file("c/OMFI MediaFiles/3/msmMMOB.mdb")));
-    EXPECT_TRUE(prompter.questions().empty());
-    // Deleted databases are left out the next time.
-    EXPECT_EQ(list.DeleteChecked(nullptr), platform::FileOpResult::Done);
+    EXPECT_TRUE(ui.messages.empty());
+    // Only the database left unchecked is found again.
+    discover();
+    EXPECT_EQ(list.CheckedPaths(),
+              std::vector<std::string>{dir.file("c/OMFI MediaFiles/3/msmFMID.pmr")});
 }
 
 } // namespace

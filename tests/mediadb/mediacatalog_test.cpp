@@ -1,7 +1,7 @@
 #include "mediadb/mediacatalog.h"
 
+#include "builders/mediafolder.h"
 #include "support/logcapture.h"
-#include "support/mediafolder.h"
 #include "support/progressspy.h"
 #include "support/tempdir.h"
 
@@ -17,13 +17,12 @@ namespace {
 using Lines = std::vector<std::string>;
 
 // Projects and their files in the catalog's order, as "project: file file".
-std::vector<std::string> contents(MediaCatalog& catalog) {
+std::vector<std::string> contents(const MediaCatalog& catalog) {
     std::vector<std::string> out;
-    for (bool more = catalog.FirstProject(); more; more = catalog.NextProject()) {
-        const std::string name = catalog.CurrentProject()->name;
-        std::string line = name + ":";
-        for (bool f = catalog.FirstFileOfProject(name); f; f = catalog.NextFileOfProject())
-            line += " " + std::string(catalog.CurrentFile()->fileName);
+    for (const auto& [name, project] : catalog.Projects()) {
+        std::string line = project.name + ":";
+        for (const auto& [fileName, record] : project.files)
+            line += " " + std::string(record.fileName);
         out.push_back(line);
     }
     return out;
@@ -44,9 +43,9 @@ TEST_F(MediaCatalogTest, MergesProjectsAcrossDatabasesAndCountsDuplicates) {
     const std::string db1 = WriteDatabase(folder("1"), {{"clip.omf", "P"}, {"clip.omf", "Q"}});
     const std::string db2 = WriteDatabase(folder("2"), {{"clip.omf", "P"}, {"other.omf", "P"}});
 
-    EXPECT_EQ(catalog.LoadDatabase(db1.c_str(), false, nullptr), MediaCatalog::Loaded);
+    EXPECT_EQ(catalog.LoadDatabase(db1, false, nullptr), MediaCatalog::LoadResult::Loaded);
     EXPECT_TRUE(catalog.isConsistent());
-    EXPECT_EQ(catalog.LoadDatabase(db2.c_str(), false, nullptr), MediaCatalog::Loaded);
+    EXPECT_EQ(catalog.LoadDatabase(db2, false, nullptr), MediaCatalog::LoadResult::Loaded);
     EXPECT_TRUE(catalog.isConsistent());
 
     // The first record of a name stays; other.omf is missing in folder 2.
@@ -54,10 +53,12 @@ TEST_F(MediaCatalogTest, MergesProjectsAcrossDatabasesAndCountsDuplicates) {
     EXPECT_EQ(catalog.FileCount(), 2u);
     EXPECT_EQ(catalog.ProjectCount(), 2u);
     EXPECT_EQ(catalog.TotalSize(), 200u);
-    ASSERT_TRUE(catalog.FindFileByName("clip.omf"));
-    EXPECT_STREQ(catalog.FoundFile()->projectName, "P");
-    EXPECT_EQ(catalog.FoundFile()->size, 100u);
-    EXPECT_EQ(std::string(catalog.FoundFile()->folder), folder("1"));
+    const MediaRecord* clip = catalog.FindFileByName("clip.omf");
+    ASSERT_NE(clip, nullptr);
+    EXPECT_STREQ(clip->projectName, "P");
+    EXPECT_EQ(clip->size, 100u);
+    EXPECT_EQ(std::string(clip->folder), folder("1"));
+    EXPECT_EQ(catalog.FindFileByName("other.omf"), nullptr);
 
     EXPECT_EQ(log.lines(), (Lines{"------------<OPENING FILE>----------------", db1, "P", "Q",
                                   "------------------<OK!>-------------------",
@@ -73,7 +74,7 @@ TEST_F(MediaCatalogTest, CollectsUnreferencedFilesOfTheDatabaseFolder) {
     MakeFile(folder("m/sub/inner.omf"));
     MakeFile(folder("m/msmMMOB.mdb"));
     const std::string db = WriteDatabase(folder("m"), {{"A.omf", "P"}, {"clip.omf", "P"}});
-    ASSERT_EQ(catalog.LoadDatabase(db.c_str(), false, nullptr), MediaCatalog::Loaded);
+    ASSERT_EQ(catalog.LoadDatabase(db, false, nullptr), MediaCatalog::LoadResult::Loaded);
     std::vector<std::string> got = contents(catalog);
     std::sort(got.begin(), got.end());
     // clip.omf does not match CLIP.OMF: the record is missing, the file unreferenced.
@@ -82,25 +83,26 @@ TEST_F(MediaCatalogTest, CollectsUnreferencedFilesOfTheDatabaseFolder) {
     EXPECT_TRUE(got[0] == "**UNREFERENCED FILES: B.omf CLIP.OMF" ||
                 got[0] == "**UNREFERENCED FILES: CLIP.OMF B.omf")
         << got[0];
-    ASSERT_TRUE(catalog.FindFileByName("B.omf"));
-    EXPECT_EQ(catalog.FoundFile()->projectNameLength, 20u);
-    EXPECT_EQ(catalog.FoundFile()->size, 20u);
+    const MediaRecord* b = catalog.FindFileByName("B.omf");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->projectNameLength, 20u);
+    EXPECT_EQ(b->size, 20u);
     EXPECT_TRUE(catalog.isConsistent());
 }
 
 TEST_F(MediaCatalogTest, MissingFilesAreDroppedOrKept) {
     MakeFile(folder("m/here.omf"), 5);
     const std::string db = WriteDatabase(folder("m"), {{"gone.omf", "Lost"}, {"here.omf", "P"}});
-    ASSERT_EQ(catalog.LoadDatabase(db.c_str(), false, nullptr), MediaCatalog::Loaded);
+    ASSERT_EQ(catalog.LoadDatabase(db, false, nullptr), MediaCatalog::LoadResult::Loaded);
     EXPECT_EQ(contents(catalog), (Lines{"P: here.omf"}));
     EXPECT_EQ(catalog.GetRecord(0)->projectNumber, 0u);
 
     catalog.Reset();
     EXPECT_EQ(catalog.FileCount(), 0u);
     EXPECT_EQ(catalog.GetRecord(0), nullptr);
-    ASSERT_EQ(catalog.LoadDatabase(db.c_str(), true, nullptr), MediaCatalog::Loaded);
-    ASSERT_TRUE(catalog.FindFileByName("gone.omf"));
-    const MediaRecord& gone = *catalog.FoundFile();
+    ASSERT_EQ(catalog.LoadDatabase(db, true, nullptr), MediaCatalog::LoadResult::Loaded);
+    ASSERT_NE(catalog.FindFileByName("gone.omf"), nullptr);
+    const MediaRecord& gone = *catalog.FindFileByName("gone.omf");
     EXPECT_EQ(gone.attributes, -1);
     EXPECT_EQ(gone.size, 0u);
     EXPECT_STREQ(gone.folder, "");
@@ -115,11 +117,11 @@ TEST_F(MediaCatalogTest, MissingFilesAreDroppedOrKept) {
 
 TEST_F(MediaCatalogTest, ReportsDatabasesThatCannotBeLoaded) {
     MakeFile(folder("small/msmFMID.pmr"), 29);
-    EXPECT_EQ(catalog.LoadDatabase("", false, nullptr), MediaCatalog::EmptyPath);
-    EXPECT_EQ(catalog.LoadDatabase(folder("small/msmFMID.pmr").c_str(), false, nullptr),
-              MediaCatalog::TooSmall);
-    EXPECT_EQ(catalog.LoadDatabase(folder("none/msmFMID.pmr").c_str(), false, nullptr),
-              MediaCatalog::CannotOpen);
+    EXPECT_EQ(catalog.LoadDatabase("", false, nullptr), MediaCatalog::LoadResult::EmptyPath);
+    EXPECT_EQ(catalog.LoadDatabase(folder("small/msmFMID.pmr"), false, nullptr),
+              MediaCatalog::LoadResult::TooSmall);
+    EXPECT_EQ(catalog.LoadDatabase(folder("none/msmFMID.pmr"), false, nullptr),
+              MediaCatalog::LoadResult::CannotOpen);
     const Lines lines = log.lines();
     ASSERT_EQ(lines.size(), 7u);
     EXPECT_EQ(lines[2], "File is too small");
@@ -132,11 +134,11 @@ TEST_F(MediaCatalogTest, ReportsProgressAndKeepsLongProjectNames) {
     MakeFile(folder("m/a.omf"));
     const std::string db = WriteDatabase(folder("m"), {{"a.omf", longName}});
     ProgressSpy spy;
-    ASSERT_EQ(catalog.LoadDatabase(db.c_str(), false, &spy), MediaCatalog::Loaded);
+    ASSERT_EQ(catalog.LoadDatabase(db, false, &spy), MediaCatalog::LoadResult::Loaded);
     EXPECT_EQ(spy.texts, (Lines{"Indexing Files...", folder("m")}));
     EXPECT_EQ(spy.steps, (std::vector<std::uint64_t>{64}));
-    ASSERT_TRUE(catalog.FirstProject());
-    EXPECT_EQ(catalog.CurrentProject()->name, longName);
+    ASSERT_EQ(catalog.Projects().size(), 1u);
+    EXPECT_EQ(catalog.Projects().begin()->value.name, longName);
 }
 
 TEST_F(MediaCatalogTest, IndexesAFolderTreeWithoutFollowingLinkedFolders) {
@@ -166,32 +168,29 @@ TEST_F(MediaCatalogTest, IndexesAFolderTreeWithoutFollowingLinkedFolders) {
     EXPECT_EQ(*index.find("a.omf")->folder, size == 1 ? folder("t") : folder("t/x"));
 }
 
-// The catalog's order of projects and files is the bucket map's: compared
-// with a plain list of 17 buckets, each filled at its head.
-TEST(BucketMap, OrdersLikeSeventeenBucketsNewestFirst) {
-    std::mt19937 rng(5);
-    StringMap<int> map;
-    std::array<std::list<std::string>, 17> plain;
-    for (int i = 0; i < 3000; ++i) {
-        std::string key = "k" + std::to_string(rng() % 2000);
-        if (rng() % 7 == 0)
-            key += "\xE9"; // a byte that counts as negative in the hash
-        const auto [value, created] = map.insert(key);
-        if (created) {
-            *value = i;
-            plain[StringKeyTraits::bucket(key) % 17].push_front(key);
-        }
-        ASSERT_EQ(created, *value == i);
-    }
-    std::vector<std::string> expected;
-    for (const auto& bucket : plain)
-        expected.insert(expected.end(), bucket.begin(), bucket.end());
-    std::vector<std::string> got;
-    for (const auto& [key, value] : map)
-        got.push_back(key);
-    EXPECT_EQ(got, expected);
-    EXPECT_EQ(StringKeyTraits::bucket("ab"), 97u * 33 + 98);
-    EXPECT_EQ(StringKeyTraits::bucket("\xFF"), 0xFFFFFFFFu);
+TEST_F(MediaCatalogTest, LinksCountAsWhereTheDatabaseIsListed) {
+    namespace fs = std::filesystem;
+    // The database is reached through a link in another folder: the media
+    // beside the listed database are matched, not those beside its target.
+    MakeFile(folder("real/clip.omf"), 7);
+    const std::string db = WriteDatabase(folder("real"), {{"clip.omf", "P"}, {"here.omf", "P"}});
+    MakeFile(folder("listed/here.omf"), 3);
+    fs::create_symlink(db, folder("listed/msmFMID.pmr"));
+    // A link that leads nowhere is no file: its record is missing.
+    fs::create_symlink(folder("nowhere.omf"), folder("listed/clip.omf"));
+    ASSERT_EQ(catalog.LoadDatabase(folder("listed/msmFMID.pmr"), true, nullptr),
+              MediaCatalog::LoadResult::Loaded);
+    const MediaRecord* here = catalog.FindFileByName("here.omf");
+    ASSERT_NE(here, nullptr);
+    EXPECT_EQ(std::string(here->folder), folder("listed"));
+    EXPECT_EQ(here->size, 3u);
+    const MediaRecord* clip = catalog.FindFileByName("clip.omf");
+    ASSERT_NE(clip, nullptr);
+    EXPECT_EQ(clip->attributes, -1);
+    EXPECT_STREQ(clip->folder, "");
+    EXPECT_EQ(catalog.FileCount(), 2u); // no unreferenced files: the link is no file
+    EXPECT_EQ(catalog.ProjectCount(), 1u);
+    EXPECT_TRUE(catalog.isConsistent());
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 #include "mediadb/recordscanner.h"
 
+#include "builders/databasebuilder.h"
+#include "builders/literalscanner.h"
 #include "feedback/progress.h"
-#include "support/databasebuilder.h"
-#include "support/literalscanner.h"
 #include "support/logcapture.h"
 #include "support/progressspy.h"
 #include "support/tempdir.h"
@@ -36,24 +36,24 @@ protected:
     // fields the scanner writes.
     std::vector<Found> scanDatabase(const std::string& path, ProgressSpy* spy = nullptr) {
         RecordScanner s;
-        EXPECT_EQ(s.OpenForScan(path.c_str()), RecordScanner::Opened);
+        EXPECT_EQ(s.OpenForScan(path.c_str()), RecordScanner::OpenResult::Opened);
         std::vector<Found> found;
         MediaRecord r;
-        while (s.NextDatabaseRecord(r, spy) == RecordScanner::RecordFound) {
+        while (s.NextDatabaseRecord(r, spy) == RecordScanner::ScanResult::RecordFound) {
             EXPECT_EQ(std::strlen(r.fileName), r.fileNameLength);
             EXPECT_EQ(std::strlen(r.projectName), r.projectNameLength);
             found.push_back({r.fileName, r.projectName});
         }
-        EXPECT_EQ(s.NextDatabaseRecord(r, spy), RecordScanner::EndOfFile);
+        EXPECT_EQ(s.NextDatabaseRecord(r, spy), RecordScanner::ScanResult::EndOfFile);
         return found;
     }
 
     std::vector<Found> scanBin(const std::string& path, ProgressSpy* spy = nullptr) {
         RecordScanner s;
-        EXPECT_EQ(s.OpenForScan(path.c_str()), RecordScanner::Opened);
+        EXPECT_EQ(s.OpenForScan(path.c_str()), RecordScanner::OpenResult::Opened);
         std::vector<Found> found;
         MediaRecord r;
-        while (s.NextBinRecord(r, spy) == RecordScanner::RecordFound) {
+        while (s.NextBinRecord(r, spy) == RecordScanner::ScanResult::RecordFound) {
             EXPECT_EQ(std::strlen(r.fileName), r.fileNameLength);
             found.push_back({r.fileName, ""});
         }
@@ -108,12 +108,12 @@ TEST_F(RecordScannerTest, RecordEndingAtTheLastByteIsDelivered) {
     b.filler(40).record("last0001.omf", "End");
     const std::string path = write(b);
     RecordScanner s;
-    ASSERT_EQ(s.OpenForScan(path.c_str()), RecordScanner::Opened);
+    ASSERT_EQ(s.OpenForScan(path.c_str()), RecordScanner::OpenResult::Opened);
     MediaRecord r;
-    ASSERT_EQ(s.NextDatabaseRecord(r, nullptr), RecordScanner::RecordFound);
+    ASSERT_EQ(s.NextDatabaseRecord(r, nullptr), RecordScanner::ScanResult::RecordFound);
     EXPECT_STREQ(r.fileName, "last0001.omf");
-    EXPECT_EQ(s.NextDatabaseRecord(r, nullptr), RecordScanner::EndOfFile);
-    EXPECT_EQ(s.NextDatabaseRecord(r, nullptr), RecordScanner::EndOfFile);
+    EXPECT_EQ(s.NextDatabaseRecord(r, nullptr), RecordScanner::ScanResult::EndOfFile);
+    EXPECT_EQ(s.NextDatabaseRecord(r, nullptr), RecordScanner::ScanResult::EndOfFile);
     MediaRecord zero;
     std::memset(&zero, 0, sizeof zero);
     EXPECT_EQ(std::memcmp(&r, &zero, sizeof r), 0);
@@ -123,19 +123,20 @@ TEST_F(RecordScannerTest, OpenResultsForSmallMissingAndOddFiles) {
     RecordScanner s;
     DatabaseBuilder small;
     small.filler(29);
-    EXPECT_EQ(s.OpenForScan(write(small, "29").c_str()), RecordScanner::TooSmall);
+    EXPECT_EQ(s.OpenForScan(write(small, "29").c_str()), RecordScanner::OpenResult::TooSmall);
     EXPECT_FALSE(s.IsOpen());
-    EXPECT_EQ(s.OpenForScan(write(DatabaseBuilder(), "empty").c_str()), RecordScanner::TooSmall);
+    EXPECT_EQ(s.OpenForScan(write(DatabaseBuilder(), "empty").c_str()),
+              RecordScanner::OpenResult::TooSmall);
     small.filler(1);
-    EXPECT_EQ(s.OpenForScan(write(small, "30").c_str()), RecordScanner::Opened);
+    EXPECT_EQ(s.OpenForScan(write(small, "30").c_str()), RecordScanner::OpenResult::Opened);
     MediaRecord r;
-    EXPECT_EQ(s.NextDatabaseRecord(r, nullptr), RecordScanner::EndOfFile);
-    EXPECT_EQ(s.OpenForScan(dir.file("missing").c_str()), RecordScanner::CannotOpen);
-    EXPECT_EQ(s.OpenForScan(dir.path().c_str()), RecordScanner::CannotOpen);
+    EXPECT_EQ(s.NextDatabaseRecord(r, nullptr), RecordScanner::ScanResult::EndOfFile);
+    EXPECT_EQ(s.OpenForScan(dir.file("missing").c_str()), RecordScanner::OpenResult::CannotOpen);
+    EXPECT_EQ(s.OpenForScan(dir.path().c_str()), RecordScanner::OpenResult::CannotOpen);
     // A closed scanner delivers nothing.
     s.Close();
-    EXPECT_EQ(s.NextDatabaseRecord(r, nullptr), RecordScanner::EndOfFile);
-    EXPECT_EQ(s.NextBinRecord(r, nullptr), RecordScanner::EndOfFile);
+    EXPECT_EQ(s.NextDatabaseRecord(r, nullptr), RecordScanner::ScanResult::EndOfFile);
+    EXPECT_EQ(s.NextBinRecord(r, nullptr), RecordScanner::ScanResult::EndOfFile);
 }
 
 TEST_F(RecordScannerTest, ProgressAdvancesOncePerRecordAtItsStart) {
@@ -196,12 +197,12 @@ TEST_F(RecordScannerTest, AgreesWithAPlainScanOnRandomFiles) {
         for (bool bin : {false, true}) {
             const LiteralScan expected = bin ? LiteralBinScan(bytes) : LiteralDatabaseScan(bytes);
             RecordScanner s;
-            ASSERT_EQ(s.OpenForScan(path.c_str()), RecordScanner::Opened);
+            ASSERT_EQ(s.OpenForScan(path.c_str()), RecordScanner::OpenResult::Opened);
             ProgressSpy spy;
             std::vector<MediaRecord> got;
             MediaRecord r;
             while ((bin ? s.NextBinRecord(r, &spy) : s.NextDatabaseRecord(r, &spy)) ==
-                   RecordScanner::RecordFound)
+                   RecordScanner::ScanResult::RecordFound)
                 got.push_back(r);
             ASSERT_EQ(got.size(), expected.records.size()) << "round " << round << " bin " << bin;
             for (std::size_t i = 0; i < got.size(); ++i)
@@ -223,11 +224,11 @@ TEST_F(RecordScannerTest, DamagedEndsNeverReadPastTheFile) {
             const std::string path = dir.file("cut");
             WriteBytes(path, bytes);
             RecordScanner s;
-            ASSERT_EQ(s.OpenForScan(path.c_str()), RecordScanner::Opened);
+            ASSERT_EQ(s.OpenForScan(path.c_str()), RecordScanner::OpenResult::Opened);
             MediaRecord r;
-            const int result = s.NextDatabaseRecord(r, nullptr);
-            EXPECT_EQ(result,
-                      cut == full.size() ? RecordScanner::RecordFound : RecordScanner::EndOfFile)
+            const auto result = s.NextDatabaseRecord(r, nullptr);
+            EXPECT_EQ(result, cut == full.size() ? RecordScanner::ScanResult::RecordFound
+                                                 : RecordScanner::ScanResult::EndOfFile)
                 << "cut " << cut;
         }
     }

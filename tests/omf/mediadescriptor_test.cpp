@@ -1,8 +1,8 @@
 #include "omf/omfreader.h"
 
-#include "support/databasebuilder.h"
+#include "builders/databasebuilder.h"
+#include "builders/omfbuilder.h"
 #include "support/logcapture.h"
-#include "support/omfbuilder.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -51,10 +51,9 @@ TEST_F(MediaDescriptorTest, ReadsTheFactsOfATypicalVideoFile) {
     EXPECT_EQ(text(&OmfReader::ProjectName, 69), "Documentary 2007");
     EXPECT_EQ(text(&OmfReader::CompositionName, 259), "Interview take 3");
     EXPECT_EQ(text(&OmfReader::SourceName), "C:\\Capture\\clip.avi");
-    MediaRecord record{};
-    EXPECT_EQ(reader.ReadMediaDescriptor(&record), OmfReader::OtherDescriptor);
-    EXPECT_STREQ(record.compressionText, "JFIF");
-    EXPECT_EQ(record.compressionCode, 75u);
+    EXPECT_EQ(reader.ReadMediaDescriptor(), OmfReader::OtherDescriptor);
+    EXPECT_STREQ(reader.CompressionText(), "JFIF");
+    EXPECT_EQ(reader.CompressionCode(), 75u);
     EXPECT_EQ(reader.FrameCount(), 3);
     EXPECT_EQ(reader.MediaDataObjectId(), 40u);
     EXPECT_EQ(reader.MediaDescriptorObjectId(), 11u);
@@ -104,18 +103,17 @@ TEST_F(MediaDescriptorTest, AudioTapesAndUnusualDescriptors) {
     MediaFileDesc audio;
     audio.descriptorClass = "AIFD";
     open(audio);
-    MediaRecord record{};
-    EXPECT_EQ(reader.ReadMediaDescriptor(&record), OmfReader::AiffDescriptor);
-    EXPECT_EQ(record.compressionCode, 1u);
-    EXPECT_STREQ(record.compressionText, "AIFD");
+    EXPECT_EQ(reader.ReadMediaDescriptor(), OmfReader::AiffDescriptor);
+    EXPECT_EQ(reader.CompressionCode(), 1u);
+    EXPECT_STREQ(reader.CompressionText(), "AIFD");
 
     MediaFileDesc noCode;
     noCode.compressionCode = 0;
     noCode.compressionText = std::string(20, 'c'); // too long: the class id stays
     open(noCode);
-    EXPECT_EQ(reader.ReadMediaDescriptor(&record), OmfReader::OtherDescriptor);
-    EXPECT_EQ(record.compressionCode, 0u);
-    EXPECT_STREQ(record.compressionText, "MDES");
+    EXPECT_EQ(reader.ReadMediaDescriptor(), OmfReader::OtherDescriptor);
+    EXPECT_EQ(reader.CompressionCode(), 0u);
+    EXPECT_STREQ(reader.CompressionText(), "MDES");
 
     MediaFileDesc tape;
     tape.descriptorClass = "MDTP";
@@ -134,11 +132,9 @@ TEST_F(MediaDescriptorTest, AudioTapesAndUnusualDescriptors) {
     noMedia.classId(5, "XXXX");
     noMedia.write(dir.file("nomedia.omf"));
     ASSERT_TRUE(reader.Open(dir.file("nomedia.omf").c_str()));
-    std::strcpy(record.compressionText, "old");
-    record.compressionCode = 9;
-    EXPECT_EQ(reader.ReadMediaDescriptor(&record), OmfReader::NoDescriptor);
-    EXPECT_STREQ(record.compressionText, "N/A");
-    EXPECT_EQ(record.compressionCode, 0u);
+    EXPECT_EQ(reader.ReadMediaDescriptor(), OmfReader::NoDescriptor);
+    EXPECT_STREQ(reader.CompressionText(), "N/A");
+    EXPECT_EQ(reader.CompressionCode(), 0u);
     EXPECT_FALSE(reader.LoadFrameTable());
 }
 
@@ -148,7 +144,7 @@ TEST_F(MediaDescriptorTest, OneFrameFilesKeepTheirTableInATrailer) {
     desc.frameIndex = false;
     desc.layout = 1;
     open(desc);
-    ASSERT_EQ(reader.ReadMediaDescriptor(nullptr), OmfReader::OtherDescriptor);
+    ASSERT_EQ(reader.ReadMediaDescriptor(), OmfReader::OtherDescriptor);
     ASSERT_TRUE(reader.LoadFrameTable());
     ASSERT_EQ(reader.FrameTable().size(), 2u);
     const auto frame = MediaFileFrames(desc)[0];
@@ -160,7 +156,7 @@ TEST_F(MediaDescriptorTest, OneFrameFilesKeepTheirTableInATrailer) {
     // One entry: the frame ends where the trailer begins.
     desc.layout = 0;
     open(desc);
-    reader.ReadMediaDescriptor(nullptr);
+    reader.ReadMediaDescriptor();
     ASSERT_TRUE(reader.LoadFrameTable());
     ASSERT_EQ(reader.FrameTable().size(), 1u);
     EXPECT_EQ(reader.FrameSize(0), frame.size());
@@ -171,7 +167,7 @@ TEST_F(MediaDescriptorTest, OneFrameFilesKeepTheirTableInATrailer) {
     b.immediate(11, 67790, 65610, 1);
     b.write(dir.file("mismatch.omf"));
     ASSERT_TRUE(reader.Open(dir.file("mismatch.omf").c_str()));
-    reader.ReadMediaDescriptor(nullptr);
+    reader.ReadMediaDescriptor();
     EXPECT_FALSE(reader.LoadFrameTable());
     EXPECT_EQ(reader.FrameSize(0), 0u);
 }
@@ -186,7 +182,7 @@ TEST_F(MediaDescriptorTest, FrameTablesThatPointOutsideTheFileGiveNoFrames) {
     b.positioned(40, 67950, 65735, index); // replaces the good one
     b.write(dir.file("bad.omf"));
     ASSERT_TRUE(reader.Open(dir.file("bad.omf").c_str()));
-    reader.ReadMediaDescriptor(nullptr);
+    reader.ReadMediaDescriptor();
     ASSERT_TRUE(reader.LoadFrameTable());
     EXPECT_EQ(reader.FrameSize(0), 0u);
     EXPECT_EQ(reader.FrameSize(1), 0u);

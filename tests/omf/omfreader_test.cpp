@@ -1,8 +1,8 @@
 #include "omf/omfreader.h"
 
-#include "support/databasebuilder.h"
+#include "builders/databasebuilder.h"
+#include "builders/omfbuilder.h"
 #include "support/logcapture.h"
-#include "support/omfbuilder.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -132,10 +132,11 @@ TEST_F(OmfReaderTest, ValuesAtTheEndOfTheFile) {
     EXPECT_EQ(std::memcmp(buffer, exact.data(), 8), 0);
 }
 
-TEST_F(OmfReaderTest, AContainerWithoutEntriesOpensButIsNotOpen) {
+TEST_F(OmfReaderTest, AContainerWithoutEntriesDoesNotOpen) {
     OmfBuilder empty;
-    EXPECT_TRUE(reader.Open(write(empty).c_str()));
+    EXPECT_FALSE(reader.Open(write(empty).c_str()));
     EXPECT_FALSE(reader.IsOpen());
+    EXPECT_EQ(reader.FileSize(), 0u);
 }
 
 TEST_F(OmfReaderTest, HostileLengthsAndPositionsStayInsideTheFile) {
@@ -152,7 +153,7 @@ TEST_F(OmfReaderTest, HostileLengthsAndPositionsStayInsideTheFile) {
     EXPECT_EQ(reader.ReadString(reader.FindProperty(mob, 66205), buffer, sizeof buffer),
               0xFFFFFFF1u);
     EXPECT_EQ(reader.SourceName(buffer, sizeof buffer), 0u);
-    EXPECT_EQ(reader.ReadMediaDescriptor(nullptr), OmfReader::NoDescriptor);
+    EXPECT_EQ(reader.ReadMediaDescriptor(), OmfReader::NoDescriptor);
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 #include "platform/fileoperation.h"
 #include "platform/volumes.h"
 
-#include "support/mediafolder.h"
+#include "builders/mediafolder.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -71,10 +71,12 @@ TEST(Volumes, ReadsMountedVolumesWithoutPseudoFileSystems) {
                              "31 22 0:40 / /mnt/share rw - cifs //server/share rw\n"
                              "32 22 11:0 / /media/cdrom ro - iso9660 /dev/sr0 ro\n"
                              "33 22 8:1 / /media/user/MEDIA\\040DRIVE rw - exfat /dev/sdb1 rw\n"
-                             "34 22 0:7 / /run rw - tmpfs tmpfs rw\n"
+                             "34 22 0:7 / /run/media rw - tmpfs tmpfs rw\n"
+                             "35 22 0:8 / /dev/pts rw - devpts devpts rw\n"
+                             "36 22 0:9 / /dev rw - devtmpfs udev rw\n"
                              "garbage\n";
     const auto volumes = platform::ParseMountInfo(text);
-    ASSERT_EQ(volumes.size(), 4u);
+    ASSERT_EQ(volumes.size(), 5u);
     EXPECT_EQ(volumes[0].root, "/");
     EXPECT_EQ(volumes[1].root, "/media/cdrom");
     EXPECT_EQ(volumes[1].type, platform::VolumeType::CdRom);
@@ -82,6 +84,9 @@ TEST(Volumes, ReadsMountedVolumesWithoutPseudoFileSystems) {
     EXPECT_EQ(volumes[2].label, "MEDIA DRIVE");
     EXPECT_EQ(volumes[2].type, platform::VolumeType::Fixed);
     EXPECT_EQ(volumes[3].type, platform::VolumeType::Network);
+    // A memory-backed volume can hold media like any other.
+    EXPECT_EQ(volumes[4].root, "/run/media");
+    EXPECT_EQ(volumes[4].type, platform::VolumeType::Fixed);
     EXPECT_FALSE(platform::MountedVolumes().empty());
 }
 

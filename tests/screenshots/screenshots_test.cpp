@@ -3,14 +3,14 @@
 // into the build folder (or $TOLVANE_SCREENSHOT_DIR), for people to look at.
 
 #include "app/mainwindow.h"
-#include "app/mylistctrl.h"
+#include "builders/samplemedia.h"
 #include "feedback/log.h"
-#include "feedback/orrinconsole.h"
 #include "platform/volumes.h"
-#include "support/logcapture.h"
-#include "support/samplemedia.h"
+#include "resources/menus.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdir.h"
+#include "widgets/debugconsole.h"
+#include "widgets/sortablelistview.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,30 +30,34 @@ QString outputFolder() {
 TEST(Screenshots, MainWindowAfterScanAndTheConsole) {
     TempDir dir;
     WriteSampleMedia(dir.file("MEDIA"));
-    platform::SetVolumeSource([&] {
-        return std::vector<platform::Volume>{{dir.file("MEDIA"), "MEDIA"}};
-    });
     ScriptedPrompter prompter;
-    LogCapture log;
-    MainWindow window;
+    Services services{prompter, [&] {
+                          return std::vector<platform::Volume>{{dir.file("MEDIA"), "MEDIA"}};
+                      }};
+    DebugConsole console;
+    ASSERT_TRUE(console.Create());
+    SetLogSink(&console);
+    services.console = &console;
+    MainWindow window(services);
     ASSERT_TRUE(window.Initialise());
     window.resize(1200, 700);
     window.show();
     window.Scan();
-    const int documentary = window.ProjectList().FindText("Documentary");
+    const int documentary = window.Lists().ProjectList().FindText("Documentary");
     ASSERT_GE(documentary, 0);
-    window.ProjectList().SetSelected(documentary, true);
-    window.FileList().SetSelected(0, true);
+    window.Lists().ProjectList().SetSelected(documentary, true);
+    window.Lists().FileList().SetSelected(0, true);
     QApplication::processEvents();
     const QString folder = outputFolder();
     EXPECT_TRUE(window.grab().save(folder + QStringLiteral("/main-window.png")));
 
-    log.console().resize(700, 400);
-    log.console().show();
+    console.resize(700, 400);
+    window.OnCommand(res::ID_SHOW_CONSOLE);
     QApplication::processEvents();
-    EXPECT_TRUE(log.console().grab().save(folder + QStringLiteral("/console.png")));
-    platform::SetVolumeSource({});
-    EXPECT_EQ(window.ProjectList().RowCount(), 4);
+    EXPECT_TRUE(console.grab().save(folder + QStringLiteral("/console.png")));
+    SetLogSink(nullptr);
+    EXPECT_GT(console.lineCount(), 5);
+    EXPECT_EQ(window.Lists().ProjectList().RowCount(), 4);
 }
 
 } // namespace

@@ -1,24 +1,22 @@
 #pragma once
-// Installs a debug console of its own for the life of the object, so a test
-// can read exactly the lines the code under test logged.
+// Subscribes to the log for the life of the object, so a test can read
+// exactly the lines the code under test logged.
 
-#include "feedback/orrinconsole.h"
+#include "feedback/log.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
-class LogCapture {
+class LogCapture : public LogSink {
 public:
     LogCapture();
-    ~LogCapture();
+    ~LogCapture() override;
 
-    std::vector<std::string> lines() const;
-    void clear();
-    OrrinConsole& console() { return *m_console; }
+    void WriteLine(std::string_view line) override { m_lines.emplace_back(line); }
+    std::vector<std::string> lines() const { return m_lines; }
+    void clear() { m_lines.clear(); }
 
 private:
-    std::unique_ptr<OrrinConsole> m_console;
-    OrrinConsole* m_previous;
-    int m_previousEnabled;
+    std::vector<std::string> m_lines;
+    LogSink* m_previous;
 };

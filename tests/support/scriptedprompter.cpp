@@ -1,25 +1,16 @@
 #include "support/scriptedprompter.h"
 
-ScriptedPrompter::ScriptedPrompter() {
-    SetPrompter(this);
-}
-
-ScriptedPrompter::~ScriptedPrompter() {
-    SetPrompter(nullptr);
-}
-
-MsgAnswer ScriptedPrompter::messageBox(QWidget*, const std::string& text,
-                                       const std::string& caption, MsgButtons buttons, MsgIcon) {
-    m_questions.push_back({text, caption, buttons});
+MsgAnswer ScriptedPrompter::ask(const Question& question) {
+    m_questions.push_back(question);
     if (m_answers.empty())
-        return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
+        return question.buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
     const MsgAnswer a = m_answers.front();
     m_answers.pop_front();
     return a;
 }
 
 std::optional<std::string> ScriptedPrompter::nextChoice(const std::string& title) {
-    m_questions.push_back({title, "", MsgButtons::OkCancel});
+    m_questions.push_back({title, "", MsgButtons::OkCancel, MsgIcon::None, {}});
     if (m_choices.empty())
         return std::nullopt;
     std::string path = std::move(m_choices.front());
@@ -27,11 +18,11 @@ std::optional<std::string> ScriptedPrompter::nextChoice(const std::string& title
     return path;
 }
 
-std::optional<std::string> ScriptedPrompter::openFileName(QWidget*, const std::string& title,
+std::optional<std::string> ScriptedPrompter::openFileName(const std::string& title,
                                                           const std::string&) {
     return nextChoice(title);
 }
 
-std::optional<std::string> ScriptedPrompter::folderName(QWidget*, const std::string& title) {
+std::optional<std::string> ScriptedPrompter::folderName(const std::string& title) {
     return nextChoice(title);
 }

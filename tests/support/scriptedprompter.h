@@ -1,6 +1,5 @@
 #pragma once
-// A prompter that answers from a script and records every question, installed
-// for the life of the object.
+// A prompter that answers from a script and records every question.
 
 #include "feedback/prompter.h"
 
@@ -10,27 +9,18 @@
 
 class ScriptedPrompter : public Prompter {
 public:
-    struct Question {
-        std::string text;
-        std::string caption;
-        MsgButtons buttons;
-    };
-
-    ScriptedPrompter();
-    ~ScriptedPrompter() override;
-
     // Answers given in order; when the script runs out, message boxes get
     // Cancel (or Ok for an Ok-only box) and choosers get nothing.
     void answer(MsgAnswer a) { m_answers.push_back(a); }
     void choose(std::string path) { m_choices.push_back(std::move(path)); }
 
+    // Every question asked; a chooser's shows its title as text.
     const std::vector<Question>& questions() const { return m_questions; }
 
-    MsgAnswer messageBox(QWidget* owner, const std::string& text, const std::string& caption,
-                         MsgButtons buttons, MsgIcon icon) override;
-    std::optional<std::string> openFileName(QWidget* owner, const std::string& title,
+    MsgAnswer ask(const Question& question) override;
+    std::optional<std::string> openFileName(const std::string& title,
                                             const std::string& filter) override;
-    std::optional<std::string> folderName(QWidget* owner, const std::string& title) override;
+    std::optional<std::string> folderName(const std::string& title) override;
 
 private:
     std::optional<std::string> nextChoice(const std::string& title);

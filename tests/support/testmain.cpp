@@ -1,12 +1,10 @@
-// Test entry point: a QApplication on the offscreen platform, so that windows
-// can be built and driven without a display.
-#include <QApplication>
+// Test entry point of the areas without windows: a core application only, so
+// these tests need no display and link no GUI library.
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

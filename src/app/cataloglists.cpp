@@ -1,0 +1,352 @@
+#include "app/cataloglists.h"
+
+#include "app/mediainfopanel.h"
+#include "mediadb/mediacatalog.h"
+#include "mediadb/mediaendings.h"
+#include "omf/omfreader.h"
+#include "platform/directory.h"
+#include "platform/formatting.h"
+#include "resources/bitmaps.h"
+#include "widgets/pixelart.h"
+#include "widgets/progresswindow.h"
+#include "widgets/qtext.h"
+#include "widgets/sortablelistview.h"
+
+#include <QLabel>
+
+#include <strings.h>
+#include <unordered_map>
+
+namespace {
+
+constexpr int column(MediaColumn c) {
+    return static_cast<int>(c);
+}
+
+// The compression's short name, as the list shows it.
+std::string compressionName(std::uint32_t code) {
+    char buffer[30];
+    return CompressionName(code, buffer, sizeof buffer);
+}
+
+} // namespace
+
+std::string MediaColumnText(const MediaRecord& r, MediaColumn c) {
+    const bool exists = r.attributes != -1;
+    switch (c) {
+    case MediaColumn::FileName:
+        return r.fileName;
+    case MediaColumn::Size:
+        return platform::FormatByteSize(r.size);
+    case MediaColumn::NameInBin:
+        return r.nameInBin;
+    case MediaColumn::Status: {
+        if (!exists)
+            return "Not Exist";
+        const auto attributes = static_cast<std::uint32_t>(r.attributes);
+        if (attributes & platform::kAttrReadOnly)
+            return "!Locked";
+        if (attributes & platform::kAttrDirectory)
+            return ".DIR.";
+        return {};
+    }
+    case MediaColumn::Path:
+        return r.folder;
+    case MediaColumn::CreationDate:
+        return exists && r.creationTime != 0 ? platform::FormatFileTime(r.creationTime)
+                                             : std::string();
+    case MediaColumn::Compression:
+        return exists && r.compressionCode != 0 ? compressionName(r.compressionCode)
+                                                : std::string();
+    case MediaColumn::ProjectName:
+        return r.projectName;
+    case MediaColumn::SourceName:
+        return exists ? std::string(r.sourceName) : std::string();
+    }
+    return {};
+}
+
+CatalogLists::CatalogLists(Controls controls, MediaCatalog& catalog, MediaInfoPanel& info,
+                           QWidget* owner)
+    : m_summary(controls.summary), m_projects(controls.projects), m_files(controls.files),
+      m_fileCount(controls.fileCount), m_selectionSummary(controls.selectionSummary),
+      m_catalog(catalog), m_info(info), m_owner(owner),
+      m_headerMarkSorted(BitmapPixmap(res::IDB_HEADER_SORTED)),
+      m_headerMarkPlain(BitmapPixmap(res::IDB_HEADER_PLAIN)) {
+    m_files.SetTextSource([this](std::uint32_t index, int c) {
+        const MediaRecord* record = m_catalog.GetRecord(index);
+        return record != nullptr ? MediaColumnText(*record, static_cast<MediaColumn>(c))
+                                 : std::string();
+    });
+    connect(&m_projects, &ListView::itemChanged, this, &CatalogLists::OnProjectItemChanged);
+    connect(&m_projects, &ListView::selectionChangeDone, this, [this] {
+        RemovePendingRows();
+        UpdateSelectionSummary();
+    });
+    connect(&m_files, &ListView::itemChanged, this, &CatalogLists::OnFileItemChanged);
+    connect(&m_projects, &SortableListView::selectAllRequested, this,
+            [this] { SelectAllRows(m_projects); });
+    connect(&m_files, &SortableListView::selectAllRequested, this,
+            [this] { SelectAllRows(m_files); });
+    connect(&m_projects, &ListView::headerClicked, this,
+            [this](int c) { SortList(m_projects, c); });
+    connect(&m_files, &ListView::headerClicked, this, [this](int c) { SortList(m_files, c); });
+}
+
+void CatalogLists::SetUp() {
+    m_projects.SetColumns({{"Project", 150}, {"Size", 82}});
+    m_files.SetColumns({{"Media File", 190},
+                        {"Size", 60},
+                        {"Name in bin", 190},
+                        {"*Status", 80},
+                        {"Path", 100},
+                        {"Creation Date", 100},
+                        {"Comp", 60},
+                        {"Project Name", 200},
+                        {"Source Name", 200}});
+    FillSummaryList();
+    MarkHeadersPlain(m_files);
+    MarkHeadersPlain(m_projects);
+    m_summaryLive = true;
+}
+
+void CatalogLists::FillSummaryList() {
+    m_summary.SetColumns({{"Info", 70}, {"", 80}});
+    m_summary.InsertRow(-1, "Projects", 0);
+    m_summary.InsertRow(-1, "Files", 1);
+    m_summary.InsertRow(-1, "Size", 2);
+    m_summary.SetText(0, 1, std::to_string(m_catalog.ProjectCount()));
+    m_summary.SetText(1, 1, std::to_string(m_catalog.FileCount()));
+    m_summary.SetText(2, 1, platform::FormatByteSize(m_catalog.TotalSize()));
+}
+
+void CatalogLists::FillProjectList() {
+    ListView& list = m_projects;
+    list.SetColumns({{"Project", 150}, {"Size", 82}});
+    for (const auto& [name, project] : m_catalog.Projects()) {
+        // The list keeps its rows sorted by text as they are inserted.
+        int at = 0;
+        while (at < list.RowCount() &&
+               strcasecmp(list.Text(at, 0).c_str(), project.name.c_str()) <= 0)
+            ++at;
+        list.InsertRow(at, project.name, project.projectNumber);
+        const int row = list.FindText(project.name);
+        if (row >= 0)
+            list.SetText(row, 1, platform::FormatByteSize(project.totalSize));
+    }
+}
+
+void CatalogLists::ClearFileAndProjectLists() {
+    m_pendingRemoval.clear();
+    m_removalPending = false;
+    m_files.DeleteAllRows();
+    m_files.repaint();
+    m_projects.DeleteAllRows();
+}
+
+void CatalogLists::MarkHeadersPlain(ListView& list) {
+    for (int c = 0; c < list.ColumnCount(); ++c)
+        list.SetHeaderMark(c, m_headerMarkPlain);
+}
+
+void CatalogLists::UpdateSelectionSummary() {
+    if (!m_summaryLive)
+        return;
+    const int n = m_files.SelectedCount();
+    std::string text;
+    if (n == 0) {
+        text = "no items selected";
+        m_selectedBytes = 0;
+    } else if (n == 1) {
+        text = "1 item selected \n " + platform::FormatByteSize(m_selectedBytes);
+    } else {
+        text =
+            std::to_string(n) + " items selected \n " + platform::FormatByteSize(m_selectedBytes);
+    }
+    if (m_selectionSummary != nullptr)
+        m_selectionSummary->setText(ToQt(text));
+}
+
+void CatalogLists::UpdateFileCount() {
+    if (m_fileCount != nullptr)
+        m_fileCount->setText(QString::number(m_files.RowCount()) + QStringLiteral(" item(s)"));
+}
+
+void CatalogLists::SelectAllRows(ListView& list) {
+    m_info.CurrentMediaFile().Close();
+    m_summaryLive = false;
+    list.SelectAllRows();
+    m_summaryLive = true;
+    UpdateSelectionSummary();
+}
+
+void CatalogLists::AddProjectFilesToList(const std::string& name, Progress* progress) {
+    // Rows of projects unselected before this one go first, so the new rows
+    // land at the end of what the list then holds.
+    RemovePendingRows();
+    const ProjectRecord* project = m_catalog.FindProject(name);
+    const std::uint64_t n = project != nullptr ? project->files.size() : 0;
+    m_files.hide();
+    if (progress != nullptr) {
+        progress->SetText("Adding " + name);
+        if (auto* window = dynamic_cast<QWidget*>(progress))
+            window->show();
+    }
+    std::vector<std::uint32_t> rows;
+    rows.reserve(static_cast<std::size_t>(n));
+    std::uint64_t i = 0;
+    if (project != nullptr) {
+        for (const auto& [fileName, record] : project->files) {
+            if (progress != nullptr)
+                progress->Step(i, n);
+            ++i;
+            rows.push_back(record.catalogIndex);
+        }
+    }
+    m_files.AppendItems(rows);
+    m_files.show();
+}
+
+void CatalogLists::RemoveProjectFilesFromList(const std::string& name, Progress* progress) {
+    const ProjectRecord* project = m_catalog.FindProject(name);
+    const std::uint64_t n = project != nullptr ? project->files.size() : 0;
+    if (progress != nullptr) {
+        progress->SetText("Please Wait - Cleaning Up");
+        if (auto* window = dynamic_cast<QWidget*>(progress))
+            window->show();
+    }
+    if (project == nullptr)
+        return;
+    if (m_pendingRemoval.size() < m_catalog.FileCount())
+        m_pendingRemoval.resize(m_catalog.FileCount(), 0);
+    std::uint64_t i = 0;
+    for (const auto& [fileName, record] : project->files) {
+        if (progress != nullptr)
+            progress->Step(i, n);
+        ++i;
+        if (record.catalogIndex < m_pendingRemoval.size())
+            m_pendingRemoval[record.catalogIndex] = 1;
+    }
+    m_removalPending = true;
+}
+
+void CatalogLists::RemovePendingRows() {
+    if (!m_removalPending)
+        return;
+    m_removalPending = false;
+    m_files.hide();
+    m_files.RemoveRows([this](std::uint32_t index) {
+        return index < m_pendingRemoval.size() && m_pendingRemoval[index] != 0;
+    });
+    m_files.show();
+    std::fill(m_pendingRemoval.begin(), m_pendingRemoval.end(), 0);
+    UpdateFileCount();
+}
+
+void CatalogLists::OnProjectItemChanged(int row, bool wasSelected, bool isSelected) {
+    MarkHeadersPlain(m_files);
+    m_info.Clear();
+    m_summaryLive = false;
+    if (row >= 0 && isSelected != wasSelected) {
+        const std::string name = m_projects.Text(row, 0);
+        auto progress = ProgressWindow::Start(m_owner, res::IDD_PROGRESS, false);
+        if (isSelected)
+            AddProjectFilesToList(name, progress.get());
+        else
+            RemoveProjectFilesFromList(name, progress.get());
+        progress.reset();
+        UpdateFileCount();
+    }
+    m_summaryLive = true;
+    UpdateSelectionSummary();
+}
+
+void CatalogLists::OnFileItemChanged(int row, bool wasSelected, bool isSelected) {
+    MediaRecord* record = m_catalog.GetRecord(m_files.ItemData(row));
+    if (record != nullptr && isSelected != wasSelected) {
+        if (isSelected)
+            m_selectedBytes += record->size;
+        else
+            m_selectedBytes -= record->size;
+    }
+    const int n = m_files.SelectedCount();
+    if (n == 0) {
+        m_info.Clear();
+    } else if (n == 1 && record != nullptr) {
+        const std::string name = m_files.Text(row, column(MediaColumn::FileName));
+        if (HasMediaEnding(name, kEndingReadFacts)) {
+            // The source column of an MXF row keeps what it showed.
+            const bool keepSource = name.ends_with("mxf");
+            const std::string source = m_files.Text(row, column(MediaColumn::SourceName));
+            m_info.ShowMediaInfo(record);
+            if (keepSource && source != MediaColumnText(*record, MediaColumn::SourceName))
+                m_files.SetText(row, column(MediaColumn::SourceName), source);
+            RefreshFileRows();
+        } else {
+            m_info.Clear();
+        }
+    }
+    UpdateSelectionSummary();
+}
+
+void CatalogLists::RefreshFileRows() {
+    m_files.viewport()->update();
+}
+
+void CatalogLists::SortList(ListView& list, int c) {
+    for (int i = list.ColumnCount() - 1; i >= 0; --i)
+        list.SetHeaderMark(i, i == c ? m_headerMarkSorted : m_headerMarkPlain);
+    if (&list == &m_projects) {
+        // Projects compare by the name their row shows, at most 127
+        // characters of it.
+        std::unordered_map<std::uint32_t, std::string> names;
+        for (int row = 0; row < list.RowCount(); ++row)
+            names[list.ItemData(row)] = list.Text(row, 0).substr(0, 127);
+        if (c == static_cast<int>(ProjectColumn::Name)) {
+            list.SortByText([&](std::uint32_t number) { return names[number].c_str(); });
+        } else if (c == static_cast<int>(ProjectColumn::Size)) {
+            list.SortByNumber(
+                [&](std::uint32_t number) -> std::uint64_t {
+                    const ProjectRecord* project = m_catalog.FindProject(names[number]);
+                    return project != nullptr ? project->totalSize : 0;
+                },
+                true);
+        }
+        return;
+    }
+    auto record = [this](std::uint32_t index) { return m_catalog.GetRecord(index); };
+    auto text = [&](auto field) {
+        list.SortByText([&](std::uint32_t index) -> const char* {
+            const MediaRecord* r = record(index);
+            return r != nullptr ? r->*field : "";
+        });
+    };
+    auto larger = [&](auto field) {
+        list.SortByNumber(
+            [&](std::uint32_t index) -> std::uint64_t {
+                const MediaRecord* r = record(index);
+                return r != nullptr ? r->*field : 0;
+            },
+            true);
+    };
+    switch (static_cast<MediaColumn>(c)) {
+    case MediaColumn::FileName:
+        return text(&MediaRecord::fileName);
+    case MediaColumn::Size:
+        return larger(&MediaRecord::size);
+    case MediaColumn::NameInBin:
+        return text(&MediaRecord::nameInBin);
+    case MediaColumn::Status:
+        return; // marked, not sorted
+    case MediaColumn::Path:
+        return text(&MediaRecord::folder);
+    case MediaColumn::CreationDate:
+        return larger(&MediaRecord::creationTime);
+    case MediaColumn::Compression:
+        return larger(&MediaRecord::compressionCode);
+    case MediaColumn::ProjectName:
+        return text(&MediaRecord::projectName);
+    case MediaColumn::SourceName:
+        return text(&MediaRecord::sourceName);
+    }
+}

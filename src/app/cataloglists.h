@@ -1,0 +1,107 @@
+#pragma once
+// The catalog as the main window lists it: the summary list (projects,
+// files, total size), the project list and the media file list of the
+// selected projects, with their header marks, sorting, the selection summary
+// and the file count. The media file list is a view over the catalog: a row
+// is a catalog index, its texts are made from the record when painted.
+
+#include <QObject>
+#include <QPixmap>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class ListView;
+class MediaCatalog;
+class MediaInfoPanel;
+class Progress;
+class QLabel;
+class QWidget;
+class SortableListView;
+struct MediaRecord;
+
+// The columns of the media file list.
+enum class MediaColumn {
+    FileName = 0,
+    Size = 1,
+    NameInBin = 2,
+    Status = 3,
+    Path = 4,
+    CreationDate = 5,
+    Compression = 6,
+    ProjectName = 7,
+    SourceName = 8,
+};
+inline constexpr int kMediaColumnCount = 9;
+
+// The columns of the project list.
+enum class ProjectColumn { Name = 0, Size = 1 };
+
+// The text a media file row shows in a column, made from its record.
+std::string MediaColumnText(const MediaRecord& record, MediaColumn column);
+
+class CatalogLists : public QObject {
+    Q_OBJECT
+
+public:
+    struct Controls {
+        ListView& summary;
+        SortableListView& projects;
+        SortableListView& files;
+        QLabel* fileCount;
+        QLabel* selectionSummary;
+    };
+
+    // owner is the window the progress windows belong to.
+    CatalogLists(Controls controls, MediaCatalog& catalog, MediaInfoPanel& info, QWidget* owner);
+
+    // Installs the column sets of the three lists and marks the headers.
+    void SetUp();
+    void FillProjectList();
+    void FillSummaryList();
+    // Empties the media file list and the project list.
+    void ClearFileAndProjectLists();
+    void MarkHeadersPlain(ListView& list);
+    void UpdateSelectionSummary();
+    // Ctrl+A in a sortable list.
+    void SelectAllRows(ListView& list);
+    void AddProjectFilesToList(const std::string& project, Progress* progress);
+    void RemoveProjectFilesFromList(const std::string& project, Progress* progress);
+    // A click on a column header of a sortable list.
+    void SortList(ListView& list, int column);
+    // The catalog changed under the media file list's rows: repaint them.
+    void RefreshFileRows();
+    // Forgets the selection total, as a new scan does.
+    void ResetSelectedBytes() { m_selectedBytes = 0; }
+
+    SortableListView& ProjectList() const { return m_projects; }
+    SortableListView& FileList() const { return m_files; }
+    ListView& SummaryList() const { return m_summary; }
+    std::uint64_t SelectedBytes() const { return m_selectedBytes; }
+
+private:
+    void OnProjectItemChanged(int row, bool wasSelected, bool isSelected);
+    void OnFileItemChanged(int row, bool wasSelected, bool isSelected);
+    // Removes the rows of the projects unselected since the last removal.
+    void RemovePendingRows();
+    void UpdateFileCount();
+
+    ListView& m_summary;
+    SortableListView& m_projects;
+    SortableListView& m_files;
+    QLabel* m_fileCount;
+    QLabel* m_selectionSummary;
+    MediaCatalog& m_catalog;
+    MediaInfoPanel& m_info;
+    QWidget* m_owner;
+
+    QPixmap m_headerMarkSorted;
+    QPixmap m_headerMarkPlain;
+    bool m_summaryLive = false;
+    std::uint64_t m_selectedBytes = 0;
+    // Catalog indexes whose rows are to go: unselecting several projects at
+    // once removes their rows in one pass over the list.
+    std::vector<std::uint8_t> m_pendingRemoval;
+    bool m_removalPending = false;
+};

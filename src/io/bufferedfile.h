@@ -1,0 +1,63 @@
+#pragma once
+// Buffered read-only file reader with 64-bit positions and one 2048-byte
+// read-ahead window. Reads and seeks that stay inside the window cost no
+// system call, which keeps byte-wise scanning of large files fast.
+// Problems go to the log and come back as return values; it never throws.
+
+#include "platform/sysfile.h"
+
+#include <cstdint>
+#include <string>
+
+class BufferedFile {
+public:
+    static constexpr std::uint32_t kWindowSize = 2048;
+    static constexpr unsigned kOpenExclusive = platform::SysFile::kReadOnly;
+    static constexpr unsigned kOpenShared = platform::SysFile::kReadShared;
+
+    enum SeekMode { SeekBegin = 0, SeekCurrent = 1, SeekEnd = 2, SeekSync = 3 };
+
+    BufferedFile();
+    ~BufferedFile();
+    BufferedFile(const BufferedFile&) = delete;
+    BufferedFile& operator=(const BufferedFile&) = delete;
+
+    // Nonzero on success. A failure logs "Orrin File->Open error : " and the
+    // system's reason.
+    int Open(const char* path, unsigned flags);
+    void Close();
+    bool IsOpen() const { return m_file.isOpen(); }
+    std::uint64_t GetLength();
+    std::uint64_t GetPosition() const;
+    std::uint64_t Seek(std::int64_t offset, int mode);
+    // Bytes delivered to destination; 0 at the end of the file or on failure.
+    std::uint32_t Read(void* destination, std::uint32_t count);
+    std::string GetFilePath() const { return m_file.path(); }
+
+    // System reads made since the file was opened.
+    std::uint64_t SystemReads() const { return m_file.systemReads(); }
+
+protected:
+    // The window's bytes from pos on, as far as both the window and the file
+    // reach, or null when pos is not inside the valid window.
+    const std::uint8_t* WindowAt(std::uint64_t pos, std::uint32_t& available) const;
+    // Positions the reader at pos and fills the window from there with one
+    // system read. False when nothing could be read there.
+    bool FillWindowAt(std::uint64_t pos);
+
+private:
+    void InvalidateWindow(std::uint64_t start);
+
+    platform::SysFile m_file;
+    std::uint8_t m_buffer[kWindowSize];
+    platform::OpenError m_openError;
+    std::uint64_t m_bufferStart = 0;
+    std::uint64_t m_position = 0;
+    std::uint64_t m_size = 0;
+    std::int32_t m_bufferInvalid = 1;
+    std::uint32_t m_lastRequest = 0;
+    std::uint32_t m_lastResult = 0;
+    // Bytes the last window fill obtained; the window is valid only that far,
+    // even when the file changed length after it was opened.
+    std::uint32_t m_windowLength = 0;
+};

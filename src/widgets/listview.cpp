@@ -1,0 +1,469 @@
+#include "widgets/listview.h"
+
+#include "widgets/qtext.h"
+#include "widgets/templatedialog.h"
+
+#include <QAbstractTableModel>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <strings.h>
+#include <unordered_set>
+
+namespace {
+
+// The average character width of the dialog font that the templates' pixel
+// widths were laid out for.
+constexpr int kTemplateBaseUnitX = 6;
+
+} // namespace
+
+// The rows: item data, and for rows that keep texts of their own, those
+// texts by column. A view's row without a status keeps nothing else.
+class ListModel final : public QAbstractTableModel {
+public:
+    using Texts = std::vector<std::optional<std::string>>;
+    struct Row {
+        std::uint32_t itemData;
+        std::unique_ptr<Texts> texts;
+    };
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+        return parent.isValid() ? 0 : static_cast<int>(rows.size());
+    }
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override {
+        return parent.isValid() ? 0 : static_cast<int>(columns.size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole || !index.isValid())
+            return {};
+        return ToQt(text(index.row(), index.column()));
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+            section >= static_cast<int>(columns.size()))
+            return {};
+        return ToQt(columns[static_cast<std::size_t>(section)].title);
+    }
+
+    std::string text(int row, int column) const {
+        if (row < 0 || row >= static_cast<int>(rows.size()) || column < 0)
+            return {};
+        const Row& r = rows[static_cast<std::size_t>(row)];
+        const auto c = static_cast<std::size_t>(column);
+        if (r.texts != nullptr && c < r.texts->size() && (*r.texts)[c].has_value())
+            return *(*r.texts)[c];
+        return source ? source(r.itemData, column) : std::string();
+    }
+
+    static void store(Row& r, int column, const std::string& value) {
+        if (r.texts == nullptr)
+            r.texts = std::make_unique<Texts>();
+        const auto c = static_cast<std::size_t>(column);
+        if (r.texts->size() <= c)
+            r.texts->resize(c + 1);
+        (*r.texts)[c] = value;
+    }
+
+    void setText(int row, int column, const std::string& value) {
+        store(rows[static_cast<std::size_t>(row)], column, value);
+        const QModelIndex changed = index(row, column);
+        Q_EMIT dataChanged(changed, changed, {Qt::DisplayRole});
+    }
+
+    void insert(int first, int last, const std::function<void()>& change) {
+        beginInsertRows(QModelIndex(), first, last);
+        change();
+        endInsertRows();
+    }
+
+    void reset(const std::function<void()>& change) {
+        beginResetModel();
+        change();
+        endResetModel();
+    }
+
+    std::vector<ListView::Column> columns;
+    std::vector<Row> rows;
+    ListView::TextSource source;
+};
+
+// Shows the selection on the first column only, as a report list without
+// full-row selection does; the row is selected all the same.
+class FirstColumnSelectionDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.column() > 0)
+            option->state &= ~QStyle::State_Selected;
+    }
+};
+
+MarkedHeader::MarkedHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+void MarkedHeader::SetMark(int column, const QPixmap& mark) {
+    if (column < 0)
+        return;
+    if (static_cast<std::size_t>(column) >= m_marks.size())
+        m_marks.resize(static_cast<std::size_t>(column) + 1);
+    m_marks[static_cast<std::size_t>(column)] = mark;
+    viewport()->update();
+}
+
+QPixmap MarkedHeader::Mark(int column) const {
+    if (column < 0 || static_cast<std::size_t>(column) >= m_marks.size())
+        return {};
+    return m_marks[static_cast<std::size_t>(column)];
+}
+
+void MarkedHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
+    // The base class leaves the painter clipped to nothing once it is done
+    // with a section; the mark is drawn with the painter as it was given.
+    painter->save();
+    QHeaderView::paintSection(painter, rect, logicalIndex);
+    painter->restore();
+    const QPixmap mark = Mark(logicalIndex);
+    if (mark.isNull())
+        return;
+    const int x = rect.right() - mark.width() - 4;
+    const int y = rect.top() + (rect.height() - mark.height()) / 2;
+    if (x > rect.left())
+        painter->drawPixmap(x, y, mark);
+}
+
+ListView::ListView(QWidget* parent)
+    : QTableView(parent), m_model(new ListModel(this)), m_header(new MarkedHeader(this)) {
+    setHorizontalHeader(m_header);
+    setModel(m_model);
+    setItemDelegate(new FirstColumnSelectionDelegate(this));
+    setShowGrid(false);
+    setWordWrap(false);
+    setTabKeyNavigation(false);
+    setCornerButtonEnabled(false);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 2);
+    m_header->setStretchLastSection(false);
+    m_header->setSectionsMovable(false);
+    m_header->setSectionsClickable(true);
+    m_header->setHighlightSections(false);
+    m_header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    connect(m_header, &QHeaderView::sectionClicked, this, &ListView::headerClicked);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ListView::OnSelectionChanged);
+}
+
+ListView::~ListView() = default;
+
+int ListView::ScaledWidth(int templatePixels) const {
+    const int unit = TemplateDialog::BaseUnits(font()).width();
+    return (templatePixels * unit + kTemplateBaseUnitX / 2) / kTemplateBaseUnitX;
+}
+
+void ListView::SetColumns(const std::vector<Column>& columns) {
+    Reshape([&] {
+        m_model->rows.clear();
+        m_model->columns = columns;
+    });
+    m_selectedCount = 0;
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 2);
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        setColumnWidth(static_cast<int>(i), ScaledWidth(columns[i].width));
+}
+
+int ListView::ColumnCount() const {
+    return static_cast<int>(m_model->columns.size());
+}
+
+void ListView::SetSingleSelection(bool single) {
+    setSelectionMode(single ? QAbstractItemView::SingleSelection
+                            : QAbstractItemView::ExtendedSelection);
+}
+
+void ListView::SetHeaderClickable(bool clickable) {
+    m_header->setSectionsClickable(clickable);
+}
+
+void ListView::SetTextSource(TextSource source) {
+    m_model->reset([&] { m_model->source = std::move(source); });
+}
+
+int ListView::InsertRow(int at, const std::string& text, std::uint32_t itemData) {
+    const int count = RowCount();
+    const int row = at < 0 || at > count ? count : at;
+    m_model->insert(row, row, [&] {
+        ListModel::Row r{itemData, nullptr};
+        ListModel::store(r, 0, text);
+        m_model->rows.insert(m_model->rows.begin() + row, std::move(r));
+    });
+    return row;
+}
+
+void ListView::AppendItems(const std::vector<std::uint32_t>& itemData) {
+    if (itemData.empty())
+        return;
+    const int first = RowCount();
+    m_model->insert(first, first + static_cast<int>(itemData.size()) - 1, [&] {
+        m_model->rows.reserve(m_model->rows.size() + itemData.size());
+        for (std::uint32_t data : itemData)
+            m_model->rows.push_back({data, nullptr});
+    });
+}
+
+void ListView::SetText(int row, int column, const std::string& text) {
+    if (row < 0 || row >= RowCount() || column < 0 || column >= ColumnCount())
+        return;
+    m_model->setText(row, column, text);
+}
+
+std::string ListView::Text(int row, int column) const {
+    return m_model->text(row, column);
+}
+
+std::uint32_t ListView::ItemData(int row) const {
+    if (row < 0 || row >= RowCount())
+        return 0;
+    return m_model->rows[static_cast<std::size_t>(row)].itemData;
+}
+
+int ListView::RowCount() const {
+    return static_cast<int>(m_model->rows.size());
+}
+
+void ListView::DeleteAllRows() {
+    Reshape([&] { m_model->rows.clear(); });
+}
+
+void ListView::RemoveRows(const std::function<bool(std::uint32_t)>& remove) {
+    Reshape([&] {
+        std::erase_if(m_model->rows, [&](const ListModel::Row& r) { return remove(r.itemData); });
+    });
+}
+
+int ListView::FindItemData(std::uint32_t itemData) const {
+    for (std::size_t i = 0; i < m_model->rows.size(); ++i) {
+        if (m_model->rows[i].itemData == itemData)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int ListView::FindText(const std::string& text) const {
+    for (int i = 0; i < RowCount(); ++i) {
+        if (strcasecmp(Text(i, 0).c_str(), text.c_str()) == 0)
+            return i;
+    }
+    return -1;
+}
+
+void ListView::Reorder(const std::vector<std::uint32_t>& order) {
+    Reshape([&] {
+        std::vector<ListModel::Row> sorted;
+        sorted.reserve(order.size());
+        for (std::uint32_t old : order)
+            sorted.push_back(std::move(m_model->rows[old]));
+        m_model->rows = std::move(sorted);
+    });
+}
+
+void ListView::Sort(const std::function<int(std::uint32_t, std::uint32_t)>& compare) {
+    std::vector<std::uint32_t> order(m_model->rows.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    const auto& rows = m_model->rows;
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return compare(rows[a].itemData, rows[b].itemData) < 0;
+    });
+    Reorder(order);
+}
+
+void ListView::SortByNumber(const std::function<std::uint64_t(std::uint32_t)>& key,
+                            bool largerFirst) {
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(m_model->rows.size());
+    for (std::uint32_t i = 0; i < keyed.size(); ++i)
+        keyed[i] = {key(m_model->rows[i].itemData), i};
+    std::stable_sort(keyed.begin(), keyed.end(), [largerFirst](const auto& a, const auto& b) {
+        return largerFirst ? a.first > b.first : a.first < b.first;
+    });
+    std::vector<std::uint32_t> order(keyed.size());
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        order[i] = keyed[i].second;
+    Reorder(order);
+}
+
+void ListView::SortByText(const std::function<const char*(std::uint32_t)>& key) {
+    std::vector<std::pair<const char*, std::uint32_t>> keyed(m_model->rows.size());
+    for (std::uint32_t i = 0; i < keyed.size(); ++i) {
+        const char* text = key(m_model->rows[i].itemData);
+        keyed[i] = {text != nullptr ? text : "", i};
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return strcasecmp(a.first, b.first) < 0; });
+    std::vector<std::uint32_t> order(keyed.size());
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        order[i] = keyed[i].second;
+    Reorder(order);
+}
+
+void ListView::Reshape(const std::function<void()>& change) {
+    // The selected rows are remembered by item data: as flags indexed by item
+    // data where those are dense (catalog indexes, project numbers), else in
+    // a set.
+    const QItemSelection selection = selectionModel()->selection();
+    std::uint32_t maxData = 0;
+    for (const QItemSelectionRange& range : selection) {
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            maxData = std::max(maxData, ItemData(r));
+    }
+    const bool dense =
+        static_cast<std::uint64_t>(maxData) <= 4ull * static_cast<std::uint64_t>(RowCount()) + 1024;
+    std::vector<std::uint8_t> flags;
+    std::unordered_set<std::uint32_t> set;
+    if (!selection.isEmpty() && dense)
+        flags.assign(static_cast<std::size_t>(maxData) + 1, 0);
+    for (const QItemSelectionRange& range : selection) {
+        for (int r = range.top(); r <= range.bottom(); ++r) {
+            if (dense)
+                flags[ItemData(r)] = 1;
+            else
+                set.insert(ItemData(r));
+        }
+    }
+    auto wasSelected = [&](std::uint32_t data) {
+        return dense ? data < flags.size() && flags[data] != 0 : set.count(data) != 0;
+    };
+
+    m_quiet = true;
+    m_model->reset(change);
+    QItemSelection keep;
+    int count = 0;
+    if (!selection.isEmpty()) {
+        for (int row = 0; row < RowCount();) {
+            if (!wasSelected(ItemData(row))) {
+                ++row;
+                continue;
+            }
+            int last = row;
+            while (last + 1 < RowCount() && wasSelected(ItemData(last + 1)))
+                ++last;
+            keep.select(m_model->index(row, 0),
+                        m_model->index(last, std::max(0, ColumnCount() - 1)));
+            count += last - row + 1;
+            row = last + 1;
+        }
+    }
+    if (!keep.isEmpty())
+        selectionModel()->select(keep, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    m_selectedCount = count;
+    m_quiet = false;
+}
+
+bool ListView::IsSelected(int row) const {
+    return row >= 0 && row < RowCount() && selectionModel()->isRowSelected(row, QModelIndex());
+}
+
+std::vector<int> ListView::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            rows.push_back(r);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+int ListView::FirstSelected() const {
+    int first = -1;
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        if (first < 0 || range.top() < first)
+            first = range.top();
+    }
+    return first;
+}
+
+void ListView::SetSelected(int row, bool selected) {
+    if (row < 0 || row >= RowCount())
+        return;
+    selectionModel()->select(m_model->index(row, 0), (selected ? QItemSelectionModel::Select
+                                                               : QItemSelectionModel::Deselect) |
+                                                         QItemSelectionModel::Rows);
+}
+
+void ListView::SelectAllRows() {
+    if (RowCount() == 0)
+        return;
+    const QItemSelection all(m_model->index(0, 0),
+                             m_model->index(RowCount() - 1, std::max(0, ColumnCount() - 1)));
+    selectionModel()->select(all, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void ListView::ClearSelection() {
+    selectionModel()->clearSelection();
+}
+
+void ListView::SetHeaderMark(int column, const QPixmap& mark) {
+    m_header->SetMark(column, mark);
+}
+
+QPixmap ListView::HeaderMark(int column) const {
+    return m_header->Mark(column);
+}
+
+void ListView::OnSelectionChanged(const QItemSelection& selected,
+                                  const QItemSelection& deselected) {
+    if (m_quiet)
+        return;
+    // Rows whose whole state changed, each once, the last row first.
+    auto rowsOf = [](const QItemSelection& selection) {
+        std::vector<int> rows;
+        for (const QItemSelectionRange& range : selection) {
+            for (int r = range.top(); r <= range.bottom(); ++r)
+                rows.push_back(r);
+        }
+        std::sort(rows.begin(), rows.end(), std::greater<>());
+        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+        return rows;
+    };
+    for (int row : rowsOf(deselected)) {
+        --m_selectedCount;
+        Q_EMIT itemChanged(row, true, false);
+    }
+    for (int row : rowsOf(selected)) {
+        ++m_selectedCount;
+        Q_EMIT itemChanged(row, false, true);
+    }
+    Q_EMIT selectionChangeDone();
+}
+
+void ListView::keyPressEvent(QKeyEvent* event) {
+    Q_EMIT keyDown(event->key());
+    QTableView::keyPressEvent(event);
+}
+
+void ListView::mousePressEvent(QMouseEvent* event) {
+    QTableView::mousePressEvent(event);
+    if (event->button() == Qt::RightButton)
+        Q_EMIT rightClicked(event->position().toPoint());
+}
+
+void ListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTableView::mouseDoubleClickEvent(event);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid())
+        Q_EMIT rowDoubleClicked(index.row());
+}

@@ -1,0 +1,133 @@
+#pragma once
+// The report-style list of the program: rows with an item-data number and a
+// text per column, a header whose columns can carry a mark, selection change
+// notifications per row with the old and the new state, sorting over item
+// data, and searches by item data or by text.
+//
+// A list either keeps the texts of its rows (small lists: a summary, a few
+// projects) or is a view over data held elsewhere: a row is then its item
+// data alone, and a text source makes its texts from the item data when they
+// are painted. Single texts set on a row of a view (a status) are kept with
+// the row and win over the source. A million rows cost a few bytes each.
+
+#include <QHeaderView>
+#include <QPixmap>
+#include <QTableView>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class ListModel;
+
+// A header that draws a column's mark at the right of its title.
+class MarkedHeader : public QHeaderView {
+    Q_OBJECT
+
+public:
+    explicit MarkedHeader(QWidget* parent);
+    void SetMark(int column, const QPixmap& mark);
+    QPixmap Mark(int column) const;
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+
+private:
+    std::vector<QPixmap> m_marks;
+};
+
+class ListView : public QTableView {
+    Q_OBJECT
+
+public:
+    struct Column {
+        std::string title;
+        // Pixels for the dialog font the window templates are drawn for; the
+        // list scales them to its own font.
+        int width;
+    };
+    // A row's column text made from its item data.
+    using TextSource = std::function<std::string(std::uint32_t itemData, int column)>;
+
+    explicit ListView(QWidget* parent = nullptr);
+    ~ListView() override;
+
+    // Deletes all rows and columns and installs these columns.
+    void SetColumns(const std::vector<Column>& columns);
+    int ColumnCount() const;
+    void SetSingleSelection(bool single);
+    void SetHeaderClickable(bool clickable);
+    // Makes the list a view: texts of rows come from the source.
+    void SetTextSource(TextSource source);
+
+    // Appends a row (at = -1) or inserts it before row at; returns its index.
+    int InsertRow(int at, const std::string& text, std::uint32_t itemData);
+    // Appends rows that keep no texts: a view's rows.
+    void AppendItems(const std::vector<std::uint32_t>& itemData);
+    void SetText(int row, int column, const std::string& text);
+    std::string Text(int row, int column) const;
+    std::uint32_t ItemData(int row) const;
+    int RowCount() const;
+    void DeleteAllRows();
+    // Removes every row whose item data the predicate accepts. The selection
+    // of the other rows stays; removed rows send no notification.
+    void RemoveRows(const std::function<bool(std::uint32_t)>& remove);
+    int FindItemData(std::uint32_t itemData) const;
+    // The first row whose column-0 text equals text, ignoring letter case.
+    int FindText(const std::string& text) const;
+    // Sorts the rows with a comparison of item data (negative: first before
+    // second); the selection stays with its rows.
+    void Sort(const std::function<int(std::uint32_t, std::uint32_t)>& compare);
+    // The same with the comparison of a number taken from each row once:
+    // ascending, or the larger first.
+    void SortByNumber(const std::function<std::uint64_t(std::uint32_t)>& key, bool largerFirst);
+    // The same with a text taken from each row once, ignoring letter case.
+    void SortByText(const std::function<const char*(std::uint32_t)>& key);
+
+    bool IsSelected(int row) const;
+    int SelectedCount() const { return m_selectedCount; }
+    std::vector<int> SelectedRows() const;
+    int FirstSelected() const;
+    void SetSelected(int row, bool selected);
+    // Selects every row; the notifications run from the last row to the first.
+    void SelectAllRows();
+    void ClearSelection();
+
+    void SetHeaderMark(int column, const QPixmap& mark);
+    QPixmap HeaderMark(int column) const;
+    MarkedHeader* Header() const { return m_header; }
+
+    // A width of a column template in pixels of this list's font.
+    int ScaledWidth(int templatePixels) const;
+
+Q_SIGNALS:
+    // A row's selection changed.
+    void itemChanged(int row, bool wasSelected, bool isSelected);
+    // Sent after the itemChanged notifications of one change of the
+    // selection, so that listeners can finish work they gathered.
+    void selectionChangeDone();
+    void headerClicked(int column);
+    void rightClicked(QPoint position);
+    void rowDoubleClicked(int row);
+    // A key went down in the list; the list handles it as usual afterwards.
+    void keyDown(int key);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
+    // Runs a change of the rows that keeps the selected rows selected without
+    // notifications.
+    void Reshape(const std::function<void()>& change);
+    // Reorders the rows by a permutation: order[i] is the old index of row i.
+    void Reorder(const std::vector<std::uint32_t>& order);
+
+    ListModel* m_model;
+    MarkedHeader* m_header;
+    int m_selectedCount = 0;
+    bool m_quiet = false;
+};

@@ -1,0 +1,89 @@
+#include "builders/samplemedia.h"
+
+#include "builders/databasebuilder.h"
+#include "builders/mediafolder.h"
+#include "builders/omfbuilder.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string clipFile(const char* prefix, int i) {
+    char name[40];
+    std::snprintf(name, sizeof name, "%s%05d_V1.omf", prefix, i);
+    return name;
+}
+
+} // namespace
+
+std::string WriteSampleMedia(const std::string& root) {
+    const std::string omfi = root + "/OMFI MediaFiles/1";
+    const std::string mxf = root + "/AVID MediaFiles/MXF/1";
+    MakeFolder(omfi);
+    MakeFolder(mxf);
+    std::vector<DbRecord> records;
+    DatabaseBuilder bin;
+    bin.filler(64);
+
+    // Documentary: JPEG video with frames, sources on capture files.
+    for (int i = 0; i < 6; ++i) {
+        MediaFileDesc desc;
+        desc.project = "Documentary";
+        desc.clipName = "Interview " + std::to_string(i + 1);
+        desc.sourcePath = "C:\\Capture\\interview" + std::to_string(i + 1) + ".avi";
+        desc.frames = 4;
+        desc.width = 160;
+        desc.height = 120;
+        const std::string name = clipFile("DOC", i);
+        BuildMediaFile(desc).write(omfi + "/" + name);
+        records.push_back({name, desc.project});
+        if (i < 3)
+            bin.binPath("/Volumes/Media/OMFI MediaFiles/1/" + name)
+                .filler(40, static_cast<std::uint32_t>(i + 2));
+    }
+    // Commercial: audio files.
+    for (int i = 0; i < 4; ++i) {
+        MediaFileDesc desc;
+        desc.project = "Commercial";
+        desc.clipName = "Voice over " + std::to_string(i + 1);
+        desc.descriptorClass = "AIFD";
+        desc.jpegFrames = false;
+        desc.frames = 1;
+        const std::string name = clipFile("VO", i);
+        BuildMediaFile(desc).write(omfi + "/" + name);
+        records.push_back({name, desc.project});
+    }
+    // Music Video: tape sources.
+    for (int i = 0; i < 3; ++i) {
+        MediaFileDesc desc;
+        desc.project = "Music Video";
+        desc.clipName = "Take " + std::to_string(i + 1);
+        desc.descriptorClass = "MDTP";
+        desc.tapeName = "TAPE 00" + std::to_string(i + 1);
+        desc.sourcePath.clear();
+        desc.compressionCode = 77;
+        desc.frames = 2;
+        const std::string name = clipFile("MV", i);
+        BuildMediaFile(desc).write(omfi + "/" + name);
+        records.push_back({name, desc.project});
+    }
+    records.push_back({"DOC09998_V1.omf", "Documentary"}); // missing on disk
+    records.push_back({"MV09999_V1.omf", "Music Video"});  // missing on disk
+    MakeFile(omfi + "/ORPHAN0001.omf", 4096);              // unreferenced
+    MakeFile(omfi + "/Render0001.wav", 2048);              // unreferenced
+    MakeFile(omfi + "/msmMMOB.mdb", 512);
+    WriteDatabase(omfi, records);
+
+    std::vector<DbRecord> mxfRecords;
+    for (int i = 0; i < 3; ++i) {
+        char name[40];
+        std::snprintf(name, sizeof name, "COM%05d_A1.mxf", i);
+        MakeFile(mxf + "/" + name, 100000 + 1000 * static_cast<std::size_t>(i));
+        mxfRecords.push_back({name, "Commercial"});
+    }
+    WriteDatabase(mxf, mxfRecords, 7);
+    bin.binPath("/Volumes/Media/AVID MediaFiles/MXF/1/COM00000_A1.mxf").filler(30, 9);
+    const std::string binPath = root + "/Sample Bin.avb";
+    bin.write(binPath);
+    return binPath;
+}
