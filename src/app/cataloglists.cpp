@@ -80,7 +80,7 @@ CatalogLists::CatalogLists(Controls controls, MediaCatalog& catalog, MediaInfoPa
     });
     connect(&m_projects, &ListView::itemChanged, this, &CatalogLists::OnProjectItemChanged);
     connect(&m_projects, &ListView::selectionChangeDone, this, [this] {
-        RemovePendingRows();
+        ApplyPendingRows();
         UpdateSelectionSummary();
     });
     connect(&m_files, &ListView::itemChanged, this, &CatalogLists::OnFileItemChanged);
@@ -139,6 +139,7 @@ void CatalogLists::FillProjectList() {
 void CatalogLists::ClearFileAndProjectLists() {
     m_pendingRemoval.clear();
     m_removalPending = false;
+    m_pendingAddition.clear();
     m_files.DeleteAllRows();
     m_files.repaint();
     m_projects.DeleteAllRows();
@@ -180,34 +181,37 @@ void CatalogLists::SelectAllRows(ListView& list) {
     UpdateSelectionSummary();
 }
 
-void CatalogLists::AddProjectFilesToList(const std::string& name, Progress* progress) {
-    // Rows of projects unselected before this one go first, so the new rows
-    // land at the end of what the list then holds.
-    RemovePendingRows();
+void CatalogLists::AddProjectFilesToList(const std::string& project, Progress* progress) {
+    GatherAddition(project, progress);
+    ApplyPendingRows();
+}
+
+void CatalogLists::RemoveProjectFilesFromList(const std::string& project, Progress* progress) {
+    GatherRemoval(project, progress);
+    ApplyPendingRows();
+}
+
+void CatalogLists::GatherAddition(const std::string& name, Progress* progress) {
     const ProjectRecord* project = m_catalog.FindProject(name);
     const std::uint64_t n = project != nullptr ? project->files.size() : 0;
-    m_files.hide();
     if (progress != nullptr) {
         progress->SetText("Adding " + name);
         if (auto* window = dynamic_cast<QWidget*>(progress))
             window->show();
     }
-    std::vector<std::uint32_t> rows;
-    rows.reserve(static_cast<std::size_t>(n));
+    if (project == nullptr)
+        return;
+    m_pendingAddition.reserve(m_pendingAddition.size() + static_cast<std::size_t>(n));
     std::uint64_t i = 0;
-    if (project != nullptr) {
-        for (const auto& [fileName, record] : project->files) {
-            if (progress != nullptr)
-                progress->Step(i, n);
-            ++i;
-            rows.push_back(record.catalogIndex);
-        }
+    for (const auto& [fileName, record] : project->files) {
+        if (progress != nullptr)
+            progress->Step(i, n);
+        ++i;
+        m_pendingAddition.push_back(record.catalogIndex);
     }
-    m_files.AppendItems(rows);
-    m_files.show();
 }
 
-void CatalogLists::RemoveProjectFilesFromList(const std::string& name, Progress* progress) {
+void CatalogLists::GatherRemoval(const std::string& name, Progress* progress) {
     const ProjectRecord* project = m_catalog.FindProject(name);
     const std::uint64_t n = project != nullptr ? project->files.size() : 0;
     if (progress != nullptr) {
@@ -230,16 +234,21 @@ void CatalogLists::RemoveProjectFilesFromList(const std::string& name, Progress*
     m_removalPending = true;
 }
 
-void CatalogLists::RemovePendingRows() {
-    if (!m_removalPending)
+void CatalogLists::ApplyPendingRows() {
+    if (!m_removalPending && m_pendingAddition.empty())
         return;
-    m_removalPending = false;
     m_files.hide();
-    m_files.RemoveRows([this](std::uint32_t index) {
-        return index < m_pendingRemoval.size() && m_pendingRemoval[index] != 0;
-    });
+    if (m_removalPending) {
+        m_removalPending = false;
+        m_files.RemoveRows([this](std::uint32_t index) {
+            return index < m_pendingRemoval.size() && m_pendingRemoval[index] != 0;
+        });
+        std::fill(m_pendingRemoval.begin(), m_pendingRemoval.end(), 0);
+    }
+    m_files.AppendItems(m_pendingAddition);
+    m_pendingAddition.clear();
+    m_pendingAddition.shrink_to_fit();
     m_files.show();
-    std::fill(m_pendingRemoval.begin(), m_pendingRemoval.end(), 0);
     UpdateFileCount();
 }
 
@@ -250,12 +259,12 @@ void CatalogLists::OnProjectItemChanged(int row, bool wasSelected, bool isSelect
     if (row >= 0 && isSelected != wasSelected) {
         const std::string name = m_projects.Text(row, 0);
         auto progress = ProgressWindow::Start(m_owner, res::IDD_PROGRESS, false);
+        // The rows change once the whole change of the selection is known.
         if (isSelected)
-            AddProjectFilesToList(name, progress.get());
+            GatherAddition(name, progress.get());
         else
-            RemoveProjectFilesFromList(name, progress.get());
+            GatherRemoval(name, progress.get());
         progress.reset();
-        UpdateFileCount();
     }
     m_summaryLive = true;
     UpdateSelectionSummary();

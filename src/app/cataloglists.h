@@ -66,6 +66,7 @@ public:
     void UpdateSelectionSummary();
     // Ctrl+A in a sortable list.
     void SelectAllRows(ListView& list);
+    // Appends the rows of a project's media files, or removes them.
     void AddProjectFilesToList(const std::string& project, Progress* progress);
     void RemoveProjectFilesFromList(const std::string& project, Progress* progress);
     // A click on a column header of a sortable list.
@@ -83,8 +84,12 @@ public:
 private:
     void OnProjectItemChanged(int row, bool wasSelected, bool isSelected);
     void OnFileItemChanged(int row, bool wasSelected, bool isSelected);
-    // Removes the rows of the projects unselected since the last removal.
-    void RemovePendingRows();
+    // Gathers what a project's selection change does to the media file list.
+    void GatherAddition(const std::string& project, Progress* progress);
+    void GatherRemoval(const std::string& project, Progress* progress);
+    // Applies what was gathered: first the removals, then the additions in
+    // the order the projects were selected.
+    void ApplyPendingRows();
     void UpdateFileCount();
 
     ListView& m_summary;
@@ -100,8 +105,10 @@ private:
     QPixmap m_headerMarkPlain;
     bool m_summaryLive = false;
     std::uint64_t m_selectedBytes = 0;
-    // Catalog indexes whose rows are to go: unselecting several projects at
-    // once removes their rows in one pass over the list.
+    // The rows one change of the project selection removes and adds: the
+    // whole change goes through the list in one pass, however many projects
+    // it selects or unselects. Removals are flags by catalog index.
     std::vector<std::uint8_t> m_pendingRemoval;
     bool m_removalPending = false;
+    std::vector<std::uint32_t> m_pendingAddition;
 };

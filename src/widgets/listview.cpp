@@ -10,7 +10,7 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
-#include <memory>
+#include <cctype>
 #include <optional>
 #include <strings.h>
 #include <unordered_set>
@@ -23,14 +23,16 @@ constexpr int kTemplateBaseUnitX = 6;
 
 } // namespace
 
-// The rows: item data, and for rows that keep texts of their own, those
-// texts by column. A view's row without a status keeps nothing else.
+// The rows: item data, and for rows that keep texts of their own, the
+// number of those texts in a table beside the rows. A view's row without a
+// status keeps nothing else: eight bytes.
 class ListModel final : public QAbstractTableModel {
 public:
     using Texts = std::vector<std::optional<std::string>>;
+    static constexpr std::uint32_t kNoTexts = 0xFFFFFFFFu;
     struct Row {
         std::uint32_t itemData;
-        std::unique_ptr<Texts> texts;
+        std::uint32_t texts = kNoTexts;
     };
 
     using QAbstractTableModel::QAbstractTableModel;
@@ -58,18 +60,43 @@ public:
             return {};
         const Row& r = rows[static_cast<std::size_t>(row)];
         const auto c = static_cast<std::size_t>(column);
-        if (r.texts != nullptr && c < r.texts->size() && (*r.texts)[c].has_value())
-            return *(*r.texts)[c];
+        if (r.texts != kNoTexts) {
+            const Texts& own = texts[r.texts];
+            if (c < own.size() && own[c].has_value())
+                return *own[c];
+        }
         return source ? source(r.itemData, column) : std::string();
     }
 
-    static void store(Row& r, int column, const std::string& value) {
-        if (r.texts == nullptr)
-            r.texts = std::make_unique<Texts>();
+    void store(Row& r, int column, const std::string& value) {
+        if (r.texts == kNoTexts) {
+            if (freeTexts.empty()) {
+                r.texts = static_cast<std::uint32_t>(texts.size());
+                texts.emplace_back();
+            } else {
+                r.texts = freeTexts.back();
+                freeTexts.pop_back();
+            }
+        }
+        Texts& own = texts[r.texts];
         const auto c = static_cast<std::size_t>(column);
-        if (r.texts->size() <= c)
-            r.texts->resize(c + 1);
-        (*r.texts)[c] = value;
+        if (own.size() <= c)
+            own.resize(c + 1);
+        own[c] = value;
+    }
+
+    // Gives back the texts of a row that goes.
+    void release(const Row& r) {
+        if (r.texts == kNoTexts)
+            return;
+        texts[r.texts].clear();
+        freeTexts.push_back(r.texts);
+    }
+
+    void clearRows() {
+        rows.clear();
+        texts.clear();
+        freeTexts.clear();
     }
 
     void setText(int row, int column, const std::string& value) {
@@ -92,6 +119,8 @@ public:
 
     std::vector<ListView::Column> columns;
     std::vector<Row> rows;
+    std::vector<Texts> texts;
+    std::vector<std::uint32_t> freeTexts;
     ListView::TextSource source;
 };
 
@@ -176,7 +205,7 @@ int ListView::ScaledWidth(int templatePixels) const {
 
 void ListView::SetColumns(const std::vector<Column>& columns) {
     Reshape([&] {
-        m_model->rows.clear();
+        m_model->clearRows();
         m_model->columns = columns;
     });
     m_selectedCount = 0;
@@ -206,9 +235,9 @@ int ListView::InsertRow(int at, const std::string& text, std::uint32_t itemData)
     const int count = RowCount();
     const int row = at < 0 || at > count ? count : at;
     m_model->insert(row, row, [&] {
-        ListModel::Row r{itemData, nullptr};
-        ListModel::store(r, 0, text);
-        m_model->rows.insert(m_model->rows.begin() + row, std::move(r));
+        ListModel::Row r{itemData};
+        m_model->store(r, 0, text);
+        m_model->rows.insert(m_model->rows.begin() + row, r);
     });
     return row;
 }
@@ -220,7 +249,7 @@ void ListView::AppendItems(const std::vector<std::uint32_t>& itemData) {
     m_model->insert(first, first + static_cast<int>(itemData.size()) - 1, [&] {
         m_model->rows.reserve(m_model->rows.size() + itemData.size());
         for (std::uint32_t data : itemData)
-            m_model->rows.push_back({data, nullptr});
+            m_model->rows.push_back({data});
     });
 }
 
@@ -245,12 +274,17 @@ int ListView::RowCount() const {
 }
 
 void ListView::DeleteAllRows() {
-    Reshape([&] { m_model->rows.clear(); });
+    Reshape([&] { m_model->clearRows(); });
 }
 
 void ListView::RemoveRows(const std::function<bool(std::uint32_t)>& remove) {
     Reshape([&] {
-        std::erase_if(m_model->rows, [&](const ListModel::Row& r) { return remove(r.itemData); });
+        std::erase_if(m_model->rows, [&](const ListModel::Row& r) {
+            if (!remove(r.itemData))
+                return false;
+            m_model->release(r);
+            return true;
+        });
     });
 }
 
@@ -275,7 +309,7 @@ void ListView::Reorder(const std::vector<std::uint32_t>& order) {
         std::vector<ListModel::Row> sorted;
         sorted.reserve(order.size());
         for (std::uint32_t old : order)
-            sorted.push_back(std::move(m_model->rows[old]));
+            sorted.push_back(m_model->rows[old]);
         m_model->rows = std::move(sorted);
     });
 }
@@ -306,16 +340,39 @@ void ListView::SortByNumber(const std::function<std::uint64_t(std::uint32_t)>& k
 }
 
 void ListView::SortByText(const std::function<const char*(std::uint32_t)>& key) {
-    std::vector<std::pair<const char*, std::uint32_t>> keyed(m_model->rows.size());
+    // Each text's first eight characters, lower-cased, as one big-endian
+    // number: comparing the numbers compares those characters as strcasecmp
+    // does, so most comparisons touch neither the texts nor their records.
+    struct Keyed {
+        std::uint64_t prefix;
+        const char* text;
+        std::uint32_t row;
+    };
+    std::vector<Keyed> keyed(m_model->rows.size());
     for (std::uint32_t i = 0; i < keyed.size(); ++i) {
         const char* text = key(m_model->rows[i].itemData);
-        keyed[i] = {text != nullptr ? text : "", i};
+        if (text == nullptr)
+            text = "";
+        std::uint64_t prefix = 0;
+        bool ended = false;
+        for (int c = 0; c < 8; ++c) {
+            const auto byte = static_cast<unsigned char>(ended ? 0 : text[c]);
+            ended = ended || byte == 0;
+            prefix = prefix << 8 | static_cast<unsigned char>(std::tolower(byte));
+        }
+        keyed[i] = {prefix, text, i};
     }
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto& a, const auto& b) { return strcasecmp(a.first, b.first) < 0; });
+    std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        // Equal prefixes: a text that ended within them equals the other.
+        if ((a.prefix & 0xFF) == 0)
+            return false;
+        return strcasecmp(a.text + 8, b.text + 8) < 0;
+    });
     std::vector<std::uint32_t> order(keyed.size());
     for (std::size_t i = 0; i < keyed.size(); ++i)
-        order[i] = keyed[i].second;
+        order[i] = keyed[i].row;
     Reorder(order);
 }
 
