@@ -95,12 +95,15 @@ CatalogLists::CatalogLists(Controls controls, MediaCatalog& catalog, MediaInfoPa
 
 void CatalogLists::SetUp() {
     m_projects.SetColumns({{"Project", 150}, {"Size", 82}});
+    // A date late in a year, late in a day, with two-digit days: as wide as
+    // the locale's date and time get.
+    const std::uint64_t lateDate = (977957938ull + 11644473600ull) * 10000000ull;
     m_files.SetColumns({{"Media File", 190},
-                        {"Size", 60},
+                        {"Size", 60, "999 bytes"},
                         {"Name in bin", 190},
                         {"*Status", 80},
                         {"Path", 100},
-                        {"Creation Date", 100},
+                        {"Creation Date", 100, platform::FormatFileTime(lateDate)},
                         {"Comp", 60},
                         {"Project Name", 200},
                         {"Source Name", 200}});

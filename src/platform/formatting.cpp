@@ -6,31 +6,31 @@
 namespace platform {
 
 std::string FormatByteSize(std::uint64_t bytes) {
-    if (bytes < 1024)
-        return std::to_string(bytes) + " bytes";
-    static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    // The unit is the smallest in which the size is below 1000, so that the
+    // number never has more than three digits before its point.
+    static const char* const kUnits[] = {"bytes", "KB", "MB", "GB", "TB", "PB", "EB"};
     int unit = 0;
-    // Hundredths of the unit, computed without losing the low bits.
-    std::uint64_t whole = bytes >> 10;
-    std::uint64_t rest = bytes & 1023;
-    while (whole >= 1024 && unit < 5) {
-        rest = whole & 1023;
-        whole >>= 10;
+    unsigned __int128 scale = 1;
+    while (unit < 6 && bytes >= 1000 * scale) {
+        scale *= 1024;
         ++unit;
     }
-    const std::uint64_t hundredths = whole * 100 + rest * 100 / 1024;
     char text[32];
-    if (whole < 10)
-        std::snprintf(text, sizeof text, "%llu.%02llu %s",
-                      static_cast<unsigned long long>(hundredths / 100),
-                      static_cast<unsigned long long>(hundredths % 100), kUnits[unit]);
-    else if (whole < 100)
-        std::snprintf(text, sizeof text, "%llu.%llu %s",
-                      static_cast<unsigned long long>(hundredths / 100),
-                      static_cast<unsigned long long>(hundredths % 100 / 10), kUnits[unit]);
-    else
-        std::snprintf(text, sizeof text, "%llu %s", static_cast<unsigned long long>(whole),
+    if (unit == 0) {
+        std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
+        return text;
+    }
+    // Hundredths of the unit, cut (not rounded), as three significant digits.
+    const auto hundredths =
+        static_cast<unsigned long long>(static_cast<unsigned __int128>(bytes) * 100 / scale);
+    if (hundredths < 1000)
+        std::snprintf(text, sizeof text, "%llu.%02llu %s", hundredths / 100, hundredths % 100,
                       kUnits[unit]);
+    else if (hundredths < 10000)
+        std::snprintf(text, sizeof text, "%llu.%llu %s", hundredths / 100, hundredths % 100 / 10,
+                      kUnits[unit]);
+    else
+        std::snprintf(text, sizeof text, "%llu %s", hundredths / 100, kUnits[unit]);
     return text;
 }
 

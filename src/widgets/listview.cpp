@@ -210,8 +210,15 @@ void ListView::SetColumns(const std::vector<Column>& columns) {
     });
     m_selectedCount = 0;
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 2);
-    for (std::size_t i = 0; i < columns.size(); ++i)
-        setColumnWidth(static_cast<int>(i), ScaledWidth(columns[i].width));
+    // The item delegate leaves this much room on either side of a text.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        int width = ScaledWidth(columns[i].width);
+        if (!columns[i].widest.empty())
+            width = std::max(width, fontMetrics().horizontalAdvance(ToQt(columns[i].widest)) +
+                                        2 * margin + 1);
+        setColumnWidth(static_cast<int>(i), width);
+    }
 }
 
 int ListView::ColumnCount() const {

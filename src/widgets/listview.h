@@ -46,6 +46,9 @@ public:
         // Pixels for the dialog font the window templates are drawn for; the
         // list scales them to its own font.
         int width;
+        // The column is at least as wide as this text needs: for texts whose
+        // length the locale decides, such as dates.
+        std::string widest = {};
     };
     // A row's column text made from its item data.
     using TextSource = std::function<std::string(std::uint32_t itemData, int column)>;

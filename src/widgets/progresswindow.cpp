@@ -3,10 +3,12 @@
 #include "feedback/log.h"
 #include "platform/clock.h"
 #include "resources/dialogtemplate.h"
+#include "widgets/qtext.h"
 
 #include <QLabel>
 #include <QProgressBar>
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -66,8 +68,12 @@ void ProgressWindow::Step(std::uint64_t current, std::uint64_t total) {
             ++shift;
         m_shift = shift;
         m_rangeMaximum = static_cast<std::int16_t>(total >> shift);
-        if (auto* bar = controlAs<QProgressBar>(res::IDC_PROGRESS_BAR))
-            bar->setRange(0, m_rangeMaximum);
+        // A range of 0 to 0 would turn the bar into a busy indicator; an
+        // empty total shows an empty bar.
+        if (auto* bar = controlAs<QProgressBar>(res::IDC_PROGRESS_BAR)) {
+            bar->setRange(0, std::max<int>(m_rangeMaximum, 1));
+            bar->setValue(std::min(bar->value(), bar->maximum()));
+        }
     }
     const auto position = static_cast<std::uint32_t>(current >> m_shift);
     if (position == m_lastPosition)
@@ -76,8 +82,13 @@ void ProgressWindow::Step(std::uint64_t current, std::uint64_t total) {
     const int percent =
         m_rangeMaximum != 0 ? static_cast<std::int16_t>(position) * 100 / m_rangeMaximum : 0;
     SetControlText(res::IDC_PROGRESS_PERCENT, std::to_string(percent) + " %");
+    // A position beyond the total stands the bar at its end (the bar would
+    // ignore a value outside its range and stay where it was).
     if (auto* bar = controlAs<QProgressBar>(res::IDC_PROGRESS_BAR))
-        bar->setValue(static_cast<int>(std::min<std::uint32_t>(position, 0x7FFFFFFF)));
+        bar->setValue(m_rangeMaximum != 0
+                          ? static_cast<int>(std::min<std::uint32_t>(
+                                position, static_cast<std::uint32_t>(bar->maximum())))
+                          : 0);
     // The operation keeps the event loop from running; the clock's tick that
     // is due is the one message the window handles before it is redrawn.
     if (m_timer.isActive() && m_clock() - m_lastTick >= static_cast<std::uint32_t>(kTimerMs))
@@ -89,7 +100,7 @@ void ProgressWindow::Step(std::uint64_t current, std::uint64_t total) {
 }
 
 void ProgressWindow::SetText(const std::string& text) {
-    setWindowTitle(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
+    setWindowTitle(ToQt(text));
 }
 
 void ProgressWindow::OnTimer() {

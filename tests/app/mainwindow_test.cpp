@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -131,41 +133,79 @@ TEST_F(MainWindowTest, SelectingProjectsAppendsAndUnselectingRemovesTheirFiles) 
     EXPECT_FALSE(files.Text(b1, 5).empty()); // creation date
 }
 
-TEST_F(MainWindowTest, HeaderClicksSortAndMark) {
-    window.Scan();
-    window.Lists().ProjectList().SelectAllRows();
-    ListView& files = window.Lists().FileList();
-    ASSERT_EQ(files.RowCount(), 6);
-    window.Lists().SortList(files, 1);
-    std::vector<std::uint64_t> sizes;
-    for (int r = 0; r < files.RowCount(); ++r)
-        sizes.push_back(window.Catalog().GetRecord(files.ItemData(r))->size);
-    EXPECT_TRUE(std::is_sorted(sizes.rbegin(), sizes.rend()));
-    const Lines bySize = column(files, 0);
-    window.Lists().SortList(files, 1); // the same direction again
-    EXPECT_EQ(column(files, 0), bySize);
-    const QImage sorted = files.HeaderMark(1).toImage();
-    window.Lists().SortList(files, 3); // "*Status": marked, not sorted
-    EXPECT_EQ(column(files, 0), bySize);
-    EXPECT_EQ(files.HeaderMark(3).toImage(), sorted);
-    EXPECT_NE(files.HeaderMark(1).toImage(), sorted);
-    window.Lists().SortList(files, 0);
-    Lines names = column(files, 0);
-    EXPECT_TRUE(
-        std::is_sorted(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-            return strcasecmp(a.c_str(), b.c_str()) < 0;
-        }));
-    window.Lists().SortList(window.Lists().ProjectList(), 1);
-    EXPECT_EQ(window.Lists().ProjectList().Text(0, 0), "ProjB"); // the largest project first
-    // Sorting keeps the lists working: all rows can be selected afterwards, and
-    // the selection stays with its rows through another sort.
-    window.Lists().SelectAllRows(files);
-    EXPECT_EQ(files.SelectedCount(), 6);
-    files.SetSelected(files.FindText("b1.omf"), false);
-    window.Lists().SortList(files, 1);
-    EXPECT_EQ(files.SelectedCount(), 5);
-    EXPECT_FALSE(files.IsSelected(files.FindText("b1.omf")));
-    EXPECT_TRUE(files.IsSelected(files.FindText("a2.omf")));
+// Fixture with every project's files listed.
+class SortingTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        window.Scan();
+        window.Lists().ProjectList().SelectAllRows();
+        ASSERT_EQ(files().RowCount(), 6);
+    }
+    ListView& files() { return window.Lists().FileList(); }
+    std::vector<std::uint64_t> sizes() {
+        std::vector<std::uint64_t> out;
+        for (int r = 0; r < files().RowCount(); ++r)
+            out.push_back(window.Catalog().GetRecord(files().ItemData(r))->size);
+        return out;
+    }
+};
+
+TEST_F(SortingTest, SizeSortsLargestFirstTheSameWayEachTime) {
+    window.Lists().SortList(files(), 1);
+    const std::vector<std::uint64_t> bySize = sizes();
+    EXPECT_TRUE(std::is_sorted(bySize.rbegin(), bySize.rend()));
+    const Lines names = column(files(), 0);
+    window.Lists().SortList(files(), 1); // no reversal on a second click
+    EXPECT_EQ(column(files(), 0), names);
+}
+
+TEST_F(SortingTest, TheClickedHeaderIsMarkedAndStatusIsNotSorted) {
+    window.Lists().SortList(files(), 1);
+    const Lines bySize = column(files(), 0);
+    const QImage sorted = files().HeaderMark(1).toImage();
+    const QImage plain = files().HeaderMark(0).toImage();
+    EXPECT_NE(sorted, plain);
+    window.Lists().SortList(files(), 3); // "*Status": marked, not sorted
+    EXPECT_EQ(column(files(), 0), bySize);
+    EXPECT_EQ(files().HeaderMark(3).toImage(), sorted);
+    EXPECT_EQ(files().HeaderMark(1).toImage(), plain);
+}
+
+TEST_F(SortingTest, TextColumnsSortIgnoringLetterCase) {
+    for (int c : {0, 4, 7}) {
+        window.Lists().SortList(files(), c);
+        const Lines texts = column(files(), c);
+        EXPECT_TRUE(std::is_sorted(texts.begin(), texts.end(),
+                                   [](const std::string& a, const std::string& b) {
+                                       return strcasecmp(a.c_str(), b.c_str()) < 0;
+                                   }))
+            << c;
+    }
+    const Lines names = column(files(), 7);
+    EXPECT_EQ(names.front(), "**UNREFERENCED FILES");
+    EXPECT_EQ(names.back(), "ProjB");
+}
+
+TEST_F(SortingTest, ProjectsSortByNameAndBySize) {
+    ListView& projects = window.Lists().ProjectList();
+    window.Lists().SortList(projects, 1);
+    EXPECT_EQ(column(projects, 0), (Lines{"ProjB", "ProjA", "**UNREFERENCED FILES"}));
+    window.Lists().SortList(projects, 0);
+    EXPECT_EQ(column(projects, 0), (Lines{"**UNREFERENCED FILES", "ProjA", "ProjB"}));
+}
+
+TEST_F(SortingTest, TheSelectionStaysWithItsRows) {
+    window.Lists().SortList(files(), 1);
+    window.Lists().SelectAllRows(files());
+    EXPECT_EQ(files().SelectedCount(), 6);
+    files().SetSelected(files().FindText("b1.omf"), false);
+    window.Lists().SortList(files(), 0);
+    EXPECT_EQ(files().SelectedCount(), 5);
+    EXPECT_FALSE(files().IsSelected(files().FindText("b1.omf")));
+    EXPECT_TRUE(files().IsSelected(files().FindText("a2.omf")));
+    EXPECT_EQ(window.Lists().SelectedBytes(),
+              5000u + 50 + 70 + 10 + window.Catalog().FindFileByName("a1.omf")->size);
 }
 
 TEST_F(MainWindowTest, SelectionSummaryAndCtrlA) {
@@ -175,6 +215,13 @@ TEST_F(MainWindowTest, SelectionSummaryAndCtrlA) {
     EXPECT_EQ(labelText(res::IDC_SELECTION_SUMMARY), "no items selected");
     files.SetSelected(files.FindText("b1.omf"), true);
     EXPECT_EQ(labelText(res::IDC_SELECTION_SUMMARY), "1 item selected \n 292 KB");
+    // Two selected, then one of them unselected: its size is taken off again.
+    files.SetSelected(files.FindText("c.OMF"), true);
+    EXPECT_EQ(labelText(res::IDC_SELECTION_SUMMARY),
+              "2 items selected \n " + platform::FormatByteSize(300000 + 70));
+    files.SetSelected(files.FindText("b1.omf"), false);
+    EXPECT_EQ(labelText(res::IDC_SELECTION_SUMMARY), "1 item selected \n 70 bytes");
+    EXPECT_EQ(window.Lists().SelectedBytes(), 70u);
     files.setFocus();
     QTest::keyClick(&files, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(files.SelectedCount(), 3);
@@ -183,6 +230,118 @@ TEST_F(MainWindowTest, SelectionSummaryAndCtrlA) {
     files.ClearSelection();
     EXPECT_EQ(labelText(res::IDC_SELECTION_SUMMARY), "no items selected");
     EXPECT_EQ(window.Lists().SelectedBytes(), 0u);
+}
+
+TEST_F(MainWindowTest, ListsShowTheirTextsWhole) {
+    window.Scan();
+    window.Lists().ProjectList().SelectAllRows();
+    QApplication::processEvents();
+    // All three summary rows show whole above the project list.
+    ListView& summary = window.Lists().SummaryList();
+    const QRect size = summary.visualRect(summary.model()->index(2, 1));
+    EXPECT_FALSE(size.isEmpty());
+    EXPECT_LE(size.bottom(), summary.viewport()->height() - 1);
+    EXPECT_LT(summary.geometry().bottom(), window.Lists().ProjectList().geometry().top());
+
+    // Sizes and dates fit their columns, with the room the list leaves
+    // beside a text.
+    ListView& files = window.Lists().FileList();
+    const int margin =
+        files.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &files) + 1;
+    for (int row = 0; row < files.RowCount(); ++row) {
+        for (MediaColumn c : {MediaColumn::Size, MediaColumn::CreationDate}) {
+            const std::string text = files.Text(row, static_cast<int>(c));
+            EXPECT_LE(files.fontMetrics().horizontalAdvance(QString::fromStdString(text)) +
+                          2 * margin,
+                      files.columnWidth(static_cast<int>(c)))
+                << text;
+        }
+    }
+    EXPECT_FALSE(files.Text(0, static_cast<int>(MediaColumn::CreationDate)).empty());
+
+    // The information list's text column takes the rest of the list's
+    // inside, also after the window grew.
+    ListView& info = window.Info().InfoList();
+    for (int grow : {0, 300}) {
+        window.resize(window.size() + QSize(grow, 0));
+        QApplication::processEvents();
+        const int inside = info.width() - 2 * info.frameWidth();
+        const int used = info.columnWidth(0) + info.columnWidth(1);
+        EXPECT_LE(used, inside);
+        EXPECT_GE(used, inside - info.ScaledWidth(4)) << grow;
+    }
+}
+
+TEST_F(MainWindowTest, HeaderMarksAreDrawnBesideTheTitles) {
+    window.Scan();
+    window.resize(1400, 800);
+    ListView& files = window.Lists().FileList();
+    window.Lists().SortList(files, 1);
+    QApplication::processEvents();
+    const QImage header = files.horizontalHeader()->grab().toImage();
+    // Whether a section of the rendered header shows the downward triangle
+    // of a mark in that colour: rows of 7, 5, 3 and 1 pixels.
+    auto hasMark = [&](int section, QRgb colour) {
+        const int left = files.horizontalHeader()->sectionViewportPosition(section);
+        const int right =
+            std::min(left + files.horizontalHeader()->sectionSize(section), header.width()) - 7;
+        auto is = [&](int x, int y) { return (header.pixel(x, y) & 0xFFFFFF) == colour; };
+        for (int y = 0; y + 4 <= header.height(); ++y) {
+            for (int x = left; x <= right; ++x) {
+                bool triangle = true;
+                for (int row = 0; row < 4 && triangle; ++row) {
+                    for (int i = row; i < 7 - row && triangle; ++i)
+                        triangle = is(x + i, y + row);
+                }
+                if (triangle)
+                    return true;
+            }
+        }
+        return false;
+    };
+    const QRgb navy = 0x000080;
+    const QRgb grey = 0xABABAB;
+    EXPECT_TRUE(hasMark(1, navy));
+    EXPECT_FALSE(hasMark(1, grey));
+    EXPECT_TRUE(hasMark(0, grey));
+    EXPECT_TRUE(hasMark(2, grey));
+    EXPECT_FALSE(hasMark(0, navy));
+}
+
+TEST_F(MainWindowTest, EnterPressesTheFocusedButtonElseScan) {
+    int scans = 0;
+    int refreshes = 0;
+    window.ConnectCommand(res::IDC_SCAN, [&] { ++scans; });
+    window.ConnectCommand(res::IDC_REFRESH, [&] { ++refreshes; });
+    QApplication::setActiveWindow(&window);
+    QWidget* refresh = window.control(res::IDC_REFRESH);
+    refresh->setFocus();
+    QTest::keyClick(refresh, Qt::Key_Return);
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(scans, 0);
+    QTreeWidget& tree = window.DatabasesPanel().Tree();
+    tree.setFocus();
+    QTest::keyClick(&tree, Qt::Key_Return); // the tree has no use for Enter
+    EXPECT_EQ(scans, 1);
+    EXPECT_EQ(refreshes, 1);
+}
+
+TEST_F(MainWindowTest, LongDatabasePathsCanBeReadWhole) {
+    std::string deep = dir.file("vol/AVID MediaFiles");
+    for (int i = 0; i < 6; ++i)
+        deep += "/a rather long folder name " + std::to_string(i);
+    WriteDatabase(deep, {});
+    window.OnCommand(res::IDC_REFRESH);
+    QApplication::processEvents();
+    QTreeWidget& tree = window.DatabasesPanel().Tree();
+    ASSERT_EQ(tree.topLevelItemCount(), 2);
+    QTreeWidgetItem* item = tree.topLevelItem(0)->text(0).contains(QStringLiteral("rather"))
+                                ? tree.topLevelItem(0)
+                                : tree.topLevelItem(1);
+    EXPECT_EQ(item->toolTip(0).toStdString(), deep + "/msmFMID.pmr");
+    // The column is as wide as the path, and the tree scrolls to its end.
+    EXPECT_GE(tree.columnWidth(0), tree.fontMetrics().horizontalAdvance(item->text(0)));
+    EXPECT_GT(tree.horizontalScrollBar()->maximum(), 0);
 }
 
 TEST_F(MainWindowTest, SelectingOneMediaFileReadsItsFacts) {

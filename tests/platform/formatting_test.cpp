@@ -6,15 +6,30 @@ namespace {
 
 TEST(Formatting, ByteSizesWithThreeSignificantDigits) {
     EXPECT_EQ(platform::FormatByteSize(0), "0 bytes");
-    EXPECT_EQ(platform::FormatByteSize(1023), "1023 bytes");
+    EXPECT_EQ(platform::FormatByteSize(999), "999 bytes");
     EXPECT_EQ(platform::FormatByteSize(1024), "1.00 KB");
     EXPECT_EQ(platform::FormatByteSize(1536), "1.50 KB");
     EXPECT_EQ(platform::FormatByteSize(10 * 1024 + 1023), "10.9 KB");
-    EXPECT_EQ(platform::FormatByteSize(1048575), "1023 KB");
     EXPECT_EQ(platform::FormatByteSize(1048576), "1.00 MB");
     EXPECT_EQ(platform::FormatByteSize(123456789), "117 MB");
     EXPECT_EQ(platform::FormatByteSize(5ull << 40), "5.00 TB");
     EXPECT_EQ(platform::FormatByteSize(~0ull), "15.9 EB");
+}
+
+TEST(Formatting, FromAThousandOfAUnitTheNextUnitShows) {
+    // Never four digits: 1000 of a unit and more show as the next unit.
+    EXPECT_EQ(platform::FormatByteSize(1000), "0.97 KB");
+    EXPECT_EQ(platform::FormatByteSize(1023), "0.99 KB");
+    EXPECT_EQ(platform::FormatByteSize(1023999), "999 KB");
+    EXPECT_EQ(platform::FormatByteSize(1024000), "0.97 MB");
+    EXPECT_EQ(platform::FormatByteSize(1048575), "0.99 MB");
+    EXPECT_EQ(platform::FormatByteSize(1000ull << 20), "0.97 GB");
+    EXPECT_EQ(platform::FormatByteSize(1000ull << 50), "0.97 EB");
+    for (std::uint64_t bytes = 1; bytes != 0 && bytes < (1ull << 63); bytes = bytes * 3 + 7) {
+        const std::string text = platform::FormatByteSize(bytes);
+        const std::size_t digits = text.find_first_not_of("0123456789");
+        EXPECT_LE(digits, 3u) << text;
+    }
 }
 
 TEST(Formatting, KilobytesAndTimes) {

@@ -42,13 +42,21 @@ TEST_F(ProgressWindowTest, ScalesLargeTotalsToTheBar) {
     EXPECT_EQ(window.shift(), 33);
     EXPECT_EQ(window.rangeMaximum(), 128);
     EXPECT_EQ(text(res::IDC_PROGRESS_PERCENT), "50 %");
+}
 
-    // A current beyond the total shows more than 100 %; a total of 0 after
-    // another total divides by nothing.
+TEST_F(ProgressWindowTest, TheBarStaysInItsRangeWhateverTheSteps) {
+    auto* bar = window.controlAs<QProgressBar>(res::IDC_PROGRESS_BAR);
+    // A current beyond the total shows more than 100 % with the bar at its end.
+    window.Step(500, 1000);
     window.Step(2000, 1000);
     EXPECT_EQ(text(res::IDC_PROGRESS_PERCENT), "200 %");
+    EXPECT_EQ(bar->value(), bar->maximum());
+    // A total of 0 after another total divides by nothing and shows an empty
+    // bar, not a busy indicator (a range of 0 to 0).
     window.Step(7, 0);
     EXPECT_EQ(text(res::IDC_PROGRESS_PERCENT), "0 %");
+    EXPECT_LT(bar->minimum(), bar->maximum());
+    EXPECT_EQ(bar->value(), bar->minimum());
 }
 
 TEST_F(ProgressWindowTest, RedrawsOnlyWhenTheScaledPositionMoves) {
