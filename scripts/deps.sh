@@ -4,23 +4,33 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config
-  qt6-base-dev fonts-dejavu-core
-  libjpeg62-turbo-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  g++ cmake ninja-build pkg-config # compiler and build; readelf comes with g++
+  qt6-base-dev                     # Qt Core, Gui and Widgets
+  fonts-dejavu-core                # a font for windows drawn offscreen
+  libjpeg62-turbo-dev              # JPEG frames
+  libgtest-dev libgmock-dev        # tests (GoogleTest's CMake package names both)
 )
 
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg -s "$p" >/dev/null 2>&1 || ! dpkg -s "$p" 2>/dev/null | grep -q '^Status: install ok installed'; then
+  if ! dpkg -s "$p" 2>/dev/null | grep -q '^Status: install ok installed'; then
     missing+=("$p")
   fi
 done
 
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
+install_line="apt-get install -y --no-install-recommends ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "Missing packages: ${missing[*]}" >&2
+    echo "Not root and no sudo here: as root, run" >&2
+    echo "  apt-get update && $install_line" >&2
+    exit 1
+  fi
+  sudo=(sudo)
+fi
 echo "Installing: ${missing[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

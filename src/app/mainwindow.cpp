@@ -126,10 +126,10 @@ QWidget* MainWindow::CreateControl(const res::ControlTemplate& control) {
     switch (control.id) {
     case res::IDC_PROJECT_LIST:
     case res::IDC_FILE_LIST:
-        return new SortableListView(client());
+        return new SortableListView(Client());
     case res::IDC_SUMMARY_LIST:
     case res::IDC_INFO_LIST: {
-        auto* list = new ListView(client());
+        auto* list = new ListView(Client());
         list->SetSingleSelection(true);
         list->SetHeaderClickable(false);
         if (control.style & res::style::NoScroll) {
@@ -155,26 +155,26 @@ bool MainWindow::Initialise() {
     if (!CreateFromTemplate(res::IDD_MAIN))
         return false;
 
-    auto* summary = controlAs<ListView>(res::IDC_SUMMARY_LIST);
-    auto* projects = controlAs<SortableListView>(res::IDC_PROJECT_LIST);
-    auto* files = controlAs<SortableListView>(res::IDC_FILE_LIST);
-    auto* info = controlAs<ListView>(res::IDC_INFO_LIST);
-    auto* tree = controlAs<QTreeWidget>(res::IDC_DATABASE_TREE);
+    auto* summary = ControlAs<ListView>(res::IDC_SUMMARY_LIST);
+    auto* projects = ControlAs<SortableListView>(res::IDC_PROJECT_LIST);
+    auto* files = ControlAs<SortableListView>(res::IDC_FILE_LIST);
+    auto* info = ControlAs<ListView>(res::IDC_INFO_LIST);
+    auto* tree = ControlAs<QTreeWidget>(res::IDC_DATABASE_TREE);
     if (summary == nullptr || projects == nullptr || files == nullptr || info == nullptr ||
         tree == nullptr)
         return false;
     m_databases = std::make_unique<DatabasePanel>(*tree);
     m_info = std::make_unique<MediaInfoPanel>(*info);
     m_lists = std::make_unique<CatalogLists>(
-        CatalogLists::Controls{*summary, *projects, *files, controlAs<QLabel>(res::IDC_FILE_COUNT),
-                               controlAs<QLabel>(res::IDC_SELECTION_SUMMARY)},
+        CatalogLists::Controls{*summary, *projects, *files, ControlAs<QLabel>(res::IDC_FILE_COUNT),
+                               ControlAs<QLabel>(res::IDC_SELECTION_SUMMARY)},
         m_catalog, *m_info, this);
     ConnectControls();
 
     // Sizes are the window's own, without the window manager's frame, which
     // is not known before the window is shown and varies between desktops.
     const QSize outer = size();
-    const int clientHeight = client()->height();
+    const int clientHeight = Client()->height();
     m_minWidth = outer.width();
     m_minHeight = outer.height();
     m_chromeHeight = outer.height() - clientHeight - 5;
@@ -237,7 +237,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void MainWindow::LayoutControls() {
-    if (client() == nullptr || m_info == nullptr)
+    if (Client() == nullptr || m_info == nullptr)
         return;
     const QSize outer = size();
     if (outer == m_lastSize)
@@ -245,7 +245,7 @@ void MainWindow::LayoutControls() {
     const int w = outer.width();
     const int h = outer.height();
     auto place = [this](int id, const std::function<QRect(QRect)>& change) {
-        if (QWidget* c = control(id))
+        if (QWidget* c = Control(id))
             c->setGeometry(change(c->geometry()));
     };
     // Right and bottom edges are exclusive, as the window system counts them.
@@ -408,7 +408,7 @@ void MainWindow::SetControlsEnabled(bool enabled) {
     }
     for (int id : {res::IDC_SCAN, res::IDC_SCAN_FOLDER, res::IDC_SCAN_BIN, res::IDC_PROJECT_LIST,
                    res::IDC_FILE_LIST}) {
-        if (QWidget* c = control(id))
+        if (QWidget* c = Control(id))
             c->setEnabled(enabled);
     }
 }

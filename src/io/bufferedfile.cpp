@@ -13,13 +13,13 @@ BufferedFile::~BufferedFile() {
     Close();
 }
 
-int BufferedFile::Open(const char* path, unsigned flags) {
+bool BufferedFile::Open(const char* path, unsigned flags) {
     std::memset(m_buffer, 0, sizeof m_buffer);
     if (IsOpen())
         Close();
     m_position = 0;
     m_bufferStart = 0;
-    m_bufferInvalid = 1;
+    m_bufferInvalid = true;
     m_size = 0;
     m_windowLength = 0;
     if (!m_file.open(path, flags, m_openError)) {
@@ -28,21 +28,21 @@ int BufferedFile::Open(const char* path, unsigned flags) {
             text.resize(1023);
         Log("Orrin File->Open error : ");
         Log(text);
-        m_bufferInvalid = 1;
+        m_bufferInvalid = true;
         m_bufferStart = 0;
-        return 0;
+        return false;
     }
-    m_bufferInvalid = 1;
+    m_bufferInvalid = true;
     m_bufferStart = 0;
     m_size = m_file.length();
-    return 1;
+    return true;
 }
 
 void BufferedFile::Close() {
     m_file.close();
     m_position = 0;
     m_bufferStart = 0;
-    m_bufferInvalid = 1;
+    m_bufferInvalid = true;
     m_size = 0;
     m_windowLength = 0;
 }
@@ -60,24 +60,24 @@ std::uint64_t BufferedFile::GetPosition() const {
 
 void BufferedFile::InvalidateWindow(std::uint64_t start) {
     m_bufferStart = start;
-    m_bufferInvalid = 1;
+    m_bufferInvalid = true;
 }
 
-std::uint64_t BufferedFile::Seek(std::int64_t offset, int mode) {
+std::uint64_t BufferedFile::Seek(std::int64_t offset, SeekMode mode) {
     if (!IsOpen()) {
         Log("Bad seek");
         return 0;
     }
     std::uint64_t target = 0;
     switch (mode) {
-    case SeekBegin:
+    case SeekMode::Begin:
         if (offset < 0) {
             Log("Bad seek");
             return m_position;
         }
         target = std::min(static_cast<std::uint64_t>(offset), m_size);
         break;
-    case SeekCurrent:
+    case SeekMode::Current:
         if (offset == 0) {
             Log("Bad seek");
             return m_position;
@@ -95,7 +95,7 @@ std::uint64_t BufferedFile::Seek(std::int64_t offset, int mode) {
             target = m_position - back;
         }
         break;
-    case SeekEnd:
+    case SeekMode::End:
         if (offset > 0) {
             Log("Bad seek");
             return m_position;
@@ -105,13 +105,11 @@ std::uint64_t BufferedFile::Seek(std::int64_t offset, int mode) {
             target = back > m_size ? 0 : m_size - back;
         }
         break;
-    case SeekSync:
+    case SeekMode::Sync:
         // Reads never depend on the system's file pointer (they say where to
         // read), so moving it leaves a valid window correct.
         target = m_file.movePointer(m_position);
         break;
-    default:
-        return 0;
     }
     m_position = target;
     if (target < m_bufferStart || target >= m_bufferStart + kWindowSize)
@@ -132,17 +130,17 @@ std::uint32_t BufferedFile::Read(void* destination, std::uint32_t count) {
         m_lastResult = static_cast<std::uint32_t>(m_file.readAt(m_position, out, n));
         m_position += m_lastResult;
         m_bufferStart = m_position;
-        m_bufferInvalid = 1;
+        m_bufferInvalid = true;
         return m_lastResult;
     }
 
     // A window shorter than 2048 bytes ends where the file ended when it was
     // filled; a read beyond that must come from the file again.
-    if (m_bufferInvalid == 0 && m_windowLength < kWindowSize &&
+    if (!m_bufferInvalid && m_windowLength < kWindowSize &&
         m_position + n > m_bufferStart + m_windowLength)
-        m_bufferInvalid = 1;
+        m_bufferInvalid = true;
 
-    if (m_bufferInvalid != 0) {
+    if (m_bufferInvalid) {
         m_lastResult = static_cast<std::uint32_t>(m_file.readAt(m_position, m_buffer, kWindowSize));
         if (m_lastResult < n) {
             m_lastResult = 0;
@@ -153,32 +151,32 @@ std::uint32_t BufferedFile::Read(void* destination, std::uint32_t count) {
         m_windowLength = m_lastResult;
         m_bufferStart = m_position;
         m_position += n;
-        m_bufferInvalid = 0;
+        m_bufferInvalid = false;
         return n;
     }
 
     if (m_position + n <= m_bufferStart + kWindowSize) {
         std::memcpy(out, m_buffer + (m_position - m_bufferStart), n);
-        Seek(static_cast<std::int64_t>(m_position + n), SeekBegin);
+        Seek(static_cast<std::int64_t>(m_position + n), SeekMode::Begin);
         return n;
     }
 
     const auto k = static_cast<std::uint32_t>(m_bufferStart + kWindowSize - m_position);
     std::memcpy(out, m_buffer + (m_position - m_bufferStart), k);
-    m_bufferStart = Seek(static_cast<std::int64_t>(m_position + k), SeekBegin);
+    m_bufferStart = Seek(static_cast<std::int64_t>(m_position + k), SeekMode::Begin);
     m_lastResult = static_cast<std::uint32_t>(m_file.readAt(m_bufferStart, m_buffer, kWindowSize));
     if (m_lastResult < n - k)
         return 0;
     std::memcpy(out + k, m_buffer, n - k);
     m_windowLength = m_lastResult;
     m_position += n - k;
-    m_bufferInvalid = 0;
+    m_bufferInvalid = false;
     return n;
 }
 
 const std::uint8_t* BufferedFile::WindowAt(std::uint64_t pos, std::uint32_t& available) const {
     available = 0;
-    if (m_bufferInvalid != 0 || pos < m_bufferStart)
+    if (m_bufferInvalid || pos < m_bufferStart)
         return nullptr;
     const std::uint64_t end = std::min(m_bufferStart + m_windowLength, m_size);
     if (pos >= end)
@@ -194,6 +192,6 @@ bool BufferedFile::FillWindowAt(std::uint64_t pos) {
     m_bufferStart = pos;
     m_lastResult = static_cast<std::uint32_t>(m_file.readAt(pos, m_buffer, kWindowSize));
     m_windowLength = m_lastResult;
-    m_bufferInvalid = m_lastResult == 0 ? 1 : 0;
-    return m_bufferInvalid == 0;
+    m_bufferInvalid = m_lastResult == 0;
+    return !m_bufferInvalid;
 }

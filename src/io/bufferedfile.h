@@ -15,21 +15,21 @@ public:
     static constexpr unsigned kOpenExclusive = platform::SysFile::kReadOnly;
     static constexpr unsigned kOpenShared = platform::SysFile::kReadShared;
 
-    enum SeekMode { SeekBegin = 0, SeekCurrent = 1, SeekEnd = 2, SeekSync = 3 };
+    enum class SeekMode { Begin = 0, Current = 1, End = 2, Sync = 3 };
 
     BufferedFile();
     ~BufferedFile();
     BufferedFile(const BufferedFile&) = delete;
     BufferedFile& operator=(const BufferedFile&) = delete;
 
-    // Nonzero on success. A failure logs "Orrin File->Open error : " and the
+    // False on failure, after logging "Orrin File->Open error : " and the
     // system's reason.
-    int Open(const char* path, unsigned flags);
+    bool Open(const char* path, unsigned flags);
     void Close();
     bool IsOpen() const { return m_file.isOpen(); }
     std::uint64_t GetLength();
     std::uint64_t GetPosition() const;
-    std::uint64_t Seek(std::int64_t offset, int mode);
+    std::uint64_t Seek(std::int64_t offset, SeekMode mode);
     // Bytes delivered to destination; 0 at the end of the file or on failure.
     std::uint32_t Read(void* destination, std::uint32_t count);
     std::string GetFilePath() const { return m_file.path(); }
@@ -54,7 +54,7 @@ private:
     std::uint64_t m_bufferStart = 0;
     std::uint64_t m_position = 0;
     std::uint64_t m_size = 0;
-    std::int32_t m_bufferInvalid = 1;
+    bool m_bufferInvalid = true;
     std::uint32_t m_lastRequest = 0;
     std::uint32_t m_lastResult = 0;
     // Bytes the last window fill obtained; the window is valid only that far,

@@ -147,7 +147,7 @@ inline Verdict binVerdict(const std::uint8_t* p, std::uint32_t avail) {
 RecordScanner::OpenResult RecordScanner::OpenForScan(const char* path) {
     m_fileSize = 0;
     m_recordStart = 0;
-    if (Open(path, kOpenExclusive) == 0)
+    if (!Open(path, kOpenExclusive))
         return OpenResult::CannotOpen;
     m_fileSize = GetLength();
     if (m_fileSize < kMinimumSize) {
@@ -191,13 +191,13 @@ template <class VerdictFn> bool RecordScanner::SkipImpossible(VerdictFn verdict)
         break;
     }
     m_recordStart = pos < m_fileSize ? pos : m_fileSize;
-    Seek(static_cast<std::int64_t>(m_recordStart), SeekBegin);
+    Seek(static_cast<std::int64_t>(m_recordStart), SeekMode::Begin);
     return m_recordStart < m_fileSize;
 }
 
 bool RecordScanner::SkipFailedCandidate(MediaRecord& record) {
     m_recordStart += 1;
-    Seek(static_cast<std::int64_t>(m_recordStart), SeekBegin);
+    Seek(static_cast<std::int64_t>(m_recordStart), SeekMode::Begin);
     std::memset(&record, 0, sizeof record);
     m_recordStart = GetPosition();
     return m_recordStart != m_fileSize;

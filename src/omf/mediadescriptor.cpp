@@ -235,7 +235,7 @@ bool OmfReader::LoadFrameTable() {
     const std::uint64_t start =
         static_cast<std::uint64_t>(stream->valuePosition) + stream->valueLength - trailer;
     std::vector<std::uint8_t> bytes(trailer);
-    m_file->Seek(static_cast<std::int64_t>(start), BufferedFile::SeekBegin);
+    m_file->Seek(static_cast<std::int64_t>(start), BufferedFile::SeekMode::Begin);
     if (m_file->Read(bytes.data(), trailer) != trailer)
         return false;
     if ((bytes[0] | bytes[1] << 8) != static_cast<int>(expected))
@@ -270,7 +270,7 @@ bool OmfReader::ReadFrame(std::uint32_t index, void* buffer, std::uint32_t count
         return false;
     if (m_frameTable[i] >= m_fileSize)
         return false;
-    m_file->Seek(static_cast<std::int64_t>(m_frameTable[i]), BufferedFile::SeekBegin);
+    m_file->Seek(static_cast<std::int64_t>(m_frameTable[i]), BufferedFile::SeekMode::Begin);
     // A frame the file does not hold whole is no frame.
     return m_file->Read(buffer, count) == count;
 }

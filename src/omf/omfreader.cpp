@@ -50,7 +50,7 @@ bool OmfReader::Open(const char* path) {
     Close();
     ClearDescriptorResults();
     m_file = std::make_unique<BufferedFile>();
-    if (m_file->Open(path, BufferedFile::kOpenShared) == 0) {
+    if (!m_file->Open(path, BufferedFile::kOpenShared)) {
         Close();
         return false;
     }
@@ -59,7 +59,8 @@ bool OmfReader::Open(const char* path) {
         Close();
         return false;
     }
-    m_file->Seek(static_cast<std::int64_t>(m_fileSize - omf::kLabelSize), BufferedFile::SeekBegin);
+    m_file->Seek(static_cast<std::int64_t>(m_fileSize - omf::kLabelSize),
+                 BufferedFile::SeekMode::Begin);
     std::memset(m_label, 0, sizeof m_label);
     const bool labelRead = m_file->Read(m_label, omf::kLabelSize) == omf::kLabelSize;
     const std::uint32_t tocOffset = le32(m_label + 16);
@@ -79,7 +80,7 @@ bool OmfReader::Open(const char* path) {
     const std::uint64_t available = tocOffset < m_fileSize ? m_fileSize - tocOffset : 0;
     std::vector<std::uint8_t> toc(
         static_cast<std::size_t>(std::min<std::uint64_t>(tocSize, available)));
-    m_file->Seek(tocOffset, BufferedFile::SeekBegin);
+    m_file->Seek(tocOffset, BufferedFile::SeekMode::Begin);
     const std::uint32_t got =
         toc.empty() ? 0 : m_file->Read(toc.data(), static_cast<std::uint32_t>(toc.size()));
     const std::size_t count = got / omf::kTocEntrySize;
@@ -162,7 +163,7 @@ std::vector<std::uint8_t> OmfReader::ReadValue(PropertyRef property) {
         static_cast<std::size_t>(std::min<std::uint64_t>(property->valueLength, available)));
     if (value.empty())
         return value;
-    m_file->Seek(static_cast<std::int64_t>(position), BufferedFile::SeekBegin);
+    m_file->Seek(static_cast<std::int64_t>(position), BufferedFile::SeekMode::Begin);
     value.resize(m_file->Read(value.data(), static_cast<std::uint32_t>(value.size())));
     return value;
 }
@@ -183,7 +184,7 @@ std::uint32_t OmfReader::ReadString(PropertyRef property, char* buffer, std::uin
     if (property->valueLength <= 4) {
         std::memcpy(buffer, property->immediate.data(), property->valueLength);
     } else {
-        m_file->Seek(property->valuePosition, BufferedFile::SeekBegin);
+        m_file->Seek(property->valuePosition, BufferedFile::SeekMode::Begin);
         m_file->Read(buffer, property->valueLength);
     }
     return property->valueLength;
@@ -203,7 +204,7 @@ bool OmfReader::ReferencedObject(PropertyRef property, std::uint32_t& objectId) 
     if (property == nullptr || property->valueLength < 4)
         return false;
     std::uint8_t word[4];
-    m_file->Seek(property->valuePosition, BufferedFile::SeekBegin);
+    m_file->Seek(property->valuePosition, BufferedFile::SeekMode::Begin);
     if (m_file->Read(word, 4) != 4)
         return false;
     objectId = le32(word);

@@ -97,7 +97,7 @@ constexpr std::array kDialogs{
 
 } // namespace
 
-const ControlTemplate* DialogTemplate::control(int controlId) const {
+const ControlTemplate* DialogTemplate::Control(int controlId) const {
     for (const ControlTemplate& c : controls) {
         if (c.id == controlId)
             return &c;

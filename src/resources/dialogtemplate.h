@@ -73,7 +73,7 @@ struct DialogTemplate {
     int x, y, cx, cy;
     std::span<const ControlTemplate> controls;
 
-    const ControlTemplate* control(int controlId) const;
+    const ControlTemplate* Control(int controlId) const;
 };
 
 // The template with that id, or null when the program has none.

@@ -1,5 +1,7 @@
 #include "widgets/debugconsole.h"
 
+#include "widgets/qtext.h"
+
 #include <QAbstractListModel>
 #include <QListView>
 #include <QPushButton>
@@ -22,7 +24,7 @@ public:
             static_cast<std::size_t>(index.row()) >= m_lines.size())
             return {};
         const std::string& text = m_lines[static_cast<std::size_t>(index.row())];
-        return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+        return ToQt(text);
     }
 
     void append(std::string_view text) {
@@ -59,9 +61,9 @@ DebugConsole::~DebugConsole() = default;
 bool DebugConsole::Create(int templateId) {
     if (!CreateFromTemplate(templateId))
         return false;
-    m_list = controlAs<QListView>(res::IDC_CONSOLE_LIST);
-    if (m_list == nullptr || control(res::IDC_CONSOLE_CLEAR) == nullptr ||
-        control(res::IDC_CONSOLE_HIDE) == nullptr)
+    m_list = ControlAs<QListView>(res::IDC_CONSOLE_LIST);
+    if (m_list == nullptr || Control(res::IDC_CONSOLE_CLEAR) == nullptr ||
+        Control(res::IDC_CONSOLE_HIDE) == nullptr)
         return false;
     m_lines = new ConsoleLines(this);
     m_list->setModel(m_lines);
@@ -73,11 +75,11 @@ bool DebugConsole::Create(int templateId) {
     return true;
 }
 
-int DebugConsole::lineCount() const {
+int DebugConsole::LineCount() const {
     return m_lines != nullptr ? m_lines->rowCount() : 0;
 }
 
-std::string DebugConsole::line(int index) const {
+std::string DebugConsole::Line(int index) const {
     if (m_lines == nullptr || index < 0 || index >= m_lines->rowCount())
         return {};
     return m_lines->at(static_cast<std::size_t>(index));
@@ -147,8 +149,8 @@ void DebugConsole::ApplyMinimumSize() {
 }
 
 void DebugConsole::LayoutControls() {
-    QWidget* clear = control(res::IDC_CONSOLE_CLEAR);
-    QWidget* hideButton = control(res::IDC_CONSOLE_HIDE);
+    QWidget* clear = Control(res::IDC_CONSOLE_CLEAR);
+    QWidget* hideButton = Control(res::IDC_CONSOLE_HIDE);
     if (m_list == nullptr || clear == nullptr || hideButton == nullptr)
         return;
     const QSize outer = frameGeometry().size();

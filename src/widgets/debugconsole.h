@@ -30,8 +30,8 @@ public:
 
     void WriteLine(std::string_view line) override;
 
-    int lineCount() const;
-    std::string line(int index) const;
+    int LineCount() const;
+    std::string Line(int index) const;
 
 protected:
     void OnCommand(int id) override;

@@ -26,15 +26,15 @@ ProgressWindow::~ProgressWindow() {
 
 bool ProgressWindow::Create(int templateId) {
     if (!CreateFromTemplate(templateId) ||
-        controlAs<QProgressBar>(res::IDC_PROGRESS_BAR) == nullptr)
+        ControlAs<QProgressBar>(res::IDC_PROGRESS_BAR) == nullptr)
         return false;
     for (int id :
          {res::IDC_PROGRESS_ELAPSED, res::IDC_PROGRESS_ESTIMATE, res::IDC_PROGRESS_PERCENT}) {
-        if (controlAs<QLabel>(id) == nullptr)
+        if (ControlAs<QLabel>(id) == nullptr)
             return false;
     }
     setModal(false);
-    auto* bar = controlAs<QProgressBar>(res::IDC_PROGRESS_BAR);
+    auto* bar = ControlAs<QProgressBar>(res::IDC_PROGRESS_BAR);
     bar->setRange(0, 100);
     bar->setValue(0);
     m_total = 0;
@@ -70,7 +70,7 @@ void ProgressWindow::Step(std::uint64_t current, std::uint64_t total) {
         m_rangeMaximum = static_cast<std::int16_t>(total >> shift);
         // A range of 0 to 0 would turn the bar into a busy indicator; an
         // empty total shows an empty bar.
-        if (auto* bar = controlAs<QProgressBar>(res::IDC_PROGRESS_BAR)) {
+        if (auto* bar = ControlAs<QProgressBar>(res::IDC_PROGRESS_BAR)) {
             bar->setRange(0, std::max<int>(m_rangeMaximum, 1));
             bar->setValue(std::min(bar->value(), bar->maximum()));
         }
@@ -84,7 +84,7 @@ void ProgressWindow::Step(std::uint64_t current, std::uint64_t total) {
     SetControlText(res::IDC_PROGRESS_PERCENT, std::to_string(percent) + " %");
     // A position beyond the total stands the bar at its end (the bar would
     // ignore a value outside its range and stay where it was).
-    if (auto* bar = controlAs<QProgressBar>(res::IDC_PROGRESS_BAR))
+    if (auto* bar = ControlAs<QProgressBar>(res::IDC_PROGRESS_BAR))
         bar->setValue(m_rangeMaximum != 0
                           ? static_cast<int>(std::min<std::uint32_t>(
                                 position, static_cast<std::uint32_t>(bar->maximum())))
@@ -139,12 +139,12 @@ std::string ProgressWindow::FormatDuration(std::int32_t t) {
     return text;
 }
 
-QString ProgressWindow::controlText(int id) const {
-    const auto* label = controlAs<QLabel>(id);
+QString ProgressWindow::ControlText(int id) const {
+    const auto* label = ControlAs<QLabel>(id);
     return label != nullptr ? label->text() : QString();
 }
 
 void ProgressWindow::SetControlText(int id, const std::string& text) {
-    if (auto* label = controlAs<QLabel>(id))
+    if (auto* label = ControlAs<QLabel>(id))
         label->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }

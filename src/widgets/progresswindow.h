@@ -41,12 +41,12 @@ public:
     // "%02u:%02u:%02u.%01u" of hours, minutes, seconds and tenths.
     static std::string FormatDuration(std::int32_t milliseconds);
 
-    int rangeMaximum() const { return m_rangeMaximum; }
-    int shift() const { return m_shift; }
-    std::uint32_t lastPosition() const { return m_lastPosition; }
+    int RangeMaximum() const { return m_rangeMaximum; }
+    int Shift() const { return m_shift; }
+    std::uint32_t LastPosition() const { return m_lastPosition; }
     // How often a Step changed what the window shows.
-    int displayUpdates() const { return m_displayUpdates; }
-    QString controlText(int id) const;
+    int DisplayUpdates() const { return m_displayUpdates; }
+    QString ControlText(int id) const;
 
 private:
     void SetControlText(int id, const std::string& text);

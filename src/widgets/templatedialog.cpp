@@ -135,7 +135,7 @@ QSize TemplateDialog::BaseUnits(const QFont& font) {
     return {width > 0 ? width : 1, metrics.height() > 0 ? metrics.height() : 1};
 }
 
-QRect TemplateDialog::toPixels(int x, int y, int cx, int cy) const {
+QRect TemplateDialog::ToPixels(int x, int y, int cx, int cy) const {
     const int bx = m_baseUnits.width();
     const int by = m_baseUnits.height();
     // Edges are converted, not sizes, so that controls that touch in dialog
@@ -164,7 +164,7 @@ bool TemplateDialog::CreateFromTemplate(int templateId) {
     for (const res::ControlTemplate& c : dialog->controls) {
         QWidget* widget = CreateControl(c);
         widget->setObjectName(QString::number(c.id));
-        widget->setGeometry(toPixels(c.x, c.y, c.cx, c.cy));
+        widget->setGeometry(ToPixels(c.x, c.y, c.cx, c.cy));
         if (c.style & res::style::Disabled)
             widget->setEnabled(false);
         if (c.id != res::IDC_STATIC)
@@ -175,7 +175,7 @@ bool TemplateDialog::CreateFromTemplate(int templateId) {
         }
     }
 
-    const QRect frame = toPixels(dialog->x, dialog->y, dialog->cx, dialog->cy);
+    const QRect frame = ToPixels(dialog->x, dialog->y, dialog->cx, dialog->cy);
     resize(frame.size());
     m_layout->activate();
     if (dialog->style & res::style::Centered) {

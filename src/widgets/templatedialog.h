@@ -27,9 +27,9 @@ public:
     // False when the program has no such template; nothing is built then.
     bool CreateFromTemplate(int templateId);
 
-    const res::DialogTemplate* dialogTemplate() const { return m_template; }
+    const res::DialogTemplate* Template() const { return m_template; }
     // The area the controls lie in: the window below its menu bar.
-    QWidget* client() const { return m_client; }
+    QWidget* Client() const { return m_client; }
     // Builds the menu bar of the menu resource with that id above the
     // controls (the window grows by its height); its items send their
     // command ids to OnCommand. Null when there is no such menu.
@@ -41,11 +41,11 @@ public:
     void InstallAccelerators(int acceleratorsId);
     // The menu bar's item of that command; null when there is none.
     QAction* MenuAction(int command) const { return m_actions.value(command, nullptr); }
-    QWidget* control(int id) const { return m_controls.value(id, nullptr); }
-    template <class T> T* controlAs(int id) const { return qobject_cast<T*>(control(id)); }
+    QWidget* Control(int id) const { return m_controls.value(id, nullptr); }
+    template <class T> T* ControlAs(int id) const { return qobject_cast<T*>(Control(id)); }
 
     // Dialog units of this window's font to pixels.
-    QRect toPixels(int x, int y, int cx, int cy) const;
+    QRect ToPixels(int x, int y, int cx, int cy) const;
     // Horizontal and vertical dialog base units of a font: the average
     // character width and the character height, in pixels.
     static QSize BaseUnits(const QFont& font);

@@ -20,8 +20,8 @@ TEST(StartUp, WritesTheBannerIntoAHiddenConsole) {
     EXPECT_FALSE(console->isVisible());
     const std::string hyphens(42, '-');
     std::vector<std::string> lines;
-    for (int i = 0; i < console->lineCount(); ++i)
-        lines.push_back(console->line(i));
+    for (int i = 0; i < console->LineCount(); ++i)
+        lines.push_back(console->Line(i));
     EXPECT_EQ(lines, (std::vector<std::string>{"Tolvane for AVID applications", "ver. 0.2", hyphens,
                                                "by the Tolvane developers", hyphens}));
     app.StopConsole();

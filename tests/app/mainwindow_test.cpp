@@ -62,7 +62,7 @@ protected:
     }
 
     int projectRow(const std::string& name) { return window.Lists().ProjectList().FindText(name); }
-    std::string labelText(int id) { return window.controlAs<QLabel>(id)->text().toStdString(); }
+    std::string labelText(int id) { return window.ControlAs<QLabel>(id)->text().toStdString(); }
 
     TempDir dir;
     std::string media;
@@ -314,7 +314,7 @@ TEST_F(MainWindowTest, EnterPressesTheFocusedButtonElseScan) {
     window.ConnectCommand(res::IDC_SCAN, [&] { ++scans; });
     window.ConnectCommand(res::IDC_REFRESH, [&] { ++refreshes; });
     QApplication::setActiveWindow(&window);
-    QWidget* refresh = window.control(res::IDC_REFRESH);
+    QWidget* refresh = window.Control(res::IDC_REFRESH);
     refresh->setFocus();
     QTest::keyClick(refresh, Qt::Key_Return);
     EXPECT_EQ(refreshes, 1);
@@ -481,14 +481,14 @@ bool apart(const std::vector<QRect>& rects) {
 }
 
 TEST_F(MainWindowTest, ResizingKeepsTheLimitsAndAnchors) {
-    auto geometry = [this](int id) { return window.control(id)->geometry(); };
+    auto geometry = [this](int id) { return window.Control(id)->geometry(); };
     const std::vector<int> labels{res::IDC_LABEL_F2, res::IDC_LABEL_F4, res::IDC_LABEL_F5,
                                   res::IDC_LABEL_F6, res::IDC_LABEL_F8};
     window.resize(100, 100);
     QApplication::processEvents();
     // It stops at its smallest size, where every control is still inside.
     EXPECT_EQ(window.size(), window.MinimumWindowSize());
-    const QRect inside = window.client()->rect();
+    const QRect inside = window.Client()->rect();
     for (int id : {res::IDC_DELETE_DATABASES, res::IDC_SCAN_BIN, res::IDC_FILE_LIST,
                    res::IDC_PROJECT_LIST, res::IDC_LABEL_F8})
         EXPECT_TRUE(inside.contains(geometry(id))) << id;
@@ -496,7 +496,7 @@ TEST_F(MainWindowTest, ResizingKeepsTheLimitsAndAnchors) {
     for (QSize size : {QSize(900, 700), QSize(1400, 1000), window.MinimumWindowSize()}) {
         window.resize(size);
         QApplication::processEvents();
-        const QRect client = window.client()->rect();
+        const QRect client = window.Client()->rect();
         const QRect files = geometry(res::IDC_FILE_LIST);
         const QRect info = geometry(res::IDC_INFO_LIST);
         const QRect projects = geometry(res::IDC_PROJECT_LIST);
@@ -539,12 +539,12 @@ TEST_F(MainWindowTest, AKeyDuringALongOperationAsksToCancel) {
     EXPECT_EQ(prompter.questions()[0].buttons, MsgButtons::YesNo);
 
     window.DisableControls();
-    EXPECT_FALSE(window.control(res::IDC_SCAN)->isEnabled());
+    EXPECT_FALSE(window.Control(res::IDC_SCAN)->isEnabled());
     EXPECT_FALSE(window.Lists().FileList().isEnabled());
     EXPECT_FALSE(window.MenuAction(res::ID_EXIT)->isEnabled());
-    EXPECT_TRUE(window.control(res::IDC_REFRESH)->isEnabled());
+    EXPECT_TRUE(window.Control(res::IDC_REFRESH)->isEnabled());
     window.EnableControls();
-    EXPECT_TRUE(window.control(res::IDC_SCAN)->isEnabled());
+    EXPECT_TRUE(window.Control(res::IDC_SCAN)->isEnabled());
     EXPECT_TRUE(window.MenuAction(res::ID_VERIFY_FILES)->isEnabled());
 }
 

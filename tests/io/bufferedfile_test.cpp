@@ -33,7 +33,7 @@ protected:
 TEST_F(BufferedFileTest, ReadsStopAtTheEndOfAShortFileWithoutAMessage) {
     const auto bytes = countingBytes(10);
     BufferedFile f;
-    ASSERT_NE(f.Open(makeFile(bytes).c_str(), 0), 0);
+    ASSERT_TRUE(f.Open(makeFile(bytes).c_str(), 0));
     EXPECT_EQ(f.GetLength(), 10u);
     std::uint8_t out[100] = {};
     EXPECT_EQ(f.Read(out, 4), 4u);
@@ -47,21 +47,20 @@ TEST_F(BufferedFileTest, ReadsStopAtTheEndOfAShortFileWithoutAMessage) {
 
 TEST_F(BufferedFileTest, SeekModesClampAndRefuseAsDocumented) {
     BufferedFile f;
-    ASSERT_NE(f.Open(makeFile(countingBytes(100)).c_str(), 0), 0);
-    EXPECT_EQ(f.Seek(40, BufferedFile::SeekBegin), 40u);
-    EXPECT_EQ(f.Seek(-1, BufferedFile::SeekBegin), 40u);
-    EXPECT_EQ(f.Seek(200, BufferedFile::SeekBegin), 100u);
-    EXPECT_EQ(f.Seek(3, BufferedFile::SeekBegin), 3u);
-    EXPECT_EQ(f.Seek(0, BufferedFile::SeekCurrent), 3u);
-    EXPECT_EQ(f.Seek(-5, BufferedFile::SeekCurrent), 0u);
-    EXPECT_EQ(f.Seek(7, BufferedFile::SeekCurrent), 7u);
-    EXPECT_EQ(f.Seek(1000, BufferedFile::SeekCurrent), 100u);
-    EXPECT_EQ(f.Seek(1, BufferedFile::SeekEnd), 100u);
-    EXPECT_EQ(f.Seek(-30, BufferedFile::SeekEnd), 70u);
-    EXPECT_EQ(f.Seek(-1000, BufferedFile::SeekEnd), 0u);
-    EXPECT_EQ(f.Seek(12, BufferedFile::SeekBegin), 12u);
-    EXPECT_EQ(f.Seek(0, BufferedFile::SeekSync), 12u);
-    EXPECT_EQ(f.Seek(5, 9), 0u);
+    ASSERT_TRUE(f.Open(makeFile(countingBytes(100)).c_str(), 0));
+    EXPECT_EQ(f.Seek(40, BufferedFile::SeekMode::Begin), 40u);
+    EXPECT_EQ(f.Seek(-1, BufferedFile::SeekMode::Begin), 40u);
+    EXPECT_EQ(f.Seek(200, BufferedFile::SeekMode::Begin), 100u);
+    EXPECT_EQ(f.Seek(3, BufferedFile::SeekMode::Begin), 3u);
+    EXPECT_EQ(f.Seek(0, BufferedFile::SeekMode::Current), 3u);
+    EXPECT_EQ(f.Seek(-5, BufferedFile::SeekMode::Current), 0u);
+    EXPECT_EQ(f.Seek(7, BufferedFile::SeekMode::Current), 7u);
+    EXPECT_EQ(f.Seek(1000, BufferedFile::SeekMode::Current), 100u);
+    EXPECT_EQ(f.Seek(1, BufferedFile::SeekMode::End), 100u);
+    EXPECT_EQ(f.Seek(-30, BufferedFile::SeekMode::End), 70u);
+    EXPECT_EQ(f.Seek(-1000, BufferedFile::SeekMode::End), 0u);
+    EXPECT_EQ(f.Seek(12, BufferedFile::SeekMode::Begin), 12u);
+    EXPECT_EQ(f.Seek(0, BufferedFile::SeekMode::Sync), 12u);
     EXPECT_EQ(f.GetPosition(), 12u);
     EXPECT_EQ(log.lines(), (Lines{"Bad seek", "Bad seek", "Bad seek"}));
 }
@@ -73,17 +72,17 @@ TEST_F(BufferedFileTest, AClosedReaderReadsNothingAndRefusesSeeks) {
     EXPECT_EQ(f.GetLength(), 0u);
     EXPECT_EQ(f.GetPosition(), 0u);
     EXPECT_EQ(log.lines(), Lines{});
-    EXPECT_EQ(f.Seek(5, BufferedFile::SeekBegin), 0u);
+    EXPECT_EQ(f.Seek(5, BufferedFile::SeekMode::Begin), 0u);
     EXPECT_EQ(log.lines(), Lines{"Bad seek"});
 }
 
 TEST_F(BufferedFileTest, FailedOpensWriteTwoLinesAndLeaveTheReaderClosed) {
     BufferedFile f;
     const std::string missing = dir.file("missing.pmr");
-    EXPECT_EQ(f.Open(missing.c_str(), 0), 0);
+    EXPECT_FALSE(f.Open(missing.c_str(), 0));
     EXPECT_EQ(f.GetLength(), 0u);
-    EXPECT_EQ(f.Open(dir.path().c_str(), 0), 0);
-    EXPECT_EQ(f.Open(std::string(300, 'x').c_str(), 0), 0);
+    EXPECT_FALSE(f.Open(dir.path().c_str(), 0));
+    EXPECT_FALSE(f.Open(std::string(300, 'x').c_str(), 0));
     const Lines lines = log.lines();
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0], "Orrin File->Open error : ");
@@ -96,10 +95,10 @@ TEST_F(BufferedFileTest, FailedOpensWriteTwoLinesAndLeaveTheReaderClosed) {
 
 TEST_F(BufferedFileTest, OpeningASecondFileClosesTheFirst) {
     BufferedFile f;
-    ASSERT_NE(f.Open(makeFile({1, 2, 3}, "a").c_str(), 0), 0);
+    ASSERT_TRUE(f.Open(makeFile({1, 2, 3}, "a").c_str(), 0));
     std::uint8_t b = 0;
     ASSERT_EQ(f.Read(&b, 1), 1u);
-    ASSERT_NE(f.Open(makeFile({9, 8}, "b").c_str(), 64), 0);
+    ASSERT_TRUE(f.Open(makeFile({9, 8}, "b").c_str(), 64));
     EXPECT_EQ(f.GetPosition(), 0u);
     EXPECT_EQ(f.GetLength(), 2u);
     EXPECT_EQ(f.GetFilePath(), dir.file("b"));
@@ -110,9 +109,9 @@ TEST_F(BufferedFileTest, OpeningASecondFileClosesTheFirst) {
 TEST_F(BufferedFileTest, TwoByteReadsAtEveryOffsetCostOneSystemReadPerWindow) {
     const auto bytes = countingBytes(64 * 1024 + 13);
     BufferedFile f;
-    ASSERT_NE(f.Open(makeFile(bytes).c_str(), 0), 0);
+    ASSERT_TRUE(f.Open(makeFile(bytes).c_str(), 0));
     for (std::size_t p = 0; p + 2 <= bytes.size(); ++p) {
-        f.Seek(static_cast<std::int64_t>(p), BufferedFile::SeekBegin);
+        f.Seek(static_cast<std::int64_t>(p), BufferedFile::SeekMode::Begin);
         std::uint8_t two[2];
         ASSERT_EQ(f.Read(two, 2), 2u);
         ASSERT_EQ(two[0], bytes[p]);
@@ -124,19 +123,19 @@ TEST_F(BufferedFileTest, TwoByteReadsAtEveryOffsetCostOneSystemReadPerWindow) {
 TEST_F(BufferedFileTest, ReadsAcrossTheWindowEndAndLargerThanTheWindow) {
     const auto bytes = countingBytes(9000);
     BufferedFile f;
-    ASSERT_NE(f.Open(makeFile(bytes).c_str(), 0), 0);
+    ASSERT_TRUE(f.Open(makeFile(bytes).c_str(), 0));
     std::vector<std::uint8_t> out(5000);
     ASSERT_EQ(f.Read(out.data(), 1), 1u);
-    f.Seek(2047, BufferedFile::SeekBegin);
+    f.Seek(2047, BufferedFile::SeekMode::Begin);
     const auto before = f.SystemReads();
     ASSERT_EQ(f.Read(out.data(), 2), 2u);
     EXPECT_EQ(f.SystemReads(), before + 1);
     EXPECT_EQ(out[0], bytes[2047]);
     EXPECT_EQ(out[1], bytes[2048]);
 
-    f.Seek(0, BufferedFile::SeekBegin);
+    f.Seek(0, BufferedFile::SeekMode::Begin);
     ASSERT_EQ(f.Read(out.data(), 1), 1u);
-    f.Seek(100, BufferedFile::SeekBegin);
+    f.Seek(100, BufferedFile::SeekMode::Begin);
     ASSERT_EQ(f.Read(out.data(), 5000), 5000u);
     EXPECT_TRUE(std::equal(out.begin(), out.end(), bytes.begin() + 100));
     EXPECT_EQ(f.GetPosition(), 5100u);
@@ -146,7 +145,7 @@ TEST_F(BufferedFileTest, ReadsAcrossTheWindowEndAndLargerThanTheWindow) {
 TEST_F(BufferedFileTest, AgreesWithPlainReadsUnderRandomAccess) {
     const auto bytes = countingBytes(20000);
     BufferedFile f;
-    ASSERT_NE(f.Open(makeFile(bytes).c_str(), 0), 0);
+    ASSERT_TRUE(f.Open(makeFile(bytes).c_str(), 0));
     std::mt19937 rng(7);
     std::uint64_t pos = 0;
     std::vector<std::uint8_t> out(6000);
@@ -154,7 +153,7 @@ TEST_F(BufferedFileTest, AgreesWithPlainReadsUnderRandomAccess) {
         if (rng() % 3 == 0) {
             pos = rng() % (bytes.size() + 50);
             pos = std::min<std::uint64_t>(pos, bytes.size());
-            ASSERT_EQ(f.Seek(static_cast<std::int64_t>(pos), BufferedFile::SeekBegin), pos);
+            ASSERT_EQ(f.Seek(static_cast<std::int64_t>(pos), BufferedFile::SeekMode::Begin), pos);
         }
         const std::uint32_t n = rng() % 4 == 0 ? rng() % 6000 : rng() % 300;
         const std::uint32_t expected =

@@ -26,7 +26,7 @@ TEST(Resources, TemplateControlsAreUniqueAndInsideTheirWindow) {
             EXPECT_LE(c.x + c.cx, d->cx) << "template " << id << " control " << c.id;
             EXPECT_LE(c.y + c.cy, d->cy) << "template " << id << " control " << c.id;
             if (c.id != res::IDC_STATIC) {
-                EXPECT_EQ(d->control(c.id), &c);
+                EXPECT_EQ(d->Control(c.id), &c);
             }
         }
     }

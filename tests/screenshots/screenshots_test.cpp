@@ -56,7 +56,7 @@ TEST(Screenshots, MainWindowAfterScanAndTheConsole) {
     QApplication::processEvents();
     EXPECT_TRUE(console.grab().save(folder + QStringLiteral("/console.png")));
     SetLogSink(nullptr);
-    EXPECT_GT(console.lineCount(), 5);
+    EXPECT_GT(console.LineCount(), 5);
     EXPECT_EQ(window.Lists().ProjectList().RowCount(), 4);
 }
 

@@ -20,8 +20,8 @@ protected:
     void TearDown() override { SetLogSink(previous); }
     std::vector<std::string> lines() const {
         std::vector<std::string> out;
-        for (int i = 0; i < console.lineCount(); ++i)
-            out.push_back(console.line(i));
+        for (int i = 0; i < console.LineCount(); ++i)
+            out.push_back(console.Line(i));
         return out;
     }
 
@@ -33,17 +33,17 @@ TEST_F(ConsoleTest, KeepsTheNewest65536LinesAndShowsTheLast) {
     console.show();
     for (int i = 0; i <= DebugConsole::kMaxLines; ++i)
         LogF("line %d", i);
-    EXPECT_EQ(console.lineCount(), 65536);
-    EXPECT_EQ(console.line(0), "line 1");
-    EXPECT_EQ(console.line(65535), "line 65536");
+    EXPECT_EQ(console.LineCount(), 65536);
+    EXPECT_EQ(console.Line(0), "line 1");
+    EXPECT_EQ(console.Line(65535), "line 65536");
     QApplication::processEvents();
-    auto* list = console.controlAs<QListView>(res::IDC_CONSOLE_LIST);
+    auto* list = console.ControlAs<QListView>(res::IDC_CONSOLE_LIST);
     ASSERT_NE(list, nullptr);
     const QModelIndex last = list->model()->index(65535, 0);
     EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(last)));
 
-    console.controlAs<QPushButton>(res::IDC_CONSOLE_CLEAR)->click();
-    EXPECT_EQ(console.lineCount(), 0);
+    console.ControlAs<QPushButton>(res::IDC_CONSOLE_CLEAR)->click();
+    EXPECT_EQ(console.LineCount(), 0);
     Log("after clear");
     EXPECT_EQ(lines(), std::vector<std::string>{"after clear"});
 }
@@ -51,7 +51,7 @@ TEST_F(ConsoleTest, KeepsTheNewest65536LinesAndShowsTheLast) {
 TEST_F(ConsoleTest, HidingAndShowingKeepsTheLines) {
     Log("one");
     console.show();
-    console.controlAs<QPushButton>(res::IDC_CONSOLE_HIDE)->click();
+    console.ControlAs<QPushButton>(res::IDC_CONSOLE_HIDE)->click();
     EXPECT_FALSE(console.isVisible());
     Log("two");
     console.show();
@@ -69,9 +69,9 @@ TEST_F(ConsoleTest, StopsShrinkingAt200By100AndKeepsItsControlsInOrder) {
         console.resize(size);
         QApplication::processEvents();
         const QRect inside = console.rect();
-        const QRect list = console.control(res::IDC_CONSOLE_LIST)->geometry();
-        const QRect clear = console.control(res::IDC_CONSOLE_CLEAR)->geometry();
-        const QRect hide = console.control(res::IDC_CONSOLE_HIDE)->geometry();
+        const QRect list = console.Control(res::IDC_CONSOLE_LIST)->geometry();
+        const QRect clear = console.Control(res::IDC_CONSOLE_CLEAR)->geometry();
+        const QRect hide = console.Control(res::IDC_CONSOLE_HIDE)->geometry();
         // The list fills the window above the buttons; the buttons sit in a
         // row under it, "Clear" first, left-aligned with the list.
         EXPECT_TRUE(inside.contains(list)) << size.width();
@@ -90,7 +90,7 @@ TEST(Console, CreationFailsWithoutItsTemplate) {
     DebugConsole console;
     EXPECT_FALSE(console.Create(4242));
     console.WriteLine("nowhere"); // a console that was never created holds nothing
-    EXPECT_EQ(console.lineCount(), 0);
+    EXPECT_EQ(console.LineCount(), 0);
 }
 
 } // namespace

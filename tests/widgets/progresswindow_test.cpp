@@ -17,7 +17,7 @@ protected:
     ProgressWindowTest() : window(nullptr, [this] { return clock.now; }) {
         EXPECT_TRUE(window.Create(res::IDD_PROGRESS));
     }
-    std::string text(int id) const { return window.controlText(id).toStdString(); }
+    std::string text(int id) const { return window.ControlText(id).toStdString(); }
 
     FakeClock clock;
     ProgressWindow window;
@@ -25,27 +25,27 @@ protected:
 
 TEST_F(ProgressWindowTest, ScalesLargeTotalsToTheBar) {
     window.Step(500, 1000);
-    EXPECT_EQ(window.shift(), 2);
-    EXPECT_EQ(window.rangeMaximum(), 250);
-    EXPECT_EQ(window.lastPosition(), 125u);
+    EXPECT_EQ(window.Shift(), 2);
+    EXPECT_EQ(window.RangeMaximum(), 250);
+    EXPECT_EQ(window.LastPosition(), 125u);
     EXPECT_EQ(text(res::IDC_PROGRESS_PERCENT), "50 %");
-    EXPECT_EQ(window.controlAs<QProgressBar>(res::IDC_PROGRESS_BAR)->maximum(), 250);
-    EXPECT_EQ(window.controlAs<QProgressBar>(res::IDC_PROGRESS_BAR)->value(), 125);
+    EXPECT_EQ(window.ControlAs<QProgressBar>(res::IDC_PROGRESS_BAR)->maximum(), 250);
+    EXPECT_EQ(window.ControlAs<QProgressBar>(res::IDC_PROGRESS_BAR)->value(), 125);
 
     window.Step(1, 255);
-    EXPECT_EQ(window.shift(), 0);
-    EXPECT_EQ(window.rangeMaximum(), 255);
+    EXPECT_EQ(window.Shift(), 0);
+    EXPECT_EQ(window.RangeMaximum(), 255);
     window.Step(2, 256);
-    EXPECT_EQ(window.shift(), 1);
-    EXPECT_EQ(window.rangeMaximum(), 128);
+    EXPECT_EQ(window.Shift(), 1);
+    EXPECT_EQ(window.RangeMaximum(), 128);
     window.Step(1ull << 39, 1ull << 40);
-    EXPECT_EQ(window.shift(), 33);
-    EXPECT_EQ(window.rangeMaximum(), 128);
+    EXPECT_EQ(window.Shift(), 33);
+    EXPECT_EQ(window.RangeMaximum(), 128);
     EXPECT_EQ(text(res::IDC_PROGRESS_PERCENT), "50 %");
 }
 
 TEST_F(ProgressWindowTest, TheBarStaysInItsRangeWhateverTheSteps) {
-    auto* bar = window.controlAs<QProgressBar>(res::IDC_PROGRESS_BAR);
+    auto* bar = window.ControlAs<QProgressBar>(res::IDC_PROGRESS_BAR);
     // A current beyond the total shows more than 100 % with the bar at its end.
     window.Step(500, 1000);
     window.Step(2000, 1000);
@@ -61,13 +61,13 @@ TEST_F(ProgressWindowTest, TheBarStaysInItsRangeWhateverTheSteps) {
 
 TEST_F(ProgressWindowTest, RedrawsOnlyWhenTheScaledPositionMoves) {
     window.Step(0, 0);
-    EXPECT_EQ(window.displayUpdates(), 0);
+    EXPECT_EQ(window.DisplayUpdates(), 0);
     EXPECT_EQ(text(res::IDC_PROGRESS_PERCENT), "");
     window.Step(400, 1000);
     window.Step(401, 1000); // both scale to position 100
-    EXPECT_EQ(window.displayUpdates(), 1);
+    EXPECT_EQ(window.DisplayUpdates(), 1);
     window.Step(404, 1000);
-    EXPECT_EQ(window.displayUpdates(), 2);
+    EXPECT_EQ(window.DisplayUpdates(), 2);
 }
 
 TEST_F(ProgressWindowTest, ShowsElapsedTimeAndEstimatedDuration) {
