@@ -6,10 +6,10 @@
 #include "omf/omfreader.h"
 #include "platform/directory.h"
 #include "platform/formatting.h"
+#include "platform/qtext.h"
 #include "resources/bitmaps.h"
 #include "widgets/pixelart.h"
 #include "widgets/progresswindow.h"
-#include "widgets/qtext.h"
 #include "widgets/sortablelistview.h"
 
 #include <QLabel>

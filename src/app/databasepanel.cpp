@@ -1,6 +1,6 @@
 #include "app/databasepanel.h"
 
-#include "widgets/qtext.h"
+#include "platform/qtext.h"
 
 #include <QHeaderView>
 #include <QTreeWidget>

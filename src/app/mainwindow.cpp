@@ -5,13 +5,13 @@
 #include "feedback/log.h"
 #include "feedback/prompter.h"
 #include "mediadb/mediaendings.h"
+#include "platform/qtext.h"
 #include "resources/bitmaps.h"
 #include "resources/menus.h"
 #include "resources/stringtable.h"
 #include "widgets/debugconsole.h"
 #include "widgets/pixelart.h"
 #include "widgets/progresswindow.h"
-#include "widgets/qtext.h"
 #include "widgets/sortablelistview.h"
 
 #include <QApplication>

@@ -1,5 +1,7 @@
 #include "platform/fileoperation.h"
 
+#include "platform/qtext.h"
+
 #include "platform/systemtext.h"
 
 #include <QFile>
@@ -24,7 +26,7 @@ int removePath(const std::string& path, unsigned flags) {
     if (::lstat(path.c_str(), &st) != 0)
         return errno;
     if (flags & FOF_ALLOWUNDO) {
-        QFile file(QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size())));
+        QFile file(ToQt(path));
         return file.moveToTrash() ? 0 : EIO;
     }
     if (S_ISDIR(st.st_mode)) {

@@ -1,6 +1,6 @@
 #include "widgets/debugconsole.h"
 
-#include "widgets/qtext.h"
+#include "platform/qtext.h"
 
 #include <QAbstractListModel>
 #include <QListView>

@@ -1,6 +1,6 @@
 #include "widgets/listview.h"
 
-#include "widgets/qtext.h"
+#include "platform/qtext.h"
 #include "widgets/templatedialog.h"
 
 #include <QAbstractTableModel>

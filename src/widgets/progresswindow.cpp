@@ -2,8 +2,8 @@
 
 #include "feedback/log.h"
 #include "platform/clock.h"
+#include "platform/qtext.h"
 #include "resources/dialogtemplate.h"
-#include "widgets/qtext.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -1,6 +1,6 @@
 #include "widgets/qtprompter.h"
 
-#include "widgets/qtext.h"
+#include "platform/qtext.h"
 
 #include <QApplication>
 #include <QFileDialog>
