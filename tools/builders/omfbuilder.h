@@ -93,6 +93,8 @@ struct MediaFileDesc {
     std::string tapeName; // non-empty: the descriptor is a tape descriptor
     int frames = 3;
     bool jpegFrames = true;   // JPEG frames, else filler bytes
+    bool testPattern = false; // frames showing their number (else a gradient)
+    bool greyFrames = false;  // test pattern frames in grey
     bool frameIndex = true;   // a frame index with frames + 1 entries; else a trailer
     std::uint32_t layout = 0; // the layout value for a trailer (1: two entries)
     int width = 64;
