@@ -10,6 +10,7 @@
 #include "resources/menus.h"
 #include "resources/stringtable.h"
 #include "widgets/debugconsole.h"
+#include "widgets/picturecontrol.h"
 #include "widgets/pixelart.h"
 #include "widgets/progresswindow.h"
 #include "widgets/sortablelistview.h"
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSlider>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -127,6 +129,8 @@ QWidget* MainWindow::CreateControl(const res::ControlTemplate& control) {
     case res::IDC_PROJECT_LIST:
     case res::IDC_FILE_LIST:
         return new SortableListView(Client());
+    case res::IDC_PICTURE:
+        return new PictureControl(Client());
     case res::IDC_SUMMARY_LIST:
     case res::IDC_INFO_LIST: {
         auto* list = new ListView(Client());
@@ -160,11 +164,13 @@ bool MainWindow::Initialise() {
     auto* files = ControlAs<SortableListView>(res::IDC_FILE_LIST);
     auto* info = ControlAs<ListView>(res::IDC_INFO_LIST);
     auto* tree = ControlAs<QTreeWidget>(res::IDC_DATABASE_TREE);
+    auto* picture = ControlAs<PictureControl>(res::IDC_PICTURE);
+    auto* slider = ControlAs<QSlider>(res::IDC_FRAME_SLIDER);
     if (summary == nullptr || projects == nullptr || files == nullptr || info == nullptr ||
-        tree == nullptr)
+        tree == nullptr || picture == nullptr || slider == nullptr)
         return false;
     m_databases = std::make_unique<DatabasePanel>(*tree);
-    m_info = std::make_unique<MediaInfoPanel>(*info);
+    m_info = std::make_unique<MediaInfoPanel>(*info, *picture, *slider);
     m_lists = std::make_unique<CatalogLists>(
         CatalogLists::Controls{*summary, *projects, *files, ControlAs<QLabel>(res::IDC_FILE_COUNT),
                                ControlAs<QLabel>(res::IDC_SELECTION_SUMMARY)},

@@ -1,8 +1,15 @@
 #include "app/mediainfopanel.h"
 
+#include "feedback/log.h"
+#include "graphics/dibimage.h"
 #include "mediadb/mediacatalog.h"
 #include "omf/mediafacts.h"
+#include "platform/formatting.h"
 #include "widgets/listview.h"
+#include "widgets/picturecontrol.h"
+
+#include <QSignalBlocker>
+#include <QSlider>
 
 #include <cstring>
 
@@ -21,7 +28,11 @@ template <std::size_t N> void copyText(char (&field)[N], const std::string& text
 
 } // namespace
 
-MediaInfoPanel::MediaInfoPanel(ListView& infoList) : m_infoList(infoList) {}
+MediaInfoPanel::MediaInfoPanel(ListView& infoList, PictureControl& picture, QSlider& slider)
+    : m_infoList(infoList), m_picture(picture), m_slider(slider) {
+    connect(&m_slider, &QSlider::valueChanged, this, &MediaInfoPanel::RequestFrame);
+    connect(&m_slider, &QSlider::sliderReleased, this, &MediaInfoPanel::RequestFrame);
+}
 
 void MediaInfoPanel::SetUpColumns() {
     m_infoList.SetColumns({{"", kLabelColumnWidth}, {"", 0}});
@@ -36,17 +47,87 @@ void MediaInfoPanel::FitColumns() {
 void MediaInfoPanel::Clear() {
     m_infoList.DeleteAllRows();
     m_mediaFile.Close();
+    m_picture.Erase();
+}
+
+void MediaInfoPanel::AddRow(int index, const std::string& label, const std::string& value) {
+    const int row = m_infoList.InsertRow(index, label, 0);
+    m_infoList.SetText(row, 1, value);
 }
 
 void MediaInfoPanel::ShowMediaInfo(MediaRecord* record) {
     Clear();
     if (record == nullptr)
         return;
-    if (!m_mediaFile.Open(MediaCatalog::FullPath(*record).c_str()))
+    if (record->attributes == -1) {
+        AddRow(0, "Error:", "File does not exist");
+        return;
+    }
+    if (record->creationTime != 0)
+        AddRow(0, "Creation Date:", platform::FormatFileTime(record->creationTime));
+    AddRow(1, "Size:", platform::FormatKBSize(record->size));
+    // A record without a folder names no file: its path would be a name at
+    // the root of the file system.
+    if (record->folder[0] == '\0' || !m_mediaFile.Open(MediaCatalog::FullPath(*record).c_str()))
         return;
     const MediaFacts facts = ReadMediaFacts(m_mediaFile);
     copyText(record->nameInBin, facts.clipName);
     copyText(record->compressionText, facts.compressionText);
     record->compressionCode = facts.compressionCode;
-    copyText(record->sourceName, facts.sourceName);
+    AddRow(2, "Name in Bin:", record->nameInBin);
+    char compression[30];
+    AddRow(3, "Compression:",
+           std::string(CompressionName(record->compressionCode, compression, sizeof compression)) +
+               " / " + record->compressionText);
+    const int frames = m_mediaFile.FrameCount();
+    if (frames != 0) {
+        AddRow(4, "Num frames:", std::to_string(frames));
+        // The range changes without showing a frame for the clamped position.
+        const QSignalBlocker quiet(m_slider);
+        m_slider.setRange(0, frames - 1);
+    }
+    m_picture.Erase();
+    // "JFIF" with its terminator, inside the field.
+    if (std::memcmp(record->compressionText, "JFIF", 5) == 0 && m_mediaFile.LoadFrameTable())
+        ShowFrame(0);
+    if (facts.hasSource) {
+        copyText(record->sourceName, facts.sourceName);
+        AddRow(5, "Source:", record->sourceName);
+    } else {
+        record->sourceName[0] = '\0';
+    }
+}
+
+void MediaInfoPanel::ShowFrame(int n) {
+    if (n < 0)
+        return;
+    const std::uint32_t size = m_mediaFile.FrameSize(static_cast<std::uint32_t>(n));
+    if (size == 0)
+        return;
+    if (size > kMaxFrameBytes) {
+        LogF("Frame %d of %u bytes not shown", n, size);
+        return;
+    }
+    std::vector<std::uint8_t> buffer(size);
+    if (!m_mediaFile.ReadFrame(static_cast<std::uint32_t>(n), buffer.data(), size))
+        return;
+    const DibImage image(buffer.data(), buffer.size(), DibImage::Type::Jpeg);
+    m_picture.Erase();
+    if (image.IsValid())
+        m_picture.ShowImage(image);
+    ++m_framesShown;
+    m_lastFrameShown = n;
+}
+
+void MediaInfoPanel::RequestFrame() {
+    if (m_frameRequested)
+        return;
+    m_frameRequested = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_frameRequested = false;
+            ShowFrame(m_slider.value());
+        },
+        Qt::QueuedConnection);
 }

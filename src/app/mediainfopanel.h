@@ -1,31 +1,62 @@
 #pragma once
 // The media file information panel: the information list of one selected
-// media file, the picture area and the frame slider, and the media file
-// that stays open while it is shown.
+// media file, the picture area showing its frames, the frame slider, and
+// the media file that stays open while it is shown.
 
 #include "omf/omfreader.h"
 
+#include <QObject>
+
 struct MediaRecord;
 class ListView;
+class PictureControl;
+class QSlider;
 
-class MediaInfoPanel {
+class MediaInfoPanel : public QObject {
+    Q_OBJECT
+
 public:
-    explicit MediaInfoPanel(ListView& infoList);
+    // A frame is read whole; one larger than this is no frame of a media file.
+    static constexpr std::uint32_t kMaxFrameBytes = 64u << 20;
+
+    MediaInfoPanel(ListView& infoList, PictureControl& picture, QSlider& slider);
 
     // Installs the list's two untitled columns.
     void SetUpColumns();
     // Keeps the text column as wide as the list's inside allows.
     void FitColumns();
-    // Empties the information list and closes the media file.
+    // Empties the information list and the picture and closes the media
+    // file; the slider keeps its range and position.
     void Clear();
-    // Opens the record's media file and reads its clip name, compression
-    // and source into the record; no record only clears the panel.
+    // Fills the panel for a media file: its facts from the record and, when
+    // it opens as a container, from the file (which also go into the
+    // record); for JPEG frames the first frame. No record only clears.
     void ShowMediaInfo(MediaRecord* record);
+    // Reads frame n of the current media file, decodes it and shows it
+    // stretched over the picture area; nothing at all when the frame has no
+    // size (no frame table loaded, or n beyond the last frame).
+    void ShowFrame(int n);
 
     OmfReader& CurrentMediaFile() { return m_mediaFile; }
     ListView& InfoList() const { return m_infoList; }
+    PictureControl& Picture() const { return m_picture; }
+    QSlider& Slider() const { return m_slider; }
+    // How many frames were decoded and shown, and the last one's number.
+    int FramesShown() const { return m_framesShown; }
+    int LastFrameShown() const { return m_lastFrameShown; }
 
 private:
+    void AddRow(int index, const std::string& label, const std::string& value);
+    // A slider notification: the frame at the slider's position is shown
+    // when the event loop next runs; notifications that arrive before then
+    // collapse into one, so a fast drag never builds up a backlog.
+    void RequestFrame();
+
     ListView& m_infoList;
+    PictureControl& m_picture;
+    QSlider& m_slider;
     OmfReader m_mediaFile;
+    bool m_frameRequested = false;
+    int m_framesShown = 0;
+    int m_lastFrameShown = -1;
 };

@@ -285,7 +285,9 @@ MediaFacts ReadMediaFacts(OmfReader& reader) {
     facts.compressionText = reader.CompressionText();
     facts.compressionCode = reader.CompressionCode();
     char source[260];
-    if (reader.SourceName(source, sizeof source) != 0)
+    if (reader.SourceName(source, sizeof source) != 0) {
         facts.sourceName.assign(source, strnlen(source, sizeof source));
+        facts.hasSource = true;
+    }
     return facts;
 }

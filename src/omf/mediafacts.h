@@ -13,8 +13,9 @@ struct MediaFacts {
     // The compression's short text ("JFIF", "N/A", the descriptor's class).
     std::string compressionText;
     std::uint32_t compressionCode = 0;
-    // The tape's name or the source file's path; empty when none is given.
+    // The tape's name or the source file's path, when it could be read.
     std::string sourceName;
+    bool hasSource = false;
     OmfReader::DescriptorResult descriptor = OmfReader::NoDescriptor;
 };
 
