@@ -10,11 +10,13 @@
 #include "support/scriptedprompter.h"
 #include "support/tempdir.h"
 #include "widgets/debugconsole.h"
+#include "widgets/picturecontrol.h"
 #include "widgets/sortablelistview.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QSlider>
 #include <gtest/gtest.h>
 
 namespace {
@@ -46,10 +48,22 @@ TEST(Screenshots, MainWindowAfterScanAndTheConsole) {
     const int documentary = window.Lists().ProjectList().FindText("Documentary");
     ASSERT_GE(documentary, 0);
     window.Lists().ProjectList().SetSelected(documentary, true);
-    window.Lists().FileList().SetSelected(0, true);
+    window.Lists().FileList().SetSelected(window.Lists().FileList().FindText("DOC00001_V1.omf"),
+                                          true);
     QApplication::processEvents();
     const QString folder = outputFolder();
     EXPECT_TRUE(window.grab().save(folder + QStringLiteral("/main-window.png")));
+
+    // A colour test card at frame 12, with its facts beside it.
+    window.Lists().FileList().ClearSelection();
+    window.Lists().FileList().SetSelected(window.Lists().FileList().FindText("DOC00000_V1.omf"),
+                                          true);
+    window.Info().Slider().setValue(12);
+    QApplication::processEvents();
+    EXPECT_EQ(window.Info().LastFrameShown(), 12);
+    EXPECT_FALSE(window.Info().Picture().Frame().isNull());
+    EXPECT_EQ(window.Info().InfoList().RowCount(), 6);
+    EXPECT_TRUE(window.grab().save(folder + QStringLiteral("/main-window-frame.png")));
 
     console.resize(700, 400);
     window.OnCommand(res::ID_SHOW_CONSOLE);

@@ -6,9 +6,9 @@
 #include <jpeglib.h>
 #include <string>
 
-std::vector<std::uint8_t> EncodeJpegFrame(
-    int width, int height, FrameColours colours, int quality,
-    const std::function<void(int x, int y, std::uint8_t* components)>& pixel) {
+std::vector<std::uint8_t>
+EncodeJpegFrame(int width, int height, FrameColours colours, int quality,
+                const std::function<void(int x, int y, std::uint8_t* components)>& pixel) {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr jerr{};
     cinfo.err = jpeg_std_error(&jerr);
@@ -52,12 +52,12 @@ std::vector<std::uint8_t> EncodeJpegFrame(
 }
 
 std::vector<std::uint8_t> MakeJpegFrame(int width, int height, int seed, int quality) {
-    return EncodeJpegFrame(width, height, FrameColours::Colour, quality,
-                           [&](int x, int y, std::uint8_t* c) {
-                               c[0] = static_cast<std::uint8_t>((x * 255 / width + seed * 40) & 0xFF);
-                               c[1] = static_cast<std::uint8_t>((y * 255 / height) & 0xFF);
-                               c[2] = static_cast<std::uint8_t>((seed * 97) & 0xFF);
-                           });
+    return EncodeJpegFrame(
+        width, height, FrameColours::Colour, quality, [&](int x, int y, std::uint8_t* c) {
+            c[0] = static_cast<std::uint8_t>((x * 255 / width + seed * 40) & 0xFF);
+            c[1] = static_cast<std::uint8_t>((y * 255 / height) & 0xFF);
+            c[2] = static_cast<std::uint8_t>((seed * 97) & 0xFF);
+        });
 }
 
 namespace {
@@ -105,7 +105,10 @@ std::vector<std::uint8_t> MakeTestPatternFrame(int width, int height, int frame,
             return false;
         const int digit = number[static_cast<std::size_t>(gx / 6)] - '0';
         const int column = gx % 6;
-        return column < 5 && (kDigits[static_cast<std::size_t>(digit)][static_cast<std::size_t>(gy)] >> (4 - column) & 1) != 0;
+        return column < 5 &&
+               (kDigits[static_cast<std::size_t>(digit)][static_cast<std::size_t>(gy)] >>
+                    (4 - column) &
+                1) != 0;
     };
     auto inBox = [&](int x, int y) {
         return x >= textLeft - cell && x < textLeft + textWidth + cell && y >= textTop - cell &&
@@ -115,9 +118,11 @@ std::vector<std::uint8_t> MakeTestPatternFrame(int width, int height, int frame,
     const int barWidth = std::max(1, width / 7);
     const int shift = frame * barWidth / 7;
     return EncodeJpegFrame(width, height, colours, quality, [&](int x, int y, std::uint8_t* c) {
-        std::array<std::uint8_t, 3> rgb = kBars[static_cast<std::size_t>(((x + shift) / barWidth) % 7)];
+        std::array<std::uint8_t, 3> rgb =
+            kBars[static_cast<std::size_t>(((x + shift) / barWidth) % 7)];
         if (y > height * 3 / 4) // a grey ramp along the bottom
-            rgb = {static_cast<std::uint8_t>(x * 255 / width), static_cast<std::uint8_t>(x * 255 / width),
+            rgb = {static_cast<std::uint8_t>(x * 255 / width),
+                   static_cast<std::uint8_t>(x * 255 / width),
                    static_cast<std::uint8_t>(x * 255 / width)};
         if (inBox(x, y))
             rgb = inDigit(x, y) ? std::array<std::uint8_t, 3>{255, 255, 255}

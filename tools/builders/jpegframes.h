@@ -13,9 +13,9 @@ std::vector<std::uint8_t> MakeJpegFrame(int width, int height, int seed, int qua
 
 // A frame whose pixel (x, y) has the components the function gives (1, 3 or
 // 4 of them as colours says, in the order libjpeg takes them).
-std::vector<std::uint8_t> EncodeJpegFrame(
-    int width, int height, FrameColours colours, int quality,
-    const std::function<void(int x, int y, std::uint8_t* components)>& pixel);
+std::vector<std::uint8_t>
+EncodeJpegFrame(int width, int height, FrameColours colours, int quality,
+                const std::function<void(int x, int y, std::uint8_t* components)>& pixel);
 
 // A test pattern for frame number frame: colour bars that move with the
 // frame number and the number itself in large digits, so that every frame

@@ -141,9 +141,9 @@ std::vector<std::vector<std::uint8_t>> MediaFileFrames(const MediaFileDesc& desc
     std::vector<std::vector<std::uint8_t>> frames;
     for (int i = 0; i < desc.frames; ++i) {
         if (desc.jpegFrames && desc.testPattern)
-            frames.push_back(MakeTestPatternFrame(
-                desc.width, desc.height, i,
-                desc.greyFrames ? FrameColours::Grey : FrameColours::Colour));
+            frames.push_back(
+                MakeTestPatternFrame(desc.width, desc.height, i,
+                                     desc.greyFrames ? FrameColours::Grey : FrameColours::Colour));
         else if (desc.jpegFrames)
             frames.push_back(MakeJpegFrame(desc.width, desc.height, i));
         else

@@ -25,7 +25,9 @@ std::string WriteSampleMedia(const std::string& root) {
     DatabaseBuilder bin;
     bin.filler(64);
 
-    // Documentary: JPEG video with frames, sources on capture files.
+    // Documentary: JPEG video with frames, sources on capture files. The
+    // first two clips are full-size test cards, one in colour and one in
+    // grey, whose frames show their own numbers.
     for (int i = 0; i < 6; ++i) {
         MediaFileDesc desc;
         desc.project = "Documentary";
@@ -34,6 +36,14 @@ std::string WriteSampleMedia(const std::string& root) {
         desc.frames = 4;
         desc.width = 160;
         desc.height = 120;
+        if (i < 2) {
+            desc.clipName = i == 0 ? "Test card colour" : "Test card grey";
+            desc.frames = 30;
+            desc.width = 720;
+            desc.height = 486;
+            desc.testPattern = true;
+            desc.greyFrames = i == 1;
+        }
         const std::string name = clipFile("DOC", i);
         BuildMediaFile(desc).write(omfi + "/" + name);
         records.push_back({name, desc.project});
