@@ -1,6 +1,7 @@
-// Writes seed inputs for the fuzzers into two folders: OMF containers of
-// every kind the builders make, and media databases and bins.
+// Writes seed inputs for the fuzzers into three folders: OMF containers of
+// every kind the builders make, media databases and bins, and JPEG frames.
 #include "builders/databasebuilder.h"
+#include "builders/jpegframes.h"
 #include "builders/omfbuilder.h"
 
 #include <cstdio>
@@ -8,14 +9,16 @@
 #include <string>
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: fuzz_seeds OMF_FOLDER DATABASE_FOLDER\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: fuzz_seeds OMF_FOLDER DATABASE_FOLDER FRAME_FOLDER\n");
         return 2;
     }
     const std::string omf = argv[1];
     const std::string db = argv[2];
+    const std::string frames = argv[3];
     std::filesystem::create_directories(omf);
     std::filesystem::create_directories(db);
+    std::filesystem::create_directories(frames);
     int n = 0;
     auto omfSeed = [&](const MediaFileDesc& desc) {
         BuildMediaFile(desc).write(omf + "/seed" + std::to_string(n++) + ".omf");
@@ -51,5 +54,15 @@ int main(int argc, char** argv) {
     bin.filler(40).binPath("/Volumes/Media/OMFI MediaFiles/clip0001.omf").noise(50, 5);
     bin.binPath("/x/a.aif", ByteOrder::HighFirst).filler(30, 6);
     bin.write(db + "/bin.avb");
+
+    int f = 0;
+    auto frameSeed = [&](const std::vector<std::uint8_t>& bytes) {
+        WriteBytes(frames + "/frame" + std::to_string(f++) + ".jpg", bytes);
+    };
+    frameSeed(MakeJpegFrame(17, 9, 1));
+    frameSeed(MakeTestPatternFrame(40, 30, 7, FrameColours::Colour));
+    frameSeed(MakeTestPatternFrame(40, 30, 3, FrameColours::Grey));
+    frameSeed(MakeTestPatternFrame(24, 16, 5, FrameColours::Cmyk));
+    frameSeed(MakeJpegFrame(64, 48, 2, 10));
     return 0;
 }
