@@ -8,44 +8,8 @@
 
 #include <cmath>
 #include <cstring>
-#include <jpeglib.h>
 
 namespace {
-
-// libjpeg's own reading of a frame, top row first: the reference the
-// image's pixels are compared with.
-struct Reference {
-    int width = 0;
-    int height = 0;
-    int components = 0;
-    std::vector<std::uint8_t> samples;
-    const std::uint8_t* at(int x, int y) const {
-        return samples.data() + (static_cast<std::size_t>(y) * width + x) * components;
-    }
-};
-
-Reference decodePlainly(const std::vector<std::uint8_t>& bytes) {
-    jpeg_decompress_struct cinfo{};
-    jpeg_error_mgr jerr{};
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&cinfo, TRUE);
-    jpeg_start_decompress(&cinfo);
-    Reference r;
-    r.width = static_cast<int>(cinfo.output_width);
-    r.height = static_cast<int>(cinfo.output_height);
-    r.components = cinfo.output_components;
-    r.samples.resize(static_cast<std::size_t>(r.width) * r.height * r.components);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = r.samples.data() + static_cast<std::size_t>(cinfo.output_scanline) *
-                                              r.width * r.components;
-        jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    return r;
-}
 
 std::uint32_t rgb(int r, int g, int b) {
     return 0xFF000000u | static_cast<std::uint32_t>(r) << 16 | static_cast<std::uint32_t>(g) << 8 |
@@ -72,7 +36,7 @@ TEST(DibImageDecoding, ColourFramesAreBlueGreenRedAndBottomUp) {
     EXPECT_EQ(headerField(image, 12), 1u | 24u << 16);
     EXPECT_EQ(headerField(image, 20), 64u * 13);
     EXPECT_EQ(image.Block().size(), 40u + 64 * 13);
-    const Reference ref = decodePlainly(bytes);
+    const PlainJpeg ref = DecodeJpegPlainly(bytes);
     ASSERT_EQ(ref.components, 3);
     for (int y = 0; y < 13; ++y) {
         // Row 0 in memory is the picture's bottom row, stored blue first.
@@ -96,22 +60,23 @@ TEST(DibImageDecoding, GreyFramesUseAGreyPaletteAndCmykFramesAreConverted) {
     EXPECT_EQ(greyImage.Stride(), 32u);
     for (int i : {0, 1, 128, 255})
         EXPECT_EQ(greyImage.PaletteColour(i), rgb(i, i, i));
-    const Reference greyRef = decodePlainly(grey);
+    const PlainJpeg greyRef = DecodeJpegPlainly(grey);
     for (int y = 0; y < 21; ++y) {
         for (int x = 0; x < 30; ++x)
             ASSERT_EQ(greyImage.Row(20 - y)[x], greyRef.at(x, y)[0]);
     }
 
-    const auto cmyk = EncodeJpegFrame(9, 7, FrameColours::Cmyk, 90, [](int x, int y, std::uint8_t* c) {
-        c[0] = static_cast<std::uint8_t>(x * 28);
-        c[1] = static_cast<std::uint8_t>(y * 36);
-        c[2] = 200;
-        c[3] = static_cast<std::uint8_t>(100 + x * 10);
-    });
+    const auto cmyk =
+        EncodeJpegFrame(9, 7, FrameColours::Cmyk, 90, [](int x, int y, std::uint8_t* c) {
+            c[0] = static_cast<std::uint8_t>(x * 28);
+            c[1] = static_cast<std::uint8_t>(y * 36);
+            c[2] = 200;
+            c[3] = static_cast<std::uint8_t>(100 + x * 10);
+        });
     const DibImage cmykImage(cmyk.data(), cmyk.size(), DibImage::Type::Jpeg);
     ASSERT_TRUE(cmykImage.IsValid());
     EXPECT_EQ(cmykImage.BitCount(), 24);
-    const Reference cmykRef = decodePlainly(cmyk);
+    const PlainJpeg cmykRef = DecodeJpegPlainly(cmyk);
     ASSERT_EQ(cmykRef.components, 4);
     for (int y = 0; y < 7; ++y) {
         for (int x = 0; x < 9; ++x) {
@@ -166,7 +131,7 @@ TEST(DibImageDecoding, DamagedAndHostileFramesLeaveTheImageEmpty) {
 
 TEST(DibImageCreate, RoundsTheDepthAndRefusesWhatIsTooLarge) {
     DibImage image;
-    const std::pair<int, int> depths[] = {{0, 1}, {1, 1}, {2, 4}, {4, 4}, {5, 8},
+    const std::pair<int, int> depths[] = {{0, 1}, {1, 1},  {2, 4},   {4, 4},  {5, 8},
                                           {8, 8}, {9, 24}, {24, 24}, {32, 24}};
     const int palettes[] = {2, 2, 16, 16, 256, 256, 0, 0, 0};
     for (std::size_t i = 0; i < std::size(depths); ++i) {
@@ -210,7 +175,8 @@ TEST(DibImageDrawing, StretchesByTheNearestNeighbourRule) {
     EXPECT_EQ(SourceRow(0, 486.0f / 120.0f, 486), 4);
     EXPECT_EQ(SourceRow(119, 486.0f / 120.0f, 486), 485);
     for (int dy = 0; dy < 120; ++dy) {
-        const int sy = static_cast<int>(std::ceil(static_cast<float>(dy + 1) * (486.0f / 120.0f))) - 1;
+        const int sy =
+            static_cast<int>(std::ceil(static_cast<float>(dy + 1) * (486.0f / 120.0f))) - 1;
         for (int dx = 0; dx < 160; ++dx) {
             const int sx = static_cast<int>(std::floor(static_cast<float>(dx) * 4.5f));
             ASSERT_EQ(target.pixel(dx, dy), frame.Pixel(sx, std::min(sy, 485))) << dx << "," << dy;

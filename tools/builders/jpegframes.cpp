@@ -145,3 +145,27 @@ std::vector<std::uint8_t> MakeTestPatternFrame(int width, int height, int frame,
         }
     });
 }
+
+PlainJpeg DecodeJpegPlainly(const std::vector<std::uint8_t>& bytes) {
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr jerr{};
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    jpeg_start_decompress(&cinfo);
+    PlainJpeg plain;
+    plain.width = static_cast<int>(cinfo.output_width);
+    plain.height = static_cast<int>(cinfo.output_height);
+    plain.components = cinfo.output_components;
+    const std::size_t row =
+        static_cast<std::size_t>(plain.width) * static_cast<std::size_t>(plain.components);
+    plain.samples.resize(row * static_cast<std::size_t>(plain.height));
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW out = plain.samples.data() + row * cinfo.output_scanline;
+        jpeg_read_scanlines(&cinfo, &out, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return plain;
+}

@@ -23,3 +23,18 @@ EncodeJpegFrame(int width, int height, FrameColours colours, int quality,
 std::vector<std::uint8_t> MakeTestPatternFrame(int width, int height, int frame,
                                                FrameColours colours = FrameColours::Colour,
                                                int quality = 85);
+
+// libjpeg's own reading of a frame, top row first, in the library's default
+// output colours: the reference decoded pictures are compared with.
+struct PlainJpeg {
+    int width = 0;
+    int height = 0;
+    int components = 0;
+    std::vector<std::uint8_t> samples;
+    const std::uint8_t* at(int x, int y) const {
+        return samples.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                                 static_cast<std::size_t>(x)) *
+                                    static_cast<std::size_t>(components);
+    }
+};
+PlainJpeg DecodeJpegPlainly(const std::vector<std::uint8_t>& bytes);
