@@ -13,7 +13,7 @@ PictureControl::PictureControl(QWidget* parent) : QWidget(parent) {
 
 void PictureControl::Erase() {
     m_frame = QImage();
-    repaint();
+    update();
 }
 
 bool PictureControl::ShowImage(const DibImage& image) {

@@ -15,7 +15,9 @@ class PictureControl : public QWidget {
 public:
     explicit PictureControl(QWidget* parent = nullptr);
 
-    // Wipes the frame and repaints at once.
+    // Wipes the frame; the grey shows at the next paint. (Not at once: a
+    // forced repaint also paints whatever else is waiting, such as a list of
+    // a million rows, and the panel erases often.)
     void Erase();
     // Draws the image stretched over the client area and shows it at once;
     // false (and a grey area) when there was nothing to draw.
