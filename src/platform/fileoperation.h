@@ -1,10 +1,19 @@
 #pragma once
-// File operations the way the program asks for them: a list of paths and
-// flags that say whether to ask first, whether deleted files go to the trash
-// and whether folders are handled recursively. Questions and error messages
-// go to the caller's FileOpUi, which shows them on behalf of a window.
+// File operations the way the program asks for them: one file per call, a
+// function (copy, move, delete) and flags that say whether to ask first and
+// whether a deleted file goes to the trash. Questions, error messages and
+// the progress inside a file go to the caller's FileOpUi.
+//
+// Media files are an editor's work, so a copy never leaves a partial file
+// under a real name (it writes a hidden temporary file in the target folder
+// and renames it when complete), a move removes its source only after the
+// copy is complete and checked, a file is never copied onto itself, and no
+// failure is reported as success.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace platform {
@@ -15,20 +24,51 @@ inline constexpr unsigned FOF_ALLOWUNDO = 0x0040;
 inline constexpr unsigned FOF_NOERRORUI = 0x0400;
 inline constexpr unsigned FOF_NORECURSION = 0x1000;
 
+enum class FileFunction { Move = 1, Copy = 2, Delete = 3 };
 enum class FileOpAnswer { Yes, No, Cancel };
+enum class FileOpResult { Done, Failed, AbortedByUser };
 
 class FileOpUi {
 public:
     virtual ~FileOpUi() = default;
     virtual FileOpAnswer confirm(const std::string& text, const std::string& caption) = 0;
     virtual void showError(const std::string& text, const std::string& caption) = 0;
+    // The bytes of the file at hand done so far; false stops the operation
+    // as aborted by the user.
+    virtual bool progress(std::uint64_t done, std::uint64_t total) {
+        (void)done;
+        (void)total;
+        return true;
+    }
 };
 
-enum class FileOpResult { Done, Failed, AbortedByUser };
+// The reads and writes of a copy. Tests put failures in here.
+class CopyIo {
+public:
+    virtual ~CopyIo() = default;
+    // Copies up to count bytes from in to out at their file offsets: the
+    // bytes copied, 0 at the end of the source, or -1 with errno set.
+    virtual ssize_t Transfer(int in, int out, std::size_t count);
+};
+
+// The system's reads and writes.
+CopyIo& SystemCopyIo();
+
+// Copies or moves one file into a folder, or deletes it.
+FileOpResult FileOperation(FileFunction function, const std::string& source,
+                           const std::string& targetFolder, unsigned flags, FileOpUi& ui,
+                           CopyIo& io = SystemCopyIo());
 
 // Deletes the files (and, without FOF_NORECURSION, folders with what they
 // hold) one after another. With FOF_ALLOWUNDO they go to the trash, else they
 // are removed for good. Stops at the first failure or when the user cancels.
 FileOpResult DeleteFiles(const std::vector<std::string>& paths, unsigned flags, FileOpUi* ui);
+
+// The folder of the user's trash for files ($XDG_DATA_HOME/Trash/files),
+// created with its siblings when missing.
+std::string HomeTrashFiles();
+
+// The hidden name a copy of name is written under until it is complete.
+bool IsTemporaryCopyName(const std::string& name);
 
 } // namespace platform

@@ -1,0 +1,400 @@
+#include "platform/fileoperation.h"
+
+#include "builders/mediafolder.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::FileFunction;
+using platform::FileOpAnswer;
+using platform::FileOpResult;
+
+constexpr unsigned kConfirm = 0x1040; // allow undo, no recursion
+constexpr unsigned kQuiet = 0x1050;   // the same, answering its own questions
+
+class RecordingUi : public platform::FileOpUi {
+public:
+    FileOpAnswer confirm(const std::string& text, const std::string&) override {
+        asked.push_back(text);
+        const auto a = answers.empty() ? FileOpAnswer::Cancel : answers.front();
+        if (!answers.empty())
+            answers.erase(answers.begin());
+        return a;
+    }
+    void showError(const std::string& text, const std::string&) override { errors.push_back(text); }
+    bool progress(std::uint64_t done, std::uint64_t total) override {
+        steps.push_back(done);
+        lastTotal = total;
+        return stopAfter < 0 || static_cast<int>(steps.size()) < stopAfter;
+    }
+    std::vector<FileOpAnswer> answers;
+    std::vector<std::string> asked;
+    std::vector<std::string> errors;
+    std::vector<std::uint64_t> steps;
+    std::uint64_t lastTotal = 0;
+    int stopAfter = -1;
+};
+
+// A file of size bytes whose content follows from seed.
+void writeFile(const std::string& path, std::size_t size, unsigned seed = 1) {
+    std::vector<std::uint64_t> words(size / 8 + 1);
+    std::uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1;
+    for (std::uint64_t& w : words) {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        w = x;
+    }
+    const std::string bytes(reinterpret_cast<const char*>(words.data()), size);
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Names in a folder, hidden ones included.
+std::vector<std::string> names(const std::string& folder) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(folder))
+        out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Fails the copy once byte failAt has gone by, with error; or shrinks the
+// source, or removes it, at that point.
+class FaultyIo : public platform::CopyIo {
+public:
+    enum class Fault { Error, Shrink, Vanish };
+    FaultyIo(std::uint64_t at, Fault fault, int error = 0, std::string source = {})
+        : m_at(at), m_fault(fault), m_error(error), m_source(std::move(source)) {}
+    ssize_t Transfer(int in, int out, std::size_t count) override {
+        if (m_done >= m_at && !m_struck) {
+            m_struck = true;
+            switch (m_fault) {
+            case Fault::Error:
+                errno = m_error;
+                return -1;
+            case Fault::Shrink:
+                ::truncate(m_source.c_str(), static_cast<off_t>(m_at));
+                break;
+            case Fault::Vanish:
+                ::unlink(m_source.c_str());
+                break;
+            }
+        }
+        const std::size_t step = std::min<std::uint64_t>(count, 64 * 1024);
+        const ssize_t n = platform::CopyIo::Transfer(in, out, step);
+        if (n > 0)
+            m_done += static_cast<std::uint64_t>(n);
+        return n;
+    }
+
+private:
+    std::uint64_t m_at;
+    Fault m_fault;
+    int m_error;
+    std::string m_source;
+    std::uint64_t m_done = 0;
+    bool m_struck = false;
+};
+
+class FileOperationTest : public ::testing::Test {
+protected:
+    std::string src(const std::string& name) { return dir.file("src/" + name); }
+    std::string dst() { return dir.file("dst"); }
+    void SetUp() override { fs::create_directories(dst()); }
+
+    TempDir dir;
+    RecordingUi ui;
+};
+
+TEST_F(FileOperationTest, ACopyIsWholeWithTheSourcesModeAndTimeAndNoTemporaryFile) {
+    writeFile(src("clip.omf"), (10u << 20) + 1); // several transfers
+    ::chmod(src("clip.omf").c_str(), 0640);
+    const struct timespec old[2] = {{1000000000, 0}, {1100000000, 123456789}};
+    ::utimensat(AT_FDCWD, src("clip.omf").c_str(), old, 0);
+    ASSERT_EQ(platform::FileOperation(FileFunction::Copy, src("clip.omf"), dst(), kConfirm, ui),
+              FileOpResult::Done);
+    EXPECT_EQ(contents(dst() + "/clip.omf"), contents(src("clip.omf")));
+    struct stat a {
+    }, b{};
+    ::stat(src("clip.omf").c_str(), &a);
+    ::stat((dst() + "/clip.omf").c_str(), &b);
+    EXPECT_EQ(b.st_mode & 07777, 0640u);
+    EXPECT_EQ(b.st_mtim.tv_sec, a.st_mtim.tv_sec);
+    EXPECT_EQ(b.st_mtim.tv_nsec, a.st_mtim.tv_nsec);
+    EXPECT_EQ(names(dst()), std::vector<std::string>{"clip.omf"});
+    // Progress inside the file, up to its size.
+    ASSERT_GE(ui.steps.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(ui.steps.begin(), ui.steps.end()));
+    EXPECT_EQ(ui.steps.back(), (10u << 20) + 1);
+    EXPECT_EQ(ui.lastTotal, (10u << 20) + 1);
+    EXPECT_TRUE(ui.asked.empty());
+    EXPECT_TRUE(ui.errors.empty());
+}
+
+TEST_F(FileOperationTest, AnExistingFileIsReplacedOnlyWhenAllowed) {
+    writeFile(src("clip.omf"), 5000, 1);
+    writeFile(dst() + "/clip.omf", 300, 2);
+    const std::string old = contents(dst() + "/clip.omf");
+    ui.answers = {FileOpAnswer::No};
+    EXPECT_EQ(platform::FileOperation(FileFunction::Copy, src("clip.omf"), dst(), kConfirm, ui),
+              FileOpResult::AbortedByUser);
+    ASSERT_EQ(ui.asked.size(), 1u);
+    EXPECT_EQ(ui.asked[0], dst() + " already has a file named clip.omf. Replace it?");
+    EXPECT_EQ(contents(dst() + "/clip.omf"), old);
+    ui.answers = {FileOpAnswer::Yes};
+    EXPECT_EQ(platform::FileOperation(FileFunction::Copy, src("clip.omf"), dst(), kConfirm, ui),
+              FileOpResult::Done);
+    EXPECT_EQ(contents(dst() + "/clip.omf"), contents(src("clip.omf")));
+    // Without confirmation a move replaces at once.
+    writeFile(src("clip.omf"), 7000, 3);
+    const std::string moved = contents(src("clip.omf"));
+    EXPECT_EQ(platform::FileOperation(FileFunction::Move, src("clip.omf"), dst(), kQuiet, ui),
+              FileOpResult::Done);
+    EXPECT_EQ(contents(dst() + "/clip.omf"), moved);
+    EXPECT_FALSE(fs::exists(src("clip.omf")));
+    EXPECT_EQ(ui.asked.size(), 2u);
+}
+
+TEST_F(FileOperationTest, AFileIsNeverCopiedOrMovedOntoItself) {
+    writeFile(src("clip.omf"), 9000);
+    const std::string before = contents(src("clip.omf"));
+    for (FileFunction f : {FileFunction::Copy, FileFunction::Move}) {
+        EXPECT_EQ(platform::FileOperation(f, src("clip.omf"), dir.file("src"), kQuiet, ui),
+                  FileOpResult::Failed);
+    }
+    // A hard link elsewhere is the same file too.
+    ASSERT_EQ(::link(src("clip.omf").c_str(), (dst() + "/clip.omf").c_str()), 0);
+    EXPECT_EQ(platform::FileOperation(FileFunction::Copy, src("clip.omf"), dst(), kQuiet, ui),
+              FileOpResult::Failed);
+    EXPECT_EQ(platform::FileOperation(FileFunction::Move, src("clip.omf"), dst(), kQuiet, ui),
+              FileOpResult::Failed);
+    EXPECT_EQ(contents(src("clip.omf")), before);
+    EXPECT_EQ(contents(dst() + "/clip.omf"), before);
+    ASSERT_EQ(ui.errors.size(), 4u);
+    EXPECT_EQ(ui.errors[0], "Cannot copy clip.omf:\nThe source and the target are the same file.");
+    EXPECT_EQ(names(dst()), std::vector<std::string>{"clip.omf"});
+}
+
+TEST_F(FileOperationTest, FailuresInTheMiddleLoseNothing) {
+    const std::size_t size = 1u << 20;
+    struct Case {
+        FaultyIo::Fault fault;
+        int error;
+        std::string message;
+    };
+    const Case cases[] = {
+        {FaultyIo::Fault::Error, ENOSPC, "No space left on device"},
+        {FaultyIo::Fault::Error, EIO, "Input/output error"},
+        {FaultyIo::Fault::Error, EACCES, "Permission denied"},
+        {FaultyIo::Fault::Shrink, 0, "The file changed while it was copied."},
+        {FaultyIo::Fault::Vanish, 0, "The file changed while it was copied."},
+    };
+    for (const Case& c : cases) {
+        writeFile(src("clip.omf"), size, 7);
+        writeFile(dst() + "/clip.omf", 100, 8); // an older copy, to be replaced
+        const std::string source = contents(src("clip.omf"));
+        const std::string old = contents(dst() + "/clip.omf");
+        RecordingUi local;
+        FaultyIo io(size / 2, c.fault, c.error, src("clip.omf"));
+        EXPECT_EQ(
+            platform::FileOperation(FileFunction::Copy, src("clip.omf"), dst(), kQuiet, local, io),
+            FileOpResult::Failed)
+            << c.message;
+        ASSERT_EQ(local.errors.size(), 1u) << c.message;
+        EXPECT_EQ(local.errors[0], "Cannot copy clip.omf:\n" + c.message);
+        // The older file stands as it was, and no temporary file is left.
+        EXPECT_EQ(contents(dst() + "/clip.omf"), old) << c.message;
+        EXPECT_EQ(names(dst()), std::vector<std::string>{"clip.omf"}) << c.message;
+        if (c.fault == FaultyIo::Fault::Error) {
+            EXPECT_EQ(contents(src("clip.omf")), source) << c.message;
+        }
+    }
+}
+
+TEST_F(FileOperationTest, ACancelInsideAFileRemovesTheTemporaryFile) {
+    writeFile(src("big.omf"), (8u << 20) + 100);
+    ui.stopAfter = 2;
+    EXPECT_EQ(platform::FileOperation(FileFunction::Copy, src("big.omf"), dst(), kQuiet, ui),
+              FileOpResult::AbortedByUser);
+    EXPECT_TRUE(names(dst()).empty());
+    EXPECT_EQ(ui.steps.size(), 2u);
+    EXPECT_TRUE(fs::exists(src("big.omf")));
+}
+
+TEST_F(FileOperationTest, DeletesGoToTheTrashAfterTheQuestion) {
+    // A home of our own, with no trash yet.
+    const std::string home = dir.file("home");
+    fs::create_directories(home);
+    const std::string oldHome = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    ::setenv("HOME", home.c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+    writeFile(src("clip.omf"), 1234);
+    ui.answers = {FileOpAnswer::No, FileOpAnswer::Yes};
+    EXPECT_EQ(platform::FileOperation(FileFunction::Delete, src("clip.omf"), {}, kConfirm, ui),
+              FileOpResult::AbortedByUser);
+    EXPECT_TRUE(fs::exists(src("clip.omf")));
+    EXPECT_EQ(platform::FileOperation(FileFunction::Delete, src("clip.omf"), {}, kConfirm, ui),
+              FileOpResult::Done);
+    EXPECT_EQ(ui.asked, (std::vector<std::string>{"Move clip.omf to the Trash?",
+                                                  "Move clip.omf to the Trash?"}));
+    EXPECT_FALSE(fs::exists(src("clip.omf")));
+    EXPECT_EQ(fs::file_size(home + "/data/Trash/files/clip.omf"), 1234u);
+    EXPECT_TRUE(fs::exists(home + "/data/Trash/info/clip.omf.trashinfo"));
+    // Without undo a file is removed for good, without a question when quiet.
+    writeFile(src("other.omf"), 10);
+    EXPECT_EQ(platform::FileOperation(FileFunction::Delete, src("other.omf"), {}, 0x1010, ui),
+              FileOpResult::Done);
+    EXPECT_FALSE(fs::exists(src("other.omf")));
+    EXPECT_FALSE(fs::exists(home + "/data/Trash/files/other.omf"));
+    ::unsetenv("XDG_DATA_HOME");
+    ::setenv("HOME", oldHome.c_str(), 1);
+}
+
+TEST(FileOperation, DeletesAsAskedAndStopsAtTheFirstFailure) {
+    TempDir dir;
+    for (const char* name : {"a", "b", "c"})
+        MakeFile(dir.file(name));
+    MakeFile(dir.file("full/x"));
+    RecordingUi ui;
+    ui.answers = {FileOpAnswer::Yes, FileOpAnswer::No};
+    EXPECT_EQ(platform::DeleteFiles({dir.file("a"), dir.file("b"), dir.file("c")}, 0, &ui),
+              FileOpResult::AbortedByUser);
+    EXPECT_FALSE(fs::exists(dir.file("a")));
+    EXPECT_TRUE(fs::exists(dir.file("b")));
+    EXPECT_TRUE(fs::exists(dir.file("c")));
+    EXPECT_EQ(ui.asked.front(), "Are you sure you want to permanently delete 'a'?");
+
+    const unsigned quiet = platform::FOF_NOCONFIRMATION | platform::FOF_NORECURSION;
+    EXPECT_EQ(
+        platform::DeleteFiles({dir.file("b"), dir.file("missing"), dir.file("c")}, quiet, &ui),
+        FileOpResult::Failed);
+    EXPECT_FALSE(fs::exists(dir.file("b")));
+    EXPECT_TRUE(fs::exists(dir.file("c")));
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(ui.errors[0], "Cannot delete missing:\nNo such file or directory");
+    // Without recursion a folder with files stays.
+    EXPECT_EQ(platform::DeleteFiles({dir.file("full")}, quiet, &ui), FileOpResult::Failed);
+    EXPECT_TRUE(fs::exists(dir.file("full/x")));
+    EXPECT_EQ(ui.asked.size(), 2u);
+}
+
+// Runs body in a child process; its exit status is the result (0 = passed,
+// 77 = skipped), and what it printed explains a failure.
+int inChild(const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(body());
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+#define CHILD_CHECK(condition)                                                                     \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #condition);                   \
+            return 1;                                                                              \
+        }                                                                                          \
+    } while (0)
+
+// Mounts a small memory file system of that size on folder, in the child's
+// own mount namespace.
+bool mountSmall(const std::string& folder, const char* size) {
+    fs::create_directories(folder);
+    const std::string options = std::string("size=") + size;
+    return ::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
+}
+
+TEST(FileOperationOnRealVolumes, FullDisksAndOtherVolumesLoseNothing) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root for a mount namespace with small tmpfs volumes";
+    TempDir dir;
+    const int status = inChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            return 77;
+        const std::string a = dir.file("a");
+        const std::string small = dir.file("small");
+        const std::string b = dir.file("b");
+        if (!mountSmall(a, "8m") || !mountSmall(small, "1m") || !mountSmall(b, "8m"))
+            return 77;
+        RecordingUi ui;
+        // A 2 MiB file copied onto a 1 MiB volume: disk full, nothing left.
+        writeFile(a + "/clip.omf", 2u << 20);
+        const std::string source = contents(a + "/clip.omf");
+        CHILD_CHECK(platform::FileOperation(FileFunction::Copy, a + "/clip.omf", small, kQuiet,
+                                            ui) == FileOpResult::Failed);
+        CHILD_CHECK(ui.errors.size() == 1);
+        CHILD_CHECK(ui.errors[0] == "Cannot copy clip.omf:\nNo space left on device");
+        CHILD_CHECK(names(small).empty());
+        // A move that fills the target keeps its source.
+        CHILD_CHECK(platform::FileOperation(FileFunction::Move, a + "/clip.omf", small, kQuiet,
+                                            ui) == FileOpResult::Failed);
+        CHILD_CHECK(names(small).empty());
+        CHILD_CHECK(contents(a + "/clip.omf") == source);
+        // A move to another volume is a copy, a check and a removal.
+        CHILD_CHECK(platform::FileOperation(FileFunction::Move, a + "/clip.omf", b, kQuiet, ui) ==
+                    FileOpResult::Done);
+        CHILD_CHECK(!fs::exists(a + "/clip.omf"));
+        CHILD_CHECK(contents(b + "/clip.omf") == source);
+        CHILD_CHECK(names(b) == std::vector<std::string>{"clip.omf"});
+        return 0;
+    });
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no mount namespace or tmpfs here";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// Kills its own process in the middle of the copy.
+class KillingIo : public platform::CopyIo {
+public:
+    ssize_t Transfer(int in, int out, std::size_t count) override {
+        if (++m_calls == 3)
+            ::kill(::getpid(), SIGKILL);
+        return platform::CopyIo::Transfer(in, out, std::min<std::size_t>(count, 1u << 20));
+    }
+
+private:
+    int m_calls = 0;
+};
+
+TEST(FileOperationKilled, AKilledCopyLeavesNoFileUnderTheFinalName) {
+    TempDir dir;
+    writeFile(dir.file("src/big.omf"), 8u << 20);
+    fs::create_directories(dir.file("dst"));
+    const int status = inChild([&] {
+        RecordingUi ui;
+        KillingIo io;
+        platform::FileOperation(FileFunction::Copy, dir.file("src/big.omf"), dir.file("dst"),
+                                kQuiet, ui, io);
+        return 3; // not reached
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    EXPECT_FALSE(fs::exists(dir.file("dst/big.omf")));
+    for (const std::string& name : names(dir.file("dst")))
+        EXPECT_TRUE(platform::IsTemporaryCopyName(name)) << name;
+}
+
+} // namespace
