@@ -12,7 +12,7 @@ set(allowed_io "platform;feedback")
 set(allowed_omf "io;feedback")
 set(allowed_mediadb "io;omf;feedback;platform")
 set(allowed_graphics "io;platform;Qt6::Gui;JPEG::JPEG")
-set(allowed_fileops "mediadb;platform;feedback")
+set(allowed_fileops "mediadb;platform;feedback;resources")
 set(allowed_widgets "resources;feedback;graphics;platform;Qt6::Widgets;Qt6::Gui")
 set(allowed_app "*")
 

@@ -1,0 +1,166 @@
+#include "fileops/mediafileops.h"
+
+#include "feedback/log.h"
+#include "feedback/progress.h"
+#include "feedback/prompter.h"
+#include "mediadb/mediacatalog.h"
+#include "platform/paths.h"
+#include "resources/stringtable.h"
+
+namespace {
+
+bool mediaFileOperation(MediaCatalog& catalog, std::uint32_t index, platform::FileFunction function,
+                        const std::string& targetFolder, unsigned flags, platform::FileOpUi& ui,
+                        platform::CopyIo& io) {
+    MediaRecord* record = catalog.GetRecord(index);
+    if (record == nullptr)
+        return false;
+    const platform::FileOpResult result = platform::FileOperation(
+        function, MediaCatalog::FullPath(*record), targetFolder, flags, ui, io);
+    if (result == platform::FileOpResult::Failed) {
+        Log(res::LoadResourceString(res::IDS_OPERATION_ABORTED));
+        return false;
+    }
+    if (result == platform::FileOpResult::AbortedByUser) {
+        Log(res::LoadResourceString(res::IDS_ABORTED_BY_USER));
+        return false;
+    }
+    if (function != platform::FileFunction::Copy)
+        record->attributes = -1;
+    return true;
+}
+
+// The questions of one file go to the prompter; its progress moves the
+// run's progress window on from the bytes done before it, and a key press
+// may cancel it.
+class RunUi final : public platform::FileOpUi {
+public:
+    RunUi(Prompter& prompter, Progress* progress, CancelCheck& cancel, std::uint64_t total)
+        : m_questions(prompter), m_progress(progress), m_cancel(cancel), m_total(total) {}
+
+    platform::FileOpAnswer confirm(const std::string& text, const std::string& caption) override {
+        return m_questions.confirm(text, caption);
+    }
+    void showError(const std::string& text, const std::string& caption) override {
+        m_questions.showError(text, caption);
+    }
+    bool progress(std::uint64_t done, std::uint64_t) override {
+        if (m_progress != nullptr)
+            m_progress->Step(m_before + done, m_total);
+        return !m_cancel.CheckCancel();
+    }
+    void FileDone(std::uint64_t size) { m_before += size; }
+    std::uint64_t Done() const { return m_before; }
+
+private:
+    PromptingFileOpUi m_questions;
+    Progress* m_progress;
+    CancelCheck& m_cancel;
+    std::uint64_t m_total;
+    std::uint64_t m_before = 0;
+};
+
+struct RunTexts {
+    const char* caption;
+    const char* status;
+};
+
+RunTexts textsOf(platform::FileFunction function) {
+    switch (function) {
+    case platform::FileFunction::Copy:
+        return {"Copying files....", "Copied..."};
+    case platform::FileFunction::Move:
+        return {"Moving files....", "Moved..."};
+    case platform::FileFunction::Delete:
+        break;
+    }
+    return {"Deleting files....", "Deleted..."};
+}
+
+} // namespace
+
+bool DeleteMediaFile(MediaCatalog& catalog, std::uint32_t index, unsigned flags,
+                     platform::FileOpUi& ui, platform::CopyIo& io) {
+    return mediaFileOperation(catalog, index, platform::FileFunction::Delete, {}, flags, ui, io);
+}
+
+bool CopyMediaFile(MediaCatalog& catalog, std::uint32_t index, const std::string& targetFolder,
+                   unsigned flags, platform::FileOpUi& ui, platform::CopyIo& io) {
+    return mediaFileOperation(catalog, index, platform::FileFunction::Copy, targetFolder, flags, ui,
+                              io);
+}
+
+bool MoveMediaFile(MediaCatalog& catalog, std::uint32_t index, const std::string& targetFolder,
+                   unsigned flags, platform::FileOpUi& ui, platform::CopyIo& io) {
+    return mediaFileOperation(catalog, index, platform::FileFunction::Move, targetFolder, flags, ui,
+                              io);
+}
+
+std::optional<std::string> BrowseForFolder(Prompter& prompter) {
+    std::optional<std::string> folder = prompter.folderName("Select target folder");
+    if (!folder || folder->empty() || !platform::FitsPathLimit(folder->size()))
+        return std::nullopt;
+    return folder;
+}
+
+FileOperationRun::FileOperationRun(MediaCatalog& catalog, FileSelection& rows, OperationHost& host,
+                                   Prompter& prompter, platform::CopyIo& io)
+    : m_catalog(catalog), m_rows(rows), m_host(host), m_prompter(prompter), m_io(io) {}
+
+void FileOperationRun::CopySelectedFiles() {
+    Run(platform::FileFunction::Copy);
+}
+
+void FileOperationRun::MoveSelectedFiles() {
+    Run(platform::FileFunction::Move);
+}
+
+void FileOperationRun::DeleteSelectedFiles() {
+    Run(platform::FileFunction::Delete);
+}
+
+void FileOperationRun::DeleteProjectMedia() {
+    if (m_prompter.ask({"All media related to the project will be deleted\nAre You sure?",
+                        "Orrin",
+                        MsgButtons::YesNo,
+                        MsgIcon::Question,
+                        {}}) != MsgAnswer::Yes)
+        return;
+    m_host.SelectAllFiles();
+    DeleteSelectedFiles();
+}
+
+void FileOperationRun::Run(platform::FileFunction function) {
+    m_host.CloseCurrentMediaFile();
+    unsigned flags = kAskFirst;
+    if (function == platform::FileFunction::Delete && !m_host.ConfirmDelete())
+        flags = kAskNothing;
+    if (function == platform::FileFunction::Move && !m_host.ConfirmMove())
+        flags = kAskNothing;
+    const std::uint64_t total = m_host.SelectedBytes();
+    std::string target;
+    if (function != platform::FileFunction::Delete) {
+        const std::optional<std::string> folder = BrowseForFolder(m_prompter);
+        if (!folder)
+            return;
+        target = *folder;
+    }
+    const RunTexts texts = textsOf(function);
+    std::unique_ptr<Progress> progress = m_host.StartProgress(texts.caption);
+    RunUi ui(m_prompter, progress.get(), m_host, total);
+    m_host.SetBusy(true);
+    for (int row = m_rows.FirstSelected(); row >= 0; row = m_rows.FirstSelected()) {
+        if (m_host.CheckCancel())
+            break;
+        m_host.PumpOneMessage();
+        const std::uint32_t index = m_rows.CatalogIndex(row);
+        if (!mediaFileOperation(m_catalog, index, function, target, flags, ui, m_io))
+            break;
+        ui.FileDone(m_catalog.GetMediaFileSize(index));
+        if (progress != nullptr)
+            progress->Step(ui.Done(), total);
+        m_rows.SetStatus(row, texts.status);
+        m_rows.Deselect(row);
+    }
+    m_host.SetBusy(false);
+}

@@ -1,0 +1,88 @@
+#pragma once
+// Copy, move and delete of media files: one file per call, named by its
+// catalog index, and the run that walks the selected rows of the media file
+// list through one of them, with progress, cancel and a status per row.
+
+#include "feedback/cancel.h"
+#include "platform/fileoperation.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+class MediaCatalog;
+class Progress;
+class Prompter;
+
+// The flags of a file operation: undo allowed, no recursion, and the
+// system's own questions answered yes where the option is off.
+inline constexpr unsigned kAskFirst = platform::FOF_ALLOWUNDO | platform::FOF_NORECURSION;
+inline constexpr unsigned kAskNothing = kAskFirst | platform::FOF_NOCONFIRMATION;
+
+// One media file of the catalog. True when done; a failure logs
+// "ERROR: Operation Aborted", a refusal "Operation Aborted by User". A delete
+// or move that is done marks the record missing (attributes -1).
+bool DeleteMediaFile(MediaCatalog& catalog, std::uint32_t index, unsigned flags,
+                     platform::FileOpUi& ui, platform::CopyIo& io = platform::SystemCopyIo());
+bool CopyMediaFile(MediaCatalog& catalog, std::uint32_t index, const std::string& targetFolder,
+                   unsigned flags, platform::FileOpUi& ui,
+                   platform::CopyIo& io = platform::SystemCopyIo());
+bool MoveMediaFile(MediaCatalog& catalog, std::uint32_t index, const std::string& targetFolder,
+                   unsigned flags, platform::FileOpUi& ui,
+                   platform::CopyIo& io = platform::SystemCopyIo());
+
+// The folder chooser titled "Select target folder"; nothing when the user
+// cancels or the folder does not fit the path limit.
+std::optional<std::string> BrowseForFolder(Prompter& prompter);
+
+// The selected rows of the media file list as a run walks them.
+class FileSelection {
+public:
+    virtual ~FileSelection() = default;
+    // The first selected row from the top, or -1.
+    virtual int FirstSelected() const = 0;
+    virtual std::uint32_t CatalogIndex(int row) const = 0;
+    virtual void SetStatus(int row, const std::string& text) = 0;
+    virtual void Deselect(int row) = 0;
+};
+
+// What a run needs of the window it runs for.
+class OperationHost : public CancelCheck {
+public:
+    // Closes the media file the information panel holds open.
+    virtual void CloseCurrentMediaFile() = 0;
+    // Greys the load and scan commands while the run works, and back.
+    virtual void SetBusy(bool busy) = 0;
+    // Lets the window handle what is waiting for it between two files.
+    virtual void PumpOneMessage() = 0;
+    // Shows a progress window with that caption; null when none can be made.
+    virtual std::unique_ptr<Progress> StartProgress(const std::string& caption) = 0;
+    // The byte total of the selected rows.
+    virtual std::uint64_t SelectedBytes() const = 0;
+    virtual bool ConfirmDelete() const = 0;
+    virtual bool ConfirmMove() const = 0;
+    // Selects every row of the media file list.
+    virtual void SelectAllFiles() = 0;
+};
+
+class FileOperationRun {
+public:
+    FileOperationRun(MediaCatalog& catalog, FileSelection& rows, OperationHost& host,
+                     Prompter& prompter, platform::CopyIo& io = platform::SystemCopyIo());
+
+    void CopySelectedFiles();
+    void MoveSelectedFiles();
+    void DeleteSelectedFiles();
+    // Asks first, then selects every listed file and deletes them.
+    void DeleteProjectMedia();
+
+private:
+    void Run(platform::FileFunction function);
+
+    MediaCatalog& m_catalog;
+    FileSelection& m_rows;
+    OperationHost& m_host;
+    Prompter& m_prompter;
+    platform::CopyIo& m_io;
+};

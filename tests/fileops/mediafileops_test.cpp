@@ -1,0 +1,241 @@
+#include "fileops/mediafileops.h"
+
+#include "builders/mediafolder.h"
+#include "feedback/progress.h"
+#include "mediadb/mediacatalog.h"
+#include "support/logcapture.h"
+#include "support/scriptedprompter.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The media file list as the run sees it: rows of catalog indexes with a
+// selected mark and a status.
+class FakeRows : public FileSelection {
+public:
+    struct Row {
+        std::uint32_t index;
+        bool selected;
+        std::string status;
+    };
+    int FirstSelected() const override {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].selected)
+                return static_cast<int>(i);
+        }
+        return -1;
+    }
+    std::uint32_t CatalogIndex(int row) const override {
+        return rows[static_cast<std::size_t>(row)].index;
+    }
+    void SetStatus(int row, const std::string& text) override {
+        rows[static_cast<std::size_t>(row)].status = text;
+    }
+    void Deselect(int row) override { rows[static_cast<std::size_t>(row)].selected = false; }
+    std::vector<Row> rows;
+};
+
+class FakeHost : public OperationHost {
+public:
+    bool CheckCancel() override { return ++cancelChecks == cancelAt; }
+    void CloseCurrentMediaFile() override { ++closes; }
+    void SetBusy(bool busy) override { busyChanges.push_back(busy); }
+    void PumpOneMessage() override { ++pumps; }
+    // A progress window that reports its steps to the host, which outlives it.
+    class Window : public Progress {
+    public:
+        explicit Window(FakeHost& host) : m_host(host) {}
+        void Step(std::uint64_t current, std::uint64_t total) override {
+            m_host.steps.push_back(current);
+            m_host.stepTotal = total;
+        }
+        void SetText(const std::string&) override {}
+
+    private:
+        FakeHost& m_host;
+    };
+    std::unique_ptr<Progress> StartProgress(const std::string& caption) override {
+        captions.push_back(caption);
+        return std::make_unique<Window>(*this);
+    }
+    std::uint64_t SelectedBytes() const override { return selectedBytes; }
+    bool ConfirmDelete() const override { return confirmDelete; }
+    bool ConfirmMove() const override { return confirmMove; }
+    void SelectAllFiles() override {
+        for (FakeRows::Row& r : rows->rows)
+            r.selected = true;
+    }
+
+    FakeRows* rows = nullptr;
+    int cancelChecks = 0;
+    int cancelAt = -1;
+    int closes = 0;
+    int pumps = 0;
+    std::vector<bool> busyChanges;
+    std::vector<std::string> captions;
+    std::vector<std::uint64_t> steps;
+    std::uint64_t stepTotal = 0;
+    std::uint64_t selectedBytes = 0;
+    bool confirmDelete = true;
+    bool confirmMove = true;
+};
+
+class FileOperationRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string home = dir.file("home");
+        fs::create_directories(home);
+        ::setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+        for (int i = 0; i < 5; ++i) {
+            const std::string name = "clip" + std::to_string(i) + ".omf";
+            MakeFile(dir.file("media/" + name), 1000 * static_cast<std::size_t>(i + 1));
+            MediaRecord r{};
+            std::snprintf(r.projectName, sizeof r.projectName, "P");
+            std::snprintf(r.fileName, sizeof r.fileName, "%s", name.c_str());
+            std::snprintf(r.folder, sizeof r.folder, "%s", dir.file("media").c_str());
+            r.size = 1000 * static_cast<std::uint64_t>(i + 1);
+            catalog.AddRecord(r, true);
+        }
+        catalog.RebuildFileArray();
+        // Rows in an order of their own, all selected.
+        for (std::uint32_t index : {3u, 0u, 4u, 1u, 2u})
+            rows.rows.push_back({index, true, ""});
+        host.rows = &rows;
+        host.selectedBytes = 15000;
+        MakeFolder(dir.file("target"));
+        log.clear();
+    }
+    void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
+    std::string name(std::uint32_t index) { return catalog.GetRecord(index)->fileName; }
+    std::vector<std::string> statuses() const {
+        std::vector<std::string> out;
+        for (const auto& r : rows.rows)
+            out.push_back(r.status);
+        return out;
+    }
+
+    TempDir dir;
+    LogCapture log;
+    MediaCatalog catalog;
+    FakeRows rows;
+    FakeHost host;
+    ScriptedPrompter prompter;
+    FileOperationRun run{catalog, rows, host, prompter};
+};
+
+TEST_F(FileOperationRunTest, CopiesWalkTheSelectionTopDownWithBytesOfProgress) {
+    prompter.choose(dir.file("target"));
+    run.CopySelectedFiles();
+    EXPECT_EQ(host.closes, 1);
+    EXPECT_EQ(host.captions, std::vector<std::string>{"Copying files...."});
+    EXPECT_EQ(host.busyChanges, (std::vector<bool>{true, false}));
+    EXPECT_EQ(statuses(), std::vector<std::string>(5, "Copied..."));
+    EXPECT_EQ(rows.FirstSelected(), -1);
+    for (std::uint32_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(fs::file_size(dir.file("target/" + name(i))), 1000u * (i + 1));
+        EXPECT_EQ(catalog.GetRecord(i)->attributes, 0); // a copy changes no record
+    }
+    ASSERT_EQ(prompter.questions().size(), 1u);
+    EXPECT_EQ(prompter.questions()[0].text, "Select target folder");
+    EXPECT_TRUE(log.lines().empty());
+    // Rows hold files of 4000, 1000, 5000, 2000 and 3000 bytes: the window
+    // steps through the bytes inside each file and after it.
+    EXPECT_TRUE(std::is_sorted(host.steps.begin(), host.steps.end()));
+    for (std::uint64_t after : {4000u, 5000u, 10000u, 12000u, 15000u})
+        EXPECT_NE(std::find(host.steps.begin(), host.steps.end(), after), host.steps.end());
+    EXPECT_EQ(host.steps.back(), 15000u);
+    EXPECT_EQ(host.stepTotal, 15000u);
+}
+
+TEST_F(FileOperationRunTest, ACancelledChooserStartsNothing) {
+    run.MoveSelectedFiles(); // the chooser answers nothing
+    EXPECT_TRUE(host.captions.empty());
+    EXPECT_TRUE(host.busyChanges.empty());
+    EXPECT_EQ(statuses(), std::vector<std::string>(5, ""));
+    EXPECT_EQ(rows.FirstSelected(), 0);
+    EXPECT_TRUE(fs::exists(dir.file("media/clip0.omf")));
+}
+
+TEST_F(FileOperationRunTest, TheThirdOfFiveRefusedEndsTheRunThere) {
+    prompter.answer(MsgAnswer::Yes);
+    prompter.answer(MsgAnswer::Yes);
+    prompter.answer(MsgAnswer::No);
+    run.DeleteSelectedFiles();
+    EXPECT_EQ(statuses(), (std::vector<std::string>{"Deleted...", "Deleted...", "", "", ""}));
+    EXPECT_FALSE(rows.rows[0].selected);
+    EXPECT_FALSE(rows.rows[1].selected);
+    EXPECT_TRUE(rows.rows[2].selected && rows.rows[3].selected && rows.rows[4].selected);
+    EXPECT_EQ(catalog.GetRecord(3)->attributes, -1);
+    EXPECT_EQ(catalog.GetRecord(0)->attributes, -1);
+    EXPECT_EQ(catalog.GetRecord(4)->attributes, 0);
+    EXPECT_TRUE(fs::exists(dir.file("media/clip4.omf")));
+    EXPECT_FALSE(fs::exists(dir.file("media/clip3.omf")));
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"Operation Aborted by User"});
+    EXPECT_EQ(prompter.questions()[0].text, "Move clip3.omf to the Trash?");
+    EXPECT_EQ(host.busyChanges, (std::vector<bool>{true, false}));
+}
+
+TEST_F(FileOperationRunTest, FailuresAndTheCancelQuestionEndTheRun) {
+    // The target folder went away: the first copy fails.
+    prompter.choose(dir.file("gone"));
+    run.CopySelectedFiles();
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"ERROR: Operation Aborted"});
+    EXPECT_EQ(rows.FirstSelected(), 0);
+    ASSERT_EQ(prompter.questions().size(), 2u);
+    EXPECT_EQ(prompter.questions()[1].caption, "Error Copying File");
+
+    // Yes to the cancel question before the second file: nothing logged.
+    log.clear();
+    host.cancelChecks = 0;
+    host.cancelAt = 2;
+    host.confirmDelete = false;
+    run.DeleteSelectedFiles();
+    EXPECT_EQ(statuses(), (std::vector<std::string>{"Deleted...", "", "", "", ""}));
+    EXPECT_TRUE(log.lines().empty());
+    EXPECT_EQ(host.busyChanges.back(), false);
+}
+
+TEST_F(FileOperationRunTest, MovesMarkRecordsMissingAndCountBytesIn64Bits) {
+    host.selectedBytes = 5ull << 30; // more than 4 GB selected
+    host.confirmMove = false;
+    MakeFile(dir.file("target/clip4.omf"), 7); // replaced without a question
+    prompter.choose(dir.file("target"));
+    run.MoveSelectedFiles();
+    EXPECT_EQ(statuses(), std::vector<std::string>(5, "Moved..."));
+    for (std::uint32_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(catalog.GetRecord(i)->attributes, -1);
+        EXPECT_EQ(std::string(catalog.GetRecord(i)->folder), dir.file("media")); // kept
+    }
+    EXPECT_EQ(fs::file_size(dir.file("target/clip4.omf")), 5000u);
+    EXPECT_EQ(prompter.questions().size(), 1u); // only the chooser
+    EXPECT_EQ(host.stepTotal, 5ull << 30);
+    EXPECT_EQ(host.steps.back(), 15000u);
+}
+
+TEST_F(FileOperationRunTest, DeletingAProjectsMediaAsksFirst) {
+    for (auto& r : rows.rows)
+        r.selected = false;
+    prompter.answer(MsgAnswer::No);
+    run.DeleteProjectMedia();
+    EXPECT_EQ(rows.FirstSelected(), -1);
+    EXPECT_TRUE(fs::exists(dir.file("media/clip0.omf")));
+    host.confirmDelete = false;
+    prompter.answer(MsgAnswer::Yes);
+    run.DeleteProjectMedia();
+    EXPECT_EQ(statuses(), std::vector<std::string>(5, "Deleted..."));
+    EXPECT_EQ(prompter.questions()[0].text,
+              "All media related to the project will be deleted\nAre You sure?");
+    EXPECT_EQ(prompter.questions()[0].caption, "Orrin");
+    EXPECT_EQ(prompter.questions().size(), 2u);
+    EXPECT_TRUE(fs::is_empty(dir.file("media")));
+}
+
+} // namespace
