@@ -76,6 +76,21 @@ void fitSummaryList(ListView& summary, QWidget& below) {
     below.setGeometry(rest);
 }
 
+// The selected rows of the media file list, as the file operations walk them.
+class FileListRows final : public FileSelection {
+public:
+    explicit FileListRows(ListView& list) : m_list(list) {}
+    int FirstSelected() const override { return m_list.FirstSelected(); }
+    std::uint32_t CatalogIndex(int row) const override { return m_list.ItemData(row); }
+    void SetStatus(int row, const std::string& text) override {
+        m_list.SetText(row, static_cast<int>(MediaColumn::Status), text);
+    }
+    void Deselect(int row) override { m_list.SetSelected(row, false); }
+
+private:
+    ListView& m_list;
+};
+
 } // namespace
 
 bool WorkingWindow::Start() {
@@ -110,6 +125,11 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
     ConnectCommand(res::IDC_DESELECT_ALL, [this] { m_databases->SetAllChecked(false); });
     ConnectCommand(res::IDC_DELETE_DATABASES, [this] { DeleteSelectedDatabases(); });
     ConnectCommand(res::ID_COPY_PATH, [this] { CopyPathToClipboard(); });
+    ConnectCommand(res::ID_COPY_FILES, [this] { m_fileOperations->CopySelectedFiles(); });
+    ConnectCommand(res::ID_MOVE_FILES, [this] { m_fileOperations->MoveSelectedFiles(); });
+    ConnectCommand(res::ID_DELETE_FILES, [this] { m_fileOperations->DeleteSelectedFiles(); });
+    ConnectCommand(res::ID_DELETE_PROJECT_MEDIA,
+                   [this] { m_fileOperations->DeleteProjectMedia(); });
 }
 
 MainWindow::~MainWindow() = default;
@@ -175,6 +195,9 @@ bool MainWindow::Initialise() {
         CatalogLists::Controls{*summary, *projects, *files, ControlAs<QLabel>(res::IDC_FILE_COUNT),
                                ControlAs<QLabel>(res::IDC_SELECTION_SUMMARY)},
         m_catalog, *m_info, this);
+    m_fileRows = std::make_unique<FileListRows>(*files);
+    m_fileOperations =
+        std::make_unique<FileOperationRun>(m_catalog, *m_fileRows, *this, m_services.prompter);
     ConnectControls();
 
     // Sizes are the window's own, without the window manager's frame, which
@@ -380,6 +403,35 @@ void MainWindow::ShowProjectListMenu(QPoint position) {
     if (projects.SelectedCount() == 0 || menu == nullptr)
         return;
     PopUp(*menu, projects.viewport()->mapToGlobal(position));
+}
+
+void MainWindow::CloseCurrentMediaFile() {
+    m_info->CurrentMediaFile().Close();
+}
+
+void MainWindow::SetBusy(bool busy) {
+    SetControlsEnabled(!busy);
+}
+
+void MainWindow::PumpOneMessage() {
+    // Keeps the window painted between two files; what the user types is
+    // left for the cancel question.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+std::unique_ptr<Progress> MainWindow::StartProgress(const std::string& caption) {
+    std::unique_ptr<ProgressWindow> window = ProgressWindow::Start(this, res::IDD_PROGRESS);
+    if (window != nullptr)
+        window->SetText(caption);
+    return window;
+}
+
+std::uint64_t MainWindow::SelectedBytes() const {
+    return m_lists->SelectedBytes();
+}
+
+void MainWindow::SelectAllFiles() {
+    m_lists->SelectAllRows(m_lists->FileList());
 }
 
 bool MainWindow::CheckCancel() {

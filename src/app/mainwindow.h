@@ -9,7 +9,7 @@
 #include "app/databasepanel.h"
 #include "app/mediainfopanel.h"
 #include "app/services.h"
-#include "feedback/cancel.h"
+#include "fileops/mediafileops.h"
 #include "mediadb/mediacatalog.h"
 #include "widgets/templatedialog.h"
 
@@ -25,7 +25,7 @@
 class QMenu;
 class QTreeWidget;
 
-class MainWindow : public TemplateDialog, public CancelCheck {
+class MainWindow : public TemplateDialog, public OperationHost {
     Q_OBJECT
 
 public:
@@ -50,6 +50,14 @@ public:
     bool CheckCancel() override;
     void DisableControls();
     void EnableControls();
+    void CloseCurrentMediaFile() override;
+    void SetBusy(bool busy) override;
+    void PumpOneMessage() override;
+    std::unique_ptr<Progress> StartProgress(const std::string& caption) override;
+    std::uint64_t SelectedBytes() const override;
+    bool ConfirmDelete() const override { return m_confirmDelete; }
+    bool ConfirmMove() const override { return m_confirmMove; }
+    void SelectAllFiles() override;
 
     // Commands.
     void Scan();
@@ -66,8 +74,6 @@ public:
     QMenu* ContextMenu(ContextMenuKind kind) const;
     MediaCatalog& Catalog() { return m_catalog; }
     bool VerifyFiles() const { return m_verifyFiles; }
-    bool ConfirmMove() const { return m_confirmMove; }
-    bool ConfirmDelete() const { return m_confirmDelete; }
     // The smallest size of the window (without the window manager's frame).
     QSize MinimumWindowSize() const { return {m_minWidth, m_minHeight}; }
     int ChromeHeight() const { return m_chromeHeight; }
@@ -95,6 +101,8 @@ private:
     std::unique_ptr<DatabasePanel> m_databases;
     std::unique_ptr<MediaInfoPanel> m_info;
     std::unique_ptr<CatalogLists> m_lists;
+    std::unique_ptr<FileSelection> m_fileRows;
+    std::unique_ptr<FileOperationRun> m_fileOperations;
     QPixmap m_icon;
     std::vector<std::unique_ptr<QMenu>> m_contextMenus;
     int m_minWidth = 0;

@@ -410,6 +410,43 @@ TEST_F(MainWindowTest, FunctionKeysActOnlyOnSelectedRows) {
     EXPECT_EQ(copies, 1);
 }
 
+TEST_F(MainWindowTest, FunctionKeysCopyMoveAndDeleteOnDisk) {
+    ::setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+    window.Scan();
+    window.Lists().ProjectList().SetSelected(projectRow("ProjB"), true);
+    ListView& files = window.Lists().FileList();
+    auto select = [&](const char* name) {
+        files.ClearSelection();
+        files.SetSelected(files.FindText(name), true);
+    };
+    const int status = static_cast<int>(MediaColumn::Status);
+    MakeFolder(dir.file("copies"));
+    select("b1.omf");
+    prompter.choose(dir.file("copies"));
+    QTest::keyClick(&files, Qt::Key_F5);
+    EXPECT_EQ(std::filesystem::file_size(dir.file("copies/b1.omf")), 300000u);
+    EXPECT_TRUE(std::filesystem::exists(media + "/b1.omf"));
+    EXPECT_EQ(files.Text(files.FindText("b1.omf"), status), "Copied...");
+    EXPECT_EQ(files.SelectedCount(), 0);
+
+    select("b2.MXF");
+    prompter.choose(dir.file("copies"));
+    QTest::keyClick(&files, Qt::Key_F6);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("copies/b2.MXF")));
+    EXPECT_FALSE(std::filesystem::exists(media + "/b2.MXF"));
+    EXPECT_EQ(files.Text(files.FindText("b2.MXF"), status), "Moved...");
+    EXPECT_EQ(window.Catalog().FindFileByName("b2.MXF")->attributes, -1);
+
+    select("c.OMF");
+    prompter.answer(MsgAnswer::Yes); // "Move c.OMF to the Trash?"
+    QTest::keyClick(&files, Qt::Key_F8);
+    EXPECT_FALSE(std::filesystem::exists(media + "/c.OMF"));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("data/Trash/files/c.OMF")));
+    EXPECT_EQ(files.Text(files.FindText("c.OMF"), status), "Deleted...");
+    EXPECT_TRUE(window.Control(res::IDC_SCAN)->isEnabled()); // not busy afterwards
+    ::unsetenv("XDG_DATA_HOME");
+}
+
 TEST_F(MainWindowTest, CtrlOAddsADatabaseExceptInTheSortableLists) {
     QApplication::setActiveWindow(&window);
     window.Lists().FileList().setFocus();
