@@ -7,6 +7,8 @@
 #include "platform/paths.h"
 #include "resources/stringtable.h"
 
+#include <filesystem>
+
 namespace {
 
 bool mediaFileOperation(MediaCatalog& catalog, std::uint32_t index, platform::FileFunction function,
@@ -77,7 +79,85 @@ RunTexts textsOf(platform::FileFunction function) {
     return {"Deleting files....", "Deleted..."};
 }
 
+// The media folder a file of that name belongs in when media are stored by
+// type; null for a name of neither kind.
+const char* typeFolderOf(std::string_view name) {
+    if (name.size() < 3)
+        return nullptr;
+    const std::string_view ending = name.substr(name.size() - 3);
+    for (const char* omfi : {"aif", "omf", "wav", "AIF", "OMF", "WAV"}) {
+        if (ending == omfi)
+            return "OMFI MediaFiles";
+    }
+    if (ending == "mxf" || ending == "MXF")
+        return "AVID MediaFiles";
+    return nullptr;
+}
+
+// A name from a database or a media file as one folder name: a "/" inside it
+// or a name of only dots would place files elsewhere.
+std::string folderNameOf(std::string name) {
+    for (char& c : name) {
+        if (c == '/')
+            c = '_';
+    }
+    if (name == "." || name == "..")
+        name.assign(name.size(), '_');
+    return name;
+}
+
+// The mounted volume that holds path: the longest root it lies under.
+const platform::Volume* volumeOf(const std::string& path,
+                                 const std::vector<platform::Volume>& volumes) {
+    const platform::Volume* best = nullptr;
+    for (const platform::Volume& v : volumes) {
+        const std::string& root = v.root;
+        const bool under = root == "/" || path == root ||
+                           (path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
+                            path[root.size()] == '/');
+        if (under && (best == nullptr || root.size() > best->root.size()))
+            best = &v;
+    }
+    return best;
+}
+
 } // namespace
+
+std::optional<std::string> StoreDestination(const MediaRecord& record, const StoreOptions& options,
+                                            const std::vector<platform::Volume>& volumes) {
+    const std::string& target = options.target;
+    auto below = [&](const std::string& rest) {
+        return target == "/" ? "/" + rest : target + "/" + rest;
+    };
+    std::string destination;
+    if (options.separateByType) {
+        const char* type = typeFolderOf(record.fileName);
+        destination = type != nullptr ? below(type) : target;
+    } else if (!options.relativePaths) {
+        destination = below(folderNameOf(record.projectName));
+    } else {
+        const std::string folder = record.folder;
+        std::string relative;
+        std::string drive;
+        if (!folder.empty()) {
+            const platform::Volume* volume = volumeOf(folder, volumes);
+            const std::string root = volume != nullptr ? volume->root : "/";
+            relative = folder.substr(std::min(root.size(), folder.size()));
+            while (!relative.empty() && relative.front() == '/')
+                relative.erase(relative.begin());
+            drive = volume != nullptr && !volume->label.empty() ? folderNameOf(volume->label) : "_";
+        }
+        if (options.addDriveLetter && !folder.empty())
+            relative = relative.empty() ? drive : drive + "/" + relative;
+        destination = below(relative);
+    }
+    while (destination.size() > 1 && destination.back() == '/')
+        destination.pop_back();
+    const std::string file = destination + "/" + record.fileName;
+    if (!platform::FitsPathLimit(file.size()))
+        return std::nullopt;
+    return destination;
+}
 
 bool DeleteMediaFile(MediaCatalog& catalog, std::uint32_t index, unsigned flags,
                      platform::FileOpUi& ui, platform::CopyIo& io) {
@@ -160,6 +240,52 @@ void FileOperationRun::Run(platform::FileFunction function) {
         if (progress != nullptr)
             progress->Step(ui.Done(), total);
         m_rows.SetStatus(row, texts.status);
+        m_rows.Deselect(row);
+    }
+    m_host.SetBusy(false);
+}
+
+void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
+                                          const std::vector<platform::Volume>& volumes) {
+    m_host.CloseCurrentMediaFile();
+    if (m_rows.FirstSelected() < 0)
+        return;
+    const unsigned flags = m_host.ConfirmMove() ? kAskFirst : kAskNothing;
+    const std::uint64_t total = m_host.SelectedBytes();
+    std::unique_ptr<Progress> progress = m_host.StartProgress("Storing files....");
+    RunUi ui(m_prompter, progress.get(), m_host, total);
+    auto aborted = [this] {
+        m_prompter.ask({"Aborted!", "Orrin", MsgButtons::Ok, MsgIcon::None, {}});
+    };
+    const platform::FileFunction function =
+        options.moveFiles ? platform::FileFunction::Move : platform::FileFunction::Copy;
+    m_host.SetBusy(true);
+    for (int row = m_rows.FirstSelected(); row >= 0; row = m_rows.FirstSelected()) {
+        const std::uint32_t index = m_rows.CatalogIndex(row);
+        const MediaRecord* record = m_catalog.GetRecord(index);
+        if (m_host.CheckCancel())
+            break;
+        m_host.PumpOneMessage();
+        if (record != nullptr) {
+            const std::optional<std::string> destination =
+                StoreDestination(*record, options, volumes);
+            std::error_code error;
+            if (!destination || (!std::filesystem::is_directory(*destination, error) &&
+                                 !std::filesystem::create_directories(*destination, error))) {
+                if (destination)
+                    LogError(error.value(), destination->c_str());
+                aborted();
+                break;
+            }
+            if (!mediaFileOperation(m_catalog, index, function, *destination, flags, ui, m_io)) {
+                aborted();
+                break;
+            }
+            ui.FileDone(m_catalog.GetMediaFileSize(index));
+            if (progress != nullptr)
+                progress->Step(ui.Done(), total);
+            m_rows.SetStatus(row, options.moveFiles ? "Moved..." : "Copied...");
+        }
         m_rows.Deselect(row);
     }
     m_host.SetBusy(false);

@@ -5,15 +5,18 @@
 
 #include "feedback/cancel.h"
 #include "platform/fileoperation.h"
+#include "platform/volumes.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class MediaCatalog;
 class Progress;
 class Prompter;
+struct MediaRecord;
 
 // The flags of a file operation: undo allowed, no recursion, and the
 // system's own questions answered yes where the option is off.
@@ -35,6 +38,21 @@ bool MoveMediaFile(MediaCatalog& catalog, std::uint32_t index, const std::string
 // The folder chooser titled "Select target folder"; nothing when the user
 // cancels or the folder does not fit the path limit.
 std::optional<std::string> BrowseForFolder(Prompter& prompter);
+
+// How a store lays out its target folder, as the store dialog sets it.
+struct StoreOptions {
+    std::string target; // absolute, without a trailing "/" except the root
+    bool moveFiles = false;
+    bool separateByType = false;
+    bool relativePaths = false;
+    bool addDriveLetter = false;
+};
+
+// The folder a media file is stored in, or nothing when it would not fit
+// the path limit. The "drive" of a record's folder is the mounted volume
+// that holds it, its letter that volume's name.
+std::optional<std::string> StoreDestination(const MediaRecord& record, const StoreOptions& options,
+                                            const std::vector<platform::Volume>& volumes);
 
 // The selected rows of the media file list as a run walks them.
 class FileSelection {
@@ -76,6 +94,10 @@ public:
     void DeleteSelectedFiles();
     // Asks first, then selects every listed file and deletes them.
     void DeleteProjectMedia();
+    // Copies or moves the selected files into the store's layout below its
+    // target; the volumes decide what a folder's drive is.
+    void StoreSelectedFiles(const StoreOptions& options,
+                            const std::vector<platform::Volume>& volumes);
 
 private:
     void Run(platform::FileFunction function);

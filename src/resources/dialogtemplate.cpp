@@ -64,6 +64,31 @@ constexpr std::array kMainControls{
     ControlTemplate{IDC_REFRESH, ControlClass::Button, "Refresh List", kEdge, 2, 26, 102, 10},
 };
 
+constexpr std::array kStoreControls{
+    ControlTemplate{IDOK, ControlClass::Button, "Store", TabStop, 231, 122, 50, 14},
+    ControlTemplate{IDCANCEL, ControlClass::Button, "Cancel", TabStop | DefaultButton, 3, 122, 50,
+                    14},
+    ControlTemplate{IDC_STORE_RELATIVE, ControlClass::CheckBox, "Store Relative Paths",
+                    TabStop | MultiLine, 6, 34, 130, 20},
+    ControlTemplate{IDC_STORE_TARGET, ControlClass::Edit, "", TabStop | Border | AutoHScroll, 6, 17,
+                    213, 12},
+    ControlTemplate{IDC_STATIC, ControlClass::GroupBox, "Target Folder", 0, 3, 7, 278, 26},
+    ControlTemplate{IDC_STORE_SELECT, ControlClass::Button, "Select", TabStop, 225, 17, 52, 12},
+    ControlTemplate{IDC_STORE_MOVE, ControlClass::CheckBox,
+                    "Move Files   (all mediafiles will be moved to the target folder)", TabStop, 5,
+                    99, 274, 16},
+    ControlTemplate{IDC_STORE_BY_TYPE, ControlClass::CheckBox,
+                    "Store MXF and OMF media separately\n(OMFI Mediafiles and Avid Mediafiles "
+                    "folders will be created in the  target folder)",
+                    TabStop | MultiLine, 5, 56, 274, 20},
+    ControlTemplate{IDC_STORE_DRIVE, ControlClass::CheckBox, "Add drive letter to relative path",
+                    TabStop | MultiLine, 137, 34, 142, 20},
+    ControlTemplate{IDC_STATIC, ControlClass::Static,
+                    "If nothing is checked - folders with project names will be created in the "
+                    "target folder",
+                    0, 6, 82, 273, 12},
+};
+
 constexpr std::array kWorkingControls{
     ControlTemplate{IDC_STATIC, ControlClass::Static, "WORKING...", 0, 1, 1, 47, 8},
 };
@@ -81,6 +106,8 @@ constexpr std::array kDialogs{
                    49,
                    11,
                    kWorkingControls},
+    DialogTemplate{IDD_STORE, "Store media .....", kDialogFont,
+                   Caption | SysMenu | Centered | Modal, 0, 0, 284, 140, kStoreControls},
     DialogTemplate{IDD_PROGRESS, "Please Wait ...", kDialogFont,
                    Popup | Caption | Centered | Foreground | ToolWindow, 0, 0, 315, 28,
                    kProgressControls},

@@ -8,7 +8,18 @@
 
 namespace res {
 
-enum class ControlClass { Button, Static, ListBox, ListView, TreeView, TrackBar, ProgressBar };
+enum class ControlClass {
+    Button,
+    Static,
+    ListBox,
+    ListView,
+    TreeView,
+    TrackBar,
+    ProgressBar,
+    CheckBox,
+    Edit,
+    GroupBox,
+};
 
 // Style bits that change how a window or control is built or behaves.
 namespace style {
@@ -50,6 +61,10 @@ inline constexpr std::uint64_t BothWays = 1ull << 36;
 inline constexpr std::uint64_t SelectionRange = 1ull << 37;
 inline constexpr std::uint64_t Smooth = 1ull << 38;
 inline constexpr std::uint64_t GrayRect = 1ull << 39;
+inline constexpr std::uint64_t MultiLine = 1ull << 40;
+inline constexpr std::uint64_t AutoHScroll = 1ull << 41;
+inline constexpr std::uint64_t TabStop = 1ull << 42;
+inline constexpr std::uint64_t Modal = 1ull << 43;
 } // namespace style
 
 struct ControlTemplate {
@@ -84,6 +99,7 @@ inline constexpr int IDD_MAIN = 129;
 inline constexpr int IDD_PROGRESS = 130;
 inline constexpr int IDD_WORKING = 133;
 inline constexpr int IDD_CONSOLE = 136;
+inline constexpr int IDD_STORE = 143;
 
 // Control ids.
 inline constexpr int IDC_PROGRESS_BAR = 1001;
@@ -116,5 +132,13 @@ inline constexpr int IDC_SELECTION_SUMMARY = 1037;
 inline constexpr int IDC_CONSOLE_LIST = 1039;
 inline constexpr int IDC_CONSOLE_CLEAR = 1040;
 inline constexpr int IDC_CONSOLE_HIDE = 1041;
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDC_STORE_RELATIVE = 1023;
+inline constexpr int IDC_STORE_TARGET = 1024;
+inline constexpr int IDC_STORE_SELECT = 1025;
+inline constexpr int IDC_STORE_MOVE = 1026;
+inline constexpr int IDC_STORE_BY_TYPE = 1027;
+inline constexpr int IDC_STORE_DRIVE = 1028;
 
 } // namespace res

@@ -2,10 +2,13 @@
 
 #include "resources/menus.h"
 
+#include <QCheckBox>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
@@ -167,6 +170,9 @@ bool TemplateDialog::CreateFromTemplate(int templateId) {
         widget->setGeometry(ToPixels(c.x, c.y, c.cx, c.cy));
         if (c.style & res::style::Disabled)
             widget->setEnabled(false);
+        // A group box frames the controls in it: it lies beneath them.
+        if (c.cls == res::ControlClass::GroupBox)
+            widget->lower();
         if (c.id != res::IDC_STATIC)
             m_controls.insert(c.id, widget);
         if (auto* button = qobject_cast<QPushButton*>(widget)) {
@@ -237,6 +243,16 @@ QWidget* TemplateDialog::CreateControl(const res::ControlTemplate& c) {
     }
     case res::ControlClass::TrackBar:
         return new QSlider(Qt::Horizontal, m_client);
+    case res::ControlClass::CheckBox: {
+        auto* box = new QCheckBox(text, m_client);
+        const int id = c.id;
+        connect(box, &QCheckBox::clicked, this, [this, id] { OnCommand(id); });
+        return box;
+    }
+    case res::ControlClass::Edit:
+        return new QLineEdit(text, m_client);
+    case res::ControlClass::GroupBox:
+        return new QGroupBox(text, m_client);
     case res::ControlClass::ProgressBar: {
         auto* bar = new QProgressBar(m_client);
         bar->setTextVisible(false);

@@ -12,10 +12,27 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include <QTemporaryDir>
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// A file of size bytes whose content follows from seed.
+void writeSized(const std::string& path, std::size_t size, int seed) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary);
+    for (std::size_t i = 0; i < size; ++i)
+        out.put(static_cast<char>('a' + (seed + static_cast<int>(i)) % 26));
+}
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 // The media file list as the run sees it: rows of catalog indexes with a
 // selected mark and a status.
@@ -236,6 +253,152 @@ TEST_F(FileOperationRunTest, DeletingAProjectsMediaAsksFirst) {
     EXPECT_EQ(prompter.questions()[0].caption, "Orrin");
     EXPECT_EQ(prompter.questions().size(), 2u);
     EXPECT_TRUE(fs::is_empty(dir.file("media")));
+}
+
+} // namespace
+
+namespace {
+
+MediaRecord recordOf(const std::string& project, const std::string& folder,
+                     const std::string& file) {
+    MediaRecord r{};
+    std::snprintf(r.projectName, sizeof r.projectName, "%s", project.c_str());
+    std::snprintf(r.folder, sizeof r.folder, "%s", folder.c_str());
+    std::snprintf(r.fileName, sizeof r.fileName, "%s", file.c_str());
+    return r;
+}
+
+TEST(StoreDestination, FourLayoutsOnLinuxVolumes) {
+    const std::vector<platform::Volume> volumes{{"/", ""}, {"/media/ed/DRIVE1", "DRIVE1"}};
+    const MediaRecord promo =
+        recordOf("Promo", "/media/ed/DRIVE1/OMFI MediaFiles/3", "A0001V01.omf");
+    StoreOptions o;
+    o.target = "/store";
+    EXPECT_EQ(StoreDestination(promo, o, volumes), "/store/Promo");
+    o.separateByType = true;
+    EXPECT_EQ(StoreDestination(promo, o, volumes), "/store/OMFI MediaFiles");
+    o.separateByType = false;
+    o.relativePaths = true;
+    EXPECT_EQ(StoreDestination(promo, o, volumes), "/store/OMFI MediaFiles/3");
+    o.addDriveLetter = true;
+    EXPECT_EQ(StoreDestination(promo, o, volumes), "/store/DRIVE1/OMFI MediaFiles/3");
+    // Relative paths clear: one folder per project, whatever the drive box.
+    o.relativePaths = false;
+    EXPECT_EQ(StoreDestination(promo, o, volumes), "/store/Promo");
+
+    StoreOptions byType;
+    byType.target = "/store";
+    byType.separateByType = true;
+    EXPECT_EQ(StoreDestination(recordOf("P", "/x", "clip.mxf"), byType, volumes),
+              "/store/AVID MediaFiles");
+    EXPECT_EQ(StoreDestination(recordOf("P", "/x", "clip.wav"), byType, volumes),
+              "/store/OMFI MediaFiles");
+    EXPECT_EQ(StoreDestination(recordOf("P", "/x", "clip.Mxf"), byType, volumes), "/store");
+
+    StoreOptions root;
+    root.target = "/";
+    EXPECT_EQ(StoreDestination(promo, root, volumes), "/Promo");
+    root.relativePaths = root.addDriveLetter = true;
+    // The root volume has no name of its own.
+    EXPECT_EQ(StoreDestination(recordOf("P", "/srv/media", "a.omf"), root, volumes),
+              "/_/srv/media");
+}
+
+TEST(StoreDestination, ProjectNamesStayOneFolderAndLongPathsAreRefused) {
+    StoreOptions o;
+    o.target = "/store";
+    EXPECT_EQ(StoreDestination(recordOf("../../etc", "/m", "a.omf"), o, {}), "/store/.._.._etc");
+    EXPECT_EQ(StoreDestination(recordOf("..", "/m", "a.omf"), o, {}), "/store/__");
+    EXPECT_EQ(StoreDestination(recordOf(".", "/m", "a.omf"), o, {}), "/store/_");
+    EXPECT_EQ(StoreDestination(recordOf("A/B", "/m", "a.omf"), o, {}), "/store/A_B");
+    EXPECT_EQ(StoreDestination(recordOf("", "/m", "a.omf"), o, {}), "/store");
+    o.relativePaths = true;
+    EXPECT_FALSE(StoreDestination(recordOf("P", "/" + std::string(250, 'd'), "a.omf"), o, {}));
+}
+
+// A store of 1,000 files of three projects under each layout, compared
+// with the tree it should make.
+TEST(StoreRun, EveryLayoutMakesTheExpectedTree) {
+    // On a memory file system where there is one: a thousand flushed files.
+    const char* base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : nullptr;
+    QTemporaryDir dir(base != nullptr ? QString::fromLatin1(base) + QStringLiteral("/store-XXXXXX")
+                                      : QString());
+    const std::string root = dir.path().toStdString();
+    const std::string media = root + "/vol/OMFI MediaFiles/7";
+    MediaCatalog catalog;
+    FakeRows rows;
+    for (int i = 0; i < 1000; ++i) {
+        const std::string name = "F" + std::to_string(i) + (i % 10 == 0 ? ".mxf" : ".omf");
+        writeSized(media + "/" + name, static_cast<std::size_t>(i % 97) + 1, i);
+        MediaRecord r = recordOf("Project " + std::to_string(i % 3), media, name);
+        r.size = static_cast<std::uint64_t>(i % 97) + 1;
+        catalog.AddRecord(r, true);
+    }
+    catalog.RebuildFileArray();
+    const std::vector<platform::Volume> volumes{{"/", ""}, {root + "/vol", "vol"}};
+    struct Layout {
+        bool byType, relative, drive;
+        std::function<std::string(int)> folderOf;
+    };
+    const std::vector<Layout> layouts{
+        {false, false, false, [](int i) { return "Project " + std::to_string(i % 3); }},
+        {true, false, false,
+         [](int i) { return std::string(i % 10 == 0 ? "AVID" : "OMFI") + " MediaFiles"; }},
+        {false, true, false, [](int) { return std::string("OMFI MediaFiles/7"); }},
+        {false, true, true, [](int) { return std::string("vol/OMFI MediaFiles/7"); }},
+    };
+    int n = 0;
+    for (const Layout& layout : layouts) {
+        StoreOptions options;
+        options.target = root + "/store" + std::to_string(n++);
+        options.separateByType = layout.byType;
+        options.relativePaths = layout.relative;
+        options.addDriveLetter = layout.drive;
+        std::filesystem::create_directories(options.target);
+        rows.rows.clear();
+        for (std::uint32_t i = 0; i < 1000; ++i)
+            rows.rows.push_back({i, true, ""});
+        FakeHost host;
+        host.rows = &rows;
+        ScriptedPrompter prompter;
+        FileOperationRun run(catalog, rows, host, prompter);
+        run.StoreSelectedFiles(options, volumes);
+        EXPECT_TRUE(prompter.questions().empty());
+        std::size_t files = 0;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(options.target))
+            files += e.is_regular_file() ? 1 : 0;
+        EXPECT_EQ(files, 1000u) << options.target;
+        for (int i = 0; i < 1000; i += 37) {
+            const std::string name = catalog.GetRecord(static_cast<std::uint32_t>(i))->fileName;
+            const std::string stored = options.target + "/" + layout.folderOf(i) + "/" + name;
+            ASSERT_TRUE(std::filesystem::exists(stored)) << stored;
+            EXPECT_EQ(readAll(stored), readAll(media + "/" + name));
+        }
+        EXPECT_EQ(rows.rows[999].status, "Copied...");
+    }
+}
+
+TEST(StoreRun, AFolderThatCannotBeMadeAbortsTheRun) {
+    TempDir dir;
+    MediaCatalog catalog;
+    MakeFile(dir.file("m/a.omf"), 10);
+    catalog.AddRecord(*std::make_unique<MediaRecord>(recordOf("P", dir.file("m"), "a.omf")), true);
+    catalog.RebuildFileArray();
+    MakeFile(dir.file("store/P"), 1); // a file where the project's folder should be
+    FakeRows rows;
+    rows.rows.push_back({0, true, ""});
+    FakeHost host;
+    host.rows = &rows;
+    ScriptedPrompter prompter;
+    FileOperationRun run(catalog, rows, host, prompter);
+    StoreOptions options;
+    options.target = dir.file("store");
+    run.StoreSelectedFiles(options, {});
+    ASSERT_EQ(prompter.questions().size(), 1u);
+    EXPECT_EQ(prompter.questions()[0].text, "Aborted!");
+    EXPECT_EQ(prompter.questions()[0].caption, "Orrin");
+    EXPECT_TRUE(rows.rows[0].selected);
+    EXPECT_EQ(host.busyChanges, (std::vector<bool>{true, false}));
 }
 
 } // namespace
