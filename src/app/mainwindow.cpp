@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/application.h"
+#include "app/storedlg.h"
 #include "app/workingwindow.h"
 #include "feedback/log.h"
 #include "feedback/prompter.h"
@@ -130,6 +131,17 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
     ConnectCommand(res::ID_DELETE_FILES, [this] { m_fileOperations->DeleteSelectedFiles(); });
     ConnectCommand(res::ID_DELETE_PROJECT_MEDIA,
                    [this] { m_fileOperations->DeleteProjectMedia(); });
+    ConnectCommand(ID_STORE_SELECTED, [this] { StoreSelectedFiles(); });
+    ConnectCommand(res::ID_STORE_PROJECTS, [this] {
+        SelectAllFiles();
+        StoreSelectedFiles();
+    });
+    m_storeDialog = [this]() -> std::optional<StoreOptions> {
+        StoreDlg dialog(m_services.prompter, this);
+        if (!dialog.Create() || dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.Options();
+    };
 }
 
 MainWindow::~MainWindow() = default;
@@ -403,6 +415,15 @@ void MainWindow::ShowProjectListMenu(QPoint position) {
     if (projects.SelectedCount() == 0 || menu == nullptr)
         return;
     PopUp(*menu, projects.viewport()->mapToGlobal(position));
+}
+
+void MainWindow::StoreSelectedFiles() {
+    CloseCurrentMediaFile();
+    if (m_lists->FileList().SelectedCount() == 0)
+        return;
+    const std::optional<StoreOptions> options = m_storeDialog ? m_storeDialog() : std::nullopt;
+    if (options)
+        m_fileOperations->StoreSelectedFiles(*options, m_services.volumes());
 }
 
 void MainWindow::CloseCurrentMediaFile() {

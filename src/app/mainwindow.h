@@ -67,6 +67,10 @@ public:
     void CopyPathToClipboard();
     void OpenMediaFile(int row);
     void ShowConsole();
+    // Asks for a store's target and layout, then stores the selected files.
+    void StoreSelectedFiles();
+    // Runs the store dialog; nothing when the user cancels. Tests replace it.
+    std::function<std::optional<StoreOptions>()> m_storeDialog;
 
     CatalogLists& Lists() { return *m_lists; }
     MediaInfoPanel& Info() { return *m_info; }

@@ -447,6 +447,36 @@ TEST_F(MainWindowTest, FunctionKeysCopyMoveAndDeleteOnDisk) {
     ::unsetenv("XDG_DATA_HOME");
 }
 
+TEST_F(MainWindowTest, F4AndStoreProjectsStoreIntoTheChosenLayout) {
+    window.Scan();
+    window.Lists().ProjectList().SetSelected(projectRow("ProjB"), true);
+    ListView& files = window.Lists().FileList();
+    StoreOptions options;
+    options.target = dir.file("store");
+    MakeFolder(options.target);
+    int dialogs = 0;
+    window.m_storeDialog = [&] {
+        ++dialogs;
+        return std::optional<StoreOptions>(options);
+    };
+    QTest::keyClick(&files, Qt::Key_F4); // nothing selected: no dialog
+    EXPECT_EQ(dialogs, 0);
+    files.SetSelected(files.FindText("b1.omf"), true);
+    QTest::keyClick(&files, Qt::Key_F4);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("store/ProjB/b1.omf")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("store/ProjB/c.OMF")));
+    EXPECT_EQ(files.Text(files.FindText("b1.omf"), static_cast<int>(MediaColumn::Status)),
+              "Copied...");
+    // "Store Project(s)..." stores every listed file, here by type.
+    options.separateByType = true;
+    window.OnCommand(res::ID_STORE_PROJECTS);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("store/OMFI MediaFiles/c.OMF")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("store/AVID MediaFiles/b2.MXF")));
+    EXPECT_TRUE(std::filesystem::exists(media + "/b2.MXF")); // copied, not moved
+    EXPECT_EQ(files.SelectedCount(), 0);
+}
+
 TEST_F(MainWindowTest, CtrlOAddsADatabaseExceptInTheSortableLists) {
     QApplication::setActiveWindow(&window);
     window.Lists().FileList().setFocus();
