@@ -367,6 +367,50 @@ TEST(FileOperationOnRealVolumes, FullDisksAndOtherVolumesLoseNothing) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
+TEST(FileOperationOnRealVolumes, AFileNoTrashTakesIsDeletedOnlyWhenTheUserSaysSo) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root for a mount namespace and another user";
+    TempDir dir;
+    const int status = inChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            return 77;
+        // A volume whose top folder another user cannot write: no trash of
+        // its own can be made there, and the home trash lies on another
+        // volume.
+        const std::string volume = dir.file("volume");
+        if (!mountSmall(volume, "4m"))
+            return 77;
+        ::chmod(volume.c_str(), 0755);
+        ::chmod(dir.path().c_str(), 0777);
+        fs::create_directories(volume + "/media");
+        ::chmod((volume + "/media").c_str(), 0777);
+        writeFile(volume + "/media/a.omf", 100);
+        writeFile(volume + "/media/b.omf", 100);
+        ::setenv("HOME", dir.path().c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (dir.path() + "/data").c_str(), 1);
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            return 77;
+        RecordingUi ui;
+        ui.answers = {FileOpAnswer::No, FileOpAnswer::Yes};
+        CHILD_CHECK(platform::FileOperation(FileFunction::Delete, volume + "/media/a.omf", {},
+                                            kQuiet, ui) == FileOpResult::AbortedByUser);
+        CHILD_CHECK(fs::exists(volume + "/media/a.omf"));
+        CHILD_CHECK(ui.asked.size() == 1);
+        CHILD_CHECK(ui.asked[0] == "a.omf cannot be moved to the Trash. Delete it permanently?");
+        CHILD_CHECK(platform::FileOperation(FileFunction::Delete, volume + "/media/b.omf", {},
+                                            kQuiet, ui) == FileOpResult::Done);
+        CHILD_CHECK(!fs::exists(volume + "/media/b.omf"));
+        // Nothing went anywhere but where it was asked to.
+        CHILD_CHECK(names(volume + "/media") == std::vector<std::string>{"a.omf"});
+        CHILD_CHECK(!fs::exists(dir.path() + "/data/Trash/files/a.omf"));
+        return 0;
+    });
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no mount namespace, tmpfs or other user here";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
 // Kills its own process in the middle of the copy.
 class KillingIo : public platform::CopyIo {
 public:
