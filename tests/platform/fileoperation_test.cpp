@@ -319,6 +319,12 @@ int inChild(const std::function<int()>& body) {
         }                                                                                          \
     } while (0)
 
+// Gives the calling process mounts of its own, seen by nobody else.
+bool ownMountNamespace() {
+    return ::unshare(CLONE_NEWNS) == 0 &&
+           ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
 // Mounts a small memory file system of that size on folder, in the child's
 // own mount namespace.
 bool mountSmall(const std::string& folder, const char* size) {
@@ -332,8 +338,7 @@ TEST(FileOperationOnRealVolumes, FullDisksAndOtherVolumesLoseNothing) {
         GTEST_SKIP() << "needs root for a mount namespace with small tmpfs volumes";
     TempDir dir;
     const int status = inChild([&] {
-        if (::unshare(CLONE_NEWNS) != 0 ||
-            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        if (!ownMountNamespace())
             return 77;
         const std::string a = dir.file("a");
         const std::string small = dir.file("small");
@@ -372,8 +377,7 @@ TEST(FileOperationOnRealVolumes, AFileNoTrashTakesIsDeletedOnlyWhenTheUserSaysSo
         GTEST_SKIP() << "needs root for a mount namespace and another user";
     TempDir dir;
     const int status = inChild([&] {
-        if (::unshare(CLONE_NEWNS) != 0 ||
-            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        if (!ownMountNamespace())
             return 77;
         // A volume whose top folder another user cannot write: no trash of
         // its own can be made there, and the home trash lies on another
