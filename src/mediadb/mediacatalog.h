@@ -8,6 +8,7 @@
 #include "io/bucketmap.h"
 #include "mediadb/mediarecord.h"
 #include "mediadb/recordscanner.h"
+#include "platform/volumes.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+class CancelCheck;
 class Progress;
 
 struct ProjectRecord {
@@ -53,6 +55,19 @@ public:
     void IndexFolderTree(const std::string& folder);
     void AddUnreferencedFiles(bool keepMissing);
     void RebuildFileArray();
+
+    enum class ScanResult { EmptyPath = 0, Done = 1, CannotOpen = 2, TooSmall = 3 };
+    // Replaces the catalog by the media files of one folder, each listed
+    // under the project its own container names. cancel (may be null) is
+    // asked between files; what was added stays.
+    ScanResult ScanMediaFolder(const std::string& folder, Progress* progress, CancelCheck* cancel);
+    // Replaces the catalog by the media files a bin names, each looked up in
+    // the media folders of these volumes.
+    ScanResult ScanBin(const std::string& binPath, Progress* progress, CancelCheck* cancel,
+                       const std::vector<platform::Volume>& volumes);
+    // Indexes every "OMFI MediaFiles" and "AVID MediaFiles" tree of the
+    // volumes; a name met twice keeps the entry met last.
+    void IndexMediaFolders(const std::vector<platform::Volume>& volumes);
 
     // The projects in the catalog's order; each holds its records in map
     // order. Callers iterate themselves, so no caller disturbs another.

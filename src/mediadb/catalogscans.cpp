@@ -1,0 +1,147 @@
+// The catalog filled without a media database: from the media files of one
+// folder, or from the media files a bin names.
+
+#include "mediadb/mediacatalog.h"
+
+#include "feedback/cancel.h"
+#include "feedback/log.h"
+#include "feedback/progress.h"
+#include "mediadb/mediafolders.h"
+#include "omf/omfreader.h"
+#include "platform/directory.h"
+
+#include <cstring>
+#include <strings.h>
+
+namespace {
+
+// Fills a record's project from its container: the project attribute, or
+// "**NULL_PROJECT" when the container names none.
+void readProject(OmfReader& reader, MediaRecord& record) {
+    if (reader.ProjectName(record.projectName, 69) == 0) {
+        std::strcpy(record.projectName, kNullProject);
+        record.projectNameLength = sizeof kNullProject - 1;
+    } else {
+        record.projectNameLength =
+            static_cast<std::uint32_t>(strnlen(record.projectName, sizeof record.projectName));
+    }
+}
+
+} // namespace
+
+MediaCatalog::ScanResult MediaCatalog::ScanMediaFolder(const std::string& folder,
+                                                       Progress* progress, CancelCheck* cancel) {
+    Reset();
+    if (folder.empty())
+        return ScanResult::EmptyPath;
+    m_work = std::make_unique<MediaRecord>();
+    if (progress != nullptr)
+        progress->SetText("Indexing Files...");
+    ClearDiskIndex();
+    IndexFolder(folder);
+    if (progress != nullptr)
+        progress->SetText(folder);
+    const std::uint64_t total = m_diskIndex.size();
+    std::uint64_t counter = 0;
+    OmfReader reader;
+    for (const auto& [name, entry] : m_diskIndex) {
+        if (cancel != nullptr && cancel->CheckCancel())
+            break;
+        if ((entry.attributes & platform::kAttrDirectory) || name == kDatabaseFileName ||
+            name == kCompanionFileName)
+            continue;
+        if (progress != nullptr)
+            progress->Step(counter, total);
+        ++counter;
+        if (!reader.Open(platform::JoinPath(folder, name).c_str()))
+            continue; // listed as unreferenced below
+        std::memset(m_work.get(), 0, sizeof(MediaRecord));
+        if (name.size() >= sizeof m_work->fileName) {
+            Log("File name too long: " + name);
+            continue;
+        }
+        std::memcpy(m_work->fileName, name.c_str(), name.size() + 1);
+        m_work->fileNameLength = static_cast<std::uint32_t>(name.size());
+        readProject(reader, *m_work);
+        reader.CompositionName(m_work->nameInBin, 259);
+        reader.ReadMediaDescriptor();
+        std::memcpy(m_work->compressionText, reader.CompressionText(),
+                    sizeof m_work->compressionText);
+        m_work->compressionCode = reader.CompressionCode();
+        MatchOnDisk(*m_work);
+        AddRecord(*m_work, false);
+    }
+    m_work.reset();
+    AddUnreferencedFiles(false);
+    RebuildFileArray();
+    ClearDiskIndex();
+    Log("------------------<OK!>-------------------");
+    return ScanResult::Done;
+}
+
+void MediaCatalog::IndexMediaFolders(const std::vector<platform::Volume>& volumes) {
+    ClearDiskIndex();
+    for (const platform::Volume& volume : volumes) {
+        std::vector<platform::DirEntry> entries;
+        int error = 0;
+        // A volume that cannot be listed contributes nothing.
+        if (!platform::ListDirectory(volume.root, entries, error, platform::ListDetail::NamesOnly))
+            continue;
+        for (const char* mediaFolder : {kOmfiMediaFolder, kAvidMediaFolder}) {
+            for (const platform::DirEntry& e : entries) {
+                if ((e.attributes & platform::kAttrDirectory) && !e.isLink &&
+                    strcasecmp(e.name.c_str(), mediaFolder) == 0)
+                    IndexFolderTree(platform::JoinPath(volume.root, e.name));
+            }
+        }
+    }
+}
+
+MediaCatalog::ScanResult MediaCatalog::ScanBin(const std::string& binPath, Progress* progress,
+                                               CancelCheck* cancel,
+                                               const std::vector<platform::Volume>& volumes) {
+    Reset();
+    if (binPath.empty())
+        return ScanResult::EmptyPath;
+    auto scanner = std::make_unique<RecordScanner>();
+    Log("------------<OPENING FILE>----------------");
+    Log(binPath);
+    const RecordScanner::OpenResult opened = scanner->OpenForScan(binPath.c_str());
+    if (opened == RecordScanner::OpenResult::TooSmall) {
+        Log("File is too small");
+        return ScanResult::TooSmall;
+    }
+    if (opened != RecordScanner::OpenResult::Opened)
+        return ScanResult::CannotOpen;
+    const std::string binFolder = platform::FolderOf(binPath);
+    if (progress != nullptr)
+        progress->SetText("Indexing Files...");
+    m_duplicateCount = 0;
+    IndexMediaFolders(volumes);
+    OmfReader reader;
+    if (progress != nullptr)
+        progress->SetText(binFolder);
+    m_work = std::make_unique<MediaRecord>();
+    while (scanner->NextBinRecord(*m_work, progress) == RecordScanner::ScanResult::RecordFound) {
+        if (cancel != nullptr && cancel->CheckCancel())
+            break;
+        MatchOnDisk(*m_work);
+        if (m_work->attributes == -1) {
+            std::strcpy(m_work->projectName, kFileNotExistProject);
+            m_work->projectNameLength = sizeof kFileNotExistProject - 1;
+        } else if (reader.Open(FullPath(*m_work).c_str())) {
+            readProject(reader, *m_work);
+            reader.CompositionName(m_work->nameInBin, 259);
+        }
+        AddRecord(*m_work, true);
+    }
+    scanner->Close();
+    m_work.reset();
+    RebuildFileArray();
+    if (m_duplicateCount != 0)
+        LogF("Found %d dup(s)", static_cast<int>(m_duplicateCount));
+    ClearDiskIndex();
+    m_duplicateCount = 0;
+    Log("------------------<OK!>-------------------");
+    return ScanResult::Done;
+}

@@ -1,0 +1,156 @@
+#include "mediadb/mediacatalog.h"
+
+#include "builders/databasebuilder.h"
+#include "builders/mediafolder.h"
+#include "builders/omfbuilder.h"
+#include "feedback/cancel.h"
+#include "support/logcapture.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Projects with their files, each sorted: "project: file file".
+Lines sortedContents(const MediaCatalog& catalog) {
+    Lines out;
+    for (const auto& [name, project] : catalog.Projects()) {
+        Lines files;
+        for (const auto& [fileName, record] : project.files)
+            files.push_back(record.fileName);
+        std::sort(files.begin(), files.end());
+        std::string line = project.name + ":";
+        for (const std::string& f : files)
+            line += " " + f;
+        out.push_back(line);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Says yes to cancelling at its nth question.
+class CancelAt : public CancelCheck {
+public:
+    explicit CancelAt(int n) : m_n(n) {}
+    bool CheckCancel() override { return ++m_asked == m_n; }
+
+private:
+    int m_n;
+    int m_asked = 0;
+};
+
+void writeOmf(const std::string& path, const std::string& project, const std::string& clip) {
+    MediaFileDesc desc;
+    desc.project = project;
+    desc.clipName = clip;
+    desc.jpegFrames = false;
+    desc.frames = 1;
+    MakeFolder(path.substr(0, path.find_last_of('/')));
+    BuildMediaFile(desc).write(path);
+}
+
+class CatalogScanTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    LogCapture log;
+    MediaCatalog catalog;
+};
+
+TEST_F(CatalogScanTest, AFolderScanListsFilesByTheirOwnProjects) {
+    const std::string folder = dir.file("media");
+    writeOmf(folder + "/a.omf", "P", "Clip A");
+    writeOmf(folder + "/b.omf", "", "Clip B");
+    MakeFile(folder + "/c.mxf", 3000); // no container
+    WriteDatabase(folder, {{"a.omf", "Other"}});
+    MakeFolder(folder + "/sub");
+    EXPECT_EQ(catalog.ScanMediaFolder(folder, nullptr, nullptr), MediaCatalog::ScanResult::Done);
+    EXPECT_EQ(sortedContents(catalog),
+              (Lines{"**NULL_PROJECT: b.omf", "**UNREFERENCED FILES: c.mxf", "P: a.omf"}));
+    const MediaRecord* a = catalog.FindFileByName("a.omf");
+    ASSERT_NE(a, nullptr);
+    EXPECT_STREQ(a->nameInBin, "Clip A");
+    EXPECT_STREQ(a->compressionText, "JFIF");
+    EXPECT_EQ(a->compressionCode, 75u);
+    EXPECT_EQ(std::string(a->folder), folder);
+    EXPECT_EQ(catalog.FindFileByName("b.omf")->projectNameLength, 14u);
+    EXPECT_TRUE(catalog.isConsistent());
+    EXPECT_EQ(log.lines().back(), "------------------<OK!>-------------------");
+}
+
+TEST_F(CatalogScanTest, ACancelledFolderScanListsTheRestAsUnreferenced) {
+    const std::string folder = dir.file("media");
+    for (int i = 0; i < 6; ++i)
+        writeOmf(folder + "/m" + std::to_string(i) + ".omf", "P", "Clip");
+    // Yes at the first question: no file was opened, all are listed.
+    CancelAt first(1);
+    EXPECT_EQ(catalog.ScanMediaFolder(folder, nullptr, &first), MediaCatalog::ScanResult::Done);
+    EXPECT_EQ(catalog.FileCount(), 6u);
+    EXPECT_EQ(catalog.FindProject("P"), nullptr);
+    EXPECT_EQ(catalog.FindProject("**UNREFERENCED FILES")->files.size(), 6u);
+    EXPECT_TRUE(catalog.isConsistent());
+    // Later: what was opened keeps its project, the rest is unreferenced.
+    CancelAt later(6);
+    catalog.ScanMediaFolder(folder, nullptr, &later);
+    ASSERT_NE(catalog.FindProject("P"), nullptr);
+    const std::size_t opened = catalog.FindProject("P")->files.size();
+    EXPECT_GT(opened, 0u);
+    EXPECT_LT(opened, 6u);
+    EXPECT_EQ(catalog.FindProject("**UNREFERENCED FILES")->files.size(), 6u - opened);
+
+    writeOmf(folder + "/keep.omf", "P", "Clip");
+    EXPECT_EQ(catalog.ScanMediaFolder("", nullptr, nullptr), MediaCatalog::ScanResult::EmptyPath);
+    EXPECT_EQ(catalog.FileCount(), 0u);
+}
+
+TEST_F(CatalogScanTest, ABinIsLookedUpInTheMediaFoldersOfEveryVolume) {
+    const std::string vol = dir.file("vol");
+    writeOmf(vol + "/AVID MediaFiles/MXF/1/x.omf", "X", "Clip X");
+    writeOmf(vol + "/OMFI MediaFiles/1/z.omf", "Old", "First");
+    writeOmf(vol + "/AVID MediaFiles/MXF/2/z.omf", "New", "Second"); // met last
+    MakeFile(vol + "/Elsewhere/w.omf", 10);                          // in no media folder
+    DatabaseBuilder bin;
+    bin.filler(50)
+        .binPath("/Volumes/Media/AVID MediaFiles/MXF/1/x.omf")
+        .filler(20, 2)
+        .binPath("/Volumes/Media/OMFI MediaFiles/y.omf", ByteOrder::HighFirst)
+        .filler(20, 3)
+        .binPath("/Volumes/Other/z.omf")
+        .filler(20, 4)
+        .binPath("/x/w.omf", ByteOrder::HighFirst)
+        .filler(20, 5)
+        .binPath("/Volumes/Media/AVID MediaFiles/MXF/1/x.omf") // named twice
+        .filler(30, 6);
+    bin.write(dir.file("Edit.avb"));
+    const std::vector<platform::Volume> volumes{{vol, "vol"}};
+    EXPECT_EQ(catalog.ScanBin(dir.file("Edit.avb"), nullptr, nullptr, volumes),
+              MediaCatalog::ScanResult::Done);
+    EXPECT_EQ(sortedContents(catalog),
+              (Lines{"**FILE_NOT_EXIST: w.omf y.omf", "New: z.omf", "X: x.omf"}));
+    const MediaRecord* x = catalog.FindFileByName("x.omf");
+    EXPECT_EQ(std::string(x->folder), vol + "/AVID MediaFiles/MXF/1");
+    EXPECT_STREQ(x->nameInBin, "Clip X");
+    EXPECT_EQ(catalog.FindFileByName("y.omf")->attributes, -1);
+    EXPECT_STREQ(catalog.FindFileByName("z.omf")->nameInBin, "Second");
+    const Lines lines = log.lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Found 1 dup(s)"), lines.end());
+    EXPECT_EQ(lines[0], "------------<OPENING FILE>----------------");
+    EXPECT_EQ(lines[1], dir.file("Edit.avb"));
+    EXPECT_TRUE(catalog.isConsistent());
+}
+
+TEST_F(CatalogScanTest, BinsThatCannotBeReadLeaveTheCatalogEmpty) {
+    MakeFile(dir.file("small.avb"), 29);
+    EXPECT_EQ(catalog.ScanBin(dir.file("small.avb"), nullptr, nullptr, {}),
+              MediaCatalog::ScanResult::TooSmall);
+    EXPECT_EQ(log.lines().back(), "File is too small");
+    EXPECT_EQ(catalog.ScanBin(dir.file("none.avb"), nullptr, nullptr, {}),
+              MediaCatalog::ScanResult::CannotOpen);
+    EXPECT_EQ(catalog.ScanBin("", nullptr, nullptr, {}), MediaCatalog::ScanResult::EmptyPath);
+    EXPECT_EQ(catalog.FileCount(), 0u);
+}
+
+} // namespace
