@@ -111,6 +111,9 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
     ConnectCommand(res::IDC_SCAN, [this] { Scan(); });
     ConnectCommand(res::ID_SCAN, [this] { Scan(); });
     ConnectCommand(res::ID_ADD_DATABASE, [this] { AddMediaDatabase(); });
+    ConnectCommand(res::ID_SCAN_FOLDER, [this] { ScanMediaFolder(); });
+    ConnectCommand(res::IDC_SCAN_FOLDER, [this] { ScanMediaFolder(); });
+    ConnectCommand(res::IDC_SCAN_BIN, [this] { ScanBin(); });
     ConnectCommand(res::ID_EXIT, [this] { accept(); });
     ConnectCommand(res::ID_VERIFY_FILES, [this] {
         ToggleOption(m_verifyFiles, res::ID_VERIFY_FILES);
@@ -317,11 +320,41 @@ void MainWindow::Scan() {
     for (const std::string& path : databases)
         m_catalog.LoadDatabase(path, !m_verifyFiles, progress.get());
     progress.reset();
+    ShowLoadedCatalog();
+}
+
+void MainWindow::ShowLoadedCatalog() {
     m_info->Clear();
     m_lists->FillProjectList();
     m_lists->FillSummaryList();
     m_lists->MarkHeadersPlain(m_lists->FileList());
     m_lists->MarkHeadersPlain(m_lists->ProjectList());
+}
+
+void MainWindow::ScanMediaFolder() {
+    CloseCurrentMediaFile();
+    m_databases->SetAllChecked(false);
+    const std::optional<std::string> folder = BrowseForFolder(m_services.prompter);
+    if (!folder)
+        return;
+    m_lists->ClearFileAndProjectLists();
+    auto progress = ProgressWindow::Start(this, res::IDD_PROGRESS);
+    m_catalog.ScanMediaFolder(*folder, progress.get(), this);
+    progress.reset();
+    ShowLoadedCatalog();
+}
+
+void MainWindow::ScanBin() {
+    CloseCurrentMediaFile();
+    m_databases->SetAllChecked(false);
+    const std::optional<std::string> bin = m_services.prompter.openFileName("", "AVID Bin (*.avb)");
+    if (!bin)
+        return;
+    m_lists->ClearFileAndProjectLists();
+    auto progress = ProgressWindow::Start(this, res::IDD_PROGRESS);
+    m_catalog.ScanBin(*bin, progress.get(), this, m_services.volumes());
+    progress.reset();
+    ShowLoadedCatalog();
 }
 
 void MainWindow::AddMediaDatabase() {

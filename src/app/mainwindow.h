@@ -61,6 +61,8 @@ public:
 
     // Commands.
     void Scan();
+    void ScanMediaFolder();
+    void ScanBin();
     void AddMediaDatabase();
     void RefreshList();
     void DeleteSelectedDatabases();
@@ -92,6 +94,8 @@ protected:
 
 private:
     void ConnectControls();
+    // The lists after the catalog was loaded anew.
+    void ShowLoadedCatalog();
     void LayoutControls();
     void ToggleOption(bool& option, int command);
     void OnFileListKey(int key);

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "builders/databasebuilder.h"
 #include "builders/mediafolder.h"
 #include "builders/omfbuilder.h"
 #include "platform/formatting.h"
@@ -475,6 +476,28 @@ TEST_F(MainWindowTest, F4AndStoreProjectsStoreIntoTheChosenLayout) {
     EXPECT_TRUE(std::filesystem::exists(dir.file("store/AVID MediaFiles/b2.MXF")));
     EXPECT_TRUE(std::filesystem::exists(media + "/b2.MXF")); // copied, not moved
     EXPECT_EQ(files.SelectedCount(), 0);
+}
+
+TEST_F(MainWindowTest, FolderAndBinScansRefillTheLists) {
+    prompter.choose(media);
+    window.OnCommand(res::IDC_SCAN_FOLDER);
+    // The media files' own projects; what is no container is unreferenced.
+    EXPECT_EQ(column(window.Lists().ProjectList(), 0), (Lines{"**UNREFERENCED FILES", "ProjA"}));
+    EXPECT_EQ(window.DatabasesPanel().Tree().topLevelItem(0)->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(window.Catalog().FileCount(), 6u);
+
+    DatabaseBuilder bin;
+    bin.filler(40).binPath("/Volumes/X/OMFI MediaFiles/1/a1.omf").filler(20, 2);
+    bin.binPath("/Volumes/X/OMFI MediaFiles/1/lost.omf", ByteOrder::HighFirst).filler(30, 3);
+    bin.write(dir.file("Edit.avb"));
+    prompter.choose(dir.file("Edit.avb"));
+    window.OnCommand(res::IDC_SCAN_BIN);
+    EXPECT_EQ(column(window.Lists().ProjectList(), 0), (Lines{"**FILE_NOT_EXIST", "ProjA"}));
+    EXPECT_EQ(column(window.Lists().SummaryList(), 1)[1], "2");
+    EXPECT_EQ(prompter.questions().back().text, ""); // the open dialog's default title
+
+    window.OnCommand(res::IDC_SCAN_BIN); // cancelled: nothing changes
+    EXPECT_EQ(window.Catalog().FileCount(), 2u);
 }
 
 TEST_F(MainWindowTest, CtrlOAddsADatabaseExceptInTheSortableLists) {
