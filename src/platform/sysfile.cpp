@@ -64,18 +64,29 @@ bool SysFile::open(const char* path, unsigned /*flags*/, OpenError& error) {
     if (fl >= 0)
         ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
 
-    char resolved[PATH_MAX];
-    if (::realpath(path, resolved) != nullptr) {
-        m_path = resolved;
-    } else if (path[0] == '/') {
-        m_path = path;
-    } else {
-        char cwd[PATH_MAX];
-        m_path = ::getcwd(cwd, sizeof cwd) != nullptr ? std::string(cwd) + "/" + path : path;
-    }
+    // The resolved path is made when asked for: resolving costs a system
+    // call per path component, and most opens never ask.
+    m_openedPath = path;
+    m_path.clear();
     m_fd = fd;
     m_systemReads = 0;
     return true;
+}
+
+const std::string& SysFile::path() const {
+    if (m_path.empty() && m_fd >= 0) {
+        char resolved[PATH_MAX];
+        if (::realpath(m_openedPath.c_str(), resolved) != nullptr) {
+            m_path = resolved;
+        } else if (m_openedPath.front() == '/') {
+            m_path = m_openedPath;
+        } else {
+            char cwd[PATH_MAX];
+            m_path = ::getcwd(cwd, sizeof cwd) != nullptr ? std::string(cwd) + "/" + m_openedPath
+                                                          : m_openedPath;
+        }
+    }
+    return m_path;
 }
 
 void SysFile::close() {
@@ -83,6 +94,7 @@ void SysFile::close() {
         ::close(m_fd);
     m_fd = -1;
     m_path.clear();
+    m_openedPath.clear();
 }
 
 std::size_t SysFile::readAt(std::uint64_t offset, void* destination, std::size_t count) {

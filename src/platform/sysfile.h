@@ -46,13 +46,15 @@ public:
     // Moves the system's file pointer; returns where the system says it is.
     std::uint64_t movePointer(std::uint64_t offset);
 
-    const std::string& path() const { return m_path; }
+    // The open file's path with links and dots resolved; empty when closed.
+    const std::string& path() const;
     // How many system reads this file made since it was opened.
     std::uint64_t systemReads() const { return m_systemReads; }
 
 private:
     int m_fd = -1;
-    std::string m_path;
+    std::string m_openedPath;
+    mutable std::string m_path;
     std::uint64_t m_systemReads = 0;
 };
 
