@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/application.h"
+#include "app/hardwaretooldlg.h"
 #include "app/storedlg.h"
 #include "app/workingwindow.h"
 #include "feedback/log.h"
@@ -105,6 +106,7 @@ bool WorkingWindow::Start() {
 MainWindow::MainWindow(Services& services, QWidget* parent)
     : TemplateDialog(parent), m_services(services), m_icon(IconPixmap(res::IDI_PROGRAM)) {
     m_popUp = [](QMenu& menu, QPoint at) { return menu.exec(at); };
+    m_runModal = [](QDialog& dialog) { dialog.exec(); };
     m_openFile = [](const std::string& path) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(ToQt(path)));
     };
@@ -135,6 +137,18 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
     ConnectCommand(res::ID_DELETE_PROJECT_MEDIA,
                    [this] { m_fileOperations->DeleteProjectMedia(); });
     ConnectCommand(ID_STORE_SELECTED, [this] { StoreSelectedFiles(); });
+    auto hardwareTool = [this] {
+        HardwareToolDlg dialog(m_services, this);
+        if (dialog.Create())
+            m_runModal(dialog);
+    };
+    ConnectCommand(res::IDC_HARDWARE_TOOL, hardwareTool);
+    ConnectCommand(res::ID_HARDWARE_TOOL, hardwareTool);
+    ConnectCommand(res::ID_APP_ABOUT, [this] {
+        AboutDlg dialog(this);
+        if (dialog.Create())
+            m_runModal(dialog);
+    });
     ConnectCommand(res::ID_STORE_PROJECTS, [this] {
         SelectAllFiles();
         StoreSelectedFiles();

@@ -87,6 +87,8 @@ public:
     // How a pop-up menu is shown and a file opened; tests replace them.
     std::function<QAction*(QMenu& menu, QPoint globalPosition)> m_popUp;
     std::function<void(const std::string& path)> m_openFile;
+    // How a window is run modally; tests look at it instead.
+    std::function<void(QDialog& dialog)> m_runModal;
 
 protected:
     QWidget* CreateControl(const res::ControlTemplate& control) override;

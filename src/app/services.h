@@ -16,6 +16,11 @@ class Prompter;
 struct Services {
     Prompter& prompter;
     std::function<std::vector<platform::Volume>()> volumes = platform::MountedVolumes;
+    // What a volume holds; false with an errno when it does not answer.
+    std::function<bool(const platform::Volume&, platform::VolumeSpace&, int&)> volumeSpace =
+        [](const platform::Volume& v, platform::VolumeSpace& space, int& error) {
+            return platform::QueryVolumeSpace(v.root, space, error);
+        };
     // Null when the console could not be created: logging is then off.
     DebugConsole* console = nullptr;
 };

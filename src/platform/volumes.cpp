@@ -1,9 +1,11 @@
 #include "platform/volumes.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <sys/statvfs.h>
 
 namespace platform {
 namespace {
@@ -88,6 +90,20 @@ std::vector<Volume> ParseMountInfo(const std::string& text) {
     std::sort(volumes.begin(), volumes.end(),
               [](const Volume& a, const Volume& b) { return a.root < b.root; });
     return volumes;
+}
+
+bool QueryVolumeSpace(const std::string& root, VolumeSpace& space, int& error) {
+    struct statvfs st {};
+    if (::statvfs(root.c_str(), &st) != 0) {
+        error = errno;
+        return false;
+    }
+    const auto unit = static_cast<std::uint64_t>(st.f_frsize);
+    space.total = static_cast<std::uint64_t>(st.f_blocks) * unit;
+    space.free = static_cast<std::uint64_t>(st.f_bfree) * unit;
+    space.available = static_cast<std::uint64_t>(st.f_bavail) * unit;
+    error = 0;
+    return true;
 }
 
 std::vector<Volume> MountedVolumes() {

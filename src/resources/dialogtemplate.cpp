@@ -89,6 +89,15 @@ constexpr std::array kStoreControls{
                     0, 6, 82, 273, 12},
 };
 
+constexpr std::array kAboutControls{
+    ControlTemplate{IDC_STATIC, ControlClass::Icon, "5", 0, 11, 17, 20, 20},
+    ControlTemplate{IDC_STATIC, ControlClass::Static, "Tolvane for AVID applications", 0, 39, 11,
+                    150, 10},
+    ControlTemplate{IDC_STATIC, ControlClass::Static, "by the Tolvane developers", 0, 40, 25, 135,
+                    19},
+    ControlTemplate{IDOK, ControlClass::Button, "OK", TabStop | DefaultButton, 158, 50, 45, 12},
+};
+
 constexpr std::array kWorkingControls{
     ControlTemplate{IDC_STATIC, ControlClass::Static, "WORKING...", 0, 1, 1, 47, 8},
 };
@@ -108,6 +117,18 @@ constexpr std::array kDialogs{
                    kWorkingControls},
     DialogTemplate{IDD_STORE, "Store media .....", kDialogFont,
                    Caption | SysMenu | Centered | Modal, 0, 0, 284, 140, kStoreControls},
+    DialogTemplate{IDD_HARDWARE_TOOL,
+                   "Hardware Tool  (press ESC to close)",
+                   {"MS Sans Serif", 8},
+                   Popup | Caption | SysMenu | Modal | ToolWindow,
+                   0,
+                   0,
+                   9,
+                   7,
+                   {}},
+    DialogTemplate{IDD_ABOUT, "About Tolvane...", kDialogFont,
+                   Popup | Caption | SysMenu | Modal | ToolWindow | Centered, 0, 0, 207, 65,
+                   kAboutControls},
     DialogTemplate{IDD_PROGRESS, "Please Wait ...", kDialogFont,
                    Popup | Caption | Centered | Foreground | ToolWindow, 0, 0, 315, 28,
                    kProgressControls},

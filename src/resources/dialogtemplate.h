@@ -19,6 +19,7 @@ enum class ControlClass {
     CheckBox,
     Edit,
     GroupBox,
+    Icon, // text: the icon group's number
 };
 
 // Style bits that change how a window or control is built or behaves.
@@ -100,6 +101,8 @@ inline constexpr int IDD_PROGRESS = 130;
 inline constexpr int IDD_WORKING = 133;
 inline constexpr int IDD_CONSOLE = 136;
 inline constexpr int IDD_STORE = 143;
+inline constexpr int IDD_HARDWARE_TOOL = 135;
+inline constexpr int IDD_ABOUT = 100;
 
 // Control ids.
 inline constexpr int IDC_PROGRESS_BAR = 1001;
@@ -140,5 +143,7 @@ inline constexpr int IDC_STORE_SELECT = 1025;
 inline constexpr int IDC_STORE_MOVE = 1026;
 inline constexpr int IDC_STORE_BY_TYPE = 1027;
 inline constexpr int IDC_STORE_DRIVE = 1028;
+// The first drive bar of the hardware tool; one more per row.
+inline constexpr int IDC_DRIVE_BAR_FIRST = 10285;
 
 } // namespace res

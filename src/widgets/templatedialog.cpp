@@ -1,6 +1,7 @@
 #include "widgets/templatedialog.h"
 
 #include "resources/menus.h"
+#include "widgets/pixelart.h"
 
 #include <QCheckBox>
 #include <QFontDatabase>
@@ -21,6 +22,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -253,6 +255,12 @@ QWidget* TemplateDialog::CreateControl(const res::ControlTemplate& c) {
         return new QLineEdit(text, m_client);
     case res::ControlClass::GroupBox:
         return new QGroupBox(text, m_client);
+    case res::ControlClass::Icon: {
+        auto* icon = new QLabel(m_client);
+        icon->setPixmap(IconPixmap(std::atoi(c.text)));
+        icon->setScaledContents(true);
+        return icon;
+    }
     case res::ControlClass::ProgressBar: {
         auto* bar = new QProgressBar(m_client);
         bar->setTextVisible(false);
