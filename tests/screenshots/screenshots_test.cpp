@@ -2,6 +2,7 @@
 // project and a media file selected, and of the debug console, as PNG files
 // into the build folder (or $TOLVANE_SCREENSHOT_DIR), for people to look at.
 
+#include "app/hardwaretooldlg.h"
 #include "app/mainwindow.h"
 #include "builders/samplemedia.h"
 #include "feedback/log.h"
@@ -69,6 +70,15 @@ TEST(Screenshots, MainWindowAfterScanAndTheConsole) {
     window.OnCommand(res::ID_SHOW_CONSOLE);
     QApplication::processEvents();
     EXPECT_TRUE(console.grab().save(folder + QStringLiteral("/console.png")));
+
+    // The drive window over this machine's own volumes.
+    Services machine{prompter};
+    HardwareToolDlg drives(machine);
+    ASSERT_TRUE(drives.Create());
+    drives.show();
+    QApplication::processEvents();
+    EXPECT_GT(drives.RowCount(), 0);
+    EXPECT_TRUE(drives.grab().save(folder + QStringLiteral("/drives.png")));
     SetLogSink(nullptr);
     EXPECT_GT(console.LineCount(), 5);
     EXPECT_EQ(window.Lists().ProjectList().RowCount(), 4);
