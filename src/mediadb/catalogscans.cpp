@@ -11,7 +11,6 @@
 #include "platform/directory.h"
 
 #include <cstring>
-#include <strings.h>
 
 namespace {
 
@@ -81,20 +80,8 @@ MediaCatalog::ScanResult MediaCatalog::ScanMediaFolder(const std::string& folder
 
 void MediaCatalog::IndexMediaFolders(const std::vector<platform::Volume>& volumes) {
     ClearDiskIndex();
-    for (const platform::Volume& volume : volumes) {
-        std::vector<platform::DirEntry> entries;
-        int error = 0;
-        // A volume that cannot be listed contributes nothing.
-        if (!platform::ListDirectory(volume.root, entries, error, platform::ListDetail::NamesOnly))
-            continue;
-        for (const char* mediaFolder : {kOmfiMediaFolder, kAvidMediaFolder}) {
-            for (const platform::DirEntry& e : entries) {
-                if ((e.attributes & platform::kAttrDirectory) && !e.isLink &&
-                    strcasecmp(e.name.c_str(), mediaFolder) == 0)
-                    IndexFolderTree(platform::JoinPath(volume.root, e.name));
-            }
-        }
-    }
+    for (const std::string& folder : MediaFolderRoots(volumes))
+        IndexFolderTree(folder);
 }
 
 MediaCatalog::ScanResult MediaCatalog::ScanBin(const std::string& binPath, Progress* progress,
@@ -138,10 +125,6 @@ MediaCatalog::ScanResult MediaCatalog::ScanBin(const std::string& binPath, Progr
     scanner->Close();
     m_work.reset();
     RebuildFileArray();
-    if (m_duplicateCount != 0)
-        LogF("Found %d dup(s)", static_cast<int>(m_duplicateCount));
-    ClearDiskIndex();
-    m_duplicateCount = 0;
-    Log("------------------<OK!>-------------------");
+    EndLoad();
     return ScanResult::Done;
 }

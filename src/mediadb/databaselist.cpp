@@ -7,38 +7,11 @@
 
 #include <vector>
 
-namespace {
-
-bool equalsIgnoringCase(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
-
-} // namespace
-
 void DatabaseList::Discover(const std::vector<platform::Volume>& volumes) {
     m_entries.clear();
     m_nextNumber = 0;
-    for (const platform::Volume& volume : volumes) {
-        std::vector<platform::DirEntry> entries;
-        int error = 0;
-        // A volume that cannot be listed simply holds no databases.
-        if (!platform::ListDirectory(volume.root, entries, error, platform::ListDetail::NamesOnly))
-            continue;
-        // The folder names are matched as a case-insensitive file system would.
-        for (const char* mediaFolder : {kOmfiMediaFolder, kAvidMediaFolder}) {
-            for (const platform::DirEntry& e : entries) {
-                if ((e.attributes & platform::kAttrDirectory) &&
-                    equalsIgnoringCase(e.name, mediaFolder))
-                    SearchFolder(platform::JoinPath(volume.root, e.name));
-            }
-        }
-    }
+    for (const std::string& folder : MediaFolderRoots(volumes))
+        SearchFolder(folder);
 }
 
 void DatabaseList::SearchFolder(const std::string& folder) {

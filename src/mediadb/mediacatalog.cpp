@@ -237,12 +237,16 @@ MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, boo
 
     AddUnreferencedFiles(keepMissing);
     RebuildFileArray();
+    EndLoad();
+    return LoadResult::Loaded;
+}
+
+void MediaCatalog::EndLoad() {
     if (m_duplicateCount != 0)
         LogF("Found %d dup(s)", static_cast<int>(m_duplicateCount));
     ClearDiskIndex();
     m_duplicateCount = 0;
     Log("------------------<OK!>-------------------");
-    return LoadResult::Loaded;
 }
 
 bool MediaCatalog::isConsistent() const {

@@ -100,6 +100,8 @@ public:
 private:
     // Whether any project holds a record of that name.
     bool HoldsFileName(std::string_view fileName) const;
+    // The closing steps of a load: the duplicate count, the index dropped.
+    void EndLoad();
     // Numbers a record just stored in its project.
     void Register(MediaRecord* stored);
 
