@@ -233,6 +233,27 @@ bool makeFolder(const std::string& path) {
     return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
+// The folder of the user's trash for files ($XDG_DATA_HOME/Trash/files),
+// made with its siblings when missing, so that the trash is the user's own
+// rather than wherever a library falls back to.
+std::string homeTrashFiles() {
+    std::string base;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/') {
+        base = data;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+        base = std::string(home) + "/.local";
+        makeFolder(base);
+        base += "/share";
+    } else {
+        return {};
+    }
+    makeFolder(base);
+    makeFolder(base + "/Trash");
+    makeFolder(base + "/Trash/info");
+    makeFolder(base + "/Trash/files");
+    return base + "/Trash/files";
+}
+
 // Whether path lies in the "files" folder of a trash: the home trash
 // (.../Trash/files) or a volume's (.Trash/<uid>/files, .Trash-<uid>/files).
 bool inTrashFiles(const std::string& path) {
@@ -249,7 +270,7 @@ bool inTrashFiles(const std::string& path) {
 // Moves a file to the trash; false (and the file where it was) when no trash
 // takes it.
 bool moveToTrash(const std::string& path) {
-    HomeTrashFiles();
+    homeTrashFiles();
     QFile file(ToQt(path));
     if (!file.moveToTrash())
         return false;
@@ -331,24 +352,6 @@ ssize_t CopyIo::Transfer(int in, int out, std::size_t count) {
 CopyIo& SystemCopyIo() {
     static CopyIo io;
     return io;
-}
-
-std::string HomeTrashFiles() {
-    std::string base;
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/') {
-        base = data;
-    } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
-        base = std::string(home) + "/.local";
-        makeFolder(base);
-        base += "/share";
-    } else {
-        return {};
-    }
-    makeFolder(base);
-    makeFolder(base + "/Trash");
-    makeFolder(base + "/Trash/info");
-    makeFolder(base + "/Trash/files");
-    return base + "/Trash/files";
 }
 
 bool IsTemporaryCopyName(const std::string& name) {

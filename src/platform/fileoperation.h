@@ -64,10 +64,6 @@ FileOpResult FileOperation(FileFunction function, const std::string& source,
 // are removed for good. Stops at the first failure or when the user cancels.
 FileOpResult DeleteFiles(const std::vector<std::string>& paths, unsigned flags, FileOpUi* ui);
 
-// The folder of the user's trash for files ($XDG_DATA_HOME/Trash/files),
-// created with its siblings when missing.
-std::string HomeTrashFiles();
-
 // The hidden name a copy of name is written under until it is complete.
 bool IsTemporaryCopyName(const std::string& name);
 

@@ -321,17 +321,6 @@ void ListView::Reorder(const std::vector<std::uint32_t>& order) {
     });
 }
 
-void ListView::Sort(const std::function<int(std::uint32_t, std::uint32_t)>& compare) {
-    std::vector<std::uint32_t> order(m_model->rows.size());
-    for (std::uint32_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    const auto& rows = m_model->rows;
-    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return compare(rows[a].itemData, rows[b].itemData) < 0;
-    });
-    Reorder(order);
-}
-
 void ListView::SortByNumber(const std::function<std::uint64_t(std::uint32_t)>& key,
                             bool largerFirst) {
     std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(m_model->rows.size());

@@ -79,11 +79,9 @@ public:
     int FindItemData(std::uint32_t itemData) const;
     // The first row whose column-0 text equals text, ignoring letter case.
     int FindText(const std::string& text) const;
-    // Sorts the rows with a comparison of item data (negative: first before
-    // second); the selection stays with its rows.
-    void Sort(const std::function<int(std::uint32_t, std::uint32_t)>& compare);
-    // The same with the comparison of a number taken from each row once:
-    // ascending, or the larger first.
+    // Sorts the rows by a number taken from each row's item data once:
+    // ascending, or the larger first; equal rows keep their order and the
+    // selection stays with its rows.
     void SortByNumber(const std::function<std::uint64_t(std::uint32_t)>& key, bool largerFirst);
     // The same with a text taken from each row once, ignoring letter case.
     void SortByText(const std::function<const char*(std::uint32_t)>& key);

@@ -121,8 +121,7 @@ TEST_F(ListViewTest, BulkChangesKeepTheSelectionWithoutNotifications) {
     EXPECT_EQ(list.SelectedCount(), 1);
     EXPECT_EQ(list.SelectedRows(), std::vector<int>{1});
 
-    list.Sort(
-        [](std::uint32_t a, std::uint32_t b) { return static_cast<int>(b) - static_cast<int>(a); });
+    list.SortByNumber([](std::uint32_t data) -> std::uint64_t { return data; }, true);
     EXPECT_EQ(order(), (std::vector<std::uint32_t>{104, 102, 100}));
     EXPECT_EQ(list.SelectedRows(), std::vector<int>{1}); // still row 102
     EXPECT_TRUE(changes.empty());
@@ -130,7 +129,7 @@ TEST_F(ListViewTest, BulkChangesKeepTheSelectionWithoutNotifications) {
     const int far = list.InsertRow(-1, "far", 0x40000000u);
     list.SetSelected(far, true);
     changes.clear();
-    list.Sort([](std::uint32_t a, std::uint32_t b) { return a < b ? -1 : (a > b ? 1 : 0); });
+    list.SortByNumber([](std::uint32_t data) -> std::uint64_t { return data; }, false);
     EXPECT_EQ(order(), (std::vector<std::uint32_t>{100, 102, 104, 0x40000000u}));
     EXPECT_EQ(list.SelectedRows(), (std::vector<int>{1, 3}));
     EXPECT_TRUE(changes.empty());
