@@ -7,6 +7,7 @@
 #include "feedback/log.h"
 #include "feedback/prompter.h"
 #include "mediadb/mediaendings.h"
+#include "omf/mediafacts.h"
 #include "platform/qtext.h"
 #include "resources/bitmaps.h"
 #include "resources/menus.h"
@@ -137,6 +138,7 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
     ConnectCommand(res::ID_DELETE_PROJECT_MEDIA,
                    [this] { m_fileOperations->DeleteProjectMedia(); });
     ConnectCommand(ID_STORE_SELECTED, [this] { StoreSelectedFiles(); });
+    ConnectCommand(ID_ANALYSE_SELECTED, [this] { AnalyseSelectedFiles(); });
     auto hardwareTool = [this] {
         HardwareToolDlg dialog(m_services, this);
         if (dialog.Create())
@@ -471,6 +473,41 @@ void MainWindow::StoreSelectedFiles() {
     const std::optional<StoreOptions> options = m_storeDialog ? m_storeDialog() : std::nullopt;
     if (options)
         m_fileOperations->StoreSelectedFiles(*options, m_services.volumes());
+}
+
+void MainWindow::AnalyseSelectedFiles() {
+    CloseCurrentMediaFile();
+    ListView& files = m_lists->FileList();
+    const std::vector<int> rows = files.SelectedRows();
+    auto progress = ProgressWindow::Start(this, res::IDD_PROGRESS);
+    DisableControls();
+    OmfReader reader;
+    std::uint64_t done = 0;
+    for (int row : rows) {
+        if (CheckCancel())
+            break;
+        PumpOneMessage();
+        if (progress != nullptr)
+            progress->Step(done++, rows.size());
+        MediaRecord* record = m_catalog.GetRecord(files.ItemData(row));
+        if (record == nullptr || record->attributes == -1 ||
+            !reader.Open(MediaCatalog::FullPath(*record).c_str()))
+            continue;
+        const MediaFacts facts = ReadMediaFacts(reader);
+        reader.Close();
+        std::snprintf(record->nameInBin, sizeof record->nameInBin, "%s", facts.clipName.c_str());
+        std::snprintf(record->sourceName, sizeof record->sourceName, "%s",
+                      facts.sourceName.c_str());
+        std::snprintf(record->compressionText, sizeof record->compressionText, "%s",
+                      facts.compressionText.c_str());
+        record->compressionCode = facts.compressionCode;
+        files.SetText(row, static_cast<int>(MediaColumn::NameInBin), record->nameInBin);
+        files.SetText(row, static_cast<int>(MediaColumn::SourceName), record->sourceName);
+        if (record->compressionCode != 0)
+            files.SetText(row, static_cast<int>(MediaColumn::Compression),
+                          MediaColumnText(*record, MediaColumn::Compression));
+    }
+    EnableControls();
 }
 
 void MainWindow::CloseCurrentMediaFile() {

@@ -71,6 +71,8 @@ public:
     void ShowConsole();
     // Asks for a store's target and layout, then stores the selected files.
     void StoreSelectedFiles();
+    // Reads the facts of every selected media file from the file itself.
+    void AnalyseSelectedFiles();
     // Runs the store dialog; nothing when the user cancels. Tests replace it.
     std::function<std::optional<StoreOptions>()> m_storeDialog;
 

@@ -500,6 +500,25 @@ TEST_F(MainWindowTest, FolderAndBinScansRefillTheLists) {
     EXPECT_EQ(window.Catalog().FileCount(), 2u);
 }
 
+TEST_F(MainWindowTest, F2ReadsTheFactsOfEverySelectedFile) {
+    window.Scan();
+    window.Lists().ProjectList().SetSelected(projectRow("ProjA"), true);
+    ListView& files = window.Lists().FileList();
+    QTest::keyClick(&files, Qt::Key_F2); // nothing selected: nothing read
+    const int a1 = files.FindText("a1.omf");
+    EXPECT_EQ(files.Text(a1, static_cast<int>(MediaColumn::NameInBin)), "");
+    window.Lists().SelectAllRows(files);
+    QTest::keyClick(&files, Qt::Key_F2);
+    EXPECT_EQ(files.Text(a1, static_cast<int>(MediaColumn::NameInBin)), "Clip A1");
+    EXPECT_EQ(files.Text(a1, static_cast<int>(MediaColumn::SourceName)), "C:\\Capture\\clip.avi");
+    EXPECT_EQ(files.Text(a1, static_cast<int>(MediaColumn::Compression)), "10:1");
+    EXPECT_STREQ(window.Catalog().FindFileByName("a1.omf")->nameInBin, "Clip A1");
+    // a2.omf is no container: its row keeps its texts.
+    EXPECT_EQ(files.Text(files.FindText("a2.omf"), static_cast<int>(MediaColumn::NameInBin)), "");
+    EXPECT_FALSE(window.Info().CurrentMediaFile().IsOpen());
+    EXPECT_TRUE(window.Control(res::IDC_SCAN)->isEnabled());
+}
+
 TEST_F(MainWindowTest, CtrlOAddsADatabaseExceptInTheSortableLists) {
     QApplication::setActiveWindow(&window);
     window.Lists().FileList().setFocus();
