@@ -1,6 +1,7 @@
 // Opens any bytes as an OMF container and asks every question of it.
 #include "fuzzinput.h"
 #include "omf/omfreader.h"
+#include "omf/omftree.h"
 
 #include <cstring>
 #include <vector>
@@ -40,6 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             reader.ReadFrame(i, frame.data(), n);
         }
     }
+    // The information window's tree: bounded whatever the references do.
+    const OmfTree tree = OmfTreeBuilder(reader, 20000).Build();
+    if (tree.itemCount > 20000)
+        __builtin_trap();
     reader.Close();
     return 0;
 }

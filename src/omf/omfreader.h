@@ -119,6 +119,8 @@ public:
     const NumberMap<MobIndexEntry>& MobIds() const { return m_mobIds; }
     std::uint64_t FileSize() const { return m_fileSize; }
     std::size_t TocEntryCount() const { return m_toc.size(); }
+    // The TOC's entries in file order.
+    const std::vector<TocEntry>& Toc() const { return m_toc; }
     OmfTreeView* TreeView() const { return m_tree; }
 
     // Media facts of the container.

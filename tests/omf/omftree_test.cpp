@@ -1,0 +1,144 @@
+#include "omf/omftree.h"
+
+#include "builders/omfbuilder.h"
+#include "omf/omfreader.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+// Property and type definitions come first in the TOC, after the header:
+// objects whose ids are the property and type ids, each with its name.
+void addNames(OmfBuilder& b) {
+    b.string(66025, 1, "OMFI:HEAD:CompositionMobs");
+    b.string(66205, 1, "OMFI:MOBJ:Name");
+    b.string(70000, 1, "OMFI:TEST:Ref");
+    b.string(70001, 1, "OMFI:TEST:Other");
+    b.string(70002, 1, "OMFI:TEST:Short");
+    b.string(70003, 1, "OMFI:TEST:Long");
+    b.string(70004, 1, "OMFI:TEST:Flag");
+    b.string(70005, 1, "OMFI:TEST:Count");
+    b.string(65610, 1, "omfi:UInt32");
+}
+
+const OmfTreeItem* find(const std::vector<OmfTreeItem>& items, const std::string& text) {
+    for (const OmfTreeItem& item : items) {
+        if (item.text == text)
+            return &item;
+    }
+    return nullptr;
+}
+
+std::size_t countItems(const std::vector<OmfTreeItem>& items) {
+    std::size_t n = 0;
+    for (const OmfTreeItem& item : items)
+        n += 1 + countItems(item.children);
+    return n;
+}
+
+class OmfTreeTest : public ::testing::Test {
+protected:
+    OmfTree build(const OmfBuilder& b, std::size_t limit = OmfTreeBuilder::kMaxItems) {
+        b.write(dir.file("tree.omf"));
+        EXPECT_TRUE(reader.Open(dir.file("tree.omf").c_str()));
+        return OmfTreeBuilder(reader, limit).Build();
+    }
+    TempDir dir;
+    OmfReader reader;
+};
+
+TEST_F(OmfTreeTest, ObjectsPropertiesAndReferencesAsItems) {
+    OmfBuilder b;
+    b.mobTable(66025, {{{1, 2, 3}, 10}});
+    b.classId(1, "HEAD");
+    addNames(b);
+    b.classId(10, "CMOB").string(10, 66205, "Clip").objectRef(10, 70000, 20);
+    b.string(10, 70002, "abc").string(10, 70003, std::string(40, 'x'));
+    b.immediate(10, 70004, 65605, 1).immediate(10, 70005, 65610, 0xBEEF);
+    b.classId(20, "SCLP").objectRef(20, 70001, 10); // refers back to its parent
+    b.classId(30, "XXXX");                          // referenced by nothing
+    const OmfTree tree = build(b);
+    ASSERT_FALSE(tree.roots.empty());
+    EXPECT_EQ(tree.roots.size(), 2u); // the header and the unreferenced object
+    const OmfTreeItem* header = find(tree.roots, "(_HEADER) HEAD 0x1");
+    ASSERT_NE(header, nullptr);
+    EXPECT_TRUE(header->bold);
+    EXPECT_NE(find(tree.roots, "XXXX 0x1e"), nullptr);
+
+    // Object 10 is expanded where the header's mob table references it.
+    ASSERT_FALSE(header->children.empty());
+    const OmfTreeItem& table = header->children[0];
+    EXPECT_TRUE(table.bold);
+    ASSERT_EQ(table.children.size(), 1u);
+    const OmfTreeItem& clip = table.children[0];
+    EXPECT_EQ(clip.text, "(Composition Mob) CMOB 0xa -{Clip}");
+    // In the property table's order, which the test does not fix.
+    std::vector<std::string> texts;
+    for (const OmfTreeItem& item : clip.children)
+        texts.push_back(item.text);
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{"OMFI:MOBJ:Name  --- ( Clip )",
+                                        "OMFI:TEST:Count --- (0xbeef)", "OMFI:TEST:Flag --- (TRUE)",
+                                        "OMFI:TEST:Long  --- { " + std::string(40, 'x') + " }",
+                                        "OMFI:TEST:Ref", "OMFI:TEST:Short  --- ( abc )"}));
+    // The reference back to the object being expanded is one plain item.
+    const OmfTreeItem* refItem = find(clip.children, "OMFI:TEST:Ref");
+    ASSERT_NE(refItem, nullptr);
+    const OmfTreeItem& ref = *refItem;
+    ASSERT_EQ(ref.children.size(), 1u);
+    const OmfTreeItem& sclp = ref.children[0];
+    EXPECT_EQ(sclp.text, "SCLP 0x14");
+    ASSERT_EQ(sclp.children.size(), 1u);
+    ASSERT_EQ(sclp.children[0].children.size(), 1u);
+    const OmfTreeItem& back = sclp.children[0].children[0];
+    EXPECT_EQ(back.text, clip.text);
+    EXPECT_FALSE(back.bold);
+    EXPECT_TRUE(back.children.empty());
+    // Definitions are no items anywhere.
+    std::function<void(const std::vector<OmfTreeItem>&)> noDefinitions =
+        [&](const std::vector<OmfTreeItem>& items) {
+            for (const OmfTreeItem& item : items) {
+                EXPECT_EQ(item.text.find("0x1027d"), std::string::npos) << item.text;
+                noDefinitions(item.children);
+            }
+        };
+    noDefinitions(tree.roots);
+    EXPECT_EQ(tree.itemCount, countItems(tree.roots));
+    EXPECT_FALSE(tree.cutShort);
+}
+
+TEST_F(OmfTreeTest, AnExponentialGraphIsCutShort) {
+    // Forty objects, each referencing the next twice: 2^40 items if every
+    // reference were expanded.
+    OmfBuilder b;
+    b.classId(1, "HEAD").objectRef(1, 70000, 100);
+    addNames(b);
+    for (std::uint32_t i = 0; i < 40; ++i) {
+        b.classId(100 + i, "NODE");
+        b.objectRef(100 + i, 70000, 101 + i).objectRef(100 + i, 70001, 101 + i);
+    }
+    const OmfTree tree = build(b, 5000);
+    EXPECT_TRUE(tree.cutShort);
+    EXPECT_LE(tree.itemCount, 5000u);
+    EXPECT_EQ(tree.itemCount, countItems(tree.roots));
+    EXPECT_EQ(tree.roots.back().text, "... the tree was cut short at 5000 items");
+}
+
+TEST_F(OmfTreeTest, DeepChainsStopBeforeTheStackDoes) {
+    OmfBuilder b;
+    b.classId(1, "HEAD").objectRef(1, 70000, 1000);
+    addNames(b);
+    for (std::uint32_t i = 0; i < 3000; ++i)
+        b.classId(1000 + i, "LINK").objectRef(1000 + i, 70000, 1001 + i);
+    const OmfTree tree = build(b);
+    EXPECT_FALSE(tree.cutShort);
+    EXPECT_EQ(tree.itemCount, countItems(tree.roots));
+    EXPECT_GT(tree.roots.size(), 1u); // the rest of the chain starts roots of its own
+}
+
+} // namespace
