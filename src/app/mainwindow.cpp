@@ -2,6 +2,7 @@
 
 #include "app/application.h"
 #include "app/hardwaretooldlg.h"
+#include "app/omfinfodlg.h"
 #include "app/storedlg.h"
 #include "app/workingwindow.h"
 #include "feedback/log.h"
@@ -139,6 +140,22 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
                    [this] { m_fileOperations->DeleteProjectMedia(); });
     ConnectCommand(ID_STORE_SELECTED, [this] { StoreSelectedFiles(); });
     ConnectCommand(ID_ANALYSE_SELECTED, [this] { AnalyseSelectedFiles(); });
+    ConnectCommand(res::ID_OMF_INFO_TOOL, [this] {
+        CloseCurrentMediaFile();
+        OmfInfoDlg dialog(m_services, {}, this);
+        if (dialog.Create())
+            m_runModal(dialog);
+    });
+    ConnectCommand(res::ID_SHOW_OMF_INFO, [this] {
+        ListView& files = m_lists->FileList();
+        const int row = files.FirstSelected();
+        const MediaRecord* record = row >= 0 ? m_catalog.GetRecord(files.ItemData(row)) : nullptr;
+        if (record == nullptr)
+            return;
+        OmfInfoDlg dialog(m_services, MediaCatalog::FullPath(*record), this);
+        if (dialog.Create())
+            m_runModal(dialog);
+    });
     auto hardwareTool = [this] {
         HardwareToolDlg dialog(m_services, this);
         if (dialog.Create())

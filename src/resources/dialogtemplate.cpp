@@ -98,6 +98,15 @@ constexpr std::array kAboutControls{
     ControlTemplate{IDOK, ControlClass::Button, "OK", TabStop | DefaultButton, 158, 50, 45, 12},
 };
 
+constexpr std::array kOmfInfoControls{
+    ControlTemplate{IDC_OMF_TREE, ControlClass::TreeView, "", HasLines | StaticEdge | NoDragDrop, 1,
+                    1, 392, 260},
+    ControlTemplate{IDC_OMF_OPEN, ControlClass::Button, "open", TabStop, 397, 1, 50, 18},
+    ControlTemplate{IDC_OMF_SHOW_CONSOLE, ControlClass::Button, "Show console", TabStop, 397, 21,
+                    50, 18},
+    ControlTemplate{IDOK, ControlClass::Button, "OK", TabStop | DefaultButton, 397, 251, 50, 10},
+};
+
 constexpr std::array kWorkingControls{
     ControlTemplate{IDC_STATIC, ControlClass::Static, "WORKING...", 0, 1, 1, 47, 8},
 };
@@ -126,6 +135,8 @@ constexpr std::array kDialogs{
                    9,
                    7,
                    {}},
+    DialogTemplate{IDD_OMF_INFO, "OMFI info ...under development...", kDialogFont,
+                   Popup | Caption | SysMenu | Modal | Centered, 0, 0, 448, 262, kOmfInfoControls},
     DialogTemplate{IDD_ABOUT, "About Tolvane...", kDialogFont,
                    Popup | Caption | SysMenu | Modal | ToolWindow | Centered, 0, 0, 207, 65,
                    kAboutControls},

@@ -103,6 +103,7 @@ inline constexpr int IDD_CONSOLE = 136;
 inline constexpr int IDD_STORE = 143;
 inline constexpr int IDD_HARDWARE_TOOL = 135;
 inline constexpr int IDD_ABOUT = 100;
+inline constexpr int IDD_OMF_INFO = 103;
 
 // Control ids.
 inline constexpr int IDC_PROGRESS_BAR = 1001;
@@ -145,5 +146,8 @@ inline constexpr int IDC_STORE_BY_TYPE = 1027;
 inline constexpr int IDC_STORE_DRIVE = 1028;
 // The first drive bar of the hardware tool; one more per row.
 inline constexpr int IDC_DRIVE_BAR_FIRST = 10285;
+inline constexpr int IDC_OMF_OPEN = 1001;
+inline constexpr int IDC_OMF_SHOW_CONSOLE = 1002;
+inline constexpr int IDC_OMF_TREE = 1003;
 
 } // namespace res

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/omfinfodlg.h"
 #include "builders/databasebuilder.h"
 #include "builders/mediafolder.h"
 #include "builders/omfbuilder.h"
@@ -517,6 +518,40 @@ TEST_F(MainWindowTest, F2ReadsTheFactsOfEverySelectedFile) {
     EXPECT_EQ(files.Text(files.FindText("a2.omf"), static_cast<int>(MediaColumn::NameInBin)), "");
     EXPECT_FALSE(window.Info().CurrentMediaFile().IsOpen());
     EXPECT_TRUE(window.Control(res::IDC_SCAN)->isEnabled());
+}
+
+TEST_F(MainWindowTest, TheOmfInformationWindowShowsAFilesTree) {
+    window.Scan();
+    window.Lists().ProjectList().SetSelected(projectRow("ProjA"), true);
+    ListView& files = window.Lists().FileList();
+    std::vector<int> treeSizes;
+    window.m_runModal = [&](QDialog& dialog) {
+        auto& info = static_cast<OmfInfoDlg&>(dialog);
+        EXPECT_EQ(info.windowTitle().toStdString(), "OMFI info ...under development...");
+        treeSizes.push_back(info.Tree().topLevelItemCount());
+    };
+    window.OnCommand(res::ID_SHOW_OMF_INFO); // nothing selected: no window
+    EXPECT_TRUE(treeSizes.empty());
+    files.SetSelected(files.FindText("a1.omf"), true);
+    window.OnCommand(res::ID_SHOW_OMF_INFO);
+    window.OnCommand(res::ID_OMF_INFO_TOOL); // from the menu: empty
+    ASSERT_EQ(treeSizes.size(), 2u);
+    EXPECT_GT(treeSizes[0], 0);
+    EXPECT_EQ(treeSizes[1], 0);
+    EXPECT_FALSE(window.Info().CurrentMediaFile().IsOpen());
+
+    OmfInfoDlg dialog(services, {});
+    ASSERT_TRUE(dialog.Create());
+    dialog.OnCommand(res::IDC_OMF_OPEN); // cancelled
+    EXPECT_EQ(log.lines().back(), "No File");
+    prompter.choose(media + "/a1.omf");
+    dialog.OnCommand(res::IDC_OMF_OPEN);
+    ASSERT_GT(dialog.Tree().topLevelItemCount(), 0);
+    EXPECT_TRUE(dialog.Tree().topLevelItem(0)->text(0).startsWith(QStringLiteral("(_HEADER) ")));
+    EXPECT_TRUE(dialog.Tree().topLevelItem(0)->font(0).bold());
+    prompter.choose(media + "/a2.omf"); // no container: an empty tree
+    dialog.OnCommand(res::IDC_OMF_OPEN);
+    EXPECT_EQ(dialog.Tree().topLevelItemCount(), 0);
 }
 
 TEST_F(MainWindowTest, CtrlOAddsADatabaseExceptInTheSortableLists) {
