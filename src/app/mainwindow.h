@@ -45,6 +45,8 @@ public:
     // Connects a command id to its work; a command without work does nothing.
     void ConnectCommand(int id, std::function<void()> handler);
     void OnCommand(int id) override;
+    // Whether a command id has work connected to it.
+    bool HasCommand(int id) const { return m_handlers.count(id) != 0; }
 
     // Services for long operations.
     bool CheckCancel() override;

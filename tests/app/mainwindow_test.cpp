@@ -554,6 +554,48 @@ TEST_F(MainWindowTest, TheOmfInformationWindowShowsAFilesTree) {
     EXPECT_EQ(dialog.Tree().topLevelItemCount(), 0);
 }
 
+TEST_F(MainWindowTest, EveryCommandOfMenusButtonsAndKeysDoesItsWork) {
+    // Every command a user can give, from the menus, the context menus, the
+    // buttons, the accelerators and the function keys.
+    std::vector<int> commands{MainWindow::ID_ANALYSE_SELECTED, MainWindow::ID_STORE_SELECTED};
+    std::function<void(const res::MenuItem&)> collect = [&](const res::MenuItem& item) {
+        if (item.command != 0 && !(item.flags & res::menu::Grayed))
+            commands.push_back(item.command);
+        for (const res::MenuItem& child : item.children)
+            collect(child);
+    };
+    for (int menu : {res::IDR_MAIN_MENU, res::IDR_CONTEXT_MENUS}) {
+        for (const res::MenuItem& item : res::FindMenu(menu)->items)
+            collect(item);
+    }
+    for (const res::ControlTemplate& c : res::FindDialogTemplate(res::IDD_MAIN)->controls) {
+        if (c.cls == res::ControlClass::Button)
+            commands.push_back(c.id);
+    }
+    // Ctrl+A belongs to the sortable lists themselves (tested with them).
+    for (const res::Accelerator& a : res::FindAccelerators(res::IDR_ACCELERATORS)) {
+        if (a.command != res::ID_SELECT_ALL_ROWS)
+            commands.push_back(a.command);
+    }
+    ::setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+    window.m_runModal = [](QDialog&) {};
+    window.m_storeDialog = [] { return std::optional<StoreOptions>(); };
+    window.Scan();
+    window.Lists().ProjectList().SelectAllRows();
+    window.Lists().FileList().SetSelected(0, true);
+    for (int id : commands) {
+        EXPECT_TRUE(window.HasCommand(id)) << id;
+        if (id == res::ID_EXIT)
+            continue;
+        // Every question is answered Cancel or No, every chooser cancelled:
+        // nothing on disk changes, and the window is not left busy.
+        window.OnCommand(id);
+        EXPECT_TRUE(window.Control(res::IDC_SCAN)->isEnabled()) << id;
+    }
+    EXPECT_TRUE(std::filesystem::exists(media + "/a1.omf"));
+    ::unsetenv("XDG_DATA_HOME");
+}
+
 TEST_F(MainWindowTest, CtrlOAddsADatabaseExceptInTheSortableLists) {
     QApplication::setActiveWindow(&window);
     window.Lists().FileList().setFocus();

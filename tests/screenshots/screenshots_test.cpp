@@ -4,6 +4,7 @@
 
 #include "app/hardwaretooldlg.h"
 #include "app/mainwindow.h"
+#include "app/omfinfodlg.h"
 #include "builders/samplemedia.h"
 #include "feedback/log.h"
 #include "platform/volumes.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QPixmap>
 #include <QSlider>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -70,6 +72,15 @@ TEST(Screenshots, MainWindowAfterScanAndTheConsole) {
     window.OnCommand(res::ID_SHOW_CONSOLE);
     QApplication::processEvents();
     EXPECT_TRUE(console.grab().save(folder + QStringLiteral("/console.png")));
+
+    // The OMF information window over the colour test card.
+    OmfInfoDlg omfInfo(services, dir.file("MEDIA/OMFI MediaFiles/1/DOC00000_V1.omf"));
+    ASSERT_TRUE(omfInfo.Create());
+    omfInfo.Tree().expandToDepth(2);
+    omfInfo.show();
+    QApplication::processEvents();
+    EXPECT_GT(omfInfo.Tree().topLevelItemCount(), 0);
+    EXPECT_TRUE(omfInfo.grab().save(folder + QStringLiteral("/omf-info.png")));
 
     // The drive window over this machine's own volumes.
     Services machine{prompter};
