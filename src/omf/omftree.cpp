@@ -211,6 +211,15 @@ bool OmfTreeBuilder::PropertyItem(const TocEntry& p, const std::string& name,
         return true;
     };
     auto boolean = [&] { return set(name + (immediate != 0 ? " --- (TRUE)" : " --- (FALSE)")); };
+    // The two 32-bit words of an 8-byte value.
+    auto twoWords = [&](std::uint32_t(&words)[2]) {
+        const std::vector<std::uint8_t> v = m_reader.ReadValue(&p);
+        if (v.size() != 8)
+            return false;
+        words[0] = io::le32(v.data());
+        words[1] = io::le32(v.data() + 4);
+        return true;
+    };
     auto fields = [&] {
         if (p.valueLength != 2)
             return false;
@@ -240,12 +249,11 @@ bool OmfTreeBuilder::PropertyItem(const TocEntry& p, const std::string& name,
     case 65671: {
         if (p.valueLength != 8)
             return fields();
-        const std::vector<std::uint8_t> v = m_reader.ReadValue(&p);
-        if (v.size() != 8)
+        std::uint32_t words[2];
+        if (!twoWords(words))
             return false;
-        const auto first = static_cast<std::int32_t>(io::le32(v.data()));
-        const auto second = static_cast<std::int32_t>(io::le32(v.data() + 4));
-        return set(name + " --- [" + std::to_string(second) + "/" + std::to_string(first) + "]");
+        return set(name + " --- [" + std::to_string(static_cast<std::int32_t>(words[1])) + "/" +
+                   std::to_string(static_cast<std::int32_t>(words[0])) + "]");
     }
     case 65665:
         return set(name + " --- (" +
@@ -260,12 +268,11 @@ bool OmfTreeBuilder::PropertyItem(const TocEntry& p, const std::string& name,
     case 65735: {
         if (p.valueLength != 8)
             return fields();
-        const std::vector<std::uint8_t> v = m_reader.ReadValue(&p);
-        if (v.size() != 8)
+        std::uint32_t words[2];
+        if (!twoWords(words))
             return false;
-        const std::uint64_t value =
-            io::le32(v.data()) | static_cast<std::uint64_t>(io::le32(v.data() + 4)) << 32;
-        return set(name + " --- {0x" + hex(value) + "}");
+        return set(name + " --- {0x" + hex(words[0] | static_cast<std::uint64_t>(words[1]) << 32) +
+                   "}");
     }
     case 65740:
         return fields();

@@ -22,6 +22,9 @@ void addNames(OmfBuilder& b) {
     b.string(70003, 1, "OMFI:TEST:Long");
     b.string(70004, 1, "OMFI:TEST:Flag");
     b.string(70005, 1, "OMFI:TEST:Count");
+    b.string(70006, 1, "OMFI:TEST:Rational");
+    b.string(70007, 1, "OMFI:TEST:Length");
+    b.string(70008, 1, "OMFI:TEST:Layout");
     b.string(65610, 1, "omfi:UInt32");
 }
 
@@ -110,6 +113,29 @@ TEST_F(OmfTreeTest, ObjectsPropertiesAndReferencesAsItems) {
     noDefinitions(tree.roots);
     EXPECT_EQ(tree.itemCount, countItems(tree.roots));
     EXPECT_FALSE(tree.cutShort);
+}
+
+TEST_F(OmfTreeTest, NumbersOfEightBytesAndFieldLayouts) {
+    OmfBuilder b;
+    b.classId(1, "HEAD").objectRef(1, 70000, 10);
+    addNames(b);
+    b.classId(10, "NUMS");
+    // First word -5, second 30: shown second over first.
+    b.positioned(10, 70006, 65625, {0xFB, 0xFF, 0xFF, 0xFF, 30, 0, 0, 0});
+    b.positioned(10, 70007, 65672, {0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11});
+    b.immediate(10, 70008, 65740, 1, 2);
+    const OmfTree tree = build(b);
+    const OmfTreeItem* header = find(tree.roots, "(_HEADER) HEAD 0x1");
+    ASSERT_NE(header, nullptr);
+    ASSERT_EQ(header->children.size(), 1u);
+    ASSERT_EQ(header->children[0].children.size(), 1u);
+    std::vector<std::string> texts;
+    for (const OmfTreeItem& item : header->children[0].children[0].children)
+        texts.push_back(item.text);
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts, (std::vector<std::string>{"OMFI:TEST:Layout --- (SEPARATE_FIELDS)",
+                                               "OMFI:TEST:Length --- {0x1122334455667788}",
+                                               "OMFI:TEST:Rational --- [30/-5]"}));
 }
 
 TEST_F(OmfTreeTest, AnExponentialGraphIsCutShort) {
