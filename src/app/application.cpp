@@ -23,7 +23,7 @@ void Application::StartConsole(int templateId) {
     m_console = std::make_unique<DebugConsole>();
     if (!m_console->Create(templateId)) {
         m_console.reset();
-        m_services.prompter.ask({"Error creating Console", "", MsgButtons::Ok, MsgIcon::None, {}});
+        Tell(m_services.prompter, "Error creating Console", "");
         return;
     }
     m_console->hide();

@@ -508,16 +508,10 @@ void MainWindow::AnalyseSelectedFiles() {
             progress->Step(done++, rows.size());
         MediaRecord* record = m_catalog.GetRecord(files.ItemData(row));
         if (record == nullptr || record->attributes == -1 ||
-            !reader.Open(MediaCatalog::FullPath(*record).c_str()))
+            !MediaInfoPanel::OpenMediaFile(reader, *record))
             continue;
-        const MediaFacts facts = ReadMediaFacts(reader);
+        MediaInfoPanel::StoreFacts(ReadMediaFacts(reader), *record);
         reader.Close();
-        std::snprintf(record->nameInBin, sizeof record->nameInBin, "%s", facts.clipName.c_str());
-        std::snprintf(record->sourceName, sizeof record->sourceName, "%s",
-                      facts.sourceName.c_str());
-        std::snprintf(record->compressionText, sizeof record->compressionText, "%s",
-                      facts.compressionText.c_str());
-        record->compressionCode = facts.compressionCode;
         files.SetText(row, static_cast<int>(MediaColumn::NameInBin), record->nameInBin);
         files.SetText(row, static_cast<int>(MediaColumn::SourceName), record->sourceName);
         if (record->compressionCode != 0)

@@ -66,14 +66,10 @@ void MediaInfoPanel::ShowMediaInfo(MediaRecord* record) {
     if (record->creationTime != 0)
         AddRow(0, "Creation Date:", platform::FormatFileTime(record->creationTime));
     AddRow(1, "Size:", platform::FormatKBSize(record->size));
-    // A record without a folder names no file: its path would be a name at
-    // the root of the file system.
-    if (record->folder[0] == '\0' || !m_mediaFile.Open(MediaCatalog::FullPath(*record).c_str()))
+    if (!OpenMediaFile(m_mediaFile, *record))
         return;
     const MediaFacts facts = ReadMediaFacts(m_mediaFile);
-    copyText(record->nameInBin, facts.clipName);
-    copyText(record->compressionText, facts.compressionText);
-    record->compressionCode = facts.compressionCode;
+    StoreFacts(facts, *record);
     AddRow(2, "Name in Bin:", record->nameInBin);
     char compression[30];
     AddRow(3, "Compression:",
@@ -90,12 +86,20 @@ void MediaInfoPanel::ShowMediaInfo(MediaRecord* record) {
     // "JFIF" with its terminator, inside the field.
     if (std::memcmp(record->compressionText, "JFIF", 5) == 0 && m_mediaFile.LoadFrameTable())
         ShowFrame(0);
-    if (facts.hasSource) {
-        copyText(record->sourceName, facts.sourceName);
+    if (facts.hasSource)
         AddRow(5, "Source:", record->sourceName);
-    } else {
-        record->sourceName[0] = '\0';
-    }
+}
+
+bool MediaInfoPanel::OpenMediaFile(OmfReader& reader, const MediaRecord& record) {
+    return record.folder[0] != '\0' && reader.Open(MediaCatalog::FullPath(record).c_str());
+}
+
+void MediaInfoPanel::StoreFacts(const MediaFacts& facts, MediaRecord& record) {
+    copyText(record.nameInBin, facts.clipName);
+    copyText(record.compressionText, facts.compressionText);
+    record.compressionCode = facts.compressionCode;
+    // A source that cannot be read is none (the facts' text is then empty).
+    copyText(record.sourceName, facts.sourceName);
 }
 
 void MediaInfoPanel::ShowFrame(int n) {

@@ -7,6 +7,7 @@
 
 #include <QObject>
 
+struct MediaFacts;
 struct MediaRecord;
 class ListView;
 class PictureControl;
@@ -36,6 +37,12 @@ public:
     // stretched over the picture area; nothing at all when the frame has no
     // size (no frame table loaded, or n beyond the last frame).
     void ShowFrame(int n);
+
+    // Opens a record's media file; a record without a folder names no file
+    // (its path would be a name at the root of the file system).
+    static bool OpenMediaFile(OmfReader& reader, const MediaRecord& record);
+    // Puts what a media file says of itself into its record.
+    static void StoreFacts(const MediaFacts& facts, MediaRecord& record);
 
     OmfReader& CurrentMediaFile() { return m_mediaFile; }
     ListView& InfoList() const { return m_infoList; }

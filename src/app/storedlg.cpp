@@ -60,7 +60,7 @@ void StoreDlg::SetTargetText(const std::string& text) {
 }
 
 void StoreDlg::Tell(const std::string& text) {
-    m_prompter.ask({text, "Orrin", MsgButtons::Ok, MsgIcon::None, {}});
+    ::Tell(m_prompter, text, "Orrin");
 }
 
 void StoreDlg::OnCommand(int id) {

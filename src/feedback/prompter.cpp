@@ -17,3 +17,7 @@ platform::FileOpAnswer PromptingFileOpUi::confirm(const std::string& text,
 void PromptingFileOpUi::showError(const std::string& text, const std::string& caption) {
     m_prompter.ask({text, caption, MsgButtons::Ok, MsgIcon::Error, {}});
 }
+
+void Tell(Prompter& prompter, const std::string& text, const std::string& caption) {
+    prompter.ask({text, caption, MsgButtons::Ok, MsgIcon::None, {}});
+}

@@ -33,6 +33,9 @@ public:
     virtual std::optional<std::string> folderName(const std::string& title) = 0;
 };
 
+// A message with an OK button and nothing to decide.
+void Tell(Prompter& prompter, const std::string& text, const std::string& caption);
+
 // The file operations' questions and error messages, asked through a prompter.
 class PromptingFileOpUi final : public platform::FileOpUi {
 public:

@@ -254,9 +254,7 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
     const std::uint64_t total = m_host.SelectedBytes();
     std::unique_ptr<Progress> progress = m_host.StartProgress("Storing files....");
     RunUi ui(m_prompter, progress.get(), m_host, total);
-    auto aborted = [this] {
-        m_prompter.ask({"Aborted!", "Orrin", MsgButtons::Ok, MsgIcon::None, {}});
-    };
+    auto aborted = [this] { Tell(m_prompter, "Aborted!", "Orrin"); };
     const platform::FileFunction function =
         options.moveFiles ? platform::FileFunction::Move : platform::FileFunction::Copy;
     m_host.SetBusy(true);

@@ -13,10 +13,7 @@ bool TocEntry::immediateIs(const char (&fourChars)[5]) const {
     return std::memcmp(immediate.data(), fourChars, 4) == 0;
 }
 
-OmfReader::OmfReader(OmfTreeView* tree) : m_tree(tree) {
-    if (m_tree != nullptr)
-        m_tree->DeleteAllItems();
-}
+OmfReader::OmfReader() = default;
 
 OmfReader::~OmfReader() {
     Close();

@@ -80,21 +80,13 @@ struct MobIndexEntry {
     std::uint32_t objectId;
 };
 
-// The tree an information window shows a container in; the reader only
-// empties it when it is made.
-class OmfTreeView {
-public:
-    virtual ~OmfTreeView() = default;
-    virtual void DeleteAllItems() = 0;
-};
-
 // Short name of a compression code ("10:1", "AIFF", ...), or the code in
 // lower-case hexadecimal. Fills the whole buffer first.
 char* CompressionName(std::uint32_t code, char* buffer, std::size_t size);
 
 class OmfReader {
 public:
-    explicit OmfReader(OmfTreeView* tree = nullptr);
+    OmfReader();
     ~OmfReader();
     OmfReader(const OmfReader&) = delete;
     OmfReader& operator=(const OmfReader&) = delete;
@@ -121,7 +113,6 @@ public:
     std::size_t TocEntryCount() const { return m_toc.size(); }
     // The TOC's entries in file order.
     const std::vector<TocEntry>& Toc() const { return m_toc; }
-    OmfTreeView* TreeView() const { return m_tree; }
 
     // Media facts of the container.
     std::uint32_t CompositionName(char* buffer, std::uint32_t size);
@@ -151,7 +142,6 @@ private:
     bool ReferencedObject(PropertyRef property, std::uint32_t& objectId);
     bool ClassIs(ObjectEntry* object, const char (&fourChars)[5]) const;
 
-    OmfTreeView* m_tree;
     NumberMap<ObjectEntry> m_objects;
     NumberMap<MobIndexEntry> m_mobIds;
     NumberMap<MobIndexEntry> m_sourceMobs;

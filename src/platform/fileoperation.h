@@ -18,7 +18,6 @@
 
 namespace platform {
 
-inline constexpr unsigned FOF_SILENT = 0x0004;
 inline constexpr unsigned FOF_NOCONFIRMATION = 0x0010;
 inline constexpr unsigned FOF_ALLOWUNDO = 0x0040;
 inline constexpr unsigned FOF_NOERRORUI = 0x0400;
