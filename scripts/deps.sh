@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev                     # Qt Core, Gui and Widgets
   fonts-dejavu-core                # a font for windows drawn offscreen
   libjpeg62-turbo-dev              # JPEG frames
+  libavformat-dev libavcodec-dev   # MXF media: the demuxer, the decoders
+  libavutil-dev libswscale-dev     # and the picture conversion
   libgtest-dev libgmock-dev        # tests (GoogleTest's CMake package names both)
 )
 

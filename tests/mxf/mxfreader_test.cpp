@@ -1,0 +1,201 @@
+#include "mxf/mxfreader.h"
+
+#include "builders/mediafolder.h"
+#include "builders/mxfbuilder.h"
+#include "support/logcapture.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class MxfReaderTest : public ::testing::Test {
+protected:
+    std::string write(const MxfFileDesc& desc, const std::string& name = "clip.mxf") {
+        const std::string path = dir.file(name);
+        EXPECT_TRUE(WriteMxfFile(path, desc));
+        return path;
+    }
+    static MxfFileDesc clip() {
+        MxfFileDesc desc;
+        desc.clipName = "Interview take 3";
+        desc.projectName = "Harbour Lights";
+        desc.tapeName = "TAPE_0042";
+        desc.width = 320;
+        desc.height = 176;
+        desc.frames = 5;
+        return desc;
+    }
+    // The picture of the frame last decoded, top row first.
+    struct Picture {
+        int width = 0;
+        int height = 0;
+        std::vector<std::uint8_t> bgr;
+        int grey(int x, int y) const {
+            const std::size_t at = (static_cast<std::size_t>(y) * width + x) * 3;
+            return (bgr[at] + bgr[at + 1] + bgr[at + 2]) / 3;
+        }
+    };
+    Picture picture() {
+        Picture p;
+        p.width = reader.FrameWidth();
+        p.height = reader.FrameHeight();
+        const std::size_t stride = static_cast<std::size_t>(p.width) * 3;
+        p.bgr.assign(stride * p.height, 0);
+        EXPECT_TRUE(reader.CopyFrameBgr(p.bgr.data(), static_cast<std::ptrdiff_t>(stride)));
+        return p;
+    }
+    // Whether the picture is frame n: its top-left quarter in n's grey and
+    // its bottom-right in the background's (the codec is lossy: within 6).
+    static void expectFrame(const Picture& p, int n) {
+        EXPECT_NEAR(p.grey(p.width / 4, p.height / 4), MxfMarkGrey(n), 6) << "frame " << n;
+        EXPECT_NEAR(p.grey(3 * p.width / 4, 3 * p.height / 4), MxfBackgroundGrey(), 6)
+            << "frame " << n;
+        EXPECT_NEAR(p.grey(3 * p.width / 4, p.height / 4), MxfBackgroundGrey(), 6) << "frame " << n;
+    }
+
+    TempDir dir;
+    LogCapture log;
+    MxfReader reader;
+};
+
+TEST_F(MxfReaderTest, ReadsEveryFactOfAnOpAtomFile) {
+    ASSERT_TRUE(reader.Open(write(clip())));
+    const MxfFacts& facts = reader.Facts();
+    EXPECT_EQ(facts.clipName, "Interview take 3");
+    EXPECT_EQ(facts.projectName, "Harbour Lights");
+    EXPECT_EQ(facts.sourceName, "TAPE_0042");
+    EXPECT_EQ(facts.codecName, "VC3/DNxHD");
+    EXPECT_EQ(facts.codecShortName, "dnxhd");
+    EXPECT_EQ(facts.frameCount, 5);
+    EXPECT_EQ(facts.width, 320);
+    EXPECT_EQ(facts.height, 176);
+    EXPECT_EQ(facts.frameRateNumerator * 1, 25 * facts.frameRateDenominator);
+    EXPECT_TRUE(facts.opAtom);
+    EXPECT_TRUE(facts.hasPicture);
+
+    // A name with a colon is a file, not a protocol.
+    MxfFileDesc other = clip();
+    other.projectName = "Über: Nacht";
+    ASSERT_TRUE(reader.Open(write(other, "a:b.mxf")));
+    EXPECT_EQ(reader.Facts().projectName, "Über: Nacht");
+    reader.Close();
+    EXPECT_FALSE(reader.IsOpen());
+    EXPECT_EQ(reader.Facts().clipName, "");
+}
+
+TEST_F(MxfReaderTest, FileWithoutProjectOrTapeAndAnOp1aFile) {
+    MxfFileDesc plain = clip();
+    plain.projectName.clear();
+    plain.tapeName.clear();
+    ASSERT_TRUE(reader.Open(write(plain)));
+    EXPECT_EQ(reader.Facts().projectName, "");
+    EXPECT_EQ(reader.Facts().clipName, "Interview take 3");
+    EXPECT_EQ(reader.Facts().frameCount, 5);
+
+    MxfFileDesc op1a = clip();
+    op1a.opAtom = false;
+    op1a.projectName.clear();
+    ASSERT_TRUE(reader.Open(write(op1a, "op1a.mxf")));
+    EXPECT_FALSE(reader.Facts().opAtom);
+    EXPECT_EQ(reader.Facts().clipName, "Interview take 3");
+    EXPECT_EQ(reader.Facts().codecShortName, "dnxhd");
+    ASSERT_TRUE(reader.DecodeFrame(4));
+    expectFrame(picture(), 4);
+}
+
+TEST_F(MxfReaderTest, StepsThroughFramesInOrderAndSeeksAnyFrame) {
+    ASSERT_TRUE(reader.Open(write(clip())));
+    EXPECT_EQ(reader.FrameNumber(), -1);
+    for (int n = 0; n < 5; ++n) {
+        ASSERT_TRUE(reader.DecodeFrame(n));
+        EXPECT_EQ(reader.FrameNumber(), n);
+        EXPECT_EQ(reader.FrameWidth(), 320);
+        EXPECT_EQ(reader.FrameHeight(), 176);
+        expectFrame(picture(), n);
+    }
+    for (int n : {3, 0, 4, 4, 1, 2}) {
+        ASSERT_TRUE(reader.DecodeFrame(n));
+        EXPECT_EQ(reader.FrameNumber(), n);
+        expectFrame(picture(), n);
+    }
+    EXPECT_FALSE(reader.DecodeFrame(5));
+    EXPECT_FALSE(reader.DecodeFrame(-1));
+
+    // Rows written bottom-up (a negative stride from the last row) give the
+    // same picture, the right way up.
+    ASSERT_TRUE(reader.DecodeFrame(2));
+    Picture p;
+    p.width = reader.FrameWidth();
+    p.height = reader.FrameHeight();
+    const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(p.width) * 3;
+    p.bgr.assign(static_cast<std::size_t>(stride) * p.height, 0);
+    ASSERT_TRUE(reader.CopyFrameBgr(p.bgr.data() + stride * (p.height - 1), -stride));
+    // Row 0 of the buffer is now the picture's bottom row.
+    EXPECT_NEAR(p.grey(p.width / 4, 3 * p.height / 4), MxfMarkGrey(2), 6);
+    EXPECT_NEAR(p.grey(p.width / 4, p.height / 4), MxfBackgroundGrey(), 6);
+}
+
+TEST_F(MxfReaderTest, DamagedAndForeignFilesFailWithALogLine) {
+    // A text file named .mxf.
+    const std::string text = dir.file("notes.mxf");
+    WriteBytes(text, std::vector<std::uint8_t>(std::begin("just some notes\n"),
+                                               std::end("just some notes\n")));
+    EXPECT_FALSE(reader.Open(text));
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_NE(log.lines()[0].find(text), std::string::npos);
+    EXPECT_FALSE(reader.IsOpen());
+
+    // Not a file at all.
+    log.clear();
+    EXPECT_FALSE(reader.Open(dir.path()));
+    EXPECT_EQ(log.lines().size(), 1u);
+
+    // Truncated: within the header metadata it does not open, or opens
+    // without facts; within the essence its facts read and the frames
+    // beyond the cut do not decode. Neither crashes or hangs.
+    const std::string whole = write(clip());
+    const auto size = std::filesystem::file_size(whole);
+    for (std::uintmax_t cut : {std::uintmax_t{100}, std::uintmax_t{3000}, size / 2, size - 600}) {
+        const std::string path = dir.file("cut.mxf");
+        std::filesystem::copy_file(whole, path, std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::resize_file(path, cut);
+        if (!reader.Open(path))
+            continue;
+        for (int n = 0; n < 5; ++n)
+            reader.DecodeFrame(n);
+        reader.DecodeFrame(0);
+    }
+    std::filesystem::copy_file(whole, dir.file("cut.mxf"),
+                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::resize_file(dir.file("cut.mxf"), size / 2);
+    ASSERT_TRUE(reader.Open(dir.file("cut.mxf")));
+    EXPECT_EQ(reader.Facts().clipName, "Interview take 3");
+    EXPECT_TRUE(reader.DecodeFrame(0));
+    EXPECT_FALSE(reader.DecodeFrame(4));
+}
+
+TEST_F(MxfReaderTest, AReadThatTakesTooLongEnds) {
+    const std::string path = write(clip());
+    reader.SetTimeLimits(0ms, 0ms);
+    EXPECT_FALSE(reader.Open(path));
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_NE(log.lines()[0].find("within 0 ms"), std::string::npos) << log.lines()[0];
+
+    reader.SetTimeLimits(MxfReader::kOpenTime, 0ms);
+    ASSERT_TRUE(reader.Open(path));
+    log.clear();
+    EXPECT_FALSE(reader.DecodeFrame(3));
+    EXPECT_EQ(log.lines().size(), 1u);
+    reader.SetTimeLimits(MxfReader::kOpenTime, MxfReader::kFrameTime);
+    ASSERT_TRUE(reader.DecodeFrame(3));
+    expectFrame(picture(), 3);
+}
+
+} // namespace

@@ -1,0 +1,309 @@
+#include "builders/mxfbuilder.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/opt.h>
+}
+
+namespace {
+
+// Lumas in the video range (16..235) and the greys they draw as.
+constexpr int kBackgroundLuma = 200;
+int markLuma(int n) {
+    return 40 + 20 * (n % 8);
+}
+int greyOf(int luma) {
+    return ((luma - 16) * 255 + 109) / 219;
+}
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint8_t kPrimerKey[16] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x05, 0x01, 0x01,
+                                         0x0d, 0x01, 0x02, 0x01, 0x01, 0x05, 0x01, 0x00};
+constexpr std::uint8_t kPrefaceKey[16] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01,
+                                          0x0d, 0x01, 0x01, 0x01, 0x01, 0x01, 0x2f, 0x00};
+// A fill item; byte 7 (the registry's version) varies between writers.
+constexpr std::uint8_t kFillKey[16] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x00,
+                                       0x03, 0x01, 0x02, 0x10, 0x01, 0x00, 0x00, 0x00};
+// The project name's item, as the editing application writes it.
+constexpr std::uint8_t kProjectNameKey[16] = {0xa5, 0xfb, 0x7b, 0x25, 0xf6, 0x15, 0x94, 0xb9,
+                                              0x62, 0xfc, 0x37, 0x17, 0x49, 0x2d, 0x42, 0xbf};
+constexpr std::uint16_t kProjectNameTag = 0xfe00;
+
+struct Klv {
+    std::size_t start = 0;       // the key
+    std::size_t lengthStart = 0; // the BER length
+    std::size_t valueStart = 0;
+    std::size_t valueLength = 0;
+};
+
+bool readKlv(const Bytes& file, std::size_t at, Klv& klv) {
+    if (at + 17 > file.size())
+        return false;
+    klv.start = at;
+    klv.lengthStart = at + 16;
+    const std::uint8_t first = file[at + 16];
+    std::size_t length = first;
+    std::size_t lengthBytes = 1;
+    if (first & 0x80) {
+        const std::size_t n = first & 0x7f;
+        if (n == 0 || n > 8 || at + 17 + n > file.size())
+            return false;
+        length = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            length = (length << 8) | file[at + 17 + i];
+        lengthBytes += n;
+    }
+    klv.valueStart = at + 16 + lengthBytes;
+    klv.valueLength = length;
+    return klv.valueStart + length <= file.size();
+}
+
+bool keyIs(const Bytes& file, const Klv& klv, const std::uint8_t (&key)[16], bool anyVersion) {
+    for (int i = 0; i < 16; ++i) {
+        if (!(anyVersion && i == 7) && file[klv.start + i] != key[i])
+            return false;
+    }
+    return true;
+}
+
+// Writes a length as a four-byte BER length.
+void putLength(Bytes& out, std::size_t length) {
+    out.push_back(0x83);
+    out.push_back(static_cast<std::uint8_t>(length >> 16));
+    out.push_back(static_cast<std::uint8_t>(length >> 8));
+    out.push_back(static_cast<std::uint8_t>(length));
+}
+
+void putBig(Bytes& out, std::uint32_t value, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// UTF-16 big-endian, from UTF-8 limited to the basic plane (the builders'
+// names are plain).
+Bytes utf16be(const std::string& text) {
+    Bytes out;
+    for (std::size_t i = 0; i < text.size();) {
+        auto c = static_cast<unsigned char>(text[i]);
+        std::uint32_t code = c;
+        std::size_t n = 1;
+        if (c >= 0xe0 && i + 2 < text.size()) {
+            code = ((c & 0x0f) << 12) | ((text[i + 1] & 0x3f) << 6) | (text[i + 2] & 0x3f);
+            n = 3;
+        } else if (c >= 0xc0 && i + 1 < text.size()) {
+            code = ((c & 0x1f) << 6) | (text[i + 1] & 0x3f);
+            n = 2;
+        }
+        putBig(out, code, 2);
+        i += n;
+    }
+    return out;
+}
+
+// Adds the project name to the header metadata the muxer wrote: a primer
+// entry for its dynamic tag and an item at the end of the Preface, in bytes
+// taken from the fill that follows the header metadata, so that no offset in
+// the file moves.
+bool addProjectName(Bytes& file, const std::string& projectName) {
+    Klv primer, preface, fill;
+    bool havePrimer = false, havePreface = false, haveFill = false;
+    Klv klv;
+    for (std::size_t at = 0; !haveFill && readKlv(file, at, klv);
+         at = klv.valueStart + klv.valueLength) {
+        if (keyIs(file, klv, kPrimerKey, false) && !havePrimer) {
+            primer = klv;
+            havePrimer = true;
+        } else if (keyIs(file, klv, kPrefaceKey, false) && havePrimer) {
+            preface = klv;
+            havePreface = true;
+        } else if (keyIs(file, klv, kFillKey, true) && havePreface) {
+            fill = klv;
+            haveFill = true;
+        }
+    }
+    if (!haveFill || primer.valueLength < 8)
+        return false;
+    const Bytes name = utf16be(projectName);
+
+    Bytes newPrimer(file.begin() + static_cast<std::ptrdiff_t>(primer.start),
+                    file.begin() + static_cast<std::ptrdiff_t>(primer.lengthStart));
+    putLength(newPrimer, primer.valueLength + 18);
+    const std::size_t v = primer.valueStart;
+    const std::uint32_t count =
+        (std::uint32_t{file[v]} << 24) | (file[v + 1] << 16) | (file[v + 2] << 8) | file[v + 3];
+    putBig(newPrimer, count + 1, 4);
+    newPrimer.insert(newPrimer.end(), file.begin() + static_cast<std::ptrdiff_t>(v + 4),
+                     file.begin() + static_cast<std::ptrdiff_t>(v + primer.valueLength));
+    putBig(newPrimer, kProjectNameTag, 2);
+    newPrimer.insert(newPrimer.end(), std::begin(kProjectNameKey), std::end(kProjectNameKey));
+
+    Bytes newPreface(file.begin() + static_cast<std::ptrdiff_t>(preface.start),
+                     file.begin() + static_cast<std::ptrdiff_t>(preface.lengthStart));
+    putLength(newPreface, preface.valueLength + 4 + name.size());
+    newPreface.insert(
+        newPreface.end(), file.begin() + static_cast<std::ptrdiff_t>(preface.valueStart),
+        file.begin() + static_cast<std::ptrdiff_t>(preface.valueStart + preface.valueLength));
+    putBig(newPreface, kProjectNameTag, 2);
+    putBig(newPreface, static_cast<std::uint32_t>(name.size()), 2);
+    newPreface.insert(newPreface.end(), name.begin(), name.end());
+
+    // Everything from the primer to the fill's end is written anew, the fill
+    // shorter by what the two sets grew.
+    const std::size_t oldSize = (primer.valueStart - primer.start + primer.valueLength) +
+                                (preface.valueStart - preface.start + preface.valueLength);
+    const std::size_t growth = newPrimer.size() + newPreface.size() - oldSize;
+    const std::size_t fillEnd = fill.valueStart + fill.valueLength;
+    const std::size_t fillHeader = fill.valueStart - fill.start;
+    Bytes region;
+    region.insert(region.end(), newPrimer.begin(), newPrimer.end());
+    region.insert(region.end(),
+                  file.begin() +
+                      static_cast<std::ptrdiff_t>(primer.valueStart + primer.valueLength),
+                  file.begin() + static_cast<std::ptrdiff_t>(preface.start));
+    region.insert(region.end(), newPreface.begin(), newPreface.end());
+    region.insert(region.end(),
+                  file.begin() +
+                      static_cast<std::ptrdiff_t>(preface.valueStart + preface.valueLength),
+                  file.begin() + static_cast<std::ptrdiff_t>(fill.start));
+    const std::size_t fillTotal = fillEnd - fill.start;
+    if (growth + 20 > fillTotal || fillHeader > 20)
+        return false;
+    const std::size_t newFillValue = fillTotal - growth - 20;
+    region.insert(region.end(), file.begin() + static_cast<std::ptrdiff_t>(fill.start),
+                  file.begin() + static_cast<std::ptrdiff_t>(fill.start + 16));
+    putLength(region, newFillValue);
+    region.resize(region.size() + newFillValue, 0);
+    if (region.size() != fillEnd - primer.start)
+        return false;
+    std::copy(region.begin(), region.end(),
+              file.begin() + static_cast<std::ptrdiff_t>(primer.start));
+    return true;
+}
+
+struct Encoder {
+    AVCodecContext* codec = nullptr;
+    AVFormatContext* format = nullptr;
+    AVFrame* frame = nullptr;
+    AVPacket* packet = nullptr;
+    ~Encoder() {
+        av_packet_free(&packet);
+        av_frame_free(&frame);
+        avcodec_free_context(&codec);
+        if (format != nullptr) {
+            avio_closep(&format->pb);
+            avformat_free_context(format);
+        }
+    }
+};
+
+bool writePackets(Encoder& e, AVStream* stream) {
+    while (avcodec_receive_packet(e.codec, e.packet) == 0) {
+        av_packet_rescale_ts(e.packet, e.codec->time_base, stream->time_base);
+        e.packet->stream_index = stream->index;
+        if (av_interleaved_write_frame(e.format, e.packet) < 0)
+            return false;
+    }
+    return true;
+}
+
+bool mux(const std::string& path, const MxfFileDesc& desc) {
+    av_log_set_level(AV_LOG_QUIET);
+    Encoder e;
+    const AVCodec* dnxhd = avcodec_find_encoder(AV_CODEC_ID_DNXHD);
+    if (dnxhd == nullptr)
+        return false;
+    e.codec = avcodec_alloc_context3(dnxhd);
+    e.codec->width = desc.width;
+    e.codec->height = desc.height;
+    e.codec->time_base = {1, desc.framesPerSecond};
+    e.codec->framerate = {desc.framesPerSecond, 1};
+    e.codec->pix_fmt = AV_PIX_FMT_YUV422P;
+    const bool fullHd = desc.width == 1920 && desc.height == 1080;
+    if (fullHd)
+        e.codec->bit_rate = std::int64_t{desc.bitRateMbps} * 1000000;
+    av_opt_set(e.codec->priv_data, "profile", fullHd ? "dnxhd" : "dnxhr_lb", 0);
+    if (avformat_alloc_output_context2(&e.format, nullptr, desc.opAtom ? "mxf_opatom" : "mxf",
+                                       path.c_str()) < 0)
+        return false;
+    if (avcodec_open2(e.codec, dnxhd, nullptr) < 0)
+        return false;
+    AVStream* stream = avformat_new_stream(e.format, nullptr);
+    if (stream == nullptr || avcodec_parameters_from_context(stream->codecpar, e.codec) < 0)
+        return false;
+    stream->time_base = e.codec->time_base;
+    av_dict_set(&e.format->metadata, "material_package_name", desc.clipName.c_str(), 0);
+    if (!desc.tapeName.empty())
+        av_dict_set(&e.format->metadata, "reel_name", desc.tapeName.c_str(), 0);
+    if (avio_open(&e.format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0 ||
+        avformat_write_header(e.format, nullptr) < 0)
+        return false;
+    e.frame = av_frame_alloc();
+    e.packet = av_packet_alloc();
+    e.frame->width = desc.width;
+    e.frame->height = desc.height;
+    e.frame->format = e.codec->pix_fmt;
+    if (av_frame_get_buffer(e.frame, 0) < 0)
+        return false;
+    for (int n = 0; n < desc.frames; ++n) {
+        if (av_frame_make_writable(e.frame) < 0)
+            return false;
+        for (int y = 0; y < desc.height; ++y) {
+            std::uint8_t* luma = e.frame->data[0] + y * e.frame->linesize[0];
+            std::memset(luma, kBackgroundLuma, static_cast<std::size_t>(desc.width));
+            if (y < desc.height / 2)
+                std::memset(luma, markLuma(n), static_cast<std::size_t>(desc.width / 2));
+            std::memset(e.frame->data[1] + y * e.frame->linesize[1], 128,
+                        static_cast<std::size_t>(desc.width / 2));
+            std::memset(e.frame->data[2] + y * e.frame->linesize[2], 128,
+                        static_cast<std::size_t>(desc.width / 2));
+        }
+        e.frame->pts = n;
+        if (avcodec_send_frame(e.codec, e.frame) < 0 || !writePackets(e, stream))
+            return false;
+    }
+    if (avcodec_send_frame(e.codec, nullptr) < 0 || !writePackets(e, stream))
+        return false;
+    return av_write_trailer(e.format) == 0;
+}
+
+} // namespace
+
+bool WriteMxfFile(const std::string& path, const MxfFileDesc& desc) {
+    bool written = mux(path, desc);
+    if (written && !desc.projectName.empty()) {
+        std::ifstream in(path, std::ios::binary);
+        Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        in.close();
+        written = addProjectName(file, desc.projectName);
+        if (written) {
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(file.data()),
+                      static_cast<std::streamsize>(file.size()));
+            written = static_cast<bool>(out.flush());
+        }
+    }
+    if (!written) {
+        std::fprintf(stderr, "MXF builder: %s not written\n", path.c_str());
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+    }
+    return written;
+}
+
+int MxfMarkGrey(int n) {
+    return greyOf(markLuma(n));
+}
+
+int MxfBackgroundGrey() {
+    return greyOf(kBackgroundLuma);
+}

@@ -1,0 +1,35 @@
+#pragma once
+// Writes MXF media files the way the editing application's are made: one
+// DNxHD/DNxHR picture essence a file (OP-Atom, or OP1a for the odd file),
+// through libavformat's own muxers, with the clip's name, the tape's name and
+// the project's name in the header metadata. The muxer writes no project
+// name, so it is added afterwards: a dynamic tag in the primer pack and an
+// item in the Preface, in room taken from the fill after the header metadata.
+//
+// Every frame is grey with a darker top-left quarter whose shade tells the
+// frame's number, so a test can tell which frame it sees and which way up.
+
+#include <string>
+
+struct MxfFileDesc {
+    std::string clipName = "Clip";
+    // Empty: the Preface names no project.
+    std::string projectName;
+    // Empty: no tape package.
+    std::string tapeName;
+    // Multiples of 16; 1920x1080 uses DNxHD at bitRateMbps, other sizes
+    // DNxHR LB.
+    int width = 320;
+    int height = 240;
+    int frames = 3;
+    int framesPerSecond = 25;
+    int bitRateMbps = 120;
+    bool opAtom = true;
+};
+
+// Writes the file; false (and nothing left under path) when it cannot.
+bool WriteMxfFile(const std::string& path, const MxfFileDesc& desc);
+
+// The grey (0..255, as drawn) of frame n's top-left quarter and of the rest.
+int MxfMarkGrey(int n);
+int MxfBackgroundGrey();
