@@ -7,6 +7,7 @@
 #include "feedback/log.h"
 #include "feedback/progress.h"
 #include "mediadb/mediafolders.h"
+#include "mediadb/mxffacts.h"
 #include "omf/omfreader.h"
 #include "platform/directory.h"
 
@@ -43,6 +44,7 @@ MediaCatalog::ScanResult MediaCatalog::ScanMediaFolder(const std::string& folder
     const std::uint64_t total = m_diskIndex.size();
     std::uint64_t counter = 0;
     OmfReader reader;
+    MxfReader mxf;
     for (const auto& [name, entry] : m_diskIndex) {
         if (cancel != nullptr && cancel->CheckCancel())
             break;
@@ -52,7 +54,9 @@ MediaCatalog::ScanResult MediaCatalog::ScanMediaFolder(const std::string& folder
         if (progress != nullptr)
             progress->Step(counter, total);
         ++counter;
-        if (!reader.Open(platform::JoinPath(folder, name).c_str()))
+        const std::string path = platform::JoinPath(folder, name);
+        const bool omf = reader.Open(path.c_str());
+        if (!omf && !(m_readMxf && IsMxfName(name) && mxf.Open(path)))
             continue; // listed as unreferenced below
         std::memset(m_work.get(), 0, sizeof(MediaRecord));
         if (name.size() >= sizeof m_work->fileName) {
@@ -61,12 +65,18 @@ MediaCatalog::ScanResult MediaCatalog::ScanMediaFolder(const std::string& folder
         }
         std::memcpy(m_work->fileName, name.c_str(), name.size() + 1);
         m_work->fileNameLength = static_cast<std::uint32_t>(name.size());
-        readProject(reader, *m_work);
-        reader.CompositionName(m_work->nameInBin, 259);
-        reader.ReadMediaDescriptor();
-        std::memcpy(m_work->compressionText, reader.CompressionText(),
-                    sizeof m_work->compressionText);
-        m_work->compressionCode = reader.CompressionCode();
+        if (omf) {
+            readProject(reader, *m_work);
+            reader.CompositionName(m_work->nameInBin, 259);
+            reader.ReadMediaDescriptor();
+            std::memcpy(m_work->compressionText, reader.CompressionText(),
+                        sizeof m_work->compressionText);
+            m_work->compressionCode = reader.CompressionCode();
+        } else {
+            StoreMxfProject(mxf.Facts(), *m_work);
+            StoreMxfFacts(mxf.Facts(), *m_work);
+            mxf.Close();
+        }
         MatchOnDisk(*m_work);
         AddRecord(*m_work, false);
     }
@@ -106,6 +116,7 @@ MediaCatalog::ScanResult MediaCatalog::ScanBin(const std::string& binPath, Progr
     m_duplicateCount = 0;
     IndexMediaFolders(volumes);
     OmfReader reader;
+    MxfReader mxf;
     if (progress != nullptr)
         progress->SetText(binFolder);
     m_work = std::make_unique<MediaRecord>();
@@ -116,9 +127,13 @@ MediaCatalog::ScanResult MediaCatalog::ScanBin(const std::string& binPath, Progr
         if (m_work->attributes == -1) {
             std::strcpy(m_work->projectName, kFileNotExistProject);
             m_work->projectNameLength = sizeof kFileNotExistProject - 1;
-        } else if (reader.Open(FullPath(*m_work).c_str())) {
+        } else if (const std::string path = FullPath(*m_work); reader.Open(path.c_str())) {
             readProject(reader, *m_work);
             reader.CompositionName(m_work->nameInBin, 259);
+        } else if (m_readMxf && IsMxfName(m_work->fileName) && mxf.Open(path)) {
+            StoreMxfProject(mxf.Facts(), *m_work);
+            SetRecordText(m_work->nameInBin, mxf.Facts().clipName);
+            mxf.Close();
         }
         AddRecord(*m_work, true);
     }

@@ -56,6 +56,11 @@ public:
     void AddUnreferencedFiles(bool keepMissing);
     void RebuildFileArray();
 
+    // Whether the scans read MXF files (named "mxf" or "MXF") for their
+    // project and clip; off, such a file is read only as an OMF container.
+    void SetReadMxf(bool on) { m_readMxf = on; }
+    bool ReadsMxf() const { return m_readMxf; }
+
     enum class ScanResult { EmptyPath = 0, Done = 1, CannotOpen = 2, TooSmall = 3 };
     // Replaces the catalog by the media files of one folder, each listed
     // under the project its own container names. cancel (may be null) is
@@ -118,6 +123,7 @@ private:
     // first m_published entries, as far as RebuildFileArray last reached.
     std::vector<MediaRecord*> m_files;
     std::uint32_t m_published = 0;
+    bool m_readMxf = true;
     // Catalog indexes by file name, for the question whether any project
     // holds a name.
     FlatIndex m_fileNames;

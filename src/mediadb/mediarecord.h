@@ -2,7 +2,10 @@
 // One media file as the catalog holds it: a plain fixed-size record, copied
 // by value, every text zero-terminated in its fixed field.
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string_view>
 
 struct MediaRecord {
     std::uint32_t projectNameLength; // as the database gave it
@@ -12,7 +15,8 @@ struct MediaRecord {
     char fileName[261];       // the media file's name, no folder
     char nameInBin[261];      // the clip's name
     char sourceName[261];     // tape name or source file path
-    char compressionText[15]; // e.g. "JFIF", "N/A"
+    char compressionText[15]; // e.g. "JFIF", "N/A"; an MXF file's codec's short name
+    char codecName[40];       // an MXF file's codec ("VC3/DNxHD"); empty for OMF
     std::uint32_t compressionCode;
     std::uint64_t size;
     std::int32_t attributes;    // file attribute bits; -1 = the file does not exist
@@ -24,3 +28,16 @@ struct MediaRecord {
 inline constexpr char kNullProject[] = "**NULL_PROJECT";
 inline constexpr char kUnreferencedProject[] = "**UNREFERENCED FILES";
 inline constexpr char kFileNotExistProject[] = "**FILE_NOT_EXIST";
+
+// Puts text into a fixed record field, cut to fit with its terminator (never
+// inside a UTF-8 character).
+template <std::size_t N> void SetRecordText(char (&field)[N], std::string_view text) {
+    std::size_t n = text.size();
+    if (n > N - 1) {
+        n = N - 1;
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+            --n;
+    }
+    std::memcpy(field, text.data(), n);
+    field[n] = '\0';
+}

@@ -2,6 +2,7 @@
 
 #include "builders/databasebuilder.h"
 #include "builders/mediafolder.h"
+#include "builders/mxfbuilder.h"
 #include "builders/omfbuilder.h"
 #include "feedback/cancel.h"
 #include "support/logcapture.h"
@@ -151,6 +152,67 @@ TEST_F(CatalogScanTest, BinsThatCannotBeReadLeaveTheCatalogEmpty) {
               MediaCatalog::ScanResult::CannotOpen);
     EXPECT_EQ(catalog.ScanBin("", nullptr, nullptr, {}), MediaCatalog::ScanResult::EmptyPath);
     EXPECT_EQ(catalog.FileCount(), 0u);
+}
+
+void writeMxf(const std::string& path, const std::string& project, const std::string& clip) {
+    MxfFileDesc desc;
+    desc.projectName = project;
+    desc.clipName = clip;
+    desc.tapeName = "T1";
+    desc.width = 256;
+    desc.height = 144;
+    desc.frames = 1;
+    MakeFolder(path.substr(0, path.find_last_of('/')));
+    ASSERT_TRUE(WriteMxfFile(path, desc));
+}
+
+TEST_F(CatalogScanTest, MxfFilesAreListedUnderTheirOwnProjectsUnlessReadingThemIsOff) {
+    const std::string folder = dir.file("vol/AVID MediaFiles/MXF/1");
+    writeMxf(folder + "/a.mxf", "Harbour", "Clip A");
+    writeMxf(folder + "/b.MXF", "", "Clip B");
+    writeMxf(folder + "/c.Mxf", "Harbour", "Clip C"); // not an MXF name
+    MakeFile(folder + "/d.mxf", 3000);                // not MXF inside
+    writeOmf(folder + "/e.omf", "Harbour", "Clip E");
+    catalog.ScanMediaFolder(folder, nullptr, nullptr);
+    EXPECT_EQ(sortedContents(catalog),
+              (Lines{"**NULL_PROJECT: b.MXF", "**UNREFERENCED FILES: c.Mxf d.mxf",
+                     "Harbour: a.mxf e.omf"}));
+    const MediaRecord* a = catalog.FindFileByName("a.mxf");
+    EXPECT_STREQ(a->nameInBin, "Clip A");
+    EXPECT_STREQ(a->codecName, "VC3/DNxHD");
+    EXPECT_STREQ(a->compressionText, "dnxhd");
+    EXPECT_EQ(a->compressionCode, 0u);
+    EXPECT_STREQ(a->sourceName, "T1");
+    EXPECT_EQ(a->projectNameLength, 7u);
+    EXPECT_EQ(catalog.FindFileByName("b.MXF")->projectNameLength, 14u);
+    EXPECT_STREQ(catalog.FindFileByName("e.omf")->codecName, "");
+    EXPECT_TRUE(catalog.isConsistent());
+
+    // A bin naming them: project and clip from the files.
+    DatabaseBuilder bin;
+    bin.filler(50)
+        .binPath("/Volumes/Media/AVID MediaFiles/MXF/1/a.mxf")
+        .filler(20, 2)
+        .binPath("/Volumes/Media/AVID MediaFiles/MXF/1/b.MXF")
+        .filler(20, 3);
+    bin.write(dir.file("Edit.avb"));
+    const std::vector<platform::Volume> volumes{{dir.file("vol"), "vol"}};
+    catalog.ScanBin(dir.file("Edit.avb"), nullptr, nullptr, volumes);
+    EXPECT_EQ(sortedContents(catalog), (Lines{"**NULL_PROJECT: b.MXF", "Harbour: a.mxf"}));
+    EXPECT_STREQ(catalog.FindFileByName("a.mxf")->nameInBin, "Clip A");
+    EXPECT_STREQ(catalog.FindFileByName("a.mxf")->codecName, "");
+
+    // Off: MXF files are what they were before the program read them.
+    catalog.SetReadMxf(false);
+    log.clear();
+    catalog.ScanMediaFolder(folder, nullptr, nullptr);
+    EXPECT_EQ(sortedContents(catalog),
+              (Lines{"**UNREFERENCED FILES: a.mxf b.MXF c.Mxf d.mxf", "Harbour: e.omf"}));
+    for (const std::string& line : log.lines())
+        EXPECT_FALSE(line.starts_with("MXF")) << line;
+    catalog.ScanBin(dir.file("Edit.avb"), nullptr, nullptr, volumes);
+    EXPECT_EQ(sortedContents(catalog), (Lines{": a.mxf b.MXF"}));
+    EXPECT_STREQ(catalog.FindFileByName("a.mxf")->nameInBin, "");
 }
 
 } // namespace
