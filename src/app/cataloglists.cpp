@@ -56,8 +56,11 @@ std::string MediaColumnText(const MediaRecord& r, MediaColumn c) {
         return exists && r.creationTime != 0 ? platform::FormatFileTime(r.creationTime)
                                              : std::string();
     case MediaColumn::Compression:
-        return exists && r.compressionCode != 0 ? compressionName(r.compressionCode)
-                                                : std::string();
+        if (!exists)
+            return {};
+        if (r.codecName[0] != '\0')
+            return r.codecName;
+        return r.compressionCode != 0 ? compressionName(r.compressionCode) : std::string();
     case MediaColumn::ProjectName:
         return r.projectName;
     case MediaColumn::SourceName:
@@ -177,7 +180,7 @@ void CatalogLists::UpdateFileCount() {
 }
 
 void CatalogLists::SelectAllRows(ListView& list) {
-    m_info.CurrentMediaFile().Close();
+    m_info.CloseMediaFile();
     m_summaryLive = false;
     list.SelectAllRows();
     m_summaryLive = true;
@@ -287,8 +290,9 @@ void CatalogLists::OnFileItemChanged(int row, bool wasSelected, bool isSelected)
     } else if (n == 1 && record != nullptr) {
         const std::string name = m_files.Text(row, column(MediaColumn::FileName));
         if (HasMediaEnding(name, kEndingReadFacts)) {
-            // The source column of an MXF row keeps what it showed.
-            const bool keepSource = name.ends_with("mxf");
+            // The source column of an MXF row keeps what it showed, unless
+            // the file itself was read.
+            const bool keepSource = name.ends_with("mxf") && !m_info.ReadsMxf();
             const std::string source = m_files.Text(row, column(MediaColumn::SourceName));
             m_info.ShowMediaInfo(record);
             if (keepSource && source != MediaColumnText(*record, MediaColumn::SourceName))

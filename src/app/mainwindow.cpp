@@ -8,6 +8,7 @@
 #include "feedback/log.h"
 #include "feedback/prompter.h"
 #include "mediadb/mediaendings.h"
+#include "mediadb/mxffacts.h"
 #include "omf/mediafacts.h"
 #include "platform/qtext.h"
 #include "resources/bitmaps.h"
@@ -127,6 +128,11 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
                    [this] { ToggleOption(m_confirmMove, res::ID_CONFIRM_MOVE); });
     ConnectCommand(res::ID_CONFIRM_DELETE,
                    [this] { ToggleOption(m_confirmDelete, res::ID_CONFIRM_DELETE); });
+    ConnectCommand(res::ID_READ_MXF, [this] {
+        ToggleOption(m_readMxf, res::ID_READ_MXF);
+        m_catalog.SetReadMxf(m_readMxf);
+        m_info->SetReadMxf(m_readMxf);
+    });
     ConnectCommand(res::ID_SHOW_CONSOLE, [this] { ShowConsole(); });
     ConnectCommand(res::IDC_REFRESH, [this] { RefreshList(); });
     ConnectCommand(res::IDC_SELECT_ALL, [this] { m_databases->SetAllChecked(true); });
@@ -272,7 +278,9 @@ bool MainWindow::Initialise() {
         setWindowIcon(QIcon(m_icon));
     setWindowTitle(QStringLiteral("Tolvane for AVID applications ( build ") +
                    QString::fromLatin1(__DATE__) + QStringLiteral(" )"));
-    m_verifyFiles = m_confirmDelete = m_confirmMove = true;
+    m_verifyFiles = m_confirmDelete = m_confirmMove = m_readMxf = true;
+    m_catalog.SetReadMxf(true);
+    m_info->SetReadMxf(true);
 
     m_databases->Discover(m_services.volumes());
     m_catalog.Reset();
@@ -499,6 +507,7 @@ void MainWindow::AnalyseSelectedFiles() {
     auto progress = ProgressWindow::Start(this, res::IDD_PROGRESS);
     DisableControls();
     OmfReader reader;
+    MxfReader mxf;
     std::uint64_t done = 0;
     for (int row : rows) {
         if (CheckCancel())
@@ -507,14 +516,20 @@ void MainWindow::AnalyseSelectedFiles() {
         if (progress != nullptr)
             progress->Step(done++, rows.size());
         MediaRecord* record = m_catalog.GetRecord(files.ItemData(row));
-        if (record == nullptr || record->attributes == -1 ||
-            !MediaInfoPanel::OpenMediaFile(reader, *record))
+        if (record == nullptr || record->attributes == -1)
             continue;
-        MediaInfoPanel::StoreFacts(ReadMediaFacts(reader), *record);
-        reader.Close();
+        if (MediaInfoPanel::OpenMediaFile(reader, *record)) {
+            MediaInfoPanel::StoreFacts(ReadMediaFacts(reader), *record);
+            reader.Close();
+        } else if (m_readMxf && MediaInfoPanel::OpenMxfFile(mxf, *record)) {
+            StoreMxfFacts(mxf.Facts(), *record);
+            mxf.Close();
+        } else {
+            continue;
+        }
         files.SetText(row, static_cast<int>(MediaColumn::NameInBin), record->nameInBin);
         files.SetText(row, static_cast<int>(MediaColumn::SourceName), record->sourceName);
-        if (record->compressionCode != 0)
+        if (record->compressionCode != 0 || record->codecName[0] != '\0')
             files.SetText(row, static_cast<int>(MediaColumn::Compression),
                           MediaColumnText(*record, MediaColumn::Compression));
     }
@@ -522,7 +537,7 @@ void MainWindow::AnalyseSelectedFiles() {
 }
 
 void MainWindow::CloseCurrentMediaFile() {
-    m_info->CurrentMediaFile().Close();
+    m_info->CloseMediaFile();
 }
 
 void MainWindow::SetBusy(bool busy) {

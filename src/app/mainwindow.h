@@ -84,6 +84,7 @@ public:
     QMenu* ContextMenu(ContextMenuKind kind) const;
     MediaCatalog& Catalog() { return m_catalog; }
     bool VerifyFiles() const { return m_verifyFiles; }
+    bool ReadMxf() const { return m_readMxf; }
     // The smallest size of the window (without the window manager's frame).
     QSize MinimumWindowSize() const { return {m_minWidth, m_minHeight}; }
     int ChromeHeight() const { return m_chromeHeight; }
@@ -123,6 +124,7 @@ private:
     int m_minHeight = 0;
     int m_chromeHeight = 0;
     bool m_verifyFiles = true;
+    bool m_readMxf = true;
     bool m_confirmDelete = true;
     bool m_confirmMove = true;
     QSize m_lastSize;

@@ -3,6 +3,7 @@
 #include "feedback/log.h"
 #include "graphics/dibimage.h"
 #include "mediadb/mediacatalog.h"
+#include "mediadb/mxffacts.h"
 #include "omf/mediafacts.h"
 #include "platform/formatting.h"
 #include "widgets/listview.h"
@@ -11,6 +12,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -19,12 +21,6 @@ namespace {
 // in template pixels.
 constexpr int kLabelColumnWidth = 80;
 constexpr int kTextColumnGap = 82;
-
-template <std::size_t N> void copyText(char (&field)[N], const std::string& text) {
-    const std::size_t n = std::min(text.size(), N - 1);
-    std::memcpy(field, text.data(), n);
-    field[n] = '\0';
-}
 
 } // namespace
 
@@ -46,8 +42,13 @@ void MediaInfoPanel::FitColumns() {
 
 void MediaInfoPanel::Clear() {
     m_infoList.DeleteAllRows();
-    m_mediaFile.Close();
+    CloseMediaFile();
     m_picture.Erase();
+}
+
+void MediaInfoPanel::CloseMediaFile() {
+    m_mediaFile.Close();
+    m_mxfFile.Close();
 }
 
 void MediaInfoPanel::AddRow(int index, const std::string& label, const std::string& value) {
@@ -66,8 +67,11 @@ void MediaInfoPanel::ShowMediaInfo(MediaRecord* record) {
     if (record->creationTime != 0)
         AddRow(0, "Creation Date:", platform::FormatFileTime(record->creationTime));
     AddRow(1, "Size:", platform::FormatKBSize(record->size));
-    if (!OpenMediaFile(m_mediaFile, *record))
+    if (!OpenMediaFile(m_mediaFile, *record)) {
+        if (m_readMxf && OpenMxfFile(m_mxfFile, *record))
+            ShowMxfInfo(*record);
         return;
+    }
     const MediaFacts facts = ReadMediaFacts(m_mediaFile);
     StoreFacts(facts, *record);
     AddRow(2, "Name in Bin:", record->nameInBin);
@@ -94,17 +98,45 @@ bool MediaInfoPanel::OpenMediaFile(OmfReader& reader, const MediaRecord& record)
     return record.folder[0] != '\0' && reader.Open(MediaCatalog::FullPath(record).c_str());
 }
 
+bool MediaInfoPanel::OpenMxfFile(MxfReader& reader, const MediaRecord& record) {
+    return record.folder[0] != '\0' && IsMxfName(record.fileName) &&
+           reader.Open(MediaCatalog::FullPath(record));
+}
+
+void MediaInfoPanel::ShowMxfInfo(MediaRecord& record) {
+    const MxfFacts& facts = m_mxfFile.Facts();
+    StoreMxfFacts(facts, record);
+    AddRow(2, "Name in Bin:", record.nameInBin);
+    if (record.codecName[0] != '\0')
+        AddRow(3, "Compression:", std::string(record.codecName) + " / " + record.compressionText);
+    if (facts.frameCount > 0) {
+        AddRow(4, "Num frames:", std::to_string(facts.frameCount));
+        const QSignalBlocker quiet(m_slider);
+        m_slider.setRange(0,
+                          static_cast<int>(std::min<std::int64_t>(facts.frameCount, INT_MAX) - 1));
+    }
+    m_picture.Erase();
+    if (facts.hasPicture)
+        ShowFrame(0);
+    if (!facts.sourceName.empty())
+        AddRow(5, "Source:", record.sourceName);
+}
+
 void MediaInfoPanel::StoreFacts(const MediaFacts& facts, MediaRecord& record) {
-    copyText(record.nameInBin, facts.clipName);
-    copyText(record.compressionText, facts.compressionText);
+    SetRecordText(record.nameInBin, facts.clipName);
+    SetRecordText(record.compressionText, facts.compressionText);
     record.compressionCode = facts.compressionCode;
     // A source that cannot be read is none (the facts' text is then empty).
-    copyText(record.sourceName, facts.sourceName);
+    SetRecordText(record.sourceName, facts.sourceName);
 }
 
 void MediaInfoPanel::ShowFrame(int n) {
     if (n < 0)
         return;
+    if (m_mxfFile.IsOpen()) {
+        ShowMxfFrame(n);
+        return;
+    }
     const std::uint32_t size = m_mediaFile.FrameSize(static_cast<std::uint32_t>(n));
     if (size == 0)
         return;
@@ -119,6 +151,26 @@ void MediaInfoPanel::ShowFrame(int n) {
     m_picture.Erase();
     if (image.IsValid())
         m_picture.ShowImage(image);
+    ++m_framesShown;
+    m_lastFrameShown = n;
+}
+
+void MediaInfoPanel::ShowMxfFrame(int n) {
+    if (!m_mxfFile.DecodeFrame(n))
+        return;
+    const int width = m_mxfFile.FrameWidth();
+    const int height = m_mxfFile.FrameHeight();
+    if ((m_mxfPicture.Width() != width || m_mxfPicture.Height() != height) &&
+        !m_mxfPicture.Create(width, height, 24)) {
+        LogF("Frame %d of %dx%d pixels not shown", n, width, height);
+        return;
+    }
+    // The picture's rows are stored bottom-up.
+    const auto stride = static_cast<std::ptrdiff_t>(m_mxfPicture.Stride());
+    if (!m_mxfFile.CopyFrameBgr(m_mxfPicture.Row(height - 1), -stride))
+        return;
+    m_picture.Erase();
+    m_picture.ShowImage(m_mxfPicture);
     ++m_framesShown;
     m_lastFrameShown = n;
 }

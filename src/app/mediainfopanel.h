@@ -3,6 +3,8 @@
 // media file, the picture area showing its frames, the frame slider, and
 // the media file that stays open while it is shown.
 
+#include "graphics/dibimage.h"
+#include "mxf/mxfreader.h"
 #include "omf/omfreader.h"
 
 #include <QObject>
@@ -29,22 +31,32 @@ public:
     // Empties the information list and the picture and closes the media
     // file; the slider keeps its range and position.
     void Clear();
+    // Whether MXF files are read; off, an MXF file shows its date and size.
+    void SetReadMxf(bool on) { m_readMxf = on; }
+    bool ReadsMxf() const { return m_readMxf; }
     // Fills the panel for a media file: its facts from the record and, when
-    // it opens as a container, from the file (which also go into the
-    // record); for JPEG frames the first frame. No record only clears.
+    // it opens as a container or as an MXF file, from the file (which also
+    // go into the record); for JPEG frames and MXF pictures the first
+    // frame. No record only clears.
     void ShowMediaInfo(MediaRecord* record);
     // Reads frame n of the current media file, decodes it and shows it
     // stretched over the picture area; nothing at all when the frame has no
-    // size (no frame table loaded, or n beyond the last frame).
+    // size (no frame table loaded, or n beyond the last frame) or, in an MXF
+    // file, does not decode.
     void ShowFrame(int n);
 
     // Opens a record's media file; a record without a folder names no file
     // (its path would be a name at the root of the file system).
     static bool OpenMediaFile(OmfReader& reader, const MediaRecord& record);
+    // Opens a record's media file as MXF when its name is an MXF name.
+    static bool OpenMxfFile(MxfReader& reader, const MediaRecord& record);
     // Puts what a media file says of itself into its record.
     static void StoreFacts(const MediaFacts& facts, MediaRecord& record);
 
     OmfReader& CurrentMediaFile() { return m_mediaFile; }
+    MxfReader& CurrentMxfFile() { return m_mxfFile; }
+    // Closes whichever media file the panel holds open.
+    void CloseMediaFile();
     ListView& InfoList() const { return m_infoList; }
     PictureControl& Picture() const { return m_picture; }
     QSlider& Slider() const { return m_slider; }
@@ -58,11 +70,17 @@ private:
     // when the event loop next runs; notifications that arrive before then
     // collapse into one, so a fast drag never builds up a backlog.
     void RequestFrame();
+    void ShowMxfInfo(MediaRecord& record);
+    void ShowMxfFrame(int n);
 
     ListView& m_infoList;
     PictureControl& m_picture;
     QSlider& m_slider;
     OmfReader m_mediaFile;
+    MxfReader m_mxfFile;
+    // The MXF frame's picture, kept so that stepping reuses its memory.
+    DibImage m_mxfPicture;
+    bool m_readMxf = true;
     bool m_frameRequested = false;
     int m_framesShown = 0;
     int m_lastFrameShown = -1;

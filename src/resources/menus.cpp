@@ -21,6 +21,7 @@ constexpr std::array kOptionsMenu{
     MenuItem{"Verify database against existing files", ID_VERIFY_FILES, Checked, {}},
     MenuItem{"Confirm move", ID_CONFIRM_MOVE, Checked, {}},
     MenuItem{"Confirm delete", ID_CONFIRM_DELETE, Checked, {}},
+    MenuItem{"Read MXF media files", ID_READ_MXF, Checked, {}},
 };
 
 constexpr std::array kToolsMenu{
