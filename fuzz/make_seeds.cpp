@@ -1,7 +1,9 @@
-// Writes seed inputs for the fuzzers into three folders: OMF containers of
-// every kind the builders make, media databases and bins, and JPEG frames.
+// Writes seed inputs for the fuzzers into four folders: OMF containers of
+// every kind the builders make, media databases and bins, JPEG frames and
+// MXF files.
 #include "builders/databasebuilder.h"
 #include "builders/jpegframes.h"
+#include "builders/mxfbuilder.h"
 #include "builders/omfbuilder.h"
 
 #include <cstdio>
@@ -9,10 +11,13 @@
 #include <string>
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: fuzz_seeds OMF_FOLDER DATABASE_FOLDER FRAME_FOLDER\n");
+    if (argc != 5) {
+        std::fprintf(stderr,
+                     "usage: fuzz_seeds OMF_FOLDER DATABASE_FOLDER FRAME_FOLDER MXF_FOLDER\n");
         return 2;
     }
+    const std::string mxf = argv[4];
+    std::filesystem::create_directories(mxf);
     const std::string omf = argv[1];
     const std::string db = argv[2];
     const std::string frames = argv[3];
@@ -64,5 +69,17 @@ int main(int argc, char** argv) {
     frameSeed(MakeTestPatternFrame(40, 30, 3, FrameColours::Grey));
     frameSeed(MakeTestPatternFrame(24, 16, 5, FrameColours::Cmyk));
     frameSeed(MakeJpegFrame(64, 48, 2, 10));
-    return 0;
+
+    MxfFileDesc clip;
+    clip.projectName = "Project";
+    clip.tapeName = "TAPE";
+    clip.width = 256;
+    clip.height = 144;
+    clip.frames = 2;
+    bool written = WriteMxfFile(mxf + "/opatom.mxf", clip);
+    clip.opAtom = false;
+    clip.projectName.clear();
+    clip.frames = 1;
+    written = WriteMxfFile(mxf + "/op1a.mxf", clip) && written;
+    return written ? 0 : 1;
 }

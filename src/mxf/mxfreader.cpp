@@ -223,10 +223,10 @@ bool MxfReader::Open(const std::string& path) {
 }
 
 bool MxfReader::OpenDecoder() {
-    if (m->decoder != nullptr)
-        return true;
     if (m->decoderFailed)
         return false;
+    if (m->decoder != nullptr)
+        return true;
     m->decoderFailed = true; // until it has opened
     const AVCodecParameters* parameters = m->format->streams[m->stream]->codecpar;
     const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
@@ -244,6 +244,8 @@ bool MxfReader::OpenDecoder() {
     // Slices of one frame in parallel; frame threads would hold frames back
     // and make every sought frame wait for several more.
     m->decoder->thread_count = 0;
+    // Nothing larger is drawn; a damaged header asks for no more memory.
+    m->decoder->max_pixels = kMaxFramePixels;
     m->decoder->thread_type = FF_THREAD_SLICE;
     const int result = avcodec_open2(m->decoder, codec, nullptr);
     if (result < 0) {

@@ -42,6 +42,8 @@ public:
     // How long opening a file and reaching one of its frames may take.
     static constexpr std::chrono::milliseconds kOpenTime{2000};
     static constexpr std::chrono::milliseconds kFrameTime{1000};
+    // Frames of more pixels (8K UHD is 33 million) are not decoded.
+    static constexpr std::int64_t kMaxFramePixels = 8192 * 4320;
 
     MxfReader();
     ~MxfReader();

@@ -1,5 +1,6 @@
 #include "mxf/mxfreader.h"
 
+#include "builders/databasebuilder.h"
 #include "builders/mediafolder.h"
 #include "builders/mxfbuilder.h"
 #include "support/logcapture.h"
@@ -7,8 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -179,6 +183,26 @@ TEST_F(MxfReaderTest, DamagedAndForeignFilesFailWithALogLine) {
     EXPECT_EQ(reader.Facts().clipName, "Interview take 3");
     EXPECT_TRUE(reader.DecodeFrame(0));
     EXPECT_FALSE(reader.DecodeFrame(4));
+}
+
+TEST_F(MxfReaderTest, APictureTheDecoderRefusesIsNeverDecoded) {
+    // The stored height (local tag 3202, four bytes) made absurd.
+    const std::string path = write(clip());
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
+    const std::uint8_t height[] = {0x32, 0x02, 0x00, 0x04, 0, 0, 0, 176};
+    auto at = std::search(bytes.begin(), bytes.end(), std::begin(height), std::end(height));
+    ASSERT_NE(at, bytes.end());
+    at[4] = 0x30;
+    WriteBytes(path, bytes);
+    ASSERT_TRUE(reader.Open(path));
+    EXPECT_EQ(reader.Facts().height, 0x30000000 + 176);
+    log.clear();
+    for (int n : {0, 1, 0})
+        EXPECT_FALSE(reader.DecodeFrame(n));
+    EXPECT_EQ(log.lines().size(), 1u); // the decoder did not open: said once
+    EXPECT_EQ(reader.FrameWidth(), 0);
 }
 
 TEST_F(MxfReaderTest, AReadThatTakesTooLongEnds) {
