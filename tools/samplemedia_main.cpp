@@ -10,6 +10,11 @@ int main(int argc, char** argv) {
     }
     try {
         const std::string bin = WriteSampleMedia(argv[1]);
+        if (bin.empty()) {
+            std::fprintf(stderr, "sample_media: the media under %s were not all written\n",
+                         argv[1]);
+            return 1;
+        }
         std::printf("Sample media written under %s\nBin: %s\n", argv[1], bin.c_str());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "sample_media: %s\n", e.what());

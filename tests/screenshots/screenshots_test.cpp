@@ -34,7 +34,7 @@ QString outputFolder() {
 
 TEST(Screenshots, MainWindowAfterScanAndTheConsole) {
     TempDir dir;
-    WriteSampleMedia(dir.file("MEDIA"));
+    ASSERT_FALSE(WriteSampleMedia(dir.file("MEDIA")).empty());
     ScriptedPrompter prompter;
     Services services{prompter, [&] {
                           return std::vector<platform::Volume>{{dir.file("MEDIA"), "MEDIA"}};
@@ -67,6 +67,20 @@ TEST(Screenshots, MainWindowAfterScanAndTheConsole) {
     EXPECT_FALSE(window.Info().Picture().Frame().isNull());
     EXPECT_EQ(window.Info().InfoList().RowCount(), 6);
     EXPECT_TRUE(window.grab().save(folder + QStringLiteral("/main-window-frame.png")));
+
+    // An MXF clip at frame 7: its facts read from the file, its frame decoded.
+    ListView& projects = window.Lists().ProjectList();
+    projects.ClearSelection();
+    projects.SetSelected(projects.FindText("Commercial"), true);
+    window.Lists().FileList().SetSelected(window.Lists().FileList().FindText("COM00000_V1.mxf"),
+                                          true);
+    window.Info().Slider().setValue(7);
+    QApplication::processEvents();
+    EXPECT_EQ(window.Info().LastFrameShown(), 7);
+    EXPECT_FALSE(window.Info().Picture().Frame().isNull());
+    EXPECT_EQ(window.Info().InfoList().RowCount(), 6);
+    EXPECT_EQ(window.Info().InfoList().Text(3, 1), "VC3/DNxHD / dnxhd");
+    EXPECT_TRUE(window.grab().save(folder + QStringLiteral("/main-window-mxf.png")));
 
     console.resize(700, 400);
     window.OnCommand(res::ID_SHOW_CONSOLE);

@@ -2,6 +2,7 @@
 
 #include "builders/databasebuilder.h"
 #include "builders/mediafolder.h"
+#include "builders/mxfbuilder.h"
 #include "builders/omfbuilder.h"
 
 #include <cstdio>
@@ -84,15 +85,26 @@ std::string WriteSampleMedia(const std::string& root) {
     MakeFile(omfi + "/msmMMOB.mdb", 512);
     WriteDatabase(omfi, records);
 
+    // Commercial: OP-Atom MXF pictures (DNxHR) from tapes, the project in
+    // each file; one file the database does not list.
     std::vector<DbRecord> mxfRecords;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         char name[40];
-        std::snprintf(name, sizeof name, "COM%05d_A1.mxf", i);
-        MakeFile(mxf + "/" + name, 100000 + 1000 * static_cast<std::size_t>(i));
-        mxfRecords.push_back({name, "Commercial"});
+        std::snprintf(name, sizeof name, "COM%05d_V1.mxf", i);
+        MxfFileDesc desc;
+        desc.clipName = "Spot " + std::to_string(i + 1);
+        desc.projectName = "Commercial";
+        desc.tapeName = "HDCAM 0" + std::to_string(i + 1);
+        desc.width = 640;
+        desc.height = 360;
+        desc.frames = 24;
+        if (!WriteMxfFile(mxf + "/" + name, desc))
+            return {};
+        if (i < 3)
+            mxfRecords.push_back({name, "Commercial"});
     }
     WriteDatabase(mxf, mxfRecords, 7);
-    bin.binPath("/Volumes/Media/AVID MediaFiles/MXF/1/COM00000_A1.mxf").filler(30, 9);
+    bin.binPath("/Volumes/Media/AVID MediaFiles/MXF/1/COM00000_V1.mxf").filler(30, 9);
     const std::string binPath = root + "/Sample Bin.avb";
     bin.write(binPath);
     return binPath;
