@@ -2,6 +2,7 @@
 
 #include "feedback/log.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -192,8 +193,9 @@ bool MxfReader::Open(const std::string& path) {
         }
         if (parameters->codec_type == AVMEDIA_TYPE_VIDEO) {
             m_facts.hasPicture = true;
-            m_facts.width = parameters->width;
-            m_facts.height = parameters->height;
+            // Sizes beyond 2^31 come out negative: unknown.
+            m_facts.width = std::max(0, parameters->width);
+            m_facts.height = std::max(0, parameters->height);
             AVRational rate = stream->avg_frame_rate;
             if (!isUsable(rate))
                 rate = stream->r_frame_rate;

@@ -195,9 +195,15 @@ TEST_F(MxfReaderTest, APictureTheDecoderRefusesIsNeverDecoded) {
     auto at = std::search(bytes.begin(), bytes.end(), std::begin(height), std::end(height));
     ASSERT_NE(at, bytes.end());
     at[4] = 0x30;
+    // And the stored width (3203) beyond 2^31.
+    const std::uint8_t width[] = {0x32, 0x03, 0x00, 0x04, 0, 0, 0x01, 0x40};
+    at = std::search(bytes.begin(), bytes.end(), std::begin(width), std::end(width));
+    ASSERT_NE(at, bytes.end());
+    at[4] = 0xab;
     WriteBytes(path, bytes);
     ASSERT_TRUE(reader.Open(path));
     EXPECT_EQ(reader.Facts().height, 0x30000000 + 176);
+    EXPECT_EQ(reader.Facts().width, 0);
     log.clear();
     for (int n : {0, 1, 0})
         EXPECT_FALSE(reader.DecodeFrame(n));
