@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "panelfixture.h"
 
 #include "builders/mediafolder.h"
 #include "builders/omfbuilder.h"
@@ -17,9 +18,7 @@
 
 namespace {
 
-using Rows = std::vector<std::pair<std::string, std::string>>;
-
-class MediaInfoPanelTest : public ::testing::Test {
+class MediaInfoPanelTest : public PanelFixture {
 protected:
     void SetUp() override {
         media = dir.file("vol/OMFI MediaFiles/1");
@@ -51,27 +50,6 @@ protected:
         window.Lists().ProjectList().SetSelected(window.Lists().ProjectList().FindText("P"), true);
     }
 
-    // Selects the one media file of that name.
-    void select(const std::string& name) {
-        ListView& files = window.Lists().FileList();
-        files.ClearSelection();
-        const int row = files.FindText(name);
-        ASSERT_GE(row, 0) << name;
-        files.SetSelected(row, true);
-    }
-    Rows rows() {
-        Rows out;
-        ListView& info = window.Info().InfoList();
-        for (int r = 0; r < info.RowCount(); ++r)
-            out.push_back({info.Text(r, 0), info.Text(r, 1)});
-        return out;
-    }
-    std::vector<std::string> labels() {
-        std::vector<std::string> out;
-        for (const auto& row : rows())
-            out.push_back(row.first);
-        return out;
-    }
     // Frame n of the test card as the picture area should show it.
     QImage expectedFrame(int n) {
         PictureControl& picture = window.Info().Picture();
@@ -84,15 +62,8 @@ protected:
         return expected;
     }
 
-    TempDir dir;
     std::string media;
     MediaFileDesc jfif;
-    LogCapture log;
-    ScriptedPrompter prompter;
-    Services services{prompter, [this] {
-                          return std::vector<platform::Volume>{{dir.file("vol"), "vol"}};
-                      }};
-    MainWindow window{services};
 };
 
 TEST_F(MediaInfoPanelTest, AJfifFileShowsSixRowsInOrderAndItsFirstFrame) {

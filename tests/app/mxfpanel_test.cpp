@@ -1,14 +1,12 @@
 #include "app/cataloglists.h"
 #include "app/mainwindow.h"
+#include "panelfixture.h"
 
 #include "builders/databasebuilder.h"
 #include "builders/mediafolder.h"
 #include "builders/mxfbuilder.h"
 #include "graphics/dibimage.h"
 #include "resources/menus.h"
-#include "support/logcapture.h"
-#include "support/scriptedprompter.h"
-#include "support/tempdir.h"
 #include "widgets/picturecontrol.h"
 #include "widgets/sortablelistview.h"
 
@@ -23,7 +21,7 @@ namespace {
 
 using Labels = std::vector<std::string>;
 
-class MxfPanelTest : public ::testing::Test {
+class MxfPanelTest : public PanelFixture {
 protected:
     void SetUp() override {
         media = dir.file("vol/AVID MediaFiles/MXF/1");
@@ -48,25 +46,10 @@ protected:
         projects.SetSelected(projects.FindText("P"), true);
     }
 
-    void select(const std::string& name) {
-        ListView& files = window.Lists().FileList();
-        files.ClearSelection();
-        const int row = files.FindText(name);
-        ASSERT_GE(row, 0) << name;
-        files.SetSelected(row, true);
-    }
-    Labels labels() {
-        Labels out;
-        ListView& info = window.Info().InfoList();
-        for (int r = 0; r < info.RowCount(); ++r)
-            out.push_back(info.Text(r, 0));
-        return out;
-    }
     std::string value(const std::string& label) {
-        ListView& info = window.Info().InfoList();
-        for (int r = 0; r < info.RowCount(); ++r) {
-            if (info.Text(r, 0) == label)
-                return info.Text(r, 1);
+        for (const auto& [name, text] : rows()) {
+            if (name == label)
+                return text;
         }
         return "(none)";
     }
@@ -95,14 +78,7 @@ protected:
         return qGray(frame.pixel(frame.width() / 4, frame.height() / 4));
     }
 
-    TempDir dir;
     std::string media;
-    LogCapture log;
-    ScriptedPrompter prompter;
-    Services services{prompter, [this] {
-                          return std::vector<platform::Volume>{{dir.file("vol"), "vol"}};
-                      }};
-    MainWindow window{services};
 };
 
 TEST_F(MxfPanelTest, AnMxfFileShowsTheRowsOfAnOmfFileAndEveryFrameOnceInOrder) {
