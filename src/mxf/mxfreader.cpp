@@ -3,10 +3,11 @@
 #include "feedback/log.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <limits>
 #include <mutex>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -76,6 +77,7 @@ struct MxfReader::State {
     AVFrame* frame = nullptr;
     AVPacket* packet = nullptr;
     SwsContext* scaler = nullptr;
+    std::vector<std::uint8_t> converted;
     int stream = -1;
     AVRational frameRate{0, 1};
     std::int64_t startTime = 0;
@@ -378,8 +380,9 @@ bool MxfReader::CopyFrameBgr(std::uint8_t* top, std::ptrdiff_t stride) {
     if (m == nullptr || m->current < 0 || top == nullptr)
         return false;
     const AVFrame* frame = m->frame;
-    if (frame->width <= 0 || frame->height <= 0 || stride > std::numeric_limits<int>::max() ||
-        stride < -std::numeric_limits<int>::max())
+    // A row of the destination must hold a row of the frame.
+    if (frame->width <= 0 || frame->height <= 0 ||
+        static_cast<std::size_t>(frame->width) * 3 > static_cast<std::size_t>(std::abs(stride)))
         return false;
     m->scaler = sws_getCachedContext(
         m->scaler, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
@@ -389,8 +392,18 @@ bool MxfReader::CopyFrameBgr(std::uint8_t* top, std::ptrdiff_t stride) {
              av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format)));
         return false;
     }
-    std::uint8_t* rows[4] = {top, nullptr, nullptr, nullptr};
-    const int strides[4] = {static_cast<int>(stride), 0, 0, 0};
-    return sws_scale(m->scaler, frame->data, frame->linesize, 0, frame->height, rows, strides) ==
-           frame->height;
+    // libswscale writes whole blocks of pixels, past the end of a row whose
+    // width is not a multiple of 8: it converts into rows of its own with
+    // room to spare, which are then copied out at their exact width.
+    const std::size_t rowBytes = static_cast<std::size_t>(frame->width) * 3;
+    const std::size_t convertedStride = (rowBytes + 63) / 64 * 64;
+    m->converted.resize(convertedStride * static_cast<std::size_t>(frame->height) + 64);
+    std::uint8_t* rows[4] = {m->converted.data(), nullptr, nullptr, nullptr};
+    const int strides[4] = {static_cast<int>(convertedStride), 0, 0, 0};
+    if (sws_scale(m->scaler, frame->data, frame->linesize, 0, frame->height, rows, strides) !=
+        frame->height)
+        return false;
+    for (int y = 0; y < frame->height; ++y)
+        std::memcpy(top + stride * y, m->converted.data() + convertedStride * y, rowBytes);
+    return true;
 }

@@ -72,7 +72,7 @@ public:
     // Writes the frame last decoded as rows of blue-green-red pixels: the
     // top row at top, each next row stride bytes further (stride may be
     // negative, for bottom-up pictures). The rows must hold FrameWidth()
-    // pixels, FrameHeight() of them.
+    // pixels, FrameHeight() of them; nothing is written beside them.
     bool CopyFrameBgr(std::uint8_t* top, std::ptrdiff_t stride);
 
 private:

@@ -146,6 +146,32 @@ TEST_F(MxfReaderTest, StepsThroughFramesInOrderAndSeeksAnyFrame) {
     EXPECT_NEAR(p.grey(p.width / 4, p.height / 4), MxfBackgroundGrey(), 6);
 }
 
+TEST_F(MxfReaderTest, NothingIsWrittenBesideTheRows) {
+    // A width that is not a multiple of 8, top-down and bottom-up, into rows
+    // of exactly that width with guard bytes before and after.
+    MxfFileDesc odd = clip();
+    odd.width = 262;
+    ASSERT_TRUE(reader.Open(write(odd)));
+    ASSERT_TRUE(reader.DecodeFrame(1));
+    ASSERT_EQ(reader.FrameWidth(), 262);
+    const std::ptrdiff_t row = 262 * 3;
+    const std::size_t guard = 64;
+    const std::size_t pixels = static_cast<std::size_t>(row) * reader.FrameHeight();
+    for (bool bottomUp : {false, true}) {
+        std::vector<std::uint8_t> buffer(guard + pixels + guard, 0xAB);
+        std::uint8_t* first = buffer.data() + guard;
+        ASSERT_TRUE(bottomUp ? reader.CopyFrameBgr(first + pixels - row, -row)
+                             : reader.CopyFrameBgr(first, row));
+        for (std::size_t i = 0; i < guard; ++i) {
+            EXPECT_EQ(buffer[i], 0xAB) << i;
+            EXPECT_EQ(buffer[guard + pixels + i], 0xAB) << i;
+        }
+    }
+    // Rows narrower than the frame are refused.
+    std::vector<std::uint8_t> narrow(pixels);
+    EXPECT_FALSE(reader.CopyFrameBgr(narrow.data(), row - 3));
+}
+
 TEST_F(MxfReaderTest, DamagedAndForeignFilesFailWithALogLine) {
     // A text file named .mxf.
     const std::string text = dir.file("notes.mxf");

@@ -17,8 +17,8 @@ struct MxfFileDesc {
     std::string projectName;
     // Empty: no tape package.
     std::string tapeName;
-    // Multiples of 16; 1920x1080 uses DNxHD at bitRateMbps, other sizes
-    // DNxHR LB.
+    // 1920x1080 uses DNxHD at bitRateMbps, other sizes DNxHR LB (even
+    // widths of 256 and more; the stored size is padded to 16).
     int width = 320;
     int height = 240;
     int frames = 3;
