@@ -518,12 +518,12 @@ void MainWindow::AnalyseSelectedFiles() {
         MediaRecord* record = m_catalog.GetRecord(files.ItemData(row));
         if (record == nullptr || record->attributes == -1)
             continue;
-        if (MediaInfoPanel::OpenMediaFile(reader, *record)) {
-            MediaInfoPanel::StoreFacts(ReadMediaFacts(reader), *record);
-            reader.Close();
-        } else if (m_readMxf && MediaInfoPanel::OpenMxfFile(mxf, *record)) {
+        if (m_readMxf && MediaInfoPanel::OpenMxfFile(mxf, *record)) {
             StoreMxfFacts(mxf.Facts(), *record);
             mxf.Close();
+        } else if (MediaInfoPanel::OpenMediaFile(reader, *record)) {
+            MediaInfoPanel::StoreFacts(ReadMediaFacts(reader), *record);
+            reader.Close();
         } else {
             continue;
         }

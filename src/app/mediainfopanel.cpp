@@ -67,11 +67,12 @@ void MediaInfoPanel::ShowMediaInfo(MediaRecord* record) {
     if (record->creationTime != 0)
         AddRow(0, "Creation Date:", platform::FormatFileTime(record->creationTime));
     AddRow(1, "Size:", platform::FormatKBSize(record->size));
-    if (!OpenMediaFile(m_mediaFile, *record)) {
-        if (m_readMxf && OpenMxfFile(m_mxfFile, *record))
-            ShowMxfInfo(*record);
+    if (m_readMxf && OpenMxfFile(m_mxfFile, *record)) {
+        ShowMxfInfo(*record);
         return;
     }
+    if (!OpenMediaFile(m_mediaFile, *record))
+        return;
     const MediaFacts facts = ReadMediaFacts(m_mediaFile);
     StoreFacts(facts, *record);
     AddRow(2, "Name in Bin:", record->nameInBin);

@@ -55,8 +55,11 @@ MediaCatalog::ScanResult MediaCatalog::ScanMediaFolder(const std::string& folder
             progress->Step(counter, total);
         ++counter;
         const std::string path = platform::JoinPath(folder, name);
-        const bool omf = reader.Open(path.c_str());
-        if (!omf && !(m_readMxf && IsMxfName(name) && mxf.Open(path)))
+        // An MXF name is read as MXF first: the OMF reader would log every
+        // such file as a bad container.
+        const bool isMxf = m_readMxf && IsMxfName(name) && mxf.Open(path);
+        const bool omf = !isMxf && reader.Open(path.c_str());
+        if (!isMxf && !omf)
             continue; // listed as unreferenced below
         std::memset(m_work.get(), 0, sizeof(MediaRecord));
         if (name.size() >= sizeof m_work->fileName) {
@@ -127,13 +130,14 @@ MediaCatalog::ScanResult MediaCatalog::ScanBin(const std::string& binPath, Progr
         if (m_work->attributes == -1) {
             std::strcpy(m_work->projectName, kFileNotExistProject);
             m_work->projectNameLength = sizeof kFileNotExistProject - 1;
-        } else if (const std::string path = FullPath(*m_work); reader.Open(path.c_str())) {
-            readProject(reader, *m_work);
-            reader.CompositionName(m_work->nameInBin, 259);
-        } else if (m_readMxf && IsMxfName(m_work->fileName) && mxf.Open(path)) {
+        } else if (const std::string path = FullPath(*m_work);
+                   m_readMxf && IsMxfName(m_work->fileName) && mxf.Open(path)) {
             StoreMxfProject(mxf.Facts(), *m_work);
             SetRecordText(m_work->nameInBin, mxf.Facts().clipName);
             mxf.Close();
+        } else if (reader.Open(path.c_str())) {
+            readProject(reader, *m_work);
+            reader.CompositionName(m_work->nameInBin, 259);
         }
         AddRecord(*m_work, true);
     }

@@ -174,6 +174,9 @@ TEST_F(CatalogScanTest, MxfFilesAreListedUnderTheirOwnProjectsUnlessReadingThemI
     MakeFile(folder + "/d.mxf", 3000);                // not MXF inside
     writeOmf(folder + "/e.omf", "Harbour", "Clip E");
     catalog.ScanMediaFolder(folder, nullptr, nullptr);
+    // Only the two files that are no MXF file are bad OMF containers too.
+    const Lines lines = log.lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Bad Header"), 2);
     EXPECT_EQ(sortedContents(catalog),
               (Lines{"**NULL_PROJECT: b.MXF", "**UNREFERENCED FILES: c.Mxf d.mxf",
                      "Harbour: a.mxf e.omf"}));
