@@ -2,6 +2,7 @@
 
 #include "app/application.h"
 #include "app/hardwaretooldlg.h"
+#include "app/listexport.h"
 #include "app/omfinfodlg.h"
 #include "app/storedlg.h"
 #include "app/workingwindow.h"
@@ -10,6 +11,7 @@
 #include "mediadb/mediaendings.h"
 #include "mediadb/mxffacts.h"
 #include "omf/mediafacts.h"
+#include "platform/fileoperation.h"
 #include "platform/qtext.h"
 #include "resources/bitmaps.h"
 #include "resources/menus.h"
@@ -134,6 +136,14 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
         m_info->SetReadMxf(m_readMxf);
     });
     ConnectCommand(res::ID_SHOW_CONSOLE, [this] { ShowConsole(); });
+    ConnectCommand(res::ID_EXPORT_MEDIA_LIST, [this] {
+        ExportList("Export Media List", "media files.csv",
+                   [this] { return MediaListCsv(m_lists->FileList(), m_catalog); });
+    });
+    ConnectCommand(res::ID_EXPORT_PROJECT_LIST, [this] {
+        ExportList("Export Project List", "projects.csv",
+                   [this] { return ProjectListCsv(m_lists->ProjectList(), m_catalog); });
+    });
     ConnectCommand(res::IDC_REFRESH, [this] { RefreshList(); });
     ConnectCommand(res::IDC_SELECT_ALL, [this] { m_databases->SetAllChecked(true); });
     ConnectCommand(res::IDC_DESELECT_ALL, [this] { m_databases->SetAllChecked(false); });
@@ -489,6 +499,19 @@ void MainWindow::ShowProjectListMenu(QPoint position) {
     if (projects.SelectedCount() == 0 || menu == nullptr)
         return;
     PopUp(*menu, projects.viewport()->mapToGlobal(position));
+}
+
+void MainWindow::ExportList(const std::string& title, const std::string& suggestedName,
+                            const std::function<std::string()>& csv) {
+    const std::optional<std::string> path =
+        m_services.prompter.saveFileName(title, "CSV files (*.csv)", suggestedName);
+    if (!path)
+        return;
+    std::string error;
+    if (platform::WriteWholeFile(*path, csv(), error))
+        Log("Exported to " + *path);
+    else
+        Tell(m_services.prompter, "Could not write " + *path + ":\n" + error, title);
 }
 
 void MainWindow::StoreSelectedFiles() {

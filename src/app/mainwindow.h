@@ -73,6 +73,9 @@ public:
     void ShowConsole();
     // Asks for a store's target and layout, then stores the selected files.
     void StoreSelectedFiles();
+    // Asks where to and writes the CSV text there whole; says when it cannot.
+    void ExportList(const std::string& title, const std::string& suggestedName,
+                    const std::function<std::string()>& csv);
     // Reads the facts of every selected media file from the file itself.
     void AnalyseSelectedFiles();
     // Runs the store dialog; nothing when the user cancels. Tests replace it.

@@ -31,6 +31,11 @@ public:
                                                     const std::string& filter) = 0;
     // A folder; nothing when the user cancels.
     virtual std::optional<std::string> folderName(const std::string& title) = 0;
+    // A file to write, suggested by name; nothing when the user cancels.
+    // Whether to replace an existing file is asked by the chooser.
+    virtual std::optional<std::string> saveFileName(const std::string& title,
+                                                    const std::string& filter,
+                                                    const std::string& suggestedName) = 0;
 };
 
 // A message with an OK button and nothing to decide.

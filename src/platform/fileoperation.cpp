@@ -366,6 +366,40 @@ FileOpResult FileOperation(FileFunction function, const std::string& source,
     return copyOrMove(function, source, targetFolder, flags, ui, io);
 }
 
+bool WriteWholeFile(const std::string& path, std::string_view bytes, std::string& error) {
+    std::string temporary = JoinPath(FolderOf(path), std::string(kTemporaryPrefix) + "XXXXXX");
+    Descriptor out(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (out.Get() < 0) {
+        error = SystemErrorText(errno);
+        return false;
+    }
+    // mkostemp makes the file private; a written file gets the usual mode.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    int failure = ::fchmod(out.Get(), 0666 & ~mask) != 0 ? errno : 0;
+    for (std::size_t done = 0; failure == 0 && done < bytes.size();) {
+        const ssize_t n = ::write(out.Get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            failure = n < 0 ? errno : EIO;
+        else
+            done += static_cast<std::size_t>(n);
+    }
+    if (failure == 0 && ::fsync(out.Get()) != 0)
+        failure = errno;
+    if (const int closed = out.Close(); failure == 0)
+        failure = closed;
+    if (failure == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
+        failure = errno;
+    if (failure != 0) {
+        ::unlink(temporary.c_str());
+        error = SystemErrorText(failure);
+        return false;
+    }
+    return true;
+}
+
 FileOpResult DeleteFiles(const std::vector<std::string>& paths, unsigned flags, FileOpUi* ui) {
     // Callers without a window get their questions answered No and their
     // errors dropped.

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 #include <vector>
 
@@ -65,5 +66,11 @@ FileOpResult DeleteFiles(const std::vector<std::string>& paths, unsigned flags, 
 
 // The hidden name a copy of name is written under until it is complete.
 bool IsTemporaryCopyName(const std::string& name);
+
+// Writes a whole file as a copy is written: under a hidden name in the same
+// folder, flushed to the disk, then renamed onto path, so that path is either
+// the old file or the whole new one. False with the system's description of
+// the cause in error. A new file gets the permissions a new file is given.
+bool WriteWholeFile(const std::string& path, std::string_view bytes, std::string& error);
 
 } // namespace platform

@@ -46,12 +46,33 @@ std::string FormatKBSize(std::uint64_t bytes) {
     return grouped + " KB";
 }
 
+namespace {
+
+constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+
+std::time_t unixTime(std::uint64_t fileTime) {
+    return static_cast<std::time_t>(static_cast<std::int64_t>(fileTime / 10000000u) -
+                                    kSecondsFrom1601To1970);
+}
+
+} // namespace
+
+std::string FormatIsoTime(std::uint64_t fileTime) {
+    if (fileTime == 0)
+        return {};
+    const std::time_t t = unixTime(fileTime);
+    std::tm utc{};
+    if (gmtime_r(&t, &utc) == nullptr)
+        return {};
+    char text[64];
+    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return std::string(text, n);
+}
+
 std::string FormatFileTime(std::uint64_t fileTime, bool longForm) {
     if (fileTime == 0)
         return {};
-    constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
-    const auto seconds = static_cast<std::int64_t>(fileTime / 10000000u) - kSecondsFrom1601To1970;
-    const auto t = static_cast<std::time_t>(seconds);
+    const std::time_t t = unixTime(fileTime);
     std::tm local{};
     if (localtime_r(&t, &local) == nullptr)
         return {};

@@ -15,5 +15,8 @@ std::string FormatKBSize(std::uint64_t bytes);
 // and time form; the long form spells out the day and month. Empty for 0 or
 // a time the system cannot convert.
 std::string FormatFileTime(std::uint64_t fileTime, bool longForm = false);
+// The same time in ISO 8601, UTC, to the second ("2026-12-08T16:02:34Z");
+// empty for 0.
+std::string FormatIsoTime(std::uint64_t fileTime);
 
 } // namespace platform

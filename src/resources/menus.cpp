@@ -13,6 +13,7 @@ constexpr std::array kFileMenu{
     MenuItem{"SCAN!", ID_SCAN, 0, {}},
     MenuItem{"Add Media Database...\tCtrl+O", ID_ADD_DATABASE, 0, {}},
     MenuItem{"Scan Media Folder...", ID_SCAN_FOLDER, 0, {}},
+    MenuItem{"Export Media List...", ID_EXPORT_MEDIA_LIST, 0, {}},
     MenuItem{"", 0, Separator, {}},
     MenuItem{"Exit", ID_EXIT, 0, {}},
 };
@@ -49,6 +50,7 @@ constexpr std::array kProjectListMenu{
     MenuItem{"Project statistics...", ID_PROJECT_STATISTICS, Grayed, {}},
     MenuItem{"Store Project(s)...", ID_STORE_PROJECTS, 0, {}},
     MenuItem{"Delete all media related to the project(s)...", ID_DELETE_PROJECT_MEDIA, 0, {}},
+    MenuItem{"Export Project List...", ID_EXPORT_PROJECT_LIST, 0, {}},
 };
 
 constexpr std::array kContextMenus{

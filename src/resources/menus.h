@@ -28,6 +28,8 @@ inline constexpr int ID_STORE_PROJECTS = 32822;
 inline constexpr int ID_DELETE_PROJECT_MEDIA = 32823;
 inline constexpr int ID_PROJECT_STATISTICS = 32826;
 inline constexpr int ID_READ_MXF = 32827;
+inline constexpr int ID_EXPORT_MEDIA_LIST = 32828;
+inline constexpr int ID_EXPORT_PROJECT_LIST = 32829;
 
 inline constexpr int IDR_MAIN_MENU = 136;
 inline constexpr int IDR_CONTEXT_MENUS = 139;

@@ -225,6 +225,22 @@ int ListView::ColumnCount() const {
     return static_cast<int>(m_model->columns.size());
 }
 
+std::string ListView::ColumnTitle(int column) const {
+    if (column < 0 || column >= ColumnCount())
+        return {};
+    return m_model->columns[static_cast<std::size_t>(column)].title;
+}
+
+std::vector<int> ListView::ShownColumns() const {
+    std::vector<int> shown;
+    for (int visual = 0; visual < ColumnCount(); ++visual) {
+        const int column = horizontalHeader()->logicalIndex(visual);
+        if (column >= 0 && !horizontalHeader()->isSectionHidden(column))
+            shown.push_back(column);
+    }
+    return shown;
+}
+
 void ListView::SetSingleSelection(bool single) {
     setSelectionMode(single ? QAbstractItemView::SingleSelection
                             : QAbstractItemView::ExtendedSelection);

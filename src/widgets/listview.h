@@ -59,6 +59,10 @@ public:
     // Deletes all rows and columns and installs these columns.
     void SetColumns(const std::vector<Column>& columns);
     int ColumnCount() const;
+    std::string ColumnTitle(int column) const;
+    // The columns as the header shows them, left to right, hidden ones left
+    // out.
+    std::vector<int> ShownColumns() const;
     void SetSingleSelection(bool single);
     void SetHeaderClickable(bool clickable);
     // Makes the list a view: texts of rows come from the source.

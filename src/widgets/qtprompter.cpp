@@ -88,3 +88,13 @@ std::optional<std::string> QtPrompter::folderName(const std::string& title) {
         return std::nullopt;
     return FromQt(name);
 }
+
+std::optional<std::string> QtPrompter::saveFileName(const std::string& title,
+                                                    const std::string& filter,
+                                                    const std::string& suggestedName) {
+    const QString name = QFileDialog::getSaveFileName(QApplication::activeWindow(), ToQt(title),
+                                                      ToQt(suggestedName), ToQt(filter));
+    if (name.isEmpty())
+        return std::nullopt;
+    return FromQt(name);
+}

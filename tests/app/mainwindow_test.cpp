@@ -380,8 +380,9 @@ TEST_F(MainWindowTest, ContextMenusGreyWhatNeedsOneRow) {
                          {"Delete", true},
                          {"Show Omfi Info (under Development)", false}}));
     Q_EMIT window.Lists().ProjectList().rightClicked(QPoint(5, 5));
-    ASSERT_EQ(shown.size(), 3u);
+    ASSERT_EQ(shown.size(), 4u);
     EXPECT_FALSE(shown[0].second);
+    EXPECT_EQ(shown[3], (std::pair<std::string, bool>{"Export Project List...", true}));
 }
 
 TEST_F(MainWindowTest, CopiesThePathAndOpensMediaFiles) {

@@ -26,3 +26,8 @@ std::optional<std::string> ScriptedPrompter::openFileName(const std::string& tit
 std::optional<std::string> ScriptedPrompter::folderName(const std::string& title) {
     return nextChoice(title);
 }
+
+std::optional<std::string> ScriptedPrompter::saveFileName(const std::string& title,
+                                                          const std::string&, const std::string&) {
+    return nextChoice(title);
+}

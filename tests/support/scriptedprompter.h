@@ -21,6 +21,8 @@ public:
     std::optional<std::string> openFileName(const std::string& title,
                                             const std::string& filter) override;
     std::optional<std::string> folderName(const std::string& title) override;
+    std::optional<std::string> saveFileName(const std::string& title, const std::string& filter,
+                                            const std::string& suggestedName) override;
 
 private:
     std::optional<std::string> nextChoice(const std::string& title);
