@@ -1,0 +1,63 @@
+#pragma once
+// The catalog without windows: `tolvane --report` loads the media databases
+// as SCAN! does and prints what they hold, for scripts and cron jobs.
+
+#include "feedback/progress.h"
+#include "platform/volumes.h"
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ReportRequest {
+    enum class Format { Csv, Json };
+    Format format = Format::Csv;
+    // As the Options menu's "Verify database against existing files": on,
+    // files that do not exist are left out; off, they are listed missing.
+    bool verify = true;
+    // None: every database found on the mounted volumes.
+    std::vector<std::string> databases;
+};
+
+// What the command line asks for.
+struct CommandLine {
+    enum class Mode { Windows, Report, Help, Error };
+    Mode mode = Mode::Windows;
+    ReportRequest request;
+    // Why the command line is wrong (Mode::Error).
+    std::string error;
+};
+
+// Reads the arguments after the program's name. Without --report or --help
+// the program opens its windows (the arguments are left to Qt).
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The text --help prints.
+extern const char kCommandLineHelp[];
+
+// Loads the databases into a catalog and writes the report to out: CSV, a
+// line per media file (project, file, folder, size in bytes, status), or
+// one JSON document (databases, totals, projects with their files). A
+// database that cannot be read is said on err and left out. Returns the
+// exit code: 0, or 1 when any database could not be read.
+int RunReport(const ReportRequest& request, const std::vector<platform::Volume>& volumes,
+              std::ostream& out, std::ostream& err, Progress* progress);
+
+// Progress as one line on a terminal, rewritten in place and cleared at the
+// end.
+class TerminalProgress final : public Progress {
+public:
+    explicit TerminalProgress(std::ostream& terminal) : m_terminal(terminal) {}
+    ~TerminalProgress() override;
+    void Step(std::uint64_t current, std::uint64_t total) override;
+    void SetText(const std::string& text) override;
+
+private:
+    void Show();
+
+    std::ostream& m_terminal;
+    std::string m_text;
+    int m_percent = -1;
+    bool m_shown = false;
+};
