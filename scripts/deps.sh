@@ -11,6 +11,7 @@ packages=(
   libavformat-dev libavcodec-dev   # MXF media: the demuxer, the decoders
   libavutil-dev libswscale-dev     # and the picture conversion
   libgtest-dev libgmock-dev        # tests (GoogleTest's CMake package names both)
+  dpkg-dev desktop-file-utils      # the Debian package: dpkg-shlibdeps, the entry's check
 )
 
 missing=()

@@ -4,7 +4,7 @@
 
 namespace {
 
-QPixmap render(const res::PixelArt* art, bool transparentDots) {
+QImage render(const res::PixelArt* art, bool transparentDots) {
     if (art == nullptr)
         return {};
     QImage image(art->width, art->height, QImage::Format_ARGB32);
@@ -20,15 +20,19 @@ QPixmap render(const res::PixelArt* art, bool transparentDots) {
             }
         }
     }
-    return QPixmap::fromImage(image);
+    return image;
 }
 
 } // namespace
 
 QPixmap BitmapPixmap(int id) {
-    return render(res::FindBitmap(id), false);
+    return QPixmap::fromImage(render(res::FindBitmap(id), false));
 }
 
 QPixmap IconPixmap(int id) {
+    return QPixmap::fromImage(IconImage(id));
+}
+
+QImage IconImage(int id) {
     return render(res::FindIcon(id), true);
 }
