@@ -9,12 +9,14 @@
 #include "builders/databasebuilder.h"
 #include "mediadb/mediacatalog.h"
 #include "mediadb/recordscanner.h"
+#include "mediadb/report.h"
 
 #include "platform/directory.h"
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 #include <fcntl.h>
 #include <filesystem>
@@ -194,6 +196,23 @@ int main(int argc, char** argv) {
             std::printf("  time x%.2f for records x%.1f\n", total / first,
                         static_cast<double>(folders) / firstFolders);
         }
+    }
+    // The headless report over every folder: the same loads, then the text.
+    std::vector<std::string> databases;
+    for (int f = 0; f < maxFolders; ++f)
+        databases.push_back(std::string(root) + "/" + std::to_string(f + 1) + "/msmFMID.pmr");
+    for (const auto format : {ReportRequest::Format::Csv, ReportRequest::Format::Json}) {
+        ReportRequest request;
+        request.format = format;
+        request.verify = false;
+        request.databases = databases;
+        std::ostringstream out;
+        std::ostringstream err;
+        const auto t = Clock::now();
+        const int code = RunReport(request, {}, out, err, nullptr);
+        std::printf("report (%s), %d databases: %.3f s, %.1f MB of text, exit %d\n",
+                    format == ReportRequest::Format::Csv ? "csv" : "json", maxFolders, since(t),
+                    static_cast<double>(out.str().size()) / 1e6, code);
     }
     std::filesystem::remove_all(root);
     return 0;
