@@ -318,8 +318,8 @@ bool MxfReader::DecodeUntil(std::int64_t n) {
             return false;
         result = av_read_frame(m->format, m->packet);
         if (result < 0) {
-            // The end of the file, or a read that failed or ran out of
-            // time: the frames the decoder still holds come out first.
+            // At the end of the file the frames the decoder still holds
+            // come out; a read that failed or ran out of time ends here.
             if (m->deadline.expired || result != AVERROR_EOF) {
                 LogF("MXF: reading %s stopped: %s", m_path.c_str(),
                      m->deadline.expired ? "it took too long" : errorText(result).c_str());
