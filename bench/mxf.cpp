@@ -80,11 +80,12 @@ int main(int argc, char** argv) {
                 "(goal >= 500; ratios %.2f, %.2f)\n",
                 open, scan, open / 500, scan / 500);
 
-    std::printf("writing a 1920 x 1080 DNxHD file of %d frames...\n", kLargeFrames);
+    std::printf("writing a 1920 x 1080 DNxHD file of %d frames with grain...\n", kLargeFrames);
     desc.width = 1920;
     desc.height = 1080;
     desc.frames = kLargeFrames;
     desc.clipName = "Full HD";
+    desc.grain = true;
     ok = WriteMxfFile(large + "/FULLHD_V1.mxf", desc) && ok;
     WriteDatabase(large, {{"FULLHD_V1.mxf", "Bench"}});
 

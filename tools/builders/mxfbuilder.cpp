@@ -266,6 +266,13 @@ bool mux(const std::string& path, const MxfFileDesc& desc) {
                         static_cast<std::size_t>(desc.width / 2));
             std::memset(e.frame->data[2] + y * e.frame->linesize[2], 128,
                         static_cast<std::size_t>(desc.width / 2));
+            if (desc.grain) {
+                std::uint32_t state = static_cast<std::uint32_t>(n * 7919 + y) * 2654435761u + 1;
+                for (int x = 0; x < desc.width; ++x) {
+                    state = state * 1664525u + 1013904223u;
+                    luma[x] = static_cast<std::uint8_t>(luma[x] - 12 + (state >> 24) % 25);
+                }
+            }
         }
         e.frame->pts = n;
         if (avcodec_send_frame(e.codec, e.frame) < 0 || !writePackets(e, stream))

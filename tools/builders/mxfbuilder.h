@@ -25,6 +25,10 @@ struct MxfFileDesc {
     int framesPerSecond = 25;
     int bitRateMbps = 120;
     bool opAtom = true;
+    // Grain over every frame (a pseudo-random shade of up to 24 levels per
+    // pixel, new each frame), so the codec has detail to code as in real
+    // footage; the marks stay recognisable.
+    bool grain = false;
 };
 
 // Writes the file; false (and nothing left under path) when it cannot.
