@@ -5,6 +5,7 @@
 // folders (1,000,000 records). Prints the total, the time split by step and
 // the peak memory per record.
 
+#include "benchclock.h"
 #include "benchdir.h"
 #include "builders/databasebuilder.h"
 #include "mediadb/mediacatalog.h"
@@ -28,15 +29,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr int kFilesPerFolder = 5000;
 constexpr int kMissingPerFolder = 100;
 constexpr int kUnreferencedPerFolder = 100;
 constexpr int kProjects = 100;
-
-double since(Clock::time_point t) {
-    return std::chrono::duration<double>(Clock::now() - t).count();
-}
 
 std::string fileName(int folder, int i) {
     char name[40];

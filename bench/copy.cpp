@@ -2,6 +2,7 @@
 // the same kind of target: one 1 GiB file, and 2,000 files of 512 KiB; then
 // same-volume moves of 10,000 files. Everything lies below $TMPDIR.
 
+#include "benchclock.h"
 #include "benchdir.h"
 #include "platform/fileoperation.h"
 
@@ -17,12 +18,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 // Answers nothing and counts nothing: the operation at full speed.
 class QuietUi final : public platform::FileOpUi {
 public:

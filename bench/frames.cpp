@@ -4,6 +4,7 @@
 // 1,000-frame file, one notification per position.
 
 #include "app/mainwindow.h"
+#include "benchclock.h"
 #include "benchdir.h"
 #include "builders/jpegframes.h"
 #include "builders/mediafolder.h"
@@ -19,16 +20,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

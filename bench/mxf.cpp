@@ -4,6 +4,7 @@
 // decoding and converting alone.
 
 #include "app/mainwindow.h"
+#include "benchclock.h"
 #include "benchdir.h"
 #include "builders/mediafolder.h"
 #include "builders/mxfbuilder.h"
@@ -22,12 +23,6 @@
 #include <vector>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 constexpr int kSmallFiles = 1000;
 constexpr int kLargeFrames = 120;

@@ -2,6 +2,7 @@
 // between binary filler, both byte orders) and prints the scan speed, the
 // speed of a plain sequential read of the same file, and how the time grows.
 
+#include "benchclock.h"
 #include "benchdir.h"
 #include "builders/databasebuilder.h"
 #include "mediadb/recordscanner.h"
@@ -16,8 +17,6 @@
 #include <vector>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();

@@ -3,6 +3,7 @@
 // (indexing, lookups, memory of the index), and a media folder of 5,000
 // small OMF files scanned. Everything lies below $TMPDIR.
 
+#include "benchclock.h"
 #include "benchdir.h"
 #include "builders/databasebuilder.h"
 #include "builders/omfbuilder.h"
@@ -21,12 +22,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 long residentKb() {
     std::ifstream status("/proc/self/status");
     std::string key;

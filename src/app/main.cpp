@@ -22,10 +22,8 @@ int main(int argc, char* argv[]) {
         std::unique_ptr<TerminalProgress> progress;
         if (::isatty(STDERR_FILENO))
             progress = std::make_unique<TerminalProgress>(std::cerr);
-        const int code = RunReport(line.request, platform::MountedVolumes(), std::cout, std::cerr,
-                                   progress.get());
-        progress.reset();
-        return code;
+        return RunReport(line.request, platform::MountedVolumes(), std::cout, std::cerr,
+                         progress.get());
     }
     case CommandLine::Mode::Windows:
         break;

@@ -5,11 +5,14 @@ bool IsMxfName(std::string_view name) {
 }
 
 void StoreMxfProject(const MxfFacts& facts, MediaRecord& record) {
-    // Database and OMF project names are at most 69 characters.
-    char name[70];
-    SetRecordText(name, facts.projectName.empty() ? std::string_view(kNullProject)
-                                                  : std::string_view(facts.projectName));
-    SetRecordText(record.projectName, name);
+    if (facts.projectName.empty()) {
+        SetRecordText(record.projectName, kNullProject);
+    } else {
+        // Database and OMF project names are at most 69 characters.
+        char name[70];
+        SetRecordText(name, facts.projectName);
+        SetRecordText(record.projectName, name);
+    }
     record.projectNameLength = static_cast<std::uint32_t>(std::strlen(record.projectName));
 }
 

@@ -139,13 +139,9 @@ void MxfReader::SetTimeLimits(std::chrono::milliseconds open, std::chrono::milli
 }
 
 void MxfReader::Close() {
-    CloseState();
+    m.reset();
     m_facts = MxfFacts();
     m_path.clear();
-}
-
-void MxfReader::CloseState() {
-    m.reset();
 }
 
 bool MxfReader::Open(const std::string& path) {

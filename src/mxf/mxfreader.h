@@ -87,7 +87,6 @@ private:
     // Reads packets and decodes until a frame numbered n or later comes out.
     bool DecodeUntil(std::int64_t n);
     std::int64_t FrameNumberOf(std::int64_t timestamp) const;
-    void CloseState();
 
     std::unique_ptr<State> m;
     MxfFacts m_facts;

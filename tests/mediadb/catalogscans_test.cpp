@@ -5,6 +5,7 @@
 #include "builders/mxfbuilder.h"
 #include "builders/omfbuilder.h"
 #include "feedback/cancel.h"
+#include "mediadb/mxffacts.h"
 #include "support/logcapture.h"
 #include "support/tempdir.h"
 
@@ -216,6 +217,21 @@ TEST_F(CatalogScanTest, MxfFilesAreListedUnderTheirOwnProjectsUnlessReadingThemI
     catalog.ScanBin(dir.file("Edit.avb"), nullptr, nullptr, volumes);
     EXPECT_EQ(sortedContents(catalog), (Lines{": a.mxf b.MXF"}));
     EXPECT_STREQ(catalog.FindFileByName("a.mxf")->nameInBin, "");
+}
+
+TEST(MxfFacts, AProjectNameIsCutToSixtyNineBytesBetweenCharacters) {
+    MediaRecord record{};
+    MxfFacts facts;
+    StoreMxfProject(facts, record);
+    EXPECT_STREQ(record.projectName, "**NULL_PROJECT");
+    EXPECT_EQ(record.projectNameLength, 14u);
+    std::string longName;
+    for (int i = 0; i < 80; ++i)
+        longName += "\xC3\xA9"; // é, two bytes
+    facts.projectName = longName;
+    StoreMxfProject(facts, record);
+    EXPECT_EQ(record.projectNameLength, 68u);
+    EXPECT_EQ(std::string(record.projectName), longName.substr(0, 68));
 }
 
 } // namespace

@@ -160,4 +160,24 @@ TEST_F(ReportTest, JsonHoldsDatabasesTotalsAndProjects) {
     EXPECT_EQ(documentary.value(QStringLiteral("missing")).toInteger(), 1);
 }
 
+TEST(TerminalProgressLine, IsRewrittenInPlaceOncePerPercentAndClearedAtTheEnd) {
+    std::ostringstream terminal;
+    {
+        TerminalProgress progress(terminal);
+        progress.SetText("Indexing Files...");
+        progress.SetText("/media/1");
+        progress.Step(0, 200);
+        progress.Step(1, 200); // still 0 %: nothing new
+        progress.Step(100, 200);
+        progress.Step(300, 200); // beyond the whole: 100 %
+        progress.Step(5, 0);
+    }
+    EXPECT_EQ(terminal.str(), "\r\033[KIndexing Files...\r\033[K/media/1\r\033[K/media/1 0%"
+                              "\r\033[K/media/1 50%\r\033[K/media/1 100%\r\033[K/media/1 0%"
+                              "\r\033[K");
+    std::ostringstream unused;
+    { TerminalProgress progress(unused); }
+    EXPECT_EQ(unused.str(), ""); // nothing shown, nothing cleared
+}
+
 } // namespace
