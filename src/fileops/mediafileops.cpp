@@ -4,32 +4,60 @@
 #include "feedback/progress.h"
 #include "feedback/prompter.h"
 #include "mediadb/mediacatalog.h"
+#include "platform/directory.h"
 #include "platform/paths.h"
 #include "resources/stringtable.h"
 
+#include <cerrno>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
-bool mediaFileOperation(MediaCatalog& catalog, std::uint32_t index, platform::FileFunction function,
-                        const std::string& targetFolder, unsigned flags, platform::FileOpUi& ui,
-                        platform::CopyIo& io) {
+// What became of one row's file.
+enum class Outcome { Done, Failed, NotExist, NotReplaced };
+
+Outcome mediaFileOperation(MediaCatalog& catalog, std::uint32_t index,
+                           platform::FileFunction function, const std::string& targetFolder,
+                           unsigned flags, platform::FileOpUi& ui, FileOperator& files,
+                           platform::RunRecord* run) {
     MediaRecord* record = catalog.GetRecord(index);
     if (record == nullptr)
-        return false;
-    const platform::FileOpResult result = platform::FileOperation(
-        function, MediaCatalog::FullPath(*record), targetFolder, flags, ui, io);
-    if (result == platform::FileOpResult::Failed) {
-        Log(res::LoadResourceString(res::IDS_OPERATION_ABORTED));
-        return false;
+        return Outcome::Failed;
+    // A record without a file names no file: its path would be a name at
+    // the root of the file system, which may be another file altogether.
+    if (record->attributes == -1 || record->folder[0] == '\0')
+        return Outcome::NotExist;
+    const std::string path = MediaCatalog::FullPath(*record);
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
+        record->attributes = -1;
+        return Outcome::NotExist;
     }
-    if (result == platform::FileOpResult::AbortedByUser) {
+    const platform::FileOpResult result =
+        files.Perform(function, path, targetFolder, flags, ui, run);
+    switch (result) {
+    case platform::FileOpResult::Done:
+        break;
+    case platform::FileOpResult::Failed:
+        Log(res::LoadResourceString(res::IDS_OPERATION_ABORTED));
+        return Outcome::Failed;
+    case platform::FileOpResult::AbortedByUser:
         Log(res::LoadResourceString(res::IDS_ABORTED_BY_USER));
-        return false;
+        return Outcome::Failed;
+    case platform::FileOpResult::NotReplaced:
+        Log("Not replaced: " + platform::JoinPath(targetFolder, record->fileName) +
+            " was written by this run");
+        return Outcome::NotReplaced;
     }
     if (function != platform::FileFunction::Copy)
         record->attributes = -1;
-    return true;
+    return Outcome::Done;
+}
+
+// The status a row gets when its file is passed over.
+const char* skippedStatus(Outcome outcome) {
+    return outcome == Outcome::NotExist ? "Not Exist" : "Not replaced...";
 }
 
 // The questions of one file go to the prompter; its progress moves the
@@ -123,8 +151,8 @@ const platform::Volume* volumeOf(const std::string& path,
 
 } // namespace
 
-std::optional<std::string> StoreDestination(const MediaRecord& record, const StoreOptions& options,
-                                            const std::vector<platform::Volume>& volumes) {
+std::string StoreFolder(const MediaRecord& record, const StoreOptions& options,
+                        const std::vector<platform::Volume>& volumes) {
     const std::string& target = options.target;
     auto below = [&](const std::string& rest) {
         return target == "/" ? "/" + rest : target + "/" + rest;
@@ -153,39 +181,63 @@ std::optional<std::string> StoreDestination(const MediaRecord& record, const Sto
     }
     while (destination.size() > 1 && destination.back() == '/')
         destination.pop_back();
-    const std::string file = destination + "/" + record.fileName;
-    if (!platform::FitsPathLimit(file.size()))
+    return destination;
+}
+
+std::optional<std::string> StoreDestination(const MediaRecord& record, const StoreOptions& options,
+                                            const std::vector<platform::Volume>& volumes) {
+    std::string destination = StoreFolder(record, options, volumes);
+    if (!platform::FitsPathLimit(platform::JoinPath(destination, record.fileName).size()))
         return std::nullopt;
     return destination;
 }
 
+platform::FileOpResult FileOperator::Perform(platform::FileFunction function,
+                                             const std::string& source,
+                                             const std::string& targetFolder, unsigned flags,
+                                             platform::FileOpUi& ui, platform::RunRecord* run) {
+    return platform::FileOperation(function, source, targetFolder, flags, ui, m_io, run);
+}
+
 bool DeleteMediaFile(MediaCatalog& catalog, std::uint32_t index, unsigned flags,
                      platform::FileOpUi& ui, platform::CopyIo& io) {
-    return mediaFileOperation(catalog, index, platform::FileFunction::Delete, {}, flags, ui, io);
+    FileOperator files(io);
+    return mediaFileOperation(catalog, index, platform::FileFunction::Delete, {}, flags, ui, files,
+                              nullptr) == Outcome::Done;
 }
 
 bool CopyMediaFile(MediaCatalog& catalog, std::uint32_t index, const std::string& targetFolder,
                    unsigned flags, platform::FileOpUi& ui, platform::CopyIo& io) {
+    FileOperator files(io);
     return mediaFileOperation(catalog, index, platform::FileFunction::Copy, targetFolder, flags, ui,
-                              io);
+                              files, nullptr) == Outcome::Done;
 }
 
 bool MoveMediaFile(MediaCatalog& catalog, std::uint32_t index, const std::string& targetFolder,
                    unsigned flags, platform::FileOpUi& ui, platform::CopyIo& io) {
+    FileOperator files(io);
     return mediaFileOperation(catalog, index, platform::FileFunction::Move, targetFolder, flags, ui,
-                              io);
+                              files, nullptr) == Outcome::Done;
 }
 
 std::optional<std::string> BrowseForFolder(Prompter& prompter) {
     std::optional<std::string> folder = prompter.folderName("Select target folder");
-    if (!folder || folder->empty() || !platform::FitsPathLimit(folder->size()))
+    if (!folder || folder->empty())
         return std::nullopt;
+    if (!platform::FitsPathLimit(folder->size())) {
+        Tell(prompter, "The path is too long:\n" + *folder, "Orrin");
+        return std::nullopt;
+    }
     return folder;
 }
 
 FileOperationRun::FileOperationRun(MediaCatalog& catalog, FileSelection& rows, OperationHost& host,
-                                   Prompter& prompter, platform::CopyIo& io)
-    : m_catalog(catalog), m_rows(rows), m_host(host), m_prompter(prompter), m_io(io) {}
+                                   Prompter& prompter)
+    : FileOperationRun(catalog, rows, host, prompter, m_systemFiles) {}
+
+FileOperationRun::FileOperationRun(MediaCatalog& catalog, FileSelection& rows, OperationHost& host,
+                                   Prompter& prompter, FileOperator& files)
+    : m_catalog(catalog), m_rows(rows), m_host(host), m_prompter(prompter), m_files(files) {}
 
 void FileOperationRun::CopySelectedFiles() {
     Run(platform::FileFunction::Copy);
@@ -228,18 +280,21 @@ void FileOperationRun::Run(platform::FileFunction function) {
     const RunTexts texts = textsOf(function);
     std::unique_ptr<Progress> progress = m_host.StartProgress(texts.caption);
     RunUi ui(m_prompter, progress.get(), m_host, total);
+    platform::RunRecord written;
     m_host.SetBusy(true);
     for (int row = m_rows.FirstSelected(); row >= 0; row = m_rows.FirstSelected()) {
         if (m_host.CheckCancel())
             break;
         m_host.PumpOneMessage();
         const std::uint32_t index = m_rows.CatalogIndex(row);
-        if (!mediaFileOperation(m_catalog, index, function, target, flags, ui, m_io))
+        const Outcome outcome =
+            mediaFileOperation(m_catalog, index, function, target, flags, ui, m_files, &written);
+        if (outcome == Outcome::Failed)
             break;
         ui.FileDone(m_catalog.GetMediaFileSize(index));
         if (progress != nullptr)
             progress->Step(ui.Done(), total);
-        m_rows.SetStatus(row, texts.status);
+        m_rows.SetStatus(row, outcome == Outcome::Done ? texts.status : skippedStatus(outcome));
         m_rows.Deselect(row);
     }
     m_host.SetBusy(false);
@@ -254,7 +309,10 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
     const std::uint64_t total = m_host.SelectedBytes();
     std::unique_ptr<Progress> progress = m_host.StartProgress("Storing files....");
     RunUi ui(m_prompter, progress.get(), m_host, total);
-    auto aborted = [this] { Tell(m_prompter, "Aborted!", "Orrin"); };
+    platform::RunRecord written;
+    auto aborted = [this](const std::string& why = {}) {
+        Tell(m_prompter, why.empty() ? "Aborted!" : "Aborted!\n" + why, "Orrin");
+    };
     const platform::FileFunction function =
         options.moveFiles ? platform::FileFunction::Move : platform::FileFunction::Copy;
     m_host.SetBusy(true);
@@ -267,22 +325,32 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
         if (record != nullptr) {
             const std::optional<std::string> destination =
                 StoreDestination(*record, options, volumes);
+            if (!destination) {
+                aborted(
+                    "The path is too long: " +
+                    platform::JoinPath(StoreFolder(*record, options, volumes), record->fileName));
+                break;
+            }
             std::error_code error;
-            if (!destination || (!std::filesystem::is_directory(*destination, error) &&
-                                 !std::filesystem::create_directories(*destination, error))) {
-                if (destination)
-                    LogError(error.value(), destination->c_str());
+            if (!std::filesystem::is_directory(*destination, error) &&
+                !std::filesystem::create_directories(*destination, error)) {
+                LogError(error.value(), destination->c_str());
                 aborted();
                 break;
             }
-            if (!mediaFileOperation(m_catalog, index, function, *destination, flags, ui, m_io)) {
+            const Outcome outcome = mediaFileOperation(m_catalog, index, function, *destination,
+                                                       flags, ui, m_files, &written);
+            if (outcome == Outcome::Failed) {
                 aborted();
                 break;
             }
             ui.FileDone(m_catalog.GetMediaFileSize(index));
             if (progress != nullptr)
                 progress->Step(ui.Done(), total);
-            m_rows.SetStatus(row, options.moveFiles ? "Moved..." : "Copied...");
+            if (outcome != Outcome::Done)
+                m_rows.SetStatus(row, skippedStatus(outcome));
+            else
+                m_rows.SetStatus(row, options.moveFiles ? "Moved..." : "Copied...");
         }
         m_rows.Deselect(row);
     }

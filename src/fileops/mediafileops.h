@@ -23,6 +23,21 @@ struct MediaRecord;
 inline constexpr unsigned kAskFirst = platform::FOF_ALLOWUNDO | platform::FOF_NORECURSION;
 inline constexpr unsigned kAskNothing = kAskFirst | platform::FOF_NOCONFIRMATION;
 
+// Hands one file to the system's file operation, with the reads and writes
+// of io; tests see every path a run hands on.
+class FileOperator {
+public:
+    explicit FileOperator(platform::CopyIo& io = platform::SystemCopyIo()) : m_io(io) {}
+    virtual ~FileOperator() = default;
+    virtual platform::FileOpResult Perform(platform::FileFunction function,
+                                           const std::string& source,
+                                           const std::string& targetFolder, unsigned flags,
+                                           platform::FileOpUi& ui, platform::RunRecord* run);
+
+private:
+    platform::CopyIo& m_io;
+};
+
 // One media file of the catalog. True when done; a failure logs
 // "ERROR: Operation Aborted", a refusal "Operation Aborted by User". A delete
 // or move that is done marks the record missing (attributes -1).
@@ -36,7 +51,8 @@ bool MoveMediaFile(MediaCatalog& catalog, std::uint32_t index, const std::string
                    platform::CopyIo& io = platform::SystemCopyIo());
 
 // The folder chooser titled "Select target folder"; nothing when the user
-// cancels or the folder does not fit the path limit.
+// cancels or the folder does not fit the path limit (which the user is
+// told).
 std::optional<std::string> BrowseForFolder(Prompter& prompter);
 
 // How a store lays out its target folder, as the store dialog sets it.
@@ -53,6 +69,9 @@ struct StoreOptions {
 // that holds it, its letter that volume's name.
 std::optional<std::string> StoreDestination(const MediaRecord& record, const StoreOptions& options,
                                             const std::vector<platform::Volume>& volumes);
+// The same folder whatever its length.
+std::string StoreFolder(const MediaRecord& record, const StoreOptions& options,
+                        const std::vector<platform::Volume>& volumes);
 
 // The selected rows of the media file list as a run walks them.
 class FileSelection {
@@ -87,7 +106,9 @@ public:
 class FileOperationRun {
 public:
     FileOperationRun(MediaCatalog& catalog, FileSelection& rows, OperationHost& host,
-                     Prompter& prompter, platform::CopyIo& io = platform::SystemCopyIo());
+                     Prompter& prompter);
+    FileOperationRun(MediaCatalog& catalog, FileSelection& rows, OperationHost& host,
+                     Prompter& prompter, FileOperator& files);
 
     void CopySelectedFiles();
     void MoveSelectedFiles();
@@ -106,5 +127,6 @@ private:
     FileSelection& m_rows;
     OperationHost& m_host;
     Prompter& m_prompter;
-    platform::CopyIo& m_io;
+    FileOperator m_systemFiles;
+    FileOperator& m_files;
 };

@@ -4,6 +4,7 @@
 #include "feedback/progress.h"
 #include "mediadb/mediafolders.h"
 #include "platform/directory.h"
+#include "platform/fileoperation.h"
 #include "platform/paths.h"
 
 #include <cstring>
@@ -112,7 +113,8 @@ void MediaCatalog::IndexFolder(const std::string& path) {
     const auto folder = std::make_shared<const std::string>(path);
     for (const platform::DirEntry& e : entries) {
         // A link that leads nowhere is no media file: its record stays missing.
-        if (e.isDanglingLink)
+        // A copy still being written (or left by a stopped run) is none yet.
+        if (e.isDanglingLink || platform::IsTemporaryCopyName(e.name))
             continue;
         DiskFileEntry* entry = m_diskIndex.insert(e.name).first;
         *entry = {e.attributes, e.creationTime, e.size, folder};
@@ -128,7 +130,8 @@ void MediaCatalog::IndexFolderTree(const std::string& folder) {
     }
     const auto shared = std::make_shared<const std::string>(folder);
     for (const platform::DirEntry& e : entries) {
-        if (e.name == "." || e.name == ".." || e.isDanglingLink)
+        if (e.name == "." || e.name == ".." || e.isDanglingLink ||
+            platform::IsTemporaryCopyName(e.name))
             continue;
         if (e.attributes & platform::kAttrDirectory) {
             if (e.isLink)

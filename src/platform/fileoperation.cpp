@@ -2,17 +2,19 @@
 
 #include "platform/directory.h"
 #include "platform/paths.h"
-#include "platform/qtext.h"
 #include "platform/systemtext.h"
 
-#include <QFile>
-#include <QString>
-
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +30,21 @@ constexpr std::size_t kBufferSize = 1u << 20;
 std::string nameOf(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string hostName() {
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) != 0 || host[0] == '\0')
+        return "localhost";
+    std::string name(host);
+    std::replace(name.begin(), name.end(), '/', '_');
+    return name;
+}
+
+// The template of a temporary copy's name in folder, for mkostemp.
+std::string temporaryTemplate(const std::string& folder) {
+    return JoinPath(folder, std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "@" +
+                                hostName() + "-XXXXXX");
 }
 
 // Closes a descriptor when it goes out of scope.
@@ -55,10 +72,42 @@ bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+bool sameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Whether the file is as it was: a rewrite in place that puts the size and
+// the modification time back still moves the change time.
 bool unchanged(const struct stat& before, const struct stat& after) {
     return sameFile(before, after) && before.st_size == after.st_size &&
-           before.st_mtim.tv_sec == after.st_mtim.tv_sec &&
-           before.st_mtim.tv_nsec == after.st_mtim.tv_nsec;
+           sameTime(before.st_mtim, after.st_mtim) && sameTime(before.st_ctim, after.st_ctim);
+}
+
+// Whether path still names the file that was checked (never following a
+// link at its end).
+bool stillNames(const std::string& path, const struct stat& expected) {
+    struct stat now {};
+    return ::lstat(path.c_str(), &now) == 0 && sameFile(now, expected);
+}
+
+// Renames from onto to only while to does not exist.
+int renameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without the flag: a hard link cannot replace either.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 0;
+    }
+    if (errno == EEXIST)
+        return EEXIST;
+    // Nor hard links: the narrowest check there is.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0)
+        return EEXIST;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 // The words of one function's messages.
@@ -80,11 +129,11 @@ Wording wordingOf(FileFunction function) {
 }
 
 FileOpResult fail(FileOpUi& ui, unsigned flags, FileFunction function, const std::string& name,
-                  const std::string& why) {
+                  const std::string& why, FileOpResult result = FileOpResult::Failed) {
     const Wording w = wordingOf(function);
     if (!(flags & FOF_NOERRORUI))
         ui.showError(std::string("Cannot ") + w.verb + " " + name + ":\n" + why, w.caption);
-    return FileOpResult::Failed;
+    return result;
 }
 
 FileOpResult failErrno(FileOpUi& ui, unsigned flags, FileFunction function, const std::string& name,
@@ -105,42 +154,100 @@ bool mayReplace(FileOpUi& ui, unsigned flags, const std::string& targetFolder,
 // replace, or a reason to stop.
 enum class TargetCheck { Free, Replace, SameFile, NotAFile, Error };
 
-TargetCheck checkTarget(const std::string& target, const struct stat& source, int& error) {
-    struct stat st {};
-    if (::stat(target.c_str(), &st) != 0) {
+// existing receives what the target's name holds (lstat), to be checked
+// again right before it is replaced.
+TargetCheck checkTarget(const std::string& target, const struct stat& source, struct stat& existing,
+                        int& error) {
+    if (::lstat(target.c_str(), &existing) != 0) {
         error = errno;
         return error == ENOENT ? TargetCheck::Free : TargetCheck::Error;
     }
-    if (sameFile(st, source))
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 && sameFile(st, source))
         return TargetCheck::SameFile;
-    if (!S_ISREG(st.st_mode))
+    if (!S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode))
         return TargetCheck::NotAFile;
     return TargetCheck::Replace;
 }
 
+// What a copy or move found out about its source and target before it
+// changes anything.
+struct Plan {
+    FileFunction function;
+    std::string source;
+    std::string name;
+    std::string targetFolder;
+    std::string target;
+    struct stat entry {};   // the source's own entry (a link stays a link)
+    struct stat content {}; // the file that is read
+    bool replace = false;
+    struct stat replaced {}; // the target the user agreed to replace
+};
+
+// Puts the written file in place of the target: only onto the file that was
+// checked and agreed to, or onto no file at all.
+int placeOnto(const std::string& written, const Plan& plan) {
+    if (!plan.replace)
+        return renameNoReplace(written, plan.target);
+    if (!stillNames(plan.target, plan.replaced))
+        return EEXIST;
+    return ::rename(written.c_str(), plan.target.c_str()) == 0 ? 0 : errno;
+}
+
+FileOpResult failPlacing(FileOpUi& ui, unsigned flags, const Plan& plan, int error) {
+    if (error == EEXIST)
+        return fail(ui, flags, plan.function, plan.name,
+                    plan.target + " changed while the file was copied; it is not replaced.");
+    return failErrno(ui, flags, plan.function, plan.name, error);
+}
+
+// The owner, the group and the permissions of a copy: kept where this
+// process may give them (root), else the copy is the user's own and loses
+// set-user-id and set-group-id, as cp does.
+int keepOwnerAndMode(int fd, const struct stat& source) {
+    mode_t mode = source.st_mode & 07777;
+    if (::geteuid() != 0 || ::fchown(fd, source.st_uid, source.st_gid) != 0)
+        mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+    return ::fchmod(fd, mode) == 0 ? 0 : errno;
+}
+
 // Copies the open source into a hidden temporary file in the target's
-// folder and renames it onto the target when it is complete, flushed and
-// has the source's permissions and modification time.
-FileOpResult copyInto(FileFunction function, const std::string& sourcePath, int sourceFd,
-                      const struct stat& source, const std::string& target, unsigned flags,
-                      FileOpUi& ui, CopyIo& io) {
-    const std::string name = nameOf(sourcePath);
-    std::string temporary = JoinPath(FolderOf(target), std::string(kTemporaryPrefix) + "XXXXXX");
+// folder and puts it in place of the target when it is complete, flushed
+// and has the source's owner, permissions and modification time.
+FileOpResult copyInto(const Plan& plan, int sourceFd, unsigned flags, FileOpUi& ui, CopyIo& io,
+                      RunRecord* run) {
+    const std::string& name = plan.name;
+    if (run == nullptr || run->FirstVisit(plan.targetFolder))
+        RemoveStaleCopies(plan.targetFolder);
+    std::string temporary = temporaryTemplate(plan.targetFolder);
     Descriptor out(::mkostemp(temporary.data(), O_CLOEXEC));
     if (out.Get() < 0)
-        return failErrno(ui, flags, function, name, errno);
+        return failErrno(ui, flags, plan.function, name, errno);
     auto discard = [&] {
         out.Close();
         ::unlink(temporary.c_str());
     };
-    const auto total = static_cast<std::uint64_t>(source.st_size);
+    // The target folder may be the source's own folder seen through another
+    // mount of the same storage, where device and inode numbers differ: the
+    // new name then shows up beside the source, and the copy would replace
+    // the source itself.
+    if (plan.replace) {
+        struct stat beside {};
+        const std::string besideSource = JoinPath(FolderOf(plan.source), nameOf(temporary));
+        if (::lstat(besideSource.c_str(), &beside) == 0) {
+            discard();
+            return fail(ui, flags, plan.function, name,
+                        "The source and the target are the same file.");
+        }
+    }
+    const auto total = static_cast<std::uint64_t>(plan.content.st_size);
     std::uint64_t done = 0;
     for (;;) {
         const ssize_t n = io.Transfer(sourceFd, out.Get(), kTransferSize);
         if (n < 0) {
             const int error = errno;
             discard();
-            return failErrno(ui, flags, function, name, error);
+            return failErrno(ui, flags, plan.function, name, error);
         }
         if (n == 0)
             break;
@@ -151,92 +258,164 @@ FileOpResult copyInto(FileFunction function, const std::string& sourcePath, int 
         }
     }
     // The source must still be the file that was opened, whole and as it
-    // was: a file that shrank, grew or was replaced meanwhile is no copy.
+    // was: a file that shrank, grew, was rewritten or replaced meanwhile is
+    // no copy.
     struct stat after {};
-    if (done != total || ::stat(sourcePath.c_str(), &after) != 0 || !unchanged(source, after)) {
+    if (done != total || ::stat(plan.source.c_str(), &after) != 0 ||
+        !unchanged(plan.content, after)) {
         discard();
-        return fail(ui, flags, function, name, "The file changed while it was copied.");
+        return fail(ui, flags, plan.function, name, "The file changed while it was copied.");
     }
-    const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    if (::fchmod(out.Get(), source.st_mode & 07777) != 0 || ::futimens(out.Get(), times) != 0 ||
-        ::fsync(out.Get()) != 0) {
-        const int error = errno;
+    const struct timespec times[2] = {plan.content.st_atim, plan.content.st_mtim};
+    int error = keepOwnerAndMode(out.Get(), plan.content);
+    if (error == 0 && (::futimens(out.Get(), times) != 0 || ::fsync(out.Get()) != 0))
+        error = errno;
+    struct stat written {};
+    if (error == 0 && ::fstat(out.Get(), &written) != 0)
+        error = errno;
+    if (error == 0)
+        error = out.Close();
+    if (error != 0) {
         discard();
-        return failErrno(ui, flags, function, name, error);
+        return failErrno(ui, flags, plan.function, name, error);
     }
-    if (const int error = out.Close(); error != 0) {
+    if (const int placed = placeOnto(temporary, plan); placed != 0) {
         ::unlink(temporary.c_str());
-        return failErrno(ui, flags, function, name, error);
+        return failPlacing(ui, flags, plan, placed);
     }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return failErrno(ui, flags, function, name, error);
+    if (run != nullptr)
+        run->AddWritten(plan.target, written);
+    return FileOpResult::Done;
+}
+
+FileOpResult moveOnto(const Plan& plan, int sourceFd, unsigned flags, FileOpUi& ui, CopyIo& io,
+                      RunRecord* run) {
+    // On one volume a rename, which moves a link as the link it is.
+    if (!stillNames(plan.source, plan.entry))
+        return fail(ui, flags, plan.function, plan.name, "The file changed before it was moved.");
+    const int renamed = placeOnto(plan.source, plan);
+    if (renamed == 0) {
+        if (run != nullptr)
+            run->AddWritten(plan.target, plan.entry);
+        return FileOpResult::Done;
     }
+    if (renamed != EXDEV)
+        return failPlacing(ui, flags, plan, renamed);
+    // Another file system: a copy, checked, and only then the source goes,
+    // and only while its path still names the very file that was copied
+    // (through a second mount of the same storage the copy may have taken
+    // its place).
+    const FileOpResult copied = copyInto(plan, sourceFd, flags, ui, io, run);
+    if (copied != FileOpResult::Done)
+        return copied;
+    struct stat written {};
+    struct stat now {};
+    if (::stat(plan.target.c_str(), &written) != 0 || written.st_size != plan.content.st_size)
+        return fail(ui, flags, plan.function, plan.name,
+                    "The copy in " + plan.targetFolder +
+                        " is not complete; the file stays where it is.");
+    if (!stillNames(plan.source, plan.entry) || ::stat(plan.source.c_str(), &now) != 0 ||
+        !unchanged(plan.content, now))
+        return fail(ui, flags, plan.function, plan.name,
+                    "It was copied to " + plan.targetFolder + ", but " + plan.source +
+                        " is no longer the file that was copied; it is not removed.");
+    if (::unlink(plan.source.c_str()) != 0)
+        return fail(ui, flags, plan.function, plan.name,
+                    "It was copied to " + plan.targetFolder +
+                        " but could not be removed: " + SystemErrorText(errno));
     return FileOpResult::Done;
 }
 
 FileOpResult copyOrMove(FileFunction function, const std::string& source,
-                        const std::string& targetFolder, unsigned flags, FileOpUi& ui, CopyIo& io) {
-    const std::string name = nameOf(source);
-    const std::string target = JoinPath(targetFolder, name);
-    if (!FitsPathLimit(target.size()))
-        return fail(ui, flags, function, name, "The target path is too long: " + target);
-    Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+                        const std::string& targetFolder, unsigned flags, FileOpUi& ui, CopyIo& io,
+                        RunRecord* run) {
+    Plan plan;
+    plan.function = function;
+    plan.source = source;
+    plan.name = nameOf(source);
+    plan.targetFolder = targetFolder;
+    plan.target = JoinPath(targetFolder, plan.name);
+    const std::string& name = plan.name;
+    if (!FitsPathLimit(plan.target.size()))
+        return fail(ui, flags, function, name, "The target path is too long: " + plan.target);
+    if (::lstat(source.c_str(), &plan.entry) != 0)
+        return failErrno(ui, flags, function, name, errno);
+    const bool link = S_ISLNK(plan.entry.st_mode);
+    Descriptor in(
+        ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | (link ? 0 : O_NOFOLLOW)));
     if (in.Get() < 0)
         return failErrno(ui, flags, function, name, errno);
-    struct stat st {};
-    if (::fstat(in.Get(), &st) != 0)
+    if (::fstat(in.Get(), &plan.content) != 0)
         return failErrno(ui, flags, function, name, errno);
-    if (!S_ISREG(st.st_mode))
+    if (!S_ISREG(plan.content.st_mode))
         return fail(ui, flags, function, name, "It is not a file.");
+    if (!link && !sameFile(plan.entry, plan.content))
+        return fail(ui, flags, function, name, "The file changed while it was opened.");
     int error = 0;
-    switch (checkTarget(target, st, error)) {
+    switch (checkTarget(plan.target, plan.content, plan.replaced, error)) {
     case TargetCheck::Free:
         break;
     case TargetCheck::Replace:
+        if (run != nullptr && run->Wrote(plan.target, plan.replaced))
+            return fail(ui, flags, function, name,
+                        plan.target +
+                            " was written by this run from another file of the same name; it is "
+                            "not replaced, and " +
+                            name + " stays where it is.",
+                        FileOpResult::NotReplaced);
         if (!mayReplace(ui, flags, targetFolder, name))
             return FileOpResult::AbortedByUser;
+        plan.replace = true;
         break;
     case TargetCheck::SameFile:
         return fail(ui, flags, function, name, "The source and the target are the same file.");
     case TargetCheck::NotAFile:
-        return fail(ui, flags, function, name, target + " exists and is not a file.");
+        return fail(ui, flags, function, name, plan.target + " exists and is not a file.");
     case TargetCheck::Error:
         return failErrno(ui, flags, function, name, error);
     }
     if (function == FileFunction::Copy)
-        return copyInto(function, source, in.Get(), st, target, flags, ui, io);
-
-    if (::rename(source.c_str(), target.c_str()) == 0)
-        return FileOpResult::Done;
-    if (errno != EXDEV)
-        return failErrno(ui, flags, function, name, errno);
-    // Another file system: a copy, checked, and only then the source goes.
-    const FileOpResult copied = copyInto(function, source, in.Get(), st, target, flags, ui, io);
-    if (copied != FileOpResult::Done)
-        return copied;
-    struct stat written {};
-    if (::stat(target.c_str(), &written) != 0 || written.st_size != st.st_size)
-        return fail(ui, flags, function, name,
-                    "The copy in " + targetFolder +
-                        " is not complete; the file stays where it is.");
-    in.Close();
-    if (::unlink(source.c_str()) != 0)
-        return fail(ui, flags, function, name,
-                    "It was copied to " + targetFolder +
-                        " but could not be removed: " + SystemErrorText(errno));
-    return FileOpResult::Done;
+        return copyInto(plan, in.Get(), flags, ui, io, run);
+    return moveOnto(plan, in.Get(), flags, ui, io, run);
 }
 
 bool makeFolder(const std::string& path) {
     return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-// The folder of the user's trash for files ($XDG_DATA_HOME/Trash/files),
-// made with its siblings when missing, so that the trash is the user's own
-// rather than wherever a library falls back to.
-std::string homeTrashFiles() {
+// Whether path is a folder of this user's, not a link to one: a trash
+// folder that is anything else would put files where nobody looks.
+bool ownFolder(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
+}
+
+// A trash as the freedesktop.org trash rules lay it out.
+struct Trash {
+    std::string folder; // holds files/ and info/
+    std::string top;    // the volume's top folder; empty for the home trash
+    dev_t device = 0;
+};
+
+// Makes files/ and info/ in a trash folder; false when they are not this
+// user's own folders.
+bool prepareTrash(Trash& trash) {
+    if (!ownFolder(trash.folder))
+        return false;
+    for (const char* part : {"/files", "/info"}) {
+        makeFolder(trash.folder + part);
+        if (!ownFolder(trash.folder + part))
+            return false;
+    }
+    struct stat st {};
+    if (::lstat((trash.folder + "/files").c_str(), &st) != 0)
+        return false;
+    trash.device = st.st_dev;
+    return true;
+}
+
+// The user's trash ($XDG_DATA_HOME/Trash), made when missing.
+std::optional<Trash> homeTrash() {
     std::string base;
     if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/') {
         base = data;
@@ -245,44 +424,113 @@ std::string homeTrashFiles() {
         makeFolder(base);
         base += "/share";
     } else {
-        return {};
+        return std::nullopt;
     }
     makeFolder(base);
-    makeFolder(base + "/Trash");
-    makeFolder(base + "/Trash/info");
-    makeFolder(base + "/Trash/files");
-    return base + "/Trash/files";
+    Trash trash{base + "/Trash", {}, 0};
+    makeFolder(trash.folder);
+    if (!prepareTrash(trash))
+        return std::nullopt;
+    return trash;
 }
 
-// Whether path lies in the "files" folder of a trash: the home trash
-// (.../Trash/files) or a volume's (.Trash/<uid>/files, .Trash-<uid>/files).
-bool inTrashFiles(const std::string& path) {
-    const std::filesystem::path p(path);
-    const std::filesystem::path files = p.parent_path();
-    if (files.filename() != "files")
-        return false;
-    const std::string trash = files.parent_path().filename().string();
+// The top folder of the volume that holds path: the highest folder on the
+// same device.
+std::string volumeTop(const std::string& path, dev_t device) {
+    std::string top = FolderOf(path);
+    while (top != "/" && !top.empty()) {
+        const std::string parent = FolderOf(top);
+        struct stat st {};
+        if (parent.empty() || ::stat(parent.c_str(), &st) != 0 || st.st_dev != device)
+            break;
+        top = parent;
+    }
+    return top;
+}
+
+// The trash of the volume that holds path: $top/.Trash/$uid where the
+// administrator made a sticky $top/.Trash, else $top/.Trash-$uid.
+std::optional<Trash> volumeTrash(const std::string& path, dev_t device) {
+    const std::string top = volumeTop(path, device);
     const std::string uid = std::to_string(::getuid());
-    return trash == "Trash" || trash == ".Trash-" + uid ||
-           (trash == uid && files.parent_path().parent_path().filename() == ".Trash");
+    const std::string shared = JoinPath(top, ".Trash");
+    struct stat st {};
+    if (::lstat(shared.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
+        Trash trash{JoinPath(shared, uid), top, 0};
+        makeFolder(trash.folder);
+        if (prepareTrash(trash) && trash.device == device)
+            return trash;
+    }
+    Trash trash{JoinPath(top, ".Trash-" + uid), top, 0};
+    makeFolder(trash.folder);
+    if (prepareTrash(trash) && trash.device == device)
+        return trash;
+    return std::nullopt;
 }
 
-// Moves a file to the trash; false (and the file where it was) when no trash
-// takes it.
-bool moveToTrash(const std::string& path) {
-    homeTrashFiles();
-    QFile file(ToQt(path));
-    if (!file.moveToTrash())
+// A path as a trash info file writes it: bytes other than letters, digits,
+// "-._~/" as %XX.
+std::string escapeTrashPath(const std::string& path) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : path) {
+        const auto b = static_cast<unsigned char>(c);
+        if (std::isalnum(b) || std::strchr("-._~/", c) != nullptr) {
+            out.push_back(c);
+        } else {
+            out.push_back('%');
+            out.push_back(hex[b >> 4]);
+            out.push_back(hex[b & 15]);
+        }
+    }
+    return out;
+}
+
+// Moves the file (a link as the link) to the trash of its volume; false,
+// and the file where it was, when no trash takes it or the path no longer
+// names the file that was checked.
+bool moveToTrash(const std::string& path, const struct stat& file) {
+    std::optional<Trash> trash = homeTrash();
+    if (!trash || trash->device != file.st_dev)
+        trash = volumeTrash(path, file.st_dev);
+    if (!trash)
         return false;
-    const std::string trashed = file.fileName().toLocal8Bit().toStdString();
-    struct stat st {};
-    const bool gone = ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
-    if (gone && inTrashFiles(trashed) && ::lstat(trashed.c_str(), &st) == 0)
-        return true;
-    // Qt reports success for places that are no trash (the working folder
-    // when no home trash can be made): put the file back.
-    if (gone && !trashed.empty())
-        ::rename(trashed.c_str(), path.c_str());
+    std::string original = path;
+    if (!trash->top.empty() && trash->top != "/" &&
+        path.compare(0, trash->top.size() + 1, trash->top + "/") == 0)
+        original = path.substr(trash->top.size() + 1);
+    char date[32] = {};
+    const std::time_t now = std::time(nullptr);
+    struct tm local {};
+    ::localtime_r(&now, &local);
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+    const std::string info =
+        "[Trash Info]\nPath=" + escapeTrashPath(original) + "\nDeletionDate=" + date + "\n";
+    const std::string name = nameOf(path);
+    for (int n = 1; n < 1000; ++n) {
+        const std::string entry = n == 1 ? name : name + "." + std::to_string(n);
+        const std::string infoPath = trash->folder + "/info/" + entry + ".trashinfo";
+        Descriptor out(::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (out.Get() < 0) {
+            if (errno == EEXIST)
+                continue;
+            return false;
+        }
+        const bool written =
+            ::write(out.Get(), info.data(), info.size()) == static_cast<ssize_t>(info.size()) &&
+            out.Close() == 0;
+        const std::string trashed = trash->folder + "/files/" + entry;
+        if (!written || !stillNames(path, file)) {
+            ::unlink(infoPath.c_str());
+            return false;
+        }
+        const int moved = renameNoReplace(path, trashed);
+        if (moved == 0)
+            return true;
+        ::unlink(infoPath.c_str());
+        if (moved != EEXIST)
+            return false;
+    }
     return false;
 }
 
@@ -295,8 +543,11 @@ FileOpResult deleteOne(const std::string& path, unsigned flags, FileOpUi& ui) {
         if (!(flags & FOF_NOCONFIRMATION) && ui.confirm("Move " + name + " to the Trash?",
                                                         "Confirm File Delete") != FileOpAnswer::Yes)
             return FileOpResult::AbortedByUser;
-        if (moveToTrash(path))
+        if (moveToTrash(path, st))
             return FileOpResult::Done;
+        if (!stillNames(path, st))
+            return fail(ui, flags, FileFunction::Delete, name,
+                        "The file changed before it was deleted.");
         // Losing the undo is the user's decision, whatever the flags say.
         if (ui.confirm(name + " cannot be moved to the Trash. Delete it permanently?",
                        "Confirm File Delete") != FileOpAnswer::Yes)
@@ -306,6 +557,11 @@ FileOpResult deleteOne(const std::string& path, unsigned flags, FileOpUi& ui) {
                           "Confirm File Delete") != FileOpAnswer::Yes) {
         return FileOpResult::AbortedByUser;
     }
+    // The answer may have taken a while: the path must still name the file
+    // the question was about.
+    if (!stillNames(path, st))
+        return fail(ui, flags, FileFunction::Delete, name,
+                    "The file changed before it was deleted.");
     int result = 0;
     if (S_ISDIR(st.st_mode)) {
         if (flags & FOF_NORECURSION) {
@@ -358,16 +614,58 @@ bool IsTemporaryCopyName(const std::string& name) {
     return name.rfind(kTemporaryPrefix, 0) == 0;
 }
 
+int RemoveStaleCopies(const std::string& folder) {
+    std::vector<DirEntry> entries;
+    int error = 0;
+    if (!ListDirectory(folder, entries, error, ListDetail::NamesOnly))
+        return 0;
+    const std::string host = hostName();
+    const std::string prefix(kTemporaryPrefix);
+    int removed = 0;
+    for (const DirEntry& e : entries) {
+        // <prefix><process id>@<host>-XXXXXX
+        const std::string& name = e.name;
+        if (!IsTemporaryCopyName(name) || name.size() < prefix.size() + 9)
+            continue;
+        const std::size_t at = name.find('@', prefix.size());
+        const std::size_t dash = name.size() - 7;
+        if (at == std::string::npos || at >= dash || name[dash] != '-' ||
+            name.compare(at + 1, dash - at - 1, host) != 0)
+            continue;
+        const std::string digits = name.substr(prefix.size(), at - prefix.size());
+        if (digits.empty() || digits.size() > 9 ||
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        const auto pid = static_cast<pid_t>(std::stol(digits));
+        if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH)
+            continue;
+        const std::string path = JoinPath(folder, name);
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.c_str()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
+void RunRecord::AddWritten(const std::string& path, const struct stat& file) {
+    m_paths.insert(path);
+    m_files.insert({file.st_dev, file.st_ino});
+}
+
+bool RunRecord::Wrote(const std::string& path, const struct stat& file) const {
+    return m_paths.count(path) != 0 || m_files.count({file.st_dev, file.st_ino}) != 0;
+}
+
 FileOpResult FileOperation(FileFunction function, const std::string& source,
                            const std::string& targetFolder, unsigned flags, FileOpUi& ui,
-                           CopyIo& io) {
+                           CopyIo& io, RunRecord* run) {
     if (function == FileFunction::Delete)
         return deleteOne(source, flags, ui);
-    return copyOrMove(function, source, targetFolder, flags, ui, io);
+    return copyOrMove(function, source, targetFolder, flags, ui, io, run);
 }
 
 bool WriteWholeFile(const std::string& path, std::string_view bytes, std::string& error) {
-    std::string temporary = JoinPath(FolderOf(path), std::string(kTemporaryPrefix) + "XXXXXX");
+    std::string temporary = temporaryTemplate(FolderOf(path));
     Descriptor out(::mkostemp(temporary.data(), O_CLOEXEC));
     if (out.Get() < 0) {
         error = SystemErrorText(errno);

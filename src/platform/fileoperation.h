@@ -7,14 +7,19 @@
 // Media files are an editor's work, so a copy never leaves a partial file
 // under a real name (it writes a hidden temporary file in the target folder
 // and renames it when complete), a move removes its source only after the
-// copy is complete and checked, a file is never copied onto itself, and no
+// copy is complete and checked and only while the path still names the file
+// that was copied, a file is never copied onto itself, nothing is replaced
+// or removed unless the path still names the file that was checked, and no
 // failure is reported as success.
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -26,7 +31,9 @@ inline constexpr unsigned FOF_NORECURSION = 0x1000;
 
 enum class FileFunction { Move = 1, Copy = 2, Delete = 3 };
 enum class FileOpAnswer { Yes, No, Cancel };
-enum class FileOpResult { Done, Failed, AbortedByUser };
+// NotReplaced: the target's name holds a file the same run wrote; nothing
+// was changed and the source stays.
+enum class FileOpResult { Done, Failed, AbortedByUser, NotReplaced };
 
 class FileOpUi {
 public:
@@ -54,18 +61,45 @@ public:
 // The system's reads and writes.
 CopyIo& SystemCopyIo();
 
-// Copies or moves one file into a folder, or deletes it.
+// What one run of file operations has done so far: the files it wrote,
+// which the same run never replaces (two media files of one name would
+// otherwise leave one), and the folders it has cleared of copies left by
+// stopped runs.
+class RunRecord {
+public:
+    void AddWritten(const std::string& path, const struct stat& file);
+    // Whether the file at path (lstat) is one this run wrote.
+    bool Wrote(const std::string& path, const struct stat& file) const;
+    // True the first time a folder is named.
+    bool FirstVisit(const std::string& folder) { return m_folders.insert(folder).second; }
+
+private:
+    std::set<std::string> m_paths;
+    std::set<std::pair<dev_t, ino_t>> m_files;
+    std::set<std::string> m_folders;
+};
+
+// Copies or moves one file into a folder, or deletes it. A media file that
+// is a symbolic link is copied as the content it leads to; a move renames
+// the link on its own volume and, across volumes, copies the content and
+// removes the link; a delete removes the link, never what it leads to.
 FileOpResult FileOperation(FileFunction function, const std::string& source,
                            const std::string& targetFolder, unsigned flags, FileOpUi& ui,
-                           CopyIo& io = SystemCopyIo());
+                           CopyIo& io = SystemCopyIo(), RunRecord* run = nullptr);
 
 // Deletes the files (and, without FOF_NORECURSION, folders with what they
 // hold) one after another. With FOF_ALLOWUNDO they go to the trash, else they
 // are removed for good. Stops at the first failure or when the user cancels.
 FileOpResult DeleteFiles(const std::vector<std::string>& paths, unsigned flags, FileOpUi* ui);
 
-// The hidden name a copy of name is written under until it is complete.
+// Whether name is one a copy is written under until it is complete:
+// ".tolvane-copy-<process id>@<host>-XXXXXX", so that a copy left by a
+// killed process can be told and removed.
 bool IsTemporaryCopyName(const std::string& name);
+
+// Removes the copies that runs of this host left in folder when they were
+// stopped (their process is gone); the count removed.
+int RemoveStaleCopies(const std::string& folder);
 
 // Writes a whole file as a copy is written: under a hidden name in the same
 // folder, flushed to the disk, then renamed onto path, so that path is either
