@@ -12,6 +12,7 @@ packages=(
   libavutil-dev libswscale-dev     # and the picture conversion
   libgtest-dev libgmock-dev        # tests (GoogleTest's CMake package names both)
   dpkg-dev desktop-file-utils      # the Debian package: dpkg-shlibdeps, the entry's check
+  bindfs                           # tests: a second mount of one storage through FUSE
 )
 
 missing=()

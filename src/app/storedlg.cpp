@@ -119,6 +119,11 @@ void StoreDlg::OnStore() {
     };
     struct stat st {};
     if (::stat(target.c_str(), &st) == 0) {
+        // Every file would fail into a file: say it now, once.
+        if (!S_ISDIR(st.st_mode)) {
+            Tell(target + " is not a folder");
+            return;
+        }
         close();
         return;
     }

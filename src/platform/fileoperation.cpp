@@ -293,7 +293,18 @@ FileOpResult moveOnto(const Plan& plan, int sourceFd, unsigned flags, FileOpUi& 
     // On one volume a rename, which moves a link as the link it is.
     if (!stillNames(plan.source, plan.entry))
         return fail(ui, flags, plan.function, plan.name, "The file changed before it was moved.");
-    const int renamed = placeOnto(plan.source, plan);
+    int renamed = placeOnto(plan.source, plan);
+    // A relative link leads elsewhere from another folder: it is put back,
+    // and its content moves as across volumes.
+    struct stat led {};
+    if (renamed == 0 && S_ISLNK(plan.entry.st_mode) &&
+        (::stat(plan.target.c_str(), &led) != 0 || !sameFile(led, plan.content))) {
+        if (renameNoReplace(plan.target, plan.source) != 0)
+            return fail(ui, flags, plan.function, plan.name,
+                        "The link was moved to " + plan.targetFolder +
+                            " but no longer leads to its file there.");
+        renamed = EXDEV;
+    }
     if (renamed == 0) {
         if (run != nullptr)
             run->AddWritten(plan.target, plan.entry);

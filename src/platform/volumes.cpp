@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <sys/statvfs.h>
@@ -64,6 +65,60 @@ std::string labelOf(const std::string& root) {
     return slash == std::string::npos ? root : root.substr(slash + 1);
 }
 
+// A volume's name stands for a drive letter (a store puts files below it),
+// so no two volumes may share one: where the last parts of their mount
+// points are the same, the names grow by the parts before them, joined by
+// "_" (/mnt/a/media and /mnt/b/media become a_media and b_media), and a name
+// still shared after that gets "-2", "-3" in mount point order.
+void tellApart(std::vector<Volume>& volumes) {
+    auto partsOf = [](const std::string& root) {
+        std::vector<std::string> parts;
+        std::istringstream in(root);
+        for (std::string part; std::getline(in, part, '/');) {
+            if (!part.empty())
+                parts.push_back(part);
+        }
+        return parts;
+    };
+    std::map<std::string, std::vector<std::size_t>> byLabel;
+    for (std::size_t i = 0; i < volumes.size(); ++i)
+        byLabel[volumes[i].label].push_back(i);
+    for (const auto& [label, members] : byLabel) {
+        if (members.size() < 2)
+            continue;
+        std::vector<std::vector<std::string>> parts;
+        std::size_t deepest = 0;
+        for (std::size_t i : members) {
+            parts.push_back(partsOf(volumes[i].root));
+            deepest = std::max(deepest, parts.back().size());
+        }
+        // The fewest trailing parts that tell every member apart.
+        auto tail = [&](std::size_t member, std::size_t count) {
+            const std::vector<std::string>& p = parts[member];
+            std::string name;
+            for (std::size_t k = p.size() - std::min(count, p.size()); k < p.size(); ++k)
+                name += (name.empty() ? "" : "_") + p[k];
+            return name.empty() ? label : name;
+        };
+        std::size_t count = 1;
+        for (; count < deepest; ++count) {
+            std::set<std::string> names;
+            for (std::size_t m = 0; m < members.size(); ++m)
+                names.insert(tail(m, count));
+            if (names.size() == members.size())
+                break;
+        }
+        for (std::size_t m = 0; m < members.size(); ++m)
+            volumes[members[m]].label = tail(m, count);
+    }
+    std::map<std::string, int> seen;
+    for (Volume& v : volumes) {
+        const int n = ++seen[v.label];
+        if (n > 1)
+            v.label += "-" + std::to_string(n);
+    }
+}
+
 } // namespace
 
 std::vector<Volume> ParseMountInfo(const std::string& text) {
@@ -89,6 +144,7 @@ std::vector<Volume> ParseMountInfo(const std::string& text) {
     }
     std::sort(volumes.begin(), volumes.end(),
               [](const Volume& a, const Volume& b) { return a.root < b.root; });
+    tellApart(volumes);
     return volumes;
 }
 

@@ -10,9 +10,13 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fcntl.h>
 #include <fstream>
+#include <sys/time.h>
+#include <ctime>
 #include <functional>
 #include <sched.h>
+#include <cstdlib>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -80,11 +84,26 @@ std::vector<std::string> names(const std::string& folder) {
     return out;
 }
 
+// File times come from a coarse clock: waits until it has moved past the
+// file's change time, so that a change now shows.
+void waitForTheClockPast(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    for (;;) {
+        struct timespec now {};
+        ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+        if (now.tv_sec > st.st_ctim.tv_sec ||
+            (now.tv_sec == st.st_ctim.tv_sec && now.tv_nsec > st.st_ctim.tv_nsec))
+            return;
+        ::sched_yield();
+    }
+}
+
 // Fails the copy once byte failAt has gone by, with error; or shrinks the
 // source, or removes it, at that point.
 class FaultyIo : public platform::CopyIo {
 public:
-    enum class Fault { Error, Shrink, Vanish };
+    enum class Fault { Error, Shrink, Vanish, Rewrite };
     FaultyIo(std::uint64_t at, Fault fault, int error = 0, std::string source = {})
         : m_at(at), m_fault(fault), m_error(error), m_source(std::move(source)) {}
     ssize_t Transfer(int in, int out, std::size_t count) override {
@@ -100,6 +119,9 @@ public:
             case Fault::Vanish:
                 ::unlink(m_source.c_str());
                 break;
+            case Fault::Rewrite:
+                rewriteInPlace();
+                break;
             }
         }
         const std::size_t step = std::min<std::uint64_t>(count, 64 * 1024);
@@ -110,6 +132,20 @@ public:
     }
 
 private:
+    // New bytes at the same size, the modification time put back: only the
+    // change time tells.
+    void rewriteInPlace() {
+        struct stat st {};
+        ::stat(m_source.c_str(), &st);
+        const int fd = ::open(m_source.c_str(), O_WRONLY);
+        const std::string other(64, 'X');
+        if (::pwrite(fd, other.data(), other.size(), 0) != static_cast<ssize_t>(other.size()))
+            std::abort();
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        ::futimens(fd, times);
+        ::close(fd);
+    }
+
     std::uint64_t m_at;
     Fault m_fault;
     int m_error;
@@ -210,9 +246,11 @@ TEST_F(FileOperationTest, FailuresInTheMiddleLoseNothing) {
         {FaultyIo::Fault::Error, EACCES, "Permission denied"},
         {FaultyIo::Fault::Shrink, 0, "The file changed while it was copied."},
         {FaultyIo::Fault::Vanish, 0, "The file changed while it was copied."},
+        {FaultyIo::Fault::Rewrite, 0, "The file changed while it was copied."},
     };
     for (const Case& c : cases) {
         writeFile(src("clip.omf"), size, 7);
+        waitForTheClockPast(src("clip.omf"));
         writeFile(dst() + "/clip.omf", 100, 8); // an older copy, to be replaced
         const std::string source = contents(src("clip.omf"));
         const std::string old = contents(dst() + "/clip.omf");
@@ -270,6 +308,70 @@ TEST_F(FileOperationTest, DeletesGoToTheTrashAfterTheQuestion) {
     EXPECT_FALSE(fs::exists(home + "/data/Trash/files/other.omf"));
     ::unsetenv("XDG_DATA_HOME");
     ::setenv("HOME", oldHome.c_str(), 1);
+}
+
+TEST_F(FileOperationTest, AMediaFileThatIsALinkIsCopiedAsItsContentAndNeverLosesIt) {
+    writeFile(dir.file("store/real.omf"), 3000, 4);
+    const std::string content = contents(dir.file("store/real.omf"));
+    fs::create_directories(dir.file("src"));
+    fs::create_symlink(dir.file("store/real.omf"), src("abs.omf"));
+    fs::create_symlink("../store/real.omf", src("rel.omf"));
+    // A copy is the content, as a file of its own.
+    ASSERT_EQ(platform::FileOperation(FileFunction::Copy, src("rel.omf"), dst(), kQuiet, ui),
+              FileOpResult::Done);
+    EXPECT_FALSE(fs::is_symlink(dst() + "/rel.omf"));
+    EXPECT_EQ(contents(dst() + "/rel.omf"), content);
+    // On one volume a move renames a link that still leads to its file ...
+    ASSERT_EQ(platform::FileOperation(FileFunction::Move, src("abs.omf"), dst(), kQuiet, ui),
+              FileOpResult::Done);
+    EXPECT_TRUE(fs::is_symlink(dst() + "/abs.omf"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(src("abs.omf"))));
+    // ... and moves the content of one that would lead elsewhere, removing
+    // the link, never its file.
+    const std::string deeper = dst() + "/deeper";
+    fs::create_directories(deeper);
+    ASSERT_EQ(platform::FileOperation(FileFunction::Move, src("rel.omf"), deeper, kQuiet, ui),
+              FileOpResult::Done);
+    EXPECT_FALSE(fs::is_symlink(deeper + "/rel.omf"));
+    EXPECT_EQ(contents(deeper + "/rel.omf"), content);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(src("rel.omf"))));
+    // A delete removes the link.
+    ASSERT_EQ(platform::FileOperation(FileFunction::Delete, dst() + "/abs.omf", {}, 0x1010, ui),
+              FileOpResult::Done);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dst() + "/abs.omf")));
+    EXPECT_EQ(contents(dir.file("store/real.omf")), content);
+    EXPECT_TRUE(ui.errors.empty()) << ui.errors.front();
+}
+
+TEST(FileOperation, CopiesLeftByStoppedRunsOfThisHostAreRemovedAndNoOthers) {
+    TempDir dir;
+    writeFile(dir.file("src/clip.omf"), 100);
+    fs::create_directories(dir.file("dst"));
+    // A process that has ended, and one that runs.
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    auto name = [&](pid_t pid, const std::string& of) {
+        return ".tolvane-copy-" + std::to_string(pid) + "@" + of + "-a1B2c3";
+    };
+    const std::string stale = name(gone, host);
+    const std::vector<std::string> kept{name(::getppid(), host), name(gone, "other-host"),
+                                        ".tolvane-copy-XYZ123"};
+    for (const std::string& n : kept)
+        writeFile(dir.file("dst/" + n), 10);
+    writeFile(dir.file("dst/" + stale), 10);
+    EXPECT_TRUE(platform::IsTemporaryCopyName(stale));
+    RecordingUi ui;
+    ASSERT_EQ(platform::FileOperation(FileFunction::Copy, dir.file("src/clip.omf"),
+                                      dir.file("dst"), kQuiet, ui),
+              FileOpResult::Done);
+    std::vector<std::string> expected = kept;
+    expected.push_back("clip.omf");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names(dir.file("dst")), expected);
 }
 
 TEST(FileOperation, DeletesAsAskedAndStopsAtTheFirstFailure) {
@@ -408,6 +510,135 @@ TEST(FileOperationOnRealVolumes, AFileNoTrashTakesIsDeletedOnlyWhenTheUserSaysSo
         // Nothing went anywhere but where it was asked to.
         CHILD_CHECK(names(volume + "/media") == std::vector<std::string>{"a.omf"});
         CHILD_CHECK(!fs::exists(dir.path() + "/data/Trash/files/a.omf"));
+        return 0;
+    });
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no mount namespace, tmpfs or other user here";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST(FileOperationOnRealVolumes, ASecondMountOfTheSameStorageNeverLosesTheSource) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root for a mount namespace and a FUSE mount";
+    if (::access("/dev/fuse", R_OK | W_OK) != 0 || std::system("command -v bindfs >/dev/null") != 0)
+        GTEST_SKIP() << "needs /dev/fuse and bindfs for a second view of one volume";
+    TempDir dir;
+    const int status = inChild([&] {
+        if (!ownMountNamespace())
+            return 77;
+        // The same storage twice, as a NAS mounted by two protocols: other
+        // device and inode numbers for the same files.
+        const std::string a = dir.file("a");
+        const std::string b = dir.file("b");
+        if (!mountSmall(a, "8m"))
+            return 77;
+        fs::create_directories(b);
+        if (std::system(("bindfs '" + a + "' '" + b + "'").c_str()) != 0)
+            return 77;
+        writeFile(a + "/media/clip.omf", 300000);
+        const std::string source = contents(a + "/media/clip.omf");
+        RecordingUi ui;
+        int result = 0;
+        for (FileFunction f : {FileFunction::Move, FileFunction::Copy}) {
+            if (platform::FileOperation(f, a + "/media/clip.omf", b + "/media", kQuiet, ui) !=
+                FileOpResult::Failed)
+                result = 1;
+            if (contents(a + "/media/clip.omf") != source ||
+                names(a + "/media") != std::vector<std::string>{"clip.omf"})
+                result = 2;
+        }
+        if (result == 0 && ui.errors.size() != 2)
+            result = 3;
+        ::umount2(b.c_str(), MNT_DETACH);
+        return result;
+    });
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no mount namespace, tmpfs or bindfs mount here";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST(FileOperationOnRealVolumes, ACopyNeverGivesSetIdBitsToAnotherOwner) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to own files of another user";
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0777);
+    writeFile(dir.file("src/tool"), 100);
+    ::chmod(dir.file("src").c_str(), 0777);
+    fs::create_directories(dir.file("dst"));
+    ::chmod(dir.file("dst").c_str(), 0777);
+    ::chown(dir.file("src/tool").c_str(), 65534, 65534);
+    ::chmod(dir.file("src/tool").c_str(), 06755);
+    // Root keeps the owner with the bits.
+    RecordingUi ui;
+    ASSERT_EQ(platform::FileOperation(FileFunction::Copy, dir.file("src/tool"), dir.file("dst"),
+                                      kQuiet, ui),
+              FileOpResult::Done);
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file("dst/tool").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 06755u);
+    // Another user's copy of a root program is an ordinary program of theirs.
+    fs::remove(dir.file("dst/tool"));
+    ::chown(dir.file("src/tool").c_str(), 0, 0);
+    const int status = inChild([&] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            return 77;
+        RecordingUi local;
+        CHILD_CHECK(platform::FileOperation(FileFunction::Copy, dir.file("src/tool"),
+                                            dir.file("dst"), kQuiet, local) == FileOpResult::Done);
+        struct stat copy {};
+        CHILD_CHECK(::stat(dir.file("dst/tool").c_str(), &copy) == 0);
+        CHILD_CHECK(copy.st_uid == 65534);
+        CHILD_CHECK((copy.st_mode & 07777) == 0755);
+        return 0;
+    });
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no other user here";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST(FileOperationOnRealVolumes, ATrashThatIsALinkOrCannotBeMadeIsNeverUsed) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root for a mount namespace with a tmpfs volume";
+    TempDir dir;
+    const int status = inChild([&] {
+        if (!ownMountNamespace())
+            return 77;
+        const std::string volume = dir.file("volume");
+        if (!mountSmall(volume, "4m"))
+            return 77;
+        writeFile(volume + "/media/a.omf", 100);
+        // The volume's trash leads elsewhere; the home trash lies on
+        // another volume.
+        fs::create_directories(volume + "/elsewhere");
+        fs::create_symlink(volume + "/elsewhere", volume + "/.Trash-0");
+        ::setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+        RecordingUi ui;
+        ui.answers = {FileOpAnswer::No};
+        CHILD_CHECK(platform::FileOperation(FileFunction::Delete, volume + "/media/a.omf", {},
+                                            kQuiet, ui) == FileOpResult::AbortedByUser);
+        CHILD_CHECK(fs::exists(volume + "/media/a.omf"));
+        CHILD_CHECK(fs::is_empty(volume + "/elsewhere"));
+        // No home at all: nothing is written where the program happens to
+        // run.
+        ::unsetenv("XDG_DATA_HOME");
+        ::unsetenv("HOME");
+        fs::remove(volume + "/.Trash-0");
+        ::chmod(volume.c_str(), 0755);
+        ::chmod((volume + "/media").c_str(), 0777);
+        ::chmod(dir.path().c_str(), 0777);
+        fs::create_directories(dir.file("work"));
+        ::chmod(dir.file("work").c_str(), 0777);
+        if (::chdir(dir.file("work").c_str()) != 0 || ::setgid(65534) != 0 ||
+            ::setuid(65534) != 0)
+            return 77;
+        ui.answers = {FileOpAnswer::No};
+        CHILD_CHECK(platform::FileOperation(FileFunction::Delete, volume + "/media/a.omf", {},
+                                            kQuiet, ui) == FileOpResult::AbortedByUser);
+        CHILD_CHECK(fs::exists(volume + "/media/a.omf"));
+        CHILD_CHECK(fs::is_empty(dir.file("work")));
+        CHILD_CHECK(ui.asked.size() == 2);
         return 0;
     });
     if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
