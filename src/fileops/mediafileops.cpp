@@ -14,6 +14,20 @@
 
 namespace {
 
+// Whether a record names no file. One without a folder has no path: it
+// would be a name at the root of the file system, which may be another file
+// altogether. A file gone since the list was made is marked missing.
+bool fileMissing(MediaRecord& record) {
+    if (record.attributes == -1 || record.folder[0] == '\0')
+        return true;
+    struct stat st {};
+    if (::lstat(MediaCatalog::FullPath(record).c_str(), &st) != 0 && errno == ENOENT) {
+        record.attributes = -1;
+        return true;
+    }
+    return false;
+}
+
 // What became of one row's file.
 enum class Outcome { Done, Failed, NotExist, NotReplaced };
 
@@ -24,16 +38,9 @@ Outcome mediaFileOperation(MediaCatalog& catalog, std::uint32_t index,
     MediaRecord* record = catalog.GetRecord(index);
     if (record == nullptr)
         return Outcome::Failed;
-    // A record without a file names no file: its path would be a name at
-    // the root of the file system, which may be another file altogether.
-    if (record->attributes == -1 || record->folder[0] == '\0')
+    if (fileMissing(*record))
         return Outcome::NotExist;
     const std::string path = MediaCatalog::FullPath(*record);
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
-        record->attributes = -1;
-        return Outcome::NotExist;
-    }
     const platform::FileOpResult result =
         files.Perform(function, path, targetFolder, flags, ui, run);
     switch (result) {
@@ -318,11 +325,13 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
     m_host.SetBusy(true);
     for (int row = m_rows.FirstSelected(); row >= 0; row = m_rows.FirstSelected()) {
         const std::uint32_t index = m_rows.CatalogIndex(row);
-        const MediaRecord* record = m_catalog.GetRecord(index);
+        MediaRecord* record = m_catalog.GetRecord(index);
         if (m_host.CheckCancel())
             break;
         m_host.PumpOneMessage();
-        if (record != nullptr) {
+        if (record != nullptr && fileMissing(*record)) {
+            m_rows.SetStatus(row, skippedStatus(Outcome::NotExist));
+        } else if (record != nullptr) {
             const std::optional<std::string> destination =
                 StoreDestination(*record, options, volumes);
             if (!destination) {

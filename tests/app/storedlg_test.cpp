@@ -70,6 +70,10 @@ TEST_F(StoreDlgTest, AFolderThatCannotBeMadeKeepsTheDialogOpen) {
     store(dir.file("file/sub"));
     EXPECT_EQ(prompter.questions().back().text, "The path may contain an invalid entry.");
     EXPECT_EQ(dialog.result(), 0);
+    // An existing file is no target folder: said once, here.
+    store(dir.file("file"));
+    EXPECT_EQ(prompter.questions().back().text, dir.file("file") + " is not a folder");
+    EXPECT_EQ(dialog.result(), 0);
     store("/"); // the root exists and keeps its slash
     EXPECT_EQ(dialog.Options().target, "/");
     EXPECT_EQ(dialog.result(), QDialog::Accepted);

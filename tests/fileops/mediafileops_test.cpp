@@ -132,6 +132,14 @@ protected:
     }
     void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
     std::string name(std::uint32_t index) { return catalog.GetRecord(index)->fileName; }
+    // The index of the record whose folder that is.
+    std::uint32_t indexIn(const std::string& folder) {
+        for (std::uint32_t i = 0; i < catalog.FileCount(); ++i) {
+            if (catalog.GetRecord(i)->folder == folder)
+                return i;
+        }
+        return ~0u;
+    }
     std::vector<std::string> statuses() const {
         std::vector<std::string> out;
         for (const auto& r : rows.rows)
@@ -255,6 +263,78 @@ TEST_F(FileOperationRunTest, DeletingAProjectsMediaAsksFirst) {
     EXPECT_TRUE(fs::is_empty(dir.file("media")));
 }
 
+// Hands every file on to the system, noting the paths.
+class RecordingOperator : public FileOperator {
+public:
+    platform::FileOpResult Perform(platform::FileFunction function, const std::string& source,
+                                   const std::string& targetFolder, unsigned flags,
+                                   platform::FileOpUi& ui, platform::RunRecord* run) override {
+        sources.push_back(source);
+        return FileOperator::Perform(function, source, targetFolder, flags, ui, run);
+    }
+    std::vector<std::string> sources;
+};
+
+TEST_F(FileOperationRunTest, RowsWhoseFileDoesNotExistArePassedOver) {
+    // A file the database names but nobody found: no folder, marked missing.
+    MediaRecord lost{};
+    std::snprintf(lost.fileName, sizeof lost.fileName, "clip1.omf");
+    lost.attributes = -1;
+    catalog.AddRecord(lost, true);
+    catalog.RebuildFileArray();
+    const std::uint32_t lostIndex = indexIn("");
+    // And a listed file removed behind the program's back.
+    fs::remove(dir.file("media/" + name(4)));
+    rows.rows = {{lostIndex, true, ""}, {4, true, ""}, {0, true, ""}};
+    RecordingOperator files;
+    FileOperationRun recorded(catalog, rows, host, prompter, files);
+    host.confirmDelete = false;
+    recorded.DeleteSelectedFiles();
+    EXPECT_EQ(statuses(), (std::vector<std::string>{"Not Exist", "Not Exist", "Deleted..."}));
+    EXPECT_EQ(files.sources, std::vector<std::string>{dir.file("media/" + name(0))});
+    EXPECT_EQ(catalog.GetRecord(4)->attributes, -1);
+}
+
+TEST_F(FileOperationRunTest, ARunNeverReplacesAFileItWroteItself) {
+    // Two files of one name in two folders, moved into one folder without
+    // questions.
+    MakeFile(dir.file("other/" + name(0)), 77);
+    MediaRecord twin = *catalog.GetRecord(0);
+    std::snprintf(twin.folder, sizeof twin.folder, "%s", dir.file("other").c_str());
+    std::snprintf(twin.projectName, sizeof twin.projectName, "Q"); // one name a project
+    twin.size = 77;
+    catalog.AddRecord(twin, true);
+    catalog.RebuildFileArray();
+    const std::uint32_t twinIndex = indexIn(dir.file("other"));
+    const std::string first = readAll(dir.file("media/" + name(0)));
+    rows.rows = {{0, true, ""}, {twinIndex, true, ""}, {1, true, ""}};
+    host.confirmMove = false;
+    prompter.choose(dir.file("target"));
+    run.MoveSelectedFiles();
+    EXPECT_EQ(statuses(), (std::vector<std::string>{"Moved...", "Not replaced...", "Moved..."}));
+    EXPECT_EQ(readAll(dir.file("target/" + name(0))), first);
+    EXPECT_EQ(fs::file_size(dir.file("other/" + name(0))), 77u);
+    EXPECT_NE(catalog.GetRecord(twinIndex)->attributes, -1);
+    ASSERT_EQ(prompter.questions().size(), 2u); // the chooser, then the refusal
+    EXPECT_NE(prompter.questions()[1].text.find("was written by this run"), std::string::npos);
+    // A later run is a run of its own and may replace it.
+    rows.rows = {{twinIndex, true, ""}};
+    prompter.choose(dir.file("target"));
+    run.MoveSelectedFiles();
+    EXPECT_EQ(statuses(), std::vector<std::string>{"Moved..."});
+    EXPECT_EQ(fs::file_size(dir.file("target/" + name(0))), 77u);
+}
+
+TEST_F(FileOperationRunTest, ATargetPathTooLongIsSaid) {
+    const std::string deep = dir.file(std::string(265 - dir.path().size(), 'd'));
+    prompter.choose(deep);
+    run.CopySelectedFiles();
+    ASSERT_EQ(prompter.questions().size(), 2u); // the chooser, then why nothing happens
+    EXPECT_EQ(prompter.questions()[1].text, "The path is too long:\n" + deep);
+    EXPECT_TRUE(host.captions.empty());
+    EXPECT_TRUE(rows.rows[0].selected);
+}
+
 } // namespace
 
 namespace {
@@ -376,6 +456,46 @@ TEST(StoreRun, EveryLayoutMakesTheExpectedTree) {
         }
         EXPECT_EQ(rows.rows[999].status, "Copied...");
     }
+}
+
+TEST(StoreRun, FilesOfOneNameAreStoredOnceAndLongPathsAreNamed) {
+    TempDir dir;
+    MediaCatalog catalog;
+    // By type, two files of one name land in one folder.
+    for (const char* folder : {"m1", "m2"}) {
+        MakeFile(dir.file(std::string(folder) + "/a.omf"), 10);
+        catalog.AddRecord(
+            *std::make_unique<MediaRecord>(recordOf(folder, dir.file(folder), "a.omf")), true);
+    }
+    catalog.RebuildFileArray();
+    FakeRows rows;
+    rows.rows = {{0, true, ""}, {1, true, ""}};
+    FakeHost host;
+    host.rows = &rows;
+    host.confirmMove = false;
+    ScriptedPrompter prompter;
+    FileOperationRun run(catalog, rows, host, prompter);
+    StoreOptions options;
+    options.target = dir.file("store");
+    options.separateByType = true;
+    options.moveFiles = true;
+    run.StoreSelectedFiles(options, {});
+    EXPECT_EQ(rows.rows[0].status, "Moved...");
+    EXPECT_EQ(rows.rows[1].status, "Not replaced...");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("m2/a.omf")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("store/OMFI MediaFiles/a.omf")));
+    // A destination beyond the path limit is named, not a bare "Aborted!".
+    const std::size_t asked = prompter.questions().size();
+    const std::uint32_t kept = rows.rows[1].index;
+    rows.rows = {{kept, true, ""}};
+    options = StoreOptions{};
+    options.target = dir.file(std::string(250 - dir.path().size(), 's'));
+    run.StoreSelectedFiles(options, {});
+    ASSERT_EQ(prompter.questions().size(), asked + 1);
+    EXPECT_EQ(prompter.questions().back().text,
+              "Aborted!\nThe path is too long: " + options.target + "/" +
+                  catalog.GetRecord(kept)->projectName + "/a.omf");
+    EXPECT_TRUE(rows.rows[0].selected);
 }
 
 TEST(StoreRun, AFolderThatCannotBeMadeAbortsTheRun) {

@@ -73,6 +73,8 @@ TEST_F(MediaCatalogTest, CollectsUnreferencedFilesOfTheDatabaseFolder) {
     MakeFolder(folder("m/sub"));
     MakeFile(folder("m/sub/inner.omf"));
     MakeFile(folder("m/msmMMOB.mdb"));
+    // A copy being written, or left by a stopped run, is no media file yet.
+    MakeFile(folder("m/.tolvane-copy-123@host-AbC123"), 40);
     const std::string db = WriteDatabase(folder("m"), {{"A.omf", "P"}, {"clip.omf", "P"}});
     ASSERT_EQ(catalog.LoadDatabase(db, false, nullptr), MediaCatalog::LoadResult::Loaded);
     std::vector<std::string> got = contents(catalog);

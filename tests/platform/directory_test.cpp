@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <algorithm>
 #include <filesystem>
 #include <sys/stat.h>
@@ -88,6 +90,28 @@ TEST(Volumes, ReadsMountedVolumesWithoutPseudoFileSystems) {
     EXPECT_EQ(volumes[4].root, "/run/media");
     EXPECT_EQ(volumes[4].type, platform::VolumeType::Fixed);
     EXPECT_FALSE(platform::MountedVolumes().empty());
+}
+
+TEST(Volumes, NoTwoVolumesShareAName) {
+    // Names stand for drive letters: a store puts each volume's files below
+    // its name.
+    const std::string text = "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                             "2 1 8:2 / /mnt/a/media rw - ext4 /dev/sdb1 rw\n"
+                             "3 1 8:3 / /mnt/b/media rw - ext4 /dev/sdc1 rw\n"
+                             "4 1 8:4 / /srv/x/a/media rw - ext4 /dev/sdd1 rw\n"
+                             "5 1 8:5 / /srv/a_media rw - ext4 /dev/sde1 rw\n"
+                             "6 1 8:6 / /media/DRIVE rw - ext4 /dev/sdf1 rw\n";
+    const auto volumes = platform::ParseMountInfo(text);
+    ASSERT_EQ(volumes.size(), 6u);
+    std::set<std::string> labels;
+    for (const platform::Volume& v : volumes) {
+        EXPECT_TRUE(labels.insert(v.label).second) << v.root << " " << v.label;
+        if (v.root != "/") {
+            EXPECT_EQ(v.label.find('/'), std::string::npos) << v.label;
+        }
+    }
+    // A name nobody else has stays the last part of the mount point.
+    EXPECT_TRUE(labels.count("DRIVE"));
 }
 
 } // namespace

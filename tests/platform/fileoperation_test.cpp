@@ -8,17 +8,17 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fcntl.h>
-#include <fstream>
-#include <sys/time.h>
 #include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <sched.h>
-#include <cstdlib>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -365,8 +365,8 @@ TEST(FileOperation, CopiesLeftByStoppedRunsOfThisHostAreRemovedAndNoOthers) {
     writeFile(dir.file("dst/" + stale), 10);
     EXPECT_TRUE(platform::IsTemporaryCopyName(stale));
     RecordingUi ui;
-    ASSERT_EQ(platform::FileOperation(FileFunction::Copy, dir.file("src/clip.omf"),
-                                      dir.file("dst"), kQuiet, ui),
+    ASSERT_EQ(platform::FileOperation(FileFunction::Copy, dir.file("src/clip.omf"), dir.file("dst"),
+                                      kQuiet, ui),
               FileOpResult::Done);
     std::vector<std::string> expected = kept;
     expected.push_back("clip.omf");
@@ -630,8 +630,7 @@ TEST(FileOperationOnRealVolumes, ATrashThatIsALinkOrCannotBeMadeIsNeverUsed) {
         ::chmod(dir.path().c_str(), 0777);
         fs::create_directories(dir.file("work"));
         ::chmod(dir.file("work").c_str(), 0777);
-        if (::chdir(dir.file("work").c_str()) != 0 || ::setgid(65534) != 0 ||
-            ::setuid(65534) != 0)
+        if (::chdir(dir.file("work").c_str()) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
             return 77;
         ui.answers = {FileOpAnswer::No};
         CHILD_CHECK(platform::FileOperation(FileFunction::Delete, volume + "/media/a.omf", {},
