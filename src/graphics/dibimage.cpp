@@ -283,7 +283,8 @@ bool DibImage::DecodeJpeg(const std::uint8_t* data, std::size_t size) {
     if (components == 1) {
         std::uint8_t* palette = m_block.data() + kHeaderSize;
         for (int i = 0; i < 256; ++i) {
-            palette[i * 4] = palette[i * 4 + 1] = palette[i * 4 + 2] = static_cast<std::uint8_t>(i);
+            palette[i * 4] = palette[i * 4 + 1] = palette[i * 4 + 2] =
+                static_cast<std::uint8_t>(i);
         }
     }
     const std::size_t rowBytes = static_cast<std::size_t>(width) * components;

@@ -9,8 +9,8 @@ namespace {
 
 // Cuts section [s0, s1) from colour a to colour b into bands, keeping those
 // inside the bar [b0, b1).
-void addSection(std::vector<Band>& bands, int s0, int s1, const QColor& a, const QColor& b, int b0,
-                int b1, bool fewColours) {
+void addSection(std::vector<Band>& bands, int s0, int s1, const QColor& a, const QColor& b,
+                int b0, int b1, bool fewColours) {
     const int length = s1 - s0;
     if (length <= 0)
         return;
@@ -22,8 +22,7 @@ void addSection(std::vector<Band>& bands, int s0, int s1, const QColor& a, const
     const float ratio = static_cast<float>(length) / static_cast<float>(steps);
     for (int k = 0; k < steps; ++k) {
         const int e0 = s0 + static_cast<int>(static_cast<float>(k) * ratio);
-        const int e1 =
-            k + 1 == steps ? s1 : s0 + static_cast<int>(static_cast<float>(k + 1) * ratio);
+        const int e1 = k + 1 == steps ? s1 : s0 + static_cast<int>(static_cast<float>(k + 1) * ratio);
         if (e1 <= b0)
             continue;
         const QColor colour(a.red() + k * (b.red() - a.red()) / steps,
