@@ -5,7 +5,6 @@
 #include "platform/systemtext.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -203,12 +202,16 @@ FileOpResult failPlacing(FileOpUi& ui, unsigned flags, const Plan& plan, int err
 
 // The owner, the group and the permissions of a copy: kept where this
 // process may give them (root), else the copy is the user's own and loses
-// set-user-id and set-group-id, as cp does.
+// set-user-id and set-group-id, as cp does. A volume that keeps no
+// permissions (FAT, exFAT, some shares) refuses them: the copy then has what
+// the volume gives every file, which is no reason to fail it.
 int keepOwnerAndMode(int fd, const struct stat& source) {
     mode_t mode = source.st_mode & 07777;
     if (::geteuid() != 0 || ::fchown(fd, source.st_uid, source.st_gid) != 0)
         mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
-    return ::fchmod(fd, mode) == 0 ? 0 : errno;
+    if (::fchmod(fd, mode) == 0 || errno == EPERM || errno == EOPNOTSUPP)
+        return 0;
+    return errno;
 }
 
 // Copies the open source into a hidden temporary file in the target's
@@ -486,7 +489,9 @@ std::string escapeTrashPath(const std::string& path) {
     std::string out;
     for (const char c : path) {
         const auto b = static_cast<unsigned char>(c);
-        if (std::isalnum(b) || std::strchr("-._~/", c) != nullptr) {
+        const bool plain = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') ||
+                           (b >= '0' && b <= '9') || std::strchr("-._~/", c) != nullptr;
+        if (plain && c != '\0') {
             out.push_back(c);
         } else {
             out.push_back('%');
