@@ -29,7 +29,7 @@ bool fileMissing(MediaRecord& record) {
 }
 
 // What became of one row's file.
-enum class Outcome { Done, Failed, NotExist, NotReplaced };
+enum class Outcome { Done, Failed, Cancelled, NotExist, NotReplaced };
 
 Outcome mediaFileOperation(MediaCatalog& catalog, std::uint32_t index,
                            platform::FileFunction function, const std::string& targetFolder,
@@ -52,6 +52,10 @@ Outcome mediaFileOperation(MediaCatalog& catalog, std::uint32_t index,
     case platform::FileOpResult::AbortedByUser:
         Log(res::LoadResourceString(res::IDS_ABORTED_BY_USER));
         return Outcome::Failed;
+    case platform::FileOpResult::Cancelled:
+        // As a Yes to the cancel question between two files: the run ends,
+        // with nothing to report.
+        return Outcome::Cancelled;
     case platform::FileOpResult::NotReplaced:
         Log("Not replaced: " + platform::JoinPath(targetFolder, record->fileName) +
             " was written by this run");
@@ -296,7 +300,7 @@ void FileOperationRun::Run(platform::FileFunction function) {
         const std::uint32_t index = m_rows.CatalogIndex(row);
         const Outcome outcome =
             mediaFileOperation(m_catalog, index, function, target, flags, ui, m_files, &written);
-        if (outcome == Outcome::Failed)
+        if (outcome == Outcome::Failed || outcome == Outcome::Cancelled)
             break;
         ui.FileDone(m_catalog.GetMediaFileSize(index));
         if (progress != nullptr)
@@ -349,6 +353,8 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
             }
             const Outcome outcome = mediaFileOperation(m_catalog, index, function, *destination,
                                                        flags, ui, m_files, &written);
+            if (outcome == Outcome::Cancelled)
+                break;
             if (outcome == Outcome::Failed) {
                 aborted();
                 break;

@@ -257,7 +257,7 @@ FileOpResult copyInto(const Plan& plan, int sourceFd, unsigned flags, FileOpUi& 
         done += static_cast<std::uint64_t>(n);
         if (!ui.progress(done, total)) {
             discard();
-            return FileOpResult::AbortedByUser;
+            return FileOpResult::Cancelled;
         }
     }
     // The source must still be the file that was opened, whole and as it

@@ -31,9 +31,11 @@ inline constexpr unsigned FOF_NORECURSION = 0x1000;
 
 enum class FileFunction { Move = 1, Copy = 2, Delete = 3 };
 enum class FileOpAnswer { Yes, No, Cancel };
-// NotReplaced: the target's name holds a file the same run wrote; nothing
-// was changed and the source stays.
-enum class FileOpResult { Done, Failed, AbortedByUser, NotReplaced };
+// AbortedByUser: the user said no to a question. Cancelled: progress said
+// stop inside the file; nothing is left of the copy. NotReplaced: the
+// target's name holds a file the same run wrote; nothing was changed and the
+// source stays.
+enum class FileOpResult { Done, Failed, AbortedByUser, Cancelled, NotReplaced };
 
 class FileOpUi {
 public:
@@ -41,7 +43,7 @@ public:
     virtual FileOpAnswer confirm(const std::string& text, const std::string& caption) = 0;
     virtual void showError(const std::string& text, const std::string& caption) = 0;
     // The bytes of the file at hand done so far; false stops the operation
-    // as aborted by the user.
+    // as cancelled.
     virtual bool progress(std::uint64_t done, std::uint64_t total) {
         (void)done;
         (void)total;

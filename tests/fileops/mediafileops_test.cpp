@@ -498,6 +498,31 @@ TEST(StoreRun, FilesOfOneNameAreStoredOnceAndLongPathsAreNamed) {
     EXPECT_TRUE(rows.rows[0].selected);
 }
 
+TEST(StoreRun, AYesToTheCancelQuestionInsideAFileEndsTheRunQuietly) {
+    TempDir dir;
+    MediaCatalog catalog;
+    writeSized(dir.file("m/big.omf"), (9u << 20), 1); // more than one transfer
+    catalog.AddRecord(*std::make_unique<MediaRecord>(recordOf("P", dir.file("m"), "big.omf")),
+                      true);
+    catalog.RebuildFileArray();
+    FakeRows rows;
+    rows.rows = {{0, true, ""}};
+    FakeHost host;
+    host.rows = &rows;
+    host.cancelAt = 2; // before the file, then inside it
+    LogCapture log;
+    ScriptedPrompter prompter;
+    FileOperationRun run(catalog, rows, host, prompter);
+    StoreOptions options;
+    options.target = dir.file("store");
+    run.StoreSelectedFiles(options, {});
+    EXPECT_EQ(host.cancelChecks, 2);
+    EXPECT_TRUE(prompter.questions().empty());
+    EXPECT_TRUE(log.lines().empty());
+    EXPECT_TRUE(rows.rows[0].selected);
+    EXPECT_TRUE(fs::is_empty(dir.file("store/P")));
+}
+
 TEST(StoreRun, AFolderThatCannotBeMadeAbortsTheRun) {
     TempDir dir;
     MediaCatalog catalog;

@@ -275,7 +275,7 @@ TEST_F(FileOperationTest, ACancelInsideAFileRemovesTheTemporaryFile) {
     writeFile(src("big.omf"), (8u << 20) + 100);
     ui.stopAfter = 2;
     EXPECT_EQ(platform::FileOperation(FileFunction::Copy, src("big.omf"), dst(), kQuiet, ui),
-              FileOpResult::AbortedByUser);
+              FileOpResult::Cancelled);
     EXPECT_TRUE(names(dst()).empty());
     EXPECT_EQ(ui.steps.size(), 2u);
     EXPECT_TRUE(fs::exists(src("big.omf")));
