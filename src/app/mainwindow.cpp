@@ -595,7 +595,7 @@ bool MainWindow::CheckCancel() {
     qApp->removeEventFilter(&filter);
     for (int i = 0; i < filter.keys; ++i) {
         if (m_services.prompter.ask({"Do you want to cancel current task?",
-                                     "",
+                                     "Orrin",
                                      MsgButtons::YesNo,
                                      MsgIcon::Question,
                                      {}}) == MsgAnswer::Yes)

@@ -101,7 +101,9 @@ void StoreDlg::OnStore() {
     m_options.addDriveLetter = Checked(res::IDC_STORE_DRIVE);
     const auto* edit = ControlAs<QLineEdit>(res::IDC_STORE_TARGET);
     std::string target = edit != nullptr ? FromQt(edit->text()) : std::string();
-    if (target.size() > kMaxTargetLength) {
+    // The limit counts characters, whatever their bytes in the file system.
+    const auto characters = edit != nullptr ? edit->text().toUcs4().size() : 0;
+    if (static_cast<std::size_t>(characters) > kMaxTargetLength) {
         Tell("The path is too long for store....");
         return;
     }

@@ -723,6 +723,7 @@ TEST_F(MainWindowTest, AKeyDuringALongOperationAsksToCancel) {
     EXPECT_TRUE(window.CheckCancel());
     ASSERT_EQ(prompter.questions().size(), 1u);
     EXPECT_EQ(prompter.questions()[0].text, "Do you want to cancel current task?");
+    EXPECT_EQ(prompter.questions()[0].caption, "Orrin");
     EXPECT_EQ(prompter.questions()[0].buttons, MsgButtons::YesNo);
 
     window.DisableControls();

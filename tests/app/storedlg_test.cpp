@@ -45,6 +45,14 @@ TEST_F(StoreDlgTest, OpensEmptyAndRefusesRelativeAndLongTargets) {
     EXPECT_EQ(prompter.questions()[0].text, "The path is too long for store....");
     EXPECT_EQ(prompter.questions()[0].caption, "Orrin");
     EXPECT_EQ(dialog.result(), 0);
+    // Characters count, not their bytes: 100 accented ones are within it.
+    std::string accented = dir.file("");
+    while (QString::fromStdString(accented).size() < 100)
+        accented += "\u00e9";
+    prompter.answer(MsgAnswer::Yes);
+    store(accented);
+    EXPECT_EQ(prompter.questions().back().text,
+              "Target folder does not exist\nwould you like to create it?");
 }
 
 TEST_F(StoreDlgTest, CreatesAMissingTargetOnRequest) {
