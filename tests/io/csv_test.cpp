@@ -44,4 +44,30 @@ TEST(Csv, JsonStringsEscapeControlsAndReplaceBytesThatAreNoUtf8) {
     }
 }
 
+TEST(Csv, NamesThatAreNotUtf8KeepTheirExactBytesInBase64) {
+    std::string every;
+    for (int c = 0; c < 256; ++c)
+        every += static_cast<char>(c);
+    for (std::size_t length = 0; length <= every.size(); length += 37) {
+        const std::string bytes = every.substr(every.size() - length) + every.substr(0, length % 4);
+        const QByteArray decoded = QByteArray::fromBase64(QByteArray::fromStdString(Base64(bytes)),
+                                                          QByteArray::AbortOnBase64DecodingErrors);
+        EXPECT_EQ(decoded.toStdString(), bytes) << length;
+    }
+    EXPECT_EQ(Base64("fo"), "Zm8=");
+    EXPECT_TRUE(IsUtf8("caf\xC3\xA9 \xF0\x9F\x98\x80"));
+    EXPECT_FALSE(IsUtf8("caf\xE9"));
+}
+
+TEST(Csv, TerminalTextShowsControlsAndForeignBytesEscaped) {
+    // A title change, a colour, a C1 control sequence introducer in both its
+    // forms, a lone byte that is no UTF-8, DEL and a backslash.
+    EXPECT_EQ(TerminalText("\x1b]0;owned\x07/\x1b[31mred\t\xC2\x9B"
+                           "2J\x9b\x7f\\x1b"),
+              "\\x1b]0;owned\\x07/\\x1b[31mred\\x09\\xc2\\x9b2J\\x9b\\x7f\\\\x1b");
+    // Letters of any script are shown as they are, U+00A0 (after C1) too.
+    EXPECT_EQ(TerminalText("/media/Bj\xC3\xB6rk \xE6\x97\xA5 \xC2\xA0"),
+              "/media/Bj\xC3\xB6rk \xE6\x97\xA5 \xC2\xA0");
+}
+
 } // namespace
