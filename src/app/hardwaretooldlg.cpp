@@ -32,14 +32,26 @@ QFont rowFont(bool bold) {
 
 } // namespace
 
-DriveLayout LayOutDrives(const std::vector<platform::Volume>& volumes, const SpaceQuery& space) {
+DriveLayout LayOutDrives(const std::vector<platform::Volume>& volumes, const SpaceQuery& space,
+                         std::chrono::milliseconds deadline) {
+    struct SpaceAnswer {
+        bool known = false;
+        platform::VolumeSpace space;
+        int error = 0;
+    };
+    const std::vector<std::optional<SpaceAnswer>> answers = platform::AskVolumes<SpaceAnswer>(
+        volumes,
+        [space](const platform::Volume& v) {
+            SpaceAnswer answer;
+            answer.known = space(v, answer.space, answer.error);
+            return answer;
+        },
+        deadline);
     DriveLayout layout;
     std::uint64_t largest = 0;
-    for (const platform::Volume& v : volumes) {
-        platform::VolumeSpace s;
-        int error = 0;
-        if (space(v, s, error))
-            largest = std::max(largest, s.total);
+    for (const std::optional<SpaceAnswer>& answer : answers) {
+        if (answer && answer->known)
+            largest = std::max(largest, answer->space.total);
     }
     int shift = 0;
     while (largest > 300) {
@@ -51,17 +63,22 @@ DriveLayout LayOutDrives(const std::vector<platform::Volume>& volumes, const Spa
     const int m = layout.scaledWidth;
 
     int y = kFirstRowBottom;
-    for (const platform::Volume& v : volumes) {
+    for (std::size_t i = 0; i < volumes.size(); ++i) {
+        const platform::Volume& v = volumes[i];
         DriveRow row;
         platform::VolumeSpace s;
-        int error = 0;
-        if (space(v, s, error)) {
+        if (answers[i] && answers[i]->known) {
+            s = answers[i]->space;
             row.barText = platform::FormatByteSize(s.free);
             row.label = v.root + " ( " + v.label + " ) -  " + platform::FormatByteSize(s.total) +
                         " total / " + platform::FormatByteSize(s.total - s.free) + " used";
         } else {
-            LogError(error, v.root.c_str());
-            s = {};
+            // A volume that does not answer keeps its row: the window is
+            // where a hung mount is seen.
+            if (answers[i])
+                LogError(answers[i]->error, v.root.c_str());
+            else
+                Log(v.root + " does not answer");
             row.label = " " + v.root + " -  Device Not ready";
         }
         // Small volumes are drawn eight times longer, on the common scale.

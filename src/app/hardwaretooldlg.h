@@ -35,8 +35,10 @@ struct DriveLayout {
 using SpaceQuery = std::function<bool(const platform::Volume&, platform::VolumeSpace&, int&)>;
 
 // The rows of the window, logging volumes that do not answer and those that
-// are network volumes or optical discs.
-DriveLayout LayOutDrives(const std::vector<platform::Volume>& volumes, const SpaceQuery& space);
+// are network volumes or optical discs. The volumes are asked under the
+// deadline; one that does not answer in time is shown not ready.
+DriveLayout LayOutDrives(const std::vector<platform::Volume>& volumes, const SpaceQuery& space,
+                         std::chrono::milliseconds deadline = platform::kVolumeDeadline);
 
 class HardwareToolDlg : public TemplateDialog {
     Q_OBJECT

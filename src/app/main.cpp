@@ -1,4 +1,5 @@
 #include "app/application.h"
+#include "io/csv.h"
 #include "mediadb/report.h"
 #include "widgets/qtprompter.h"
 
@@ -15,7 +16,7 @@ int main(int argc, char* argv[]) {
         std::cout << kCommandLineHelp;
         return 0;
     case CommandLine::Mode::Error:
-        std::cerr << "tolvane: " << line.error << "\n" << kCommandLineHelp;
+        std::cerr << "tolvane: " << TerminalText(line.error) << "\n" << kCommandLineHelp;
         return 2;
     case CommandLine::Mode::Report: {
         // No application object: the report needs no display.

@@ -25,6 +25,8 @@ public:
     // False on failure, after logging "Orrin File->Open error : " and the
     // system's reason.
     bool Open(const char* path, unsigned flags);
+    // Why the last Open failed.
+    const platform::OpenError& OpenFailure() const { return m_openError; }
     void Close();
     bool IsOpen() const { return m_file.isOpen(); }
     std::uint64_t GetLength();

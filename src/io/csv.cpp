@@ -1,5 +1,7 @@
 #include "io/csv.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 std::string CsvField(std::string_view text) {
@@ -65,6 +67,58 @@ std::size_t sequenceLength(std::string_view text, std::size_t i) {
 }
 
 } // namespace
+
+bool IsUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = sequenceLength(text, i);
+        if (n == 0)
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+std::string Base64(std::string_view bytes) {
+    static constexpr char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+        std::uint32_t group = 0;
+        for (std::size_t k = 0; k < 3; ++k)
+            group = group << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+        for (std::size_t k = 0; k < 4; ++k)
+            out += k <= n ? kDigits[(group >> (18 - 6 * k)) & 0x3F] : '=';
+    }
+    return out;
+}
+
+std::string TerminalText(std::string_view text) {
+    std::string out;
+    auto escape = [&out](std::string_view bytes) {
+        for (const char c : bytes) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
+            out += escaped;
+        }
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t length = sequenceLength(text, i);
+        const std::size_t n = length == 0 ? 1 : length;
+        // U+0080 to U+009F, the C1 controls, are two bytes: C2 80 to C2 9F.
+        const bool c1 = length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (length == 0 || c < 0x20 || c == 0x7F || c1)
+            escape(text.substr(i, n));
+        else if (c == '\\')
+            out += "\\\\";
+        else
+            out.append(text.substr(i, n));
+        i += n;
+    }
+    return out;
+}
 
 std::string JsonString(std::string_view text) {
     std::string out = "\"";

@@ -93,7 +93,9 @@ MediaCatalog::ScanResult MediaCatalog::ScanMediaFolder(const std::string& folder
 
 void MediaCatalog::IndexMediaFolders(const std::vector<platform::Volume>& volumes) {
     ClearDiskIndex();
-    for (const std::string& folder : MediaFolderRoots(volumes))
+    // What cannot be searched is logged; the bin's files there stay missing.
+    std::vector<SearchProblem> problems;
+    for (const std::string& folder : MediaFolderRoots(volumes, problems))
         IndexFolderTree(folder);
 }
 

@@ -4,33 +4,40 @@
 #include "mediadb/mediafolders.h"
 #include "platform/directory.h"
 #include "platform/paths.h"
+#include "platform/systemtext.h"
 
 #include <vector>
 
-void DatabaseList::Discover(const std::vector<platform::Volume>& volumes) {
+std::vector<SearchProblem> DatabaseList::Discover(const std::vector<platform::Volume>& volumes) {
     m_entries.clear();
     m_nextNumber = 0;
-    for (const std::string& folder : MediaFolderRoots(volumes))
-        SearchFolder(folder);
+    std::vector<SearchProblem> problems;
+    for (const std::string& folder : MediaFolderRoots(volumes, problems))
+        searchFolder(folder, problems);
+    return problems;
 }
 
-void DatabaseList::SearchFolder(const std::string& folder) {
+void DatabaseList::searchFolder(const std::string& folder, std::vector<SearchProblem>& problems) {
     std::vector<platform::DirEntry> entries;
     int error = 0;
-    if (!platform::ListDirectory(folder, entries, error, platform::ListDetail::NamesOnly))
+    if (!platform::ListDirectory(folder, entries, error, platform::ListDetail::NamesOnly)) {
+        NoteSearchProblem(problems, folder, "cannot be read: " + platform::SystemErrorText(error));
         return;
+    }
     for (const platform::DirEntry& e : entries) {
         if (e.name == "." || e.name == "..")
             continue;
         const std::string path = platform::JoinPath(folder, e.name);
-        if (e.name == kDatabaseFileName)
+        // A folder or a pipe of that name is no database; loading it would
+        // only fail.
+        if (e.name == kDatabaseFileName && e.isRegular)
             AddDatabase(path);
         if ((e.attributes & platform::kAttrDirectory) && !e.isLink) {
             if (!platform::FitsPathLimit(path.size())) {
                 Log("Path too long: " + path);
                 continue;
             }
-            SearchFolder(path);
+            searchFolder(path, problems);
         }
     }
 }

@@ -4,6 +4,7 @@
 // check mark that says whether SCAN! loads it (or deletion removes it).
 
 #include "io/bucketmap.h"
+#include "mediadb/mediafolders.h"
 #include "platform/fileoperation.h"
 #include "platform/volumes.h"
 
@@ -30,9 +31,10 @@ public:
 
 class DatabaseList {
 public:
-    // Replaces the list by the databases found on these volumes.
-    void Discover(const std::vector<platform::Volume>& volumes);
-    void SearchFolder(const std::string& folder);
+    // Replaces the list by the databases found on these volumes. Returns
+    // the volumes that did not answer and the folders that could not be
+    // read (each also logged): the databases there are missing from the list.
+    std::vector<SearchProblem> Discover(const std::vector<platform::Volume>& volumes);
     // Adds a database, checked; false when the path is empty, too long or
     // already listed.
     bool AddDatabase(const std::string& path);
@@ -47,6 +49,8 @@ public:
     std::size_t size() const { return m_entries.size(); }
 
 private:
+    void searchFolder(const std::string& folder, std::vector<SearchProblem>& problems);
+
     NumberMap<DatabaseEntry> m_entries;
     std::uint32_t m_nextNumber = 0;
 };

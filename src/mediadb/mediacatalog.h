@@ -47,6 +47,9 @@ public:
     void Reset();
     // Adds the records of one media database to what the catalog holds.
     LoadResult LoadDatabase(const std::string& path, bool keepMissing, Progress* progress);
+    // Why the last database could not be opened (LoadResult::CannotOpen);
+    // no system code when its folder's path is too long.
+    const platform::OpenError& OpenFailure() const { return m_scanner.OpenFailure(); }
     void AddRecord(MediaRecord& record, bool keepMissing);
     bool MatchOnDisk(MediaRecord& record) const;
     // Indexes the entries of one folder, one level.

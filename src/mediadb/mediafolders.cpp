@@ -1,18 +1,41 @@
 #include "mediadb/mediafolders.h"
 
+#include "feedback/log.h"
 #include "platform/directory.h"
 
 #include <strings.h>
 
-std::vector<std::string> MediaFolderRoots(const std::vector<platform::Volume>& volumes) {
-    std::vector<std::string> folders;
-    for (const platform::Volume& volume : volumes) {
+void NoteSearchProblem(std::vector<SearchProblem>& problems, const std::string& path,
+                       const std::string& reason) {
+    Log(path + " " + reason);
+    problems.push_back({path, reason});
+}
+
+std::vector<std::string> MediaFolderRoots(const std::vector<platform::Volume>& volumes,
+                                          std::vector<SearchProblem>& problems) {
+    struct RootListing {
+        bool listed = false;
         std::vector<platform::DirEntry> entries;
-        int error = 0;
-        if (!platform::ListDirectory(volume.root, entries, error, platform::ListDetail::NamesOnly))
+    };
+    const std::vector<std::optional<RootListing>> listings =
+        platform::AskVolumes<RootListing>(volumes, [](const platform::Volume& volume) {
+            RootListing listing;
+            int error = 0;
+            listing.listed = platform::ListDirectory(volume.root, listing.entries, error,
+                                                     platform::ListDetail::NamesOnly);
+            return listing;
+        });
+    std::vector<std::string> folders;
+    for (std::size_t i = 0; i < volumes.size(); ++i) {
+        const platform::Volume& volume = volumes[i];
+        if (!listings[i]) {
+            NoteSearchProblem(problems, volume.root, "does not answer");
+            continue;
+        }
+        if (!listings[i]->listed)
             continue;
         for (const char* mediaFolder : {kOmfiMediaFolder, kAvidMediaFolder}) {
-            for (const platform::DirEntry& e : entries) {
+            for (const platform::DirEntry& e : listings[i]->entries) {
                 if ((e.attributes & platform::kAttrDirectory) &&
                     strcasecmp(e.name.c_str(), mediaFolder) == 0)
                     folders.push_back(platform::JoinPath(volume.root, e.name));

@@ -4,9 +4,10 @@
 #include "mediadb/databaselist.h"
 #include "mediadb/mediacatalog.h"
 #include "platform/directory.h"
+#include "platform/systemtext.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <cerrno>
 #include <ostream>
 
 const char kCommandLineHelp[] =
@@ -23,15 +24,19 @@ const char kCommandLineHelp[] =
     "                 present, missing, locked or folder). The default.\n"
     "  --format json  One document: the databases, the totals, and every project\n"
     "                 with its size, its file count, its missing files and its\n"
-    "                 media files.\n"
+    "                 media files. A name that is not UTF-8 is shown with U+FFFD\n"
+    "                 for its foreign bytes and given exactly, in base64, beside\n"
+    "                 it: path_bytes, file_bytes, folder_bytes.\n"
     "  --verify       Leave out files the databases name but that do not exist\n"
     "                 (the default, as the Options menu).\n"
     "  --no-verify    List such files as missing.\n"
     "  --help, -h     Print this text.\n"
     "\n"
-    "Progress goes to standard error when it is a terminal. Exit status: 0, or 1\n"
-    "when a database could not be read (the others are still reported; the\n"
-    "reason is on standard error), 2 for a wrong command line.\n";
+    "Progress goes to standard error when it is a terminal. Exit status: 0; 1 when\n"
+    "a database or a media folder could not be read or a volume did not answer\n"
+    "within 3 seconds (the rest is still reported; what and why is on standard\n"
+    "error); 2 for a wrong command line; 3 when the report could not be written\n"
+    "(a full disk).\n";
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine line;
@@ -112,13 +117,23 @@ void writeCsv(const MediaCatalog& catalog, std::ostream& out) {
     }
 }
 
+// A name as a JSON member, and when it is not UTF-8 its exact bytes beside
+// it: the readable string has lost them to U+FFFD, and a script needs them to
+// find the file.
+std::string jsonName(const char* member, const std::string& name) {
+    std::string text = "\"" + std::string(member) + "\": " + JsonString(name);
+    if (!IsUtf8(name))
+        text += ", \"" + std::string(member) + "_bytes\": \"" + Base64(name) + "\"";
+    return text;
+}
+
 void writeJson(const MediaCatalog& catalog, const std::vector<LoadedDatabase>& databases,
                std::ostream& out) {
     std::uint64_t missing = 0;
     std::uint64_t unreferenced = 0;
     out << "{\n  \"databases\": [";
     for (std::size_t i = 0; i < databases.size(); ++i) {
-        out << (i == 0 ? "\n" : ",\n") << "    {\"path\": " << JsonString(databases[i].path)
+        out << (i == 0 ? "\n" : ",\n") << "    {" << jsonName("path", databases[i].path)
             << ", \"loaded\": " << (databases[i].error.empty() ? "true" : "false");
         if (!databases[i].error.empty())
             out << ", \"error\": " << JsonString(databases[i].error);
@@ -139,8 +154,8 @@ void writeJson(const MediaCatalog& catalog, const std::vector<LoadedDatabase>& d
         firstProject = false;
         bool firstFile = true;
         for (const auto& [name, record] : project.files) {
-            out << (firstFile ? "\n" : ",\n") << "      {\"file\": " << JsonString(record.fileName)
-                << ", \"folder\": " << JsonString(record.folder) << ", \"size\": " << record.size
+            out << (firstFile ? "\n" : ",\n") << "      {" << jsonName("file", record.fileName)
+                << ", " << jsonName("folder", record.folder) << ", \"size\": " << record.size
                 << ", \"status\": \"" << statusOf(record) << "\"}";
             firstFile = false;
         }
@@ -155,17 +170,20 @@ void writeJson(const MediaCatalog& catalog, const std::vector<LoadedDatabase>& d
 
 int RunReport(const ReportRequest& request, const std::vector<platform::Volume>& volumes,
               std::ostream& out, std::ostream& err, Progress* progress) {
+    int exitCode = 0;
     std::vector<std::string> paths = request.databases;
     if (paths.empty()) {
         DatabaseList found;
-        found.Discover(volumes);
+        for (const SearchProblem& problem : found.Discover(volumes)) {
+            err << "tolvane: " << TerminalText(problem.path) << ": " << problem.reason << "\n";
+            exitCode = 1;
+        }
         paths = found.CheckedPaths();
         if (paths.empty())
             err << "tolvane: no media databases found on the mounted volumes\n";
     }
     MediaCatalog catalog;
     std::vector<LoadedDatabase> databases;
-    int exitCode = 0;
     for (const std::string& path : paths) {
         LoadedDatabase loaded{path, {}};
         switch (catalog.LoadDatabase(path, !request.verify, progress)) {
@@ -175,24 +193,41 @@ int RunReport(const ReportRequest& request, const std::vector<platform::Volume>&
             loaded.error = "too small to be a media database";
             break;
         case MediaCatalog::LoadResult::EmptyPath:
+            loaded.error = "does not exist";
+            break;
         case MediaCatalog::LoadResult::CannotOpen: {
-            std::error_code ignored;
-            loaded.error =
-                std::filesystem::exists(path, ignored) ? "cannot be read" : "does not exist";
+            const platform::OpenError& failure = catalog.OpenFailure();
+            if (failure.systemCode == ENOENT || failure.systemCode == ENOTDIR)
+                loaded.error = "does not exist";
+            else if (!failure.reason.empty())
+                loaded.error = "cannot be read: " + failure.reason;
+            else if (failure.systemCode > 0)
+                loaded.error = "cannot be read: " + platform::SystemErrorText(failure.systemCode);
+            else
+                loaded.error = "cannot be read";
             break;
         }
         }
         if (!loaded.error.empty()) {
-            err << "tolvane: " << path << ": " << loaded.error << "\n";
+            err << "tolvane: " << TerminalText(path) << ": " << loaded.error << "\n";
             exitCode = 1;
         }
         databases.push_back(std::move(loaded));
     }
+    // A write that fails leaves its cause in errno; the stream keeps only
+    // that it failed.
+    errno = 0;
     if (request.format == ReportRequest::Format::Json)
         writeJson(catalog, databases, out);
     else
         writeCsv(catalog, out);
     out.flush();
+    if (!out) {
+        const int cause = errno;
+        err << "tolvane: the report could not be written"
+            << (cause != 0 ? ": " + platform::SystemErrorText(cause) : std::string()) << "\n";
+        return 3;
+    }
     return exitCode;
 }
 
@@ -217,7 +252,7 @@ void TerminalProgress::SetText(const std::string& text) {
 }
 
 void TerminalProgress::Show() {
-    m_terminal << "\r\033[K" << m_text;
+    m_terminal << "\r\033[K" << TerminalText(m_text);
     if (m_percent >= 0)
         m_terminal << " " << m_percent << "%";
     m_terminal << std::flush;

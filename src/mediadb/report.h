@@ -38,14 +38,16 @@ extern const char kCommandLineHelp[];
 
 // Loads the databases into a catalog and writes the report to out: CSV, a
 // line per media file (project, file, folder, size in bytes, status), or
-// one JSON document (databases, totals, projects with their files). A
-// database that cannot be read is said on err and left out. Returns the
-// exit code: 0, or 1 when any database could not be read.
+// one JSON document (databases, totals, projects with their files). Without
+// databases in the request, the volumes are searched for them. A database or
+// media folder that cannot be read, and a volume that does not answer, is
+// said on err and left out. Returns the exit code: 0; 1 when anything was
+// left out so; 3 when out could not be written.
 int RunReport(const ReportRequest& request, const std::vector<platform::Volume>& volumes,
               std::ostream& out, std::ostream& err, Progress* progress);
 
 // Progress as one line on a terminal, rewritten in place and cleared at the
-// end.
+// end. Texts are names, shown with their control characters escaped.
 class TerminalProgress final : public Progress {
 public:
     explicit TerminalProgress(std::ostream& terminal) : m_terminal(terminal) {}

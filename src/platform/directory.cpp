@@ -81,6 +81,7 @@ bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, in
         if (detail == ListDetail::NamesOnly && d->d_type != DT_UNKNOWN && d->d_type != DT_LNK) {
             if (d->d_type == DT_DIR)
                 entry.attributes |= kAttrDirectory;
+            entry.isRegular = d->d_type == DT_REG;
             entries.push_back(std::move(entry));
             continue;
         }
@@ -94,6 +95,7 @@ bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, in
         if (::statx(dirFd, d->d_name, AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME,
                     &sx) == 0) {
             const bool isDir = S_ISDIR(sx.stx_mode);
+            entry.isRegular = S_ISREG(sx.stx_mode);
             if (isDir)
                 entry.attributes |= kAttrDirectory;
             else

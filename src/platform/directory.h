@@ -25,6 +25,9 @@ struct DirEntry {
     // A symbolic link whose target does not exist: no file at all, though
     // the folder lists a name. Only known with full detail.
     bool isDanglingLink = false;
+    // A regular file, or a link to one: not a folder, a device, a pipe or a
+    // socket.
+    bool isRegular = false;
 };
 
 enum class ListDetail { Full, NamesOnly };
@@ -32,7 +35,7 @@ enum class ListDetail { Full, NamesOnly };
 // Lists one folder in the order the file system returns its entries, "." and
 // ".." included. False, with errno in error, when the folder cannot be
 // listed; entries is then empty.
-// NamesOnly fills only the names, the directory bit and isLink, without
+// NamesOnly fills only the names, the directory bit, isLink and isRegular, without
 // asking the file system about each entry where the listing says enough.
 bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, int& error,
                    ListDetail detail = ListDetail::Full);

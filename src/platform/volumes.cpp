@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <sys/statvfs.h>
+#include <system_error>
+#include <thread>
 
 namespace platform {
 namespace {
@@ -56,6 +60,18 @@ std::string unescape(const std::string& field) {
         out.push_back(field[i]);
     }
     return out;
+}
+
+// The roots of volumes with a question still unanswered, over all calls.
+// Never destroyed: an abandoned thread may finish while the program exits.
+struct OpenQuestions {
+    std::mutex mutex;
+    std::multiset<std::string> roots;
+};
+
+OpenQuestions& openQuestions() {
+    static auto* questions = new OpenQuestions;
+    return *questions;
 }
 
 std::string labelOf(const std::string& root) {
@@ -160,6 +176,69 @@ bool QueryVolumeSpace(const std::string& root, VolumeSpace& space, int& error) {
     space.available = static_cast<std::uint64_t>(st.f_bavail) * unit;
     error = 0;
     return true;
+}
+
+std::vector<bool> detail::AskEach(const std::vector<Volume>& volumes,
+                                  const std::function<void(std::size_t)>& ask,
+                                  std::chrono::milliseconds deadline) {
+    // Shared with the threads, which may outlive this call.
+    struct Tally {
+        std::mutex mutex;
+        std::condition_variable finished;
+        std::vector<bool> done;
+        std::size_t running = 0;
+    };
+    auto tally = std::make_shared<Tally>();
+    tally->done.assign(volumes.size(), false);
+    const auto until = std::chrono::steady_clock::now() + deadline;
+
+    std::vector<bool> start(volumes.size(), false);
+    OpenQuestions& open = openQuestions();
+    {
+        const std::lock_guard lock(open.mutex);
+        for (std::size_t i = 0; i < volumes.size(); ++i)
+            start[i] = open.roots.count(volumes[i].root) == 0;
+        for (std::size_t i = 0; i < volumes.size(); ++i) {
+            if (start[i])
+                open.roots.insert(volumes[i].root);
+        }
+    }
+    auto closeQuestion = [](const std::string& root) {
+        OpenQuestions& questions = openQuestions();
+        const std::lock_guard lock(questions.mutex);
+        questions.roots.erase(questions.roots.find(root));
+    };
+    for (std::size_t i = 0; i < volumes.size(); ++i) {
+        if (!start[i])
+            continue;
+        {
+            const std::lock_guard lock(tally->mutex);
+            ++tally->running;
+        }
+        try {
+            std::thread([tally, ask, i, root = volumes[i].root, closeQuestion] {
+                ask(i);
+                // Closed before it counts as answered: the caller may ask
+                // again as soon as it has its answers.
+                closeQuestion(root);
+                {
+                    const std::lock_guard lock(tally->mutex);
+                    tally->done[i] = true;
+                    --tally->running;
+                }
+                tally->finished.notify_all();
+            }).detach();
+        } catch (const std::system_error&) {
+            // No thread to spare: the volume goes unasked, as if it did not
+            // answer.
+            const std::lock_guard lock(tally->mutex);
+            --tally->running;
+            closeQuestion(volumes[i].root);
+        }
+    }
+    std::unique_lock lock(tally->mutex);
+    tally->finished.wait_until(lock, until, [&] { return tally->running == 0; });
+    return tally->done;
 }
 
 std::vector<Volume> MountedVolumes() {

@@ -1,7 +1,12 @@
 #pragma once
 // The mounted volumes, which stand in for drives: one root folder each.
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,5 +36,53 @@ bool QueryVolumeSpace(const std::string& root, VolumeSpace& space, int& error);
 
 // Parses the text of /proc/self/mountinfo into volumes.
 std::vector<Volume> ParseMountInfo(const std::string& text);
+
+// How long a volume is given to answer. A hard-mounted network share whose
+// server is gone, or a FUSE file system that stopped answering, blocks every
+// call into it for good; whatever walks the volumes must not wait for it.
+inline constexpr std::chrono::milliseconds kVolumeDeadline{3000};
+
+namespace detail {
+// Runs ask(i) for each volume i, all at once, each in a thread of its own;
+// true for those that returned within the deadline.
+std::vector<bool> AskEach(const std::vector<Volume>& volumes,
+                          const std::function<void(std::size_t)>& ask,
+                          std::chrono::milliseconds deadline);
+} // namespace detail
+
+// Asks every volume the question at once and waits until all have answered
+// or the deadline has passed, so that any number of dead volumes cost one
+// deadline. The answers come in the order of the volumes, empty for a volume
+// that did not answer in time.
+// A call into a file system that does not answer cannot be cancelled: its
+// thread is left to finish whenever the call returns, and then touches only
+// what it shares with this call (the question is copied for that reason: it
+// must not refer to anything the caller owns). A volume whose earlier
+// question is still unanswered is not asked again and answers nothing at
+// once, so a dead volume holds one thread however often it is asked.
+template <class Answer>
+std::vector<std::optional<Answer>>
+AskVolumes(const std::vector<Volume>& volumes, std::function<Answer(const Volume&)> question,
+           std::chrono::milliseconds deadline = kVolumeDeadline) {
+    struct Shared {
+        std::vector<Volume> volumes;
+        std::function<Answer(const Volume&)> question;
+        std::vector<std::optional<Answer>> answers;
+    };
+    auto shared = std::make_shared<Shared>(
+        Shared{volumes, std::move(question), std::vector<std::optional<Answer>>(volumes.size())});
+    const std::vector<bool> answered = detail::AskEach(
+        volumes,
+        [shared](std::size_t i) { shared->answers[i] = shared->question(shared->volumes[i]); },
+        deadline);
+    // Only the answers of finished threads are read; the others may still be
+    // written.
+    std::vector<std::optional<Answer>> answers(volumes.size());
+    for (std::size_t i = 0; i < volumes.size(); ++i) {
+        if (answered[i])
+            answers[i] = std::move(shared->answers[i]);
+    }
+    return answers;
+}
 
 } // namespace platform

@@ -1,13 +1,17 @@
 // The program itself, started as a script would start it: no display, no Qt
 // platform, only its command line.
 #include "app/hardwaretooldlg.h"
+#include "builders/mediafolder.h"
 #include "builders/samplemedia.h"
 #include "mediadb/databaselist.h"
 #include "platform/volumes.h"
 #include "support/csvreader.h"
+#include "support/deadvolume.h"
+#include "support/logcapture.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdir.h"
 
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -25,12 +29,30 @@ struct ProgramRun {
     std::string err;
 };
 
-ProgramRun runProgram(const QStringList& arguments) {
+struct ProgramSetup {
+    // A file standard output goes to instead of the test.
+    QString standardOutput;
+    // LeakSanitizer stops every thread at exit, and a thread blocked in a
+    // request to a FUSE server that never answers cannot be stopped (only
+    // killed): a sanitized program would hang at exit where the release
+    // build exits.
+    bool checkLeaks = true;
+};
+
+ProgramRun runProgram(const QStringList& arguments, const ProgramSetup& setup = {}) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(name));
+    if (!setup.checkLeaks) {
+        QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
+        if (!asan.isEmpty())
+            asan += QLatin1Char(':');
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), asan + QStringLiteral("detect_leaks=0"));
+    }
     process.setProcessEnvironment(environment);
+    if (!setup.standardOutput.isEmpty())
+        process.setStandardOutputFile(setup.standardOutput);
     process.start(QStringLiteral(TOLVANE_PROGRAM), arguments);
     ProgramRun run;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
@@ -63,6 +85,16 @@ TEST(CommandLineProgram, HelpAndAReportWithoutADisplay) {
                                    .value(QStringLiteral("totals"))
                                    .toObject();
     EXPECT_EQ(totals.value(QStringLiteral("files")).toInteger(), 4) << report.out;
+
+    // A report that cannot be written is a failure, not a cut-off document.
+    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "no /dev/full here";
+    const ProgramRun full =
+        runProgram({QStringLiteral("--report"), QStringLiteral("--format=json"),
+                    QString::fromStdString(dir.file("OMFI MediaFiles/1/msmFMID.pmr"))},
+                   {QStringLiteral("/dev/full")});
+    EXPECT_EQ(full.exitCode, 3);
+    EXPECT_EQ(full.err, "tolvane: the report could not be written: No space left on device\n");
 }
 
 // Run by tests/realmount.sh inside a mount namespace of its own, where a
@@ -109,6 +141,76 @@ TEST(RealMount, DiscoveryTheReportAndTheDriveWindowSeeANewVolume) {
     for (int row = 0; row < drives.RowCount(); ++row)
         shown = shown || drives.Label(row).text().toStdString().rfind(root + " ", 0) == 0;
     EXPECT_TRUE(shown);
+}
+
+// Run by tests/realmount.sh as root in a mount namespace of its own, with a
+// tmpfs at $TOLVANE_TEST_MOUNT and /dev/fuse; skipped anywhere else.
+TEST(DeadVolume, TheReportDiscoveryAndTheDriveWindowGoOnWithoutVolumesThatDoNotAnswer) {
+    const char* mount = std::getenv("TOLVANE_TEST_MOUNT");
+    if (mount == nullptr || std::getenv("TOLVANE_TEST_FUSE") == nullptr)
+        GTEST_SKIP() << "run by tests/realmount.sh, as root, in a mount namespace, with /dev/fuse";
+    const std::string healthy = std::string(mount) + "/OMFI MediaFiles/1";
+    const std::string database = WriteDatabase(healthy, {{"LIVE0001.omf", "Live"}});
+    MakeFile(healthy + "/LIVE0001.omf", 100);
+    // Declared first: the mount points outlive the volumes on them.
+    TempDir dir;
+    MakeFolder(dir.file("dead1"));
+    MakeFolder(dir.file("dead2"));
+    DeadVolume first(dir.file("dead1"));
+    DeadVolume second(dir.file("dead2"));
+    for (const DeadVolume* dead : {&first, &second}) {
+        if (!dead->mounted())
+            GTEST_SKIP() << "no FUSE volume can be mounted here: " << dead->failure();
+        ASSERT_EQ(dead->failure(), "");
+    }
+
+    // The report names both, once each, and still reports the healthy volume.
+    const ProgramRun report = runProgram({QStringLiteral("--report")}, {{}, false});
+    ASSERT_EQ(report.exitCode, 1) << report.err;
+    for (const char* dead : {"dead1", "dead2"}) {
+        EXPECT_NE(report.err.find("tolvane: " + dir.file(dead) + ": does not answer\n"),
+                  std::string::npos)
+            << report.err;
+    }
+    const CsvRows rows = ReadCsv(report.out);
+    EXPECT_NE(
+        std::find(rows.begin(), rows.end(),
+                  std::vector<std::string>{"Live", "LIVE0001.omf", healthy, "100", "present"}),
+        rows.end())
+        << report.out;
+
+    // Discovery in the windows leaves them out and logs them.
+    LogCapture log;
+    DatabaseList databases;
+    const std::vector<SearchProblem> problems = databases.Discover(platform::MountedVolumes());
+    const std::vector<std::string> found = databases.CheckedPaths();
+    EXPECT_NE(std::find(found.begin(), found.end(), database), found.end());
+    std::vector<std::string> silent;
+    for (const SearchProblem& problem : problems) {
+        if (problem.reason == "does not answer")
+            silent.push_back(problem.path);
+    }
+    EXPECT_EQ(silent, (std::vector<std::string>{dir.file("dead1"), dir.file("dead2")}));
+    const std::vector<std::string> lines = log.lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), dir.file("dead1") + " does not answer"),
+              lines.end());
+
+    // The drive window shows them not ready, the healthy volume with its size.
+    ScriptedPrompter prompter;
+    Services machine{prompter};
+    HardwareToolDlg drives(machine);
+    ASSERT_TRUE(drives.Create());
+    std::vector<std::string> labels;
+    for (int row = 0; row < drives.RowCount(); ++row)
+        labels.push_back(drives.Label(row).text().toStdString());
+    for (const char* dead : {"dead1", "dead2"}) {
+        EXPECT_NE(
+            std::find(labels.begin(), labels.end(), " " + dir.file(dead) + " -  Device Not ready"),
+            labels.end());
+    }
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](const std::string& label) {
+        return label.rfind(std::string(mount) + " ( ", 0) == 0;
+    }));
 }
 
 } // namespace

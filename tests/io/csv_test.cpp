@@ -44,4 +44,22 @@ TEST(Csv, JsonStringsEscapeControlsAndReplaceBytesThatAreNoUtf8) {
     }
 }
 
+TEST(Csv, Base64AsRfc4648GivesIt) {
+    EXPECT_EQ(Base64(""), "");
+    EXPECT_EQ(Base64("f"), "Zg==");
+    EXPECT_EQ(Base64("fo"), "Zm8=");
+    EXPECT_EQ(Base64("foob\xFF\xFE\xFD"), "Zm9vYv/+/Q==");
+}
+
+TEST(Csv, TerminalTextShowsControlsAndForeignBytesEscaped) {
+    // A title change, a colour, a C1 control sequence introducer in both its
+    // forms, a lone byte that is no UTF-8, DEL and a backslash.
+    EXPECT_EQ(TerminalText("\x1b]0;owned\x07/\x1b[31mred\t\xC2\x9B"
+                           "2J\x9b\x7f\\x1b"),
+              "\\x1b]0;owned\\x07/\\x1b[31mred\\x09\\xc2\\x9b2J\\x9b\\x7f\\\\x1b");
+    // Letters of any script are shown as they are, U+00A0 (after C1) too.
+    EXPECT_EQ(TerminalText("/media/Bj\xC3\xB6rk \xE6\x97\xA5 \xC2\xA0"),
+              "/media/Bj\xC3\xB6rk \xE6\x97\xA5 \xC2\xA0");
+}
+
 } // namespace

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -83,6 +85,28 @@ TEST_F(DatabaseListTest, DiscoversTheMediaFoldersOfEveryVolume) {
     // The exact name is needed to be found, not to be added by hand.
     EXPECT_TRUE(list.AddDatabase(dir.file("d/Avid MediaFiles/MXF/3/MSMFMID.PMR")));
     EXPECT_EQ(list.size(), 4u);
+}
+
+TEST_F(DatabaseListTest, OnlyFilesAreDatabasesWhateverTheirName) {
+    // A folder of the database's name is searched, not listed; a pipe and a
+    // link that leads nowhere are not listed; a link to a database is.
+    MakeFile(dir.file("c/OMFI MediaFiles/1/msmFMID.pmr/msmFMID.pmr"));
+    MakeFolder(dir.file("c/OMFI MediaFiles/2"));
+    ASSERT_EQ(::mkfifo(dir.file("c/OMFI MediaFiles/2/msmFMID.pmr").c_str(), 0600), 0);
+    MakeFolder(dir.file("c/OMFI MediaFiles/3"));
+    std::filesystem::create_symlink(dir.file("nowhere"),
+                                    dir.file("c/OMFI MediaFiles/3/msmFMID.pmr"));
+    MakeFile(dir.file("d/AVID MediaFiles/MXF/1/msmFMID.pmr"));
+    MakeFolder(dir.file("d/AVID MediaFiles/MXF/2"));
+    std::filesystem::create_symlink(dir.file("d/AVID MediaFiles/MXF/1/msmFMID.pmr"),
+                                    dir.file("d/AVID MediaFiles/MXF/2/msmFMID.pmr"));
+    discover();
+    std::vector<std::string> found = list.CheckedPaths();
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found,
+              (std::vector<std::string>{dir.file("c/OMFI MediaFiles/1/msmFMID.pmr/msmFMID.pmr"),
+                                        dir.file("d/AVID MediaFiles/MXF/1/msmFMID.pmr"),
+                                        dir.file("d/AVID MediaFiles/MXF/2/msmFMID.pmr")}));
 }
 
 TEST_F(DatabaseListTest, ChecksComeFromTheTreeAndRefreshChecksAllAgain) {

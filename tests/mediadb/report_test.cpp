@@ -11,7 +11,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <map>
 #include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -178,6 +185,168 @@ TEST(TerminalProgressLine, IsRewrittenInPlaceOncePerPercentAndClearedAtTheEnd) {
     std::ostringstream unused;
     { TerminalProgress progress(unused); }
     EXPECT_EQ(unused.str(), ""); // nothing shown, nothing cleared
+    // A folder's name can carry escape sequences: they are shown, not sent.
+    std::ostringstream named;
+    { TerminalProgress(named).SetText("/media/\x1b[2Jclear"); }
+    EXPECT_EQ(named.str(), "\r\033[K/media/\\x1b[2Jclear\r\033[K");
+}
+
+// A report over small databases written for one test.
+class ReportEdgeTest : public ::testing::Test {
+protected:
+    // QTemporaryDir cannot remove names that are not UTF-8; the bytes can.
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir.path(), ignored);
+    }
+    int run(const ReportRequest& request, std::ostream& output) {
+        err.str("");
+        return RunReport(request, {}, output, err, nullptr);
+    }
+
+    TempDir dir;
+    std::ostringstream err;
+};
+
+TEST_F(ReportEdgeTest, AReportThatCannotBeWrittenFailsAndSaysSo) {
+    ReportRequest request;
+    request.databases = {WriteDatabase(dir.file("OMFI MediaFiles/1"), {{"A1.omf", "A"}})};
+    MakeFile(dir.file("OMFI MediaFiles/1/A1.omf"), 10);
+    for (const auto format : {ReportRequest::Format::Csv, ReportRequest::Format::Json}) {
+        std::ofstream full("/dev/full");
+        if (!full)
+            GTEST_SKIP() << "no /dev/full here";
+        request.format = format;
+        EXPECT_EQ(run(request, full), 3);
+        EXPECT_EQ(err.str(), "tolvane: the report could not be written: No space left on device\n");
+    }
+}
+
+TEST_F(ReportEdgeTest, NamesOnStandardErrorComeOutEscaped) {
+    ReportRequest request;
+    request.databases = {dir.file("\x1b]0;owned\x07/msmFMID.pmr")};
+    std::ostringstream out;
+    EXPECT_EQ(run(request, out), 1);
+    EXPECT_EQ(err.str(),
+              "tolvane: " + dir.path() + "/\\x1b]0;owned\\x07/msmFMID.pmr: does not exist\n");
+}
+
+// The name, or its exact bytes where the JSON report gives them.
+std::string bytesOf(const QJsonObject& object, const QString& member) {
+    const QJsonValue bytes = object.value(member + QStringLiteral("_bytes"));
+    if (bytes.isUndefined())
+        return object.value(member).toString().toStdString();
+    return QByteArray::fromBase64(bytes.toString().toLatin1(),
+                                  QByteArray::AbortOnBase64DecodingErrors)
+        .toStdString();
+}
+
+TEST_F(ReportEdgeTest, JsonGivesTheExactBytesOfNamesThatAreNotUtf8) {
+    const std::string folder = dir.file("Bj\xF6rk/OMFI MediaFiles/1");
+    ReportRequest request;
+    request.format = ReportRequest::Format::Json;
+    request.databases = {WriteDatabase(folder, {{"DOC1.omf", "Doc"}})};
+    MakeFile(folder + "/DOC1.omf", 5);
+    const std::string latin1 = "caf\xE9.omf";
+    const std::string utf8 = "caf\xC3\xA9.omf";
+    MakeFile(folder + "/" + latin1, 6); // both unreferenced
+    MakeFile(folder + "/" + utf8, 7);
+    std::ostringstream out;
+    EXPECT_EQ(run(request, out), 0) << err.str();
+    QJsonParseError error{};
+    const QJsonObject root =
+        QJsonDocument::fromJson(QByteArray::fromStdString(out.str()), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << out.str();
+    const QJsonObject database = root.value(QStringLiteral("databases")).toArray().at(0).toObject();
+    EXPECT_EQ(bytesOf(database, QStringLiteral("path")), request.databases[0]);
+
+    std::map<std::string, QJsonObject> media; // by the exact name
+    for (const QJsonValue& project : root.value(QStringLiteral("projects")).toArray()) {
+        for (const QJsonValue& file : project.toObject().value(QStringLiteral("media")).toArray())
+            media[bytesOf(file.toObject(), QStringLiteral("file"))] = file.toObject();
+    }
+    ASSERT_EQ(media.size(), 3u) << out.str();
+    for (const std::string& name : {std::string("DOC1.omf"), latin1, utf8}) {
+        ASSERT_EQ(media.count(name), 1u) << name;
+        EXPECT_EQ(bytesOf(media[name], QStringLiteral("folder")), folder) << name;
+    }
+    // The readable names stay readable; only names that need them have bytes.
+    EXPECT_EQ(media[latin1].value(QStringLiteral("file")).toString(),
+              QStringLiteral("caf\uFFFD.omf"));
+    EXPECT_EQ(media[utf8].value(QStringLiteral("file")).toString(),
+              QStringLiteral("caf\u00E9.omf"));
+    EXPECT_FALSE(media[utf8].contains(QStringLiteral("file_bytes")));
+}
+
+// The report run by a user without privileges, for whom permission bits
+// count (for root they do not): in a child process, as the user nobody,
+// writing into files the test opened.
+struct ChildReport {
+    int exitCode = -1; // 77: there is no such user, or it cannot reach the volumes
+    std::string out;
+    std::string err;
+};
+
+ChildReport reportWithoutPrivileges(const ReportRequest& request,
+                                    const std::vector<platform::Volume>& volumes,
+                                    const TempDir& scratch) {
+    std::ofstream out(scratch.file("out"));
+    std::ofstream err(scratch.file("err"));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+            ::_exit(77);
+        for (const platform::Volume& volume : volumes) {
+            if (::access(volume.root.c_str(), X_OK) != 0)
+                ::_exit(77);
+        }
+        const int code = RunReport(request, volumes, out, err, nullptr);
+        out.flush();
+        err.flush();
+        ::_exit(code);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return {};
+    auto read = [&](const char* name) {
+        std::ifstream in(scratch.file(name));
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    return {WEXITSTATUS(status), read("out"), read("err")};
+}
+
+TEST_F(ReportEdgeTest, AFolderTheUserMayNotReadIsSaidAndTheRestReported) {
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    const std::string closed = dir.file("a/OMFI MediaFiles");
+    const std::string open = dir.file("b/AVID MediaFiles/MXF/1");
+    WriteDatabase(closed + "/1", {{"A1.omf", "Closed"}});
+    MakeFile(closed + "/1/A1.omf", 10);
+    WriteDatabase(open, {{"B1.omf", "Open"}});
+    MakeFile(open + "/B1.omf", 20);
+    ASSERT_EQ(::chmod(closed.c_str(), 0), 0);
+    TempDir scratch;
+    const ChildReport discovered =
+        reportWithoutPrivileges({}, {{dir.file("a"), "a"}, {dir.file("b"), "b"}}, scratch);
+    ReportRequest named;
+    named.databases = {closed + "/1/msmFMID.pmr"};
+    const ChildReport given = reportWithoutPrivileges(named, {}, scratch);
+    ::chmod(closed.c_str(), 0755);
+    if (discovered.exitCode == 77)
+        GTEST_SKIP() << "the user nobody cannot be had or cannot reach " << dir.path();
+
+    EXPECT_EQ(discovered.exitCode, 1);
+    EXPECT_EQ(discovered.err, "tolvane: " + closed + ": cannot be read: Permission denied\n");
+    const CsvRows rows = ReadCsv(discovered.out);
+    ASSERT_EQ(rows.size(), 2u) << discovered.out;
+    // Not its status: listings learn once per process who may write, here
+    // maybe as root, before the child became nobody.
+    EXPECT_EQ(Args(rows[1].begin(), rows[1].begin() + 4), (Args{"Open", "B1.omf", open, "20"}));
+    // Named on the command line, it is there but closed, not missing.
+    EXPECT_EQ(given.exitCode, 1);
+    EXPECT_EQ(given.err,
+              "tolvane: " + closed + "/1/msmFMID.pmr: cannot be read: Permission denied\n");
 }
 
 } // namespace

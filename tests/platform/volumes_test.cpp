@@ -1,0 +1,74 @@
+#include "platform/volumes.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <latch>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Answers = std::vector<std::optional<std::string>>;
+
+TEST(AskVolumes, AsksEveryVolumeAtOnce) {
+    // Each question waits until all three have been asked: they can only be
+    // answered when they are asked together.
+    const std::vector<platform::Volume> volumes{{"/ask/a", "a"}, {"/ask/b", "b"}, {"/ask/c", "c"}};
+    auto together = std::make_shared<std::latch>(3);
+    const Answers answers = platform::AskVolumes<std::string>(
+        volumes,
+        [together](const platform::Volume& v) {
+            together->arrive_and_wait();
+            return v.label;
+        },
+        10s);
+    EXPECT_EQ(answers, (Answers{"a", "b", "c"}));
+}
+
+// A question that blocks on the volume labelled "dead" until the gate opens.
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false;
+    int asked = 0;
+};
+
+TEST(AskVolumes, LeavesASilentVolumeBehindAndDoesNotAskItAgainUntilItAnswers) {
+    auto gate = std::make_shared<Gate>();
+    auto question = [gate](const platform::Volume& v) {
+        // Long enough to live on the heap, so that a late write into freed
+        // memory would be caught.
+        std::string answer = v.root + std::string(64, '.');
+        if (v.label == "dead") {
+            std::unique_lock lock(gate->mutex);
+            ++gate->asked;
+            gate->opened.wait(lock, [&] { return gate->open; });
+        }
+        return answer;
+    };
+    const std::vector<platform::Volume> volumes{{"/ask/dead", "dead"}, {"/ask/alive", "alive"}};
+    const std::string alive = "/ask/alive" + std::string(64, '.');
+    EXPECT_EQ(platform::AskVolumes<std::string>(volumes, question, 2s), (Answers{{}, alive}));
+    // Its first question is still open: it is not asked again, and the
+    // others do not wait for it.
+    EXPECT_EQ(platform::AskVolumes<std::string>(volumes, question, 600s), (Answers{{}, alive}));
+    {
+        const std::lock_guard lock(gate->mutex);
+        EXPECT_EQ(gate->asked, 1);
+        gate->open = true;
+    }
+    gate->opened.notify_all();
+    // The abandoned question now finishes and writes its answer after its
+    // caller has gone; once that is done the volume is asked again.
+    std::optional<std::string> again;
+    for (const auto bound = std::chrono::steady_clock::now() + 60s;
+         !again && std::chrono::steady_clock::now() < bound; std::this_thread::yield())
+        again = platform::AskVolumes<std::string>({volumes[0]}, question, 60s)[0];
+    EXPECT_EQ(again, "/ask/dead" + std::string(64, '.'));
+    const std::lock_guard lock(gate->mutex);
+    EXPECT_EQ(gate->asked, 2);
+}
+
+} // namespace
