@@ -363,7 +363,9 @@ void MainWindow::LayoutControls() {
 // ---- commands ------------------------------------------------------------
 
 void MainWindow::Scan() {
-    const std::vector<std::string> databases = m_databases->CheckedPaths();
+    std::vector<SearchProblem> problems;
+    const std::vector<std::string> databases =
+        DatabasesThatAnswer(m_databases->CheckedPaths(), m_services.volumes(), problems);
     m_lists->ResetSelectedBytes();
     m_lists->ClearFileAndProjectLists();
     auto progress = ProgressWindow::Start(this, res::IDD_PROGRESS);

@@ -145,21 +145,6 @@ std::string folderNameOf(std::string name) {
     return name;
 }
 
-// The mounted volume that holds path: the longest root it lies under.
-const platform::Volume* volumeOf(const std::string& path,
-                                 const std::vector<platform::Volume>& volumes) {
-    const platform::Volume* best = nullptr;
-    for (const platform::Volume& v : volumes) {
-        const std::string& root = v.root;
-        const bool under = root == "/" || path == root ||
-                           (path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
-                            path[root.size()] == '/');
-        if (under && (best == nullptr || root.size() > best->root.size()))
-            best = &v;
-    }
-    return best;
-}
-
 } // namespace
 
 std::string StoreFolder(const MediaRecord& record, const StoreOptions& options,
@@ -179,7 +164,7 @@ std::string StoreFolder(const MediaRecord& record, const StoreOptions& options,
         std::string relative;
         std::string drive;
         if (!folder.empty()) {
-            const platform::Volume* volume = volumeOf(folder, volumes);
+            const platform::Volume* volume = platform::VolumeHolding(folder, volumes);
             const std::string root = volume != nullptr ? volume->root : "/";
             relative = folder.substr(std::min(root.size(), folder.size()));
             while (!relative.empty() && relative.front() == '/')

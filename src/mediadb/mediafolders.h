@@ -33,3 +33,10 @@ void NoteSearchProblem(std::vector<SearchProblem>& problems, const std::string& 
 // problem, since many mounts are closed to most users and hold no media.
 std::vector<std::string> MediaFolderRoots(const std::vector<platform::Volume>& volumes,
                                           std::vector<SearchProblem>& problems);
+
+// The databases whose volumes answer within the volume deadline, in their
+// order; one on a volume that does not is left out and noted in problems,
+// so that loading them cannot hang on a volume that died after discovery.
+std::vector<std::string> DatabasesThatAnswer(const std::vector<std::string>& databases,
+                                             const std::vector<platform::Volume>& volumes,
+                                             std::vector<SearchProblem>& problems);

@@ -182,6 +182,14 @@ int RunReport(const ReportRequest& request, const std::vector<platform::Volume>&
         if (paths.empty())
             err << "tolvane: no media databases found on the mounted volumes\n";
     }
+    // A volume may stop answering after discovery, or hold a database named
+    // on the command line.
+    std::vector<SearchProblem> silent;
+    paths = DatabasesThatAnswer(paths, volumes, silent);
+    for (const SearchProblem& problem : silent) {
+        err << "tolvane: " << TerminalText(problem.path) << ": " << problem.reason << "\n";
+        exitCode = 1;
+    }
     MediaCatalog catalog;
     std::vector<LoadedDatabase> databases;
     for (const std::string& path : paths) {

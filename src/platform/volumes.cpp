@@ -164,6 +164,19 @@ std::vector<Volume> ParseMountInfo(const std::string& text) {
     return volumes;
 }
 
+const Volume* VolumeHolding(const std::string& path, const std::vector<Volume>& volumes) {
+    const Volume* best = nullptr;
+    for (const Volume& v : volumes) {
+        const std::string& root = v.root;
+        const bool under = root == "/" || path == root ||
+                           (path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
+                            path[root.size()] == '/');
+        if (under && (best == nullptr || root.size() > best->root.size()))
+            best = &v;
+    }
+    return best;
+}
+
 bool QueryVolumeSpace(const std::string& root, VolumeSpace& space, int& error) {
     struct statvfs st {};
     if (::statvfs(root.c_str(), &st) != 0) {

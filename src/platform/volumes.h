@@ -34,6 +34,10 @@ struct VolumeSpace {
 // the volume does not answer.
 bool QueryVolumeSpace(const std::string& root, VolumeSpace& space, int& error);
 
+// The volume that holds path: the one with the longest root it lies under;
+// null when none does.
+const Volume* VolumeHolding(const std::string& path, const std::vector<Volume>& volumes);
+
 // Parses the text of /proc/self/mountinfo into volumes.
 std::vector<Volume> ParseMountInfo(const std::string& text);
 

@@ -179,6 +179,22 @@ TEST(DeadVolume, TheReportDiscoveryAndTheDriveWindowGoOnWithoutVolumesThatDoNotA
         rows.end())
         << report.out;
 
+    // A database named on a volume that died since it was found: Scan! and
+    // the report leave it out instead of waiting for it.
+    const std::string lost = dir.file("dead1") + "/OMFI MediaFiles/1/msmFMID.pmr";
+    std::vector<SearchProblem> loading;
+    EXPECT_EQ(DatabasesThatAnswer({lost, database}, platform::MountedVolumes(), loading),
+              std::vector<std::string>{database});
+    ASSERT_EQ(loading.size(), 1u);
+    EXPECT_EQ(loading[0].path, dir.file("dead1"));
+    const ProgramRun named = runProgram({QStringLiteral("--report"), QString::fromStdString(lost),
+                                         QString::fromStdString(database)},
+                                        {{}, false});
+    EXPECT_EQ(named.exitCode, 1) << named.err;
+    EXPECT_NE(named.err.find(dir.file("dead1") + ": does not answer"), std::string::npos)
+        << named.err;
+    EXPECT_NE(named.out.find("LIVE0001.omf"), std::string::npos) << named.out;
+
     // Discovery in the windows leaves them out and logs them.
     LogCapture log;
     DatabaseList databases;
