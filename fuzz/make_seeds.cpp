@@ -94,5 +94,17 @@ int main(int argc, char** argv) {
     clip.projectName.clear();
     clip.frames = 1;
     written = WriteMxfFile(mxf + "/op1a.mxf", clip) && written;
+    // Index table segments declaring far more than the file holds: edit
+    // units by the million, and entries the segment does not hold.
+    MxfFileDesc small;
+    small.width = 256;
+    small.height = 144;
+    small.frames = 1;
+    const std::string units = mxf + "/index_units.mxf";
+    written = WriteMxfFile(units, small) &&
+              AddAfterLastIndexSegment(units, MxfIndexSegment(3, 80000000, 1, 1)) && written;
+    const std::string entries = mxf + "/index_entries.mxf";
+    written = WriteMxfFile(entries, small) &&
+              AddAfterLastIndexSegment(entries, MxfIndexSegment(3, 1, 100000, 1)) && written;
     return written ? 0 : 1;
 }
