@@ -8,6 +8,7 @@
 
 #include "io/bucketmap.h"
 #include "io/bufferedfile.h"
+#include "omf/propertytable.h"
 
 #include <array>
 #include <cstddef>
@@ -73,7 +74,7 @@ using PropertyRef = const TocEntry*;
 
 struct ObjectEntry {
     std::uint32_t objectId = 0;
-    NumberMap<PropertyRef> properties;
+    PropertyTable properties;
 };
 
 struct MobIndexEntry {
