@@ -189,6 +189,9 @@ TEST_F(OmfTreeTest, LongReferenceListsAreReadOnlyAsFarAsFollowed) {
     EXPECT_TRUE(tree.cutShort);
     EXPECT_EQ(tree.itemCount, countItems(tree.roots));
     EXPECT_LE(tree.itemCount, 5000u);
+    EXPECT_EQ(tree.roots.back().text,
+              "... the tree was cut short at " +
+                  std::to_string(5000 * OmfTreeBuilder::kReferencesPerItem) + " references");
     // The first node is there with its list, which holds no items.
     const OmfTreeItem* header = find(tree.roots, "(_HEADER) HEAD 0x1");
     ASSERT_NE(header, nullptr);
