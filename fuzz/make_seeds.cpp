@@ -49,6 +49,19 @@ int main(int argc, char** argv) {
     complex.compositions = 2;
     complex.project.clear();
     omfSeed(complex);
+    // A TOC naming one table value over and over, each entry as long as the
+    // file, the value stating more entries than it holds; an object whose
+    // reference list is those same bytes.
+    OmfBuilder repeated;
+    std::vector<std::uint8_t> table(2 + 20 * 64, 0x11);
+    table[0] = 0xFF;
+    table[1] = 0xFF;
+    const std::uint32_t tableAt = repeated.data(table);
+    for (std::uint32_t i = 0; i < 96; ++i)
+        repeated.raw(1, i % 2 == 0 ? 66070 : 66025, 65645, tableAt, 0xFFFFFFFFu);
+    repeated.string(70001, 1, "OMFI:TEST:Refs");
+    repeated.classId(5, "NODE").raw(5, 70001, 65660, tableAt, 0xFFFFFFFFu);
+    repeated.write(omf + "/seed" + std::to_string(n++) + ".omf");
 
     DatabaseBuilder database;
     database.filler(40).record("clip0001.omf", "Project").filler(20, 2);
@@ -81,5 +94,17 @@ int main(int argc, char** argv) {
     clip.projectName.clear();
     clip.frames = 1;
     written = WriteMxfFile(mxf + "/op1a.mxf", clip) && written;
+    // Index table segments declaring far more than the file holds: edit
+    // units by the million, and entries the segment does not hold.
+    MxfFileDesc small;
+    small.width = 256;
+    small.height = 144;
+    small.frames = 1;
+    const std::string units = mxf + "/index_units.mxf";
+    written = WriteMxfFile(units, small) &&
+              AddAfterLastIndexSegment(units, MxfIndexSegment(3, 80000000, 1, 1)) && written;
+    const std::string entries = mxf + "/index_entries.mxf";
+    written = WriteMxfFile(entries, small) &&
+              AddAfterLastIndexSegment(entries, MxfIndexSegment(3, 1, 100000, 1)) && written;
     return written ? 0 : 1;
 }

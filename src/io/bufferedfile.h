@@ -38,6 +38,8 @@ public:
 
     // System reads made since the file was opened.
     std::uint64_t SystemReads() const { return m_file.systemReads(); }
+    // Bytes those reads delivered: what reading the file cost.
+    std::uint64_t BytesRead() const { return m_file.bytesRead(); }
 
 protected:
     // The window's bytes from pos on, as far as both the window and the file

@@ -1,6 +1,7 @@
 #include "mxf/mxfreader.h"
 
 #include "feedback/log.h"
+#include "mxf/mxfinput.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -29,17 +30,9 @@ constexpr char kOpAtomMiddle[] = ".0d010201.10";
 // a file whose packets all belong to other streams ends the search too.
 constexpr int kMaxPacketsPerFrame = 4096;
 
-struct Deadline {
-    Clock::time_point end;
-    bool expired = false;
-};
-
-// libavformat asks this between reads; true ends the read in progress.
+// libavformat asks this in some of its loops; true ends the one in progress.
 int deadlinePassed(void* opaque) {
-    auto* deadline = static_cast<Deadline*>(opaque);
-    if (Clock::now() > deadline->end)
-        deadline->expired = true;
-    return deadline->expired ? 1 : 0;
+    return static_cast<MxfDeadline*>(opaque)->Passed() ? 1 : 0;
 }
 
 std::string errorText(int code) {
@@ -87,7 +80,9 @@ struct MxfReader::State {
     std::int64_t next = -1;
     bool decoderFailed = false;
     bool draining = false;
-    Deadline deadline;
+    MxfDeadline deadline;
+    // The demuxer's input; it outlives the demuxer reading from it.
+    std::unique_ptr<MxfInput> input;
 
     ~State() {
         sws_freeContext(scaler);
@@ -100,25 +95,40 @@ struct MxfReader::State {
 
 int MxfReader::OpenDemuxer(const std::string& path, State& state) {
     avformat_close_input(&state.format);
+    state.input = std::make_unique<MxfInput>(state.deadline);
+    int result = state.input->Open(path);
+    if (result < 0)
+        return result;
     state.format = avformat_alloc_context();
     if (state.format == nullptr)
         return AVERROR(ENOMEM);
+    state.format->pb = state.input->Context();
     state.format->interrupt_callback = {deadlinePassed, &state.deadline};
     // The format is named, so nothing is probed; what the header metadata
     // does not say is not looked for in the essence either.
     state.format->probesize = 32 << 10;
     state.format->max_analyze_duration = 0;
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    // "file:" keeps a name with a colon from being taken for a protocol.
-    const std::string url = "file:" + path;
-    const int result =
-        avformat_open_input(&state.format, url.c_str(), av_find_input_format("mxf"), &options);
-    av_dict_free(&options);
+    // Index tables and metadata are read while the demuxer opens the file;
+    // after that it reads essence.
+    state.input->SetChecking(true);
+    result = avformat_open_input(&state.format, path.c_str(), av_find_input_format("mxf"), nullptr);
+    state.input->SetChecking(false);
     // avformat_open_input frees the context when it fails.
     if (result < 0)
         state.format = nullptr;
+    // A refused file may still have opened on what the demuxer was given.
+    if (result >= 0 && !state.input->Refusal().empty()) {
+        avformat_close_input(&state.format);
+        result = AVERROR_INVALIDDATA;
+    }
     return result;
+}
+
+// Why a demuxer did not open, for the log.
+std::string MxfReader::FailureText(int result, const State& state) {
+    if (!state.input->Refusal().empty())
+        return state.input->Refusal();
+    return state.deadline.expired ? "it took too long" : errorText(result);
 }
 
 MxfReader::MxfReader() = default;
@@ -157,11 +167,11 @@ bool MxfReader::Open(const std::string& path) {
     state->deadline = {Clock::now() + m_openTime, false};
     const int result = OpenDemuxer(path, *state);
     if (result < 0) {
-        if (state->deadline.expired)
+        if (state->deadline.expired && state->input->Refusal().empty())
             LogF("MXF: %s not read within %lld ms", path.c_str(),
                  static_cast<long long>(m_openTime.count()));
         else
-            LogF("MXF: %s not read: %s", path.c_str(), errorText(result).c_str());
+            LogF("MXF: %s not read: %s", path.c_str(), FailureText(result, *state).c_str());
         return false;
     }
 
@@ -279,7 +289,7 @@ bool MxfReader::SeekTo(std::int64_t n) {
     }
     if (result < 0) {
         LogF("MXF: frame %lld of %s not found: %s", static_cast<long long>(n), m_path.c_str(),
-             m->deadline.expired ? "it took too long" : errorText(result).c_str());
+             FailureText(result, *m).c_str());
         return false;
     }
     m->next = n;

@@ -80,6 +80,7 @@ private:
     // Opens the file with a demuxer of its own, bounded by the state's
     // deadline; an AVERROR code when it does not open.
     static int OpenDemuxer(const std::string& path, State& state);
+    static std::string FailureText(int result, const State& state);
     bool OpenDecoder();
     // Positions a new demuxer at frame n: one whose seek failed or was cut
     // short may number the packets after it wrongly, so none is reused.

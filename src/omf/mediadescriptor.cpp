@@ -108,13 +108,9 @@ std::uint32_t OmfReader::SourceName(char* buffer, std::uint32_t size) {
             const PropertyRef locators = FindProperty(descriptor, omf::kPropLocators);
             if (locators == nullptr)
                 return 0;
-            const std::vector<std::uint8_t> value = ReadValue(locators);
-            if (value.size() < 2)
-                return 0;
-            const std::size_t count =
-                std::min<std::size_t>(value[0] | value[1] << 8, (value.size() - 2) / 8);
-            for (std::size_t i = 0; i < count; ++i) {
-                ObjectEntry* locator = FindObject(le32(value.data() + 2 + i * 8));
+            const std::vector<std::uint8_t> entries = ReadTableEntries(locators, 8);
+            for (std::size_t at = 0; at < entries.size(); at += 8) {
+                ObjectEntry* locator = FindObject(le32(entries.data() + at));
                 if (locator != nullptr && ClassIs(locator, "WINL")) {
                     const PropertyRef path = FindProperty(locator, omf::kPropLocatorPath);
                     return path != nullptr ? ReadString(path, buffer, size) : 0;
@@ -212,12 +208,9 @@ bool OmfReader::LoadFrameTable() {
     m_frameDataEnd = std::min(streamEnd, m_fileSize);
 
     if (const PropertyRef index = FindProperty(data, omf::kPropFrameIndex)) {
-        const std::vector<std::uint8_t> value = ReadValue(index);
-        const std::size_t count = value.size() < 2 ? 0
-                                                   : std::min<std::size_t>(value[0] | value[1] << 8,
-                                                                           (value.size() - 2) / 4);
-        for (std::size_t i = 0; i < count; ++i)
-            m_frameTable.push_back(le32(value.data() + 2 + i * 4));
+        const std::vector<std::uint8_t> entries = ReadTableEntries(index, 4);
+        for (std::size_t at = 0; at < entries.size(); at += 4)
+            m_frameTable.push_back(le32(entries.data() + at));
         m_hasFrameTable = true;
         return true;
     }

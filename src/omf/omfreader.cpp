@@ -74,29 +74,41 @@ bool OmfReader::Open(const char* path) {
         return false;
     }
     // A TOC that runs past the end of the file yields the entries it holds.
+    // It is read in pieces of whole entries, so that a large one is never
+    // held twice.
+    constexpr std::size_t kPieceEntries = 2730;
     const std::uint64_t available = tocOffset < m_fileSize ? m_fileSize - tocOffset : 0;
-    std::vector<std::uint8_t> toc(
-        static_cast<std::size_t>(std::min<std::uint64_t>(tocSize, available)));
+    const std::uint64_t tocBytes = std::min<std::uint64_t>(tocSize, available);
+    m_toc.reserve(static_cast<std::size_t>(tocBytes / omf::kTocEntrySize));
+    std::vector<std::uint8_t> piece(kPieceEntries * omf::kTocEntrySize);
     m_file->Seek(tocOffset, BufferedFile::SeekMode::Begin);
-    const std::uint32_t got =
-        toc.empty() ? 0 : m_file->Read(toc.data(), static_cast<std::uint32_t>(toc.size()));
-    const std::size_t count = got / omf::kTocEntrySize;
-
-    m_toc.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t* e = toc.data() + i * omf::kTocEntrySize;
-        TocEntry& entry = m_toc[i];
-        entry.objectId = le32(e);
-        entry.propertyId = le32(e + 4);
-        entry.typeId = le32(e + 8);
-        entry.valuePosition = le32(e + 12);
-        entry.valueLength = le32(e + 16);
-        std::memcpy(entry.immediate.data(), e + 12, 4);
+    for (std::uint64_t done = 0; done < tocBytes;) {
+        const auto wanted =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(piece.size(), tocBytes - done));
+        const std::uint32_t got = m_file->Read(piece.data(), wanted);
+        for (std::size_t at = 0; at + omf::kTocEntrySize <= got; at += omf::kTocEntrySize) {
+            const std::uint8_t* e = piece.data() + at;
+            TocEntry& entry = m_toc.emplace_back();
+            entry.objectId = le32(e);
+            entry.propertyId = le32(e + 4);
+            entry.typeId = le32(e + 8);
+            entry.valuePosition = le32(e + 12);
+            entry.valueLength = le32(e + 16);
+            std::memcpy(entry.immediate.data(), e + 12, 4);
+        }
+        done += got;
+        if (got < wanted)
+            break;
     }
+    // The entries of one object usually stand together: one lookup a run.
+    ObjectEntry* object = nullptr;
     for (const TocEntry& entry : m_toc) {
-        auto [object, created] = m_objects.insert(entry.objectId);
-        if (created)
-            object->objectId = entry.objectId;
+        if (object == nullptr || object->objectId != entry.objectId) {
+            const auto [found, created] = m_objects.insert(entry.objectId);
+            if (created)
+                found->objectId = entry.objectId;
+            object = found;
+        }
         *object->properties.insert(entry.propertyId).first = &entry;
     }
     // A container without a single entry holds nothing to ask about: it does
@@ -110,6 +122,12 @@ bool OmfReader::Open(const char* path) {
 }
 
 void OmfReader::ReadMobTables() {
+    // The mob tables of a valid file are values of their own: reading them
+    // all reads no more than the file once, and a read-ahead window for each.
+    // Entries beyond that name bytes already read, again and again; reading
+    // them would read a large file as many times as its TOC has entries.
+    constexpr std::uint64_t kReadAheadAllowance = 16 * 4096;
+    const std::uint64_t budget = m_file->BytesRead() + m_fileSize + kReadAheadAllowance;
     for (const TocEntry& entry : m_toc) {
         if (entry.objectId != omf::kHeaderObject)
             break;
@@ -124,13 +142,13 @@ void OmfReader::ReadMobTables() {
             table = &m_mediaData;
         else
             continue;
-        const std::vector<std::uint8_t> value = ReadValue(&entry);
-        if (value.size() < 2)
-            continue;
-        const std::size_t fit = (value.size() - 2) / omf::kMobIndexEntrySize;
-        const std::size_t count = std::min<std::size_t>(le16(value.data()), fit);
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::uint8_t* e = value.data() + 2 + i * omf::kMobIndexEntrySize;
+        if (m_file->BytesRead() > budget) {
+            Log("Mob tables read the file over again: the rest are left out");
+            return;
+        }
+        const std::vector<std::uint8_t> entries = ReadTableEntries(&entry, omf::kMobIndexEntrySize);
+        for (std::size_t at = 0; at < entries.size(); at += omf::kMobIndexEntrySize) {
+            const std::uint8_t* e = entries.data() + at;
             const MobIndexEntry mob{{le32(e), le32(e + 4), le32(e + 8)}, le32(e + 12)};
             *table->insert(mob.objectId).first = mob;
             *m_mobIds.insert(mob.mobId[2]).first = mob;
@@ -149,20 +167,47 @@ PropertyRef OmfReader::FindProperty(ObjectEntry* object, std::uint32_t propertyI
     return found != nullptr ? *found : nullptr;
 }
 
-std::vector<std::uint8_t> OmfReader::ReadValue(PropertyRef property) {
-    std::vector<std::uint8_t> value;
-    if (property == nullptr || m_file == nullptr || !m_file->IsOpen())
-        return value;
+std::uint64_t OmfReader::HeldLength(PropertyRef property) const {
     // Only what the file holds can be read, whatever the length field says.
     const std::uint64_t position = property->valuePosition;
     const std::uint64_t available = position < m_fileSize ? m_fileSize - position : 0;
-    value.resize(
-        static_cast<std::size_t>(std::min<std::uint64_t>(property->valueLength, available)));
-    if (value.empty())
-        return value;
+    return std::min<std::uint64_t>(property->valueLength, available);
+}
+
+std::vector<std::uint8_t> OmfReader::ReadAt(std::uint64_t position, std::size_t count) {
+    std::vector<std::uint8_t> bytes(count);
+    if (count == 0)
+        return bytes;
     m_file->Seek(static_cast<std::int64_t>(position), BufferedFile::SeekMode::Begin);
-    value.resize(m_file->Read(value.data(), static_cast<std::uint32_t>(value.size())));
-    return value;
+    bytes.resize(m_file->Read(bytes.data(), static_cast<std::uint32_t>(count)));
+    return bytes;
+}
+
+std::vector<std::uint8_t> OmfReader::ReadValue(PropertyRef property) {
+    return ReadValueStart(property, SIZE_MAX);
+}
+
+std::vector<std::uint8_t> OmfReader::ReadValueStart(PropertyRef property, std::size_t count) {
+    if (property == nullptr || m_file == nullptr || !m_file->IsOpen())
+        return {};
+    const std::uint64_t length = std::min<std::uint64_t>(HeldLength(property), count);
+    return ReadAt(property->valuePosition, static_cast<std::size_t>(length));
+}
+
+std::vector<std::uint8_t> OmfReader::ReadTableEntries(PropertyRef property, std::size_t entrySize,
+                                                      std::size_t maxEntries) {
+    const std::vector<std::uint8_t> head = ReadValueStart(property, 2);
+    if (head.size() < 2 || entrySize == 0)
+        return {};
+    const std::uint64_t fit = (HeldLength(property) - 2) / entrySize;
+    const std::uint64_t count =
+        std::min<std::uint64_t>({le16(head.data()), fit, static_cast<std::uint64_t>(maxEntries)});
+    std::vector<std::uint8_t> entries =
+        ReadAt(static_cast<std::uint64_t>(property->valuePosition) + 2,
+               static_cast<std::size_t>(count * entrySize));
+    // A read cut short by the end of the file gives the whole entries it got.
+    entries.resize(entries.size() / entrySize * entrySize);
+    return entries;
 }
 
 std::uint32_t OmfReader::ReadString(PropertyRef property, char* buffer, std::uint32_t size) {

@@ -8,8 +8,10 @@
 
 #include "io/bucketmap.h"
 #include "io/bufferedfile.h"
+#include "omf/propertytable.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -72,7 +74,7 @@ using PropertyRef = const TocEntry*;
 
 struct ObjectEntry {
     std::uint32_t objectId = 0;
-    NumberMap<PropertyRef> properties;
+    PropertyTable properties;
 };
 
 struct MobIndexEntry {
@@ -99,6 +101,14 @@ public:
     PropertyRef FindProperty(ObjectEntry* object, std::uint32_t propertyId) const;
     // The value's bytes, as many as the file holds of them.
     std::vector<std::uint8_t> ReadValue(PropertyRef property);
+    // The value's first count bytes, as many of them as the value and the
+    // file hold.
+    std::vector<std::uint8_t> ReadValueStart(PropertyRef property, std::size_t count);
+    // The entries of a table value (a 16-bit count, then the entries of
+    // entrySize bytes each): only the entries it states, the value holds
+    // and the file holds, at most maxEntries of them, each entrySize bytes.
+    std::vector<std::uint8_t> ReadTableEntries(PropertyRef property, std::size_t entrySize,
+                                               std::size_t maxEntries = SIZE_MAX);
     // The string's length, 0 on failure, or the buffer size it needs.
     std::uint32_t ReadString(PropertyRef property, char* buffer, std::uint32_t size);
     std::uint32_t ResolveMobId(PropertyRef property);
@@ -110,6 +120,8 @@ public:
     const NumberMap<MobIndexEntry>& MediaData() const { return m_mediaData; }
     const NumberMap<MobIndexEntry>& MobIds() const { return m_mobIds; }
     std::uint64_t FileSize() const { return m_fileSize; }
+    // Bytes read from the open file so far, read-ahead included.
+    std::uint64_t BytesRead() const { return m_file != nullptr ? m_file->BytesRead() : 0; }
     std::size_t TocEntryCount() const { return m_toc.size(); }
     // The TOC's entries in file order.
     const std::vector<TocEntry>& Toc() const { return m_toc; }
@@ -136,6 +148,10 @@ public:
 
 private:
     void ReadMobTables();
+    // The bytes of the value the file holds: its length, or less at the end
+    // of the file.
+    std::uint64_t HeldLength(PropertyRef property) const;
+    std::vector<std::uint8_t> ReadAt(std::uint64_t position, std::size_t count);
     void ClearDescriptorResults();
     // The object an object reference value names (its first 32-bit word);
     // false when the value is missing or shorter than 4 bytes.

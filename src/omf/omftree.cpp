@@ -62,6 +62,8 @@ bool OmfTreeBuilder::Room() {
 
 OmfTree OmfTreeBuilder::Build() {
     m_tree = {};
+    m_referencesLeft = m_maxItems * kReferencesPerItem;
+    m_outOfReferences = false;
     m_shown.clear();
     m_expanding.clear();
     if (!m_reader.IsOpen())
@@ -75,8 +77,10 @@ OmfTree OmfTreeBuilder::Build() {
             AddObjectNode(id, m_tree.roots);
     }
     if (m_tree.cutShort) {
-        m_tree.roots.push_back(
-            {"... the tree was cut short at " + std::to_string(m_maxItems) + " items", false, {}});
+        const std::string limit =
+            m_outOfReferences ? std::to_string(m_maxItems * kReferencesPerItem) + " references"
+                              : std::to_string(m_maxItems) + " items";
+        m_tree.roots.push_back({"... the tree was cut short at " + limit, false, {}});
         ++m_tree.itemCount;
     }
     return std::move(m_tree);
@@ -167,40 +171,45 @@ void OmfTreeBuilder::AddPropertyNodes(std::uint32_t objectId, OmfTreeItem& paren
             continue;
         parent.children.push_back(std::move(item));
         OmfTreeItem& added = parent.children.back();
-        const std::vector<std::uint8_t> value = property->typeId == omf::kTypeMobTable ||
-                                                        property->typeId == omf::kTypeObjectRef ||
-                                                        property->typeId == omf::kTypeObjectRefArray
-                                                    ? m_reader.ReadValue(property)
-                                                    : std::vector<std::uint8_t>();
-        switch (property->typeId) {
-        case omf::kTypeMobTable:
+        if (property->typeId == omf::kTypeMobTable || property->typeId == omf::kTypeObjectRef ||
+            property->typeId == omf::kTypeObjectRefArray) {
             added.bold = true;
-            if (value.size() >= 2) {
-                const std::size_t count = std::min<std::size_t>(
-                    io::le16(value.data()), (value.size() - 2) / omf::kMobIndexEntrySize);
-                for (std::size_t i = 0; i < count; ++i)
-                    AddObjectNode(io::le32(value.data() + 2 + i * omf::kMobIndexEntrySize + 12),
-                                  added.children);
-            }
-            break;
-        case omf::kTypeObjectRef:
-            added.bold = true;
-            if (value.size() >= 4)
-                AddObjectNode(io::le32(value.data()), added.children);
-            break;
-        case omf::kTypeObjectRefArray:
-            added.bold = true;
-            if (value.size() >= 2) {
-                const std::size_t count =
-                    std::min<std::size_t>(io::le16(value.data()), (value.size() - 2) / 8);
-                for (std::size_t i = 0; i < count; ++i)
-                    AddObjectNode(io::le32(value.data() + 2 + i * 8), added.children);
-            }
-            break;
-        default:
-            break;
+            for (std::uint32_t target : References(*property))
+                AddObjectNode(target, added.children);
         }
     }
+}
+
+std::vector<std::uint32_t> OmfTreeBuilder::References(const TocEntry& property) {
+    // Where each entry names its object: a reference is the object id
+    // alone, an array entry the id and 4 more bytes, a mob table entry the
+    // mob id before the object id and 4 bytes after it.
+    std::size_t entrySize = 8;
+    std::size_t idAt = 0;
+    if (property.typeId == omf::kTypeMobTable) {
+        entrySize = omf::kMobIndexEntrySize;
+        idAt = 12;
+    }
+    std::vector<std::uint8_t> entries;
+    if (property.typeId == omf::kTypeObjectRef) {
+        entrySize = 4;
+        entries = m_reader.ReadValueStart(&property, 4);
+        entries.resize(entries.size() / 4 * 4);
+    } else {
+        entries = m_reader.ReadTableEntries(&property, entrySize, m_referencesLeft + 1);
+    }
+    const std::size_t count = entries.size() / entrySize;
+    if (count > m_referencesLeft) {
+        m_referencesLeft = 0;
+        m_outOfReferences = true;
+        m_tree.cutShort = true;
+        return {};
+    }
+    m_referencesLeft -= count;
+    std::vector<std::uint32_t> targets;
+    for (std::size_t i = 0; i < count; ++i)
+        targets.push_back(io::le32(entries.data() + i * entrySize + idAt));
+    return targets;
 }
 
 bool OmfTreeBuilder::PropertyItem(const TocEntry& p, const std::string& name,
@@ -289,8 +298,8 @@ bool OmfTreeBuilder::PropertyItem(const TocEntry& p, const std::string& name,
         return set(name + "  --- { " + std::string(text, strnlen(text, sizeof text)) + " }");
     }
     case 65685: {
-        const std::vector<std::uint8_t> v = m_reader.ReadValue(&p);
-        const std::uint32_t seconds = v.size() >= 4 ? io::le32(v.data()) : 0;
+        const std::vector<std::uint8_t> v = m_reader.ReadValueStart(&p, 4);
+        const std::uint32_t seconds = v.size() == 4 ? io::le32(v.data()) : 0;
         return set(name + " --- { " + OmfDateText(seconds) + " }");
     }
     default:

@@ -31,6 +31,9 @@ public:
     // A hostile file can reference objects so that the tree doubles at
     // every level; it is cut at this many items.
     static constexpr std::size_t kMaxItems = 200000;
+    // A reference to no object makes no item but is read all the same: the
+    // tree follows at most this many references for each item it may hold.
+    static constexpr std::size_t kReferencesPerItem = 4;
 
     explicit OmfTreeBuilder(OmfReader& reader, std::size_t maxItems = kMaxItems);
 
@@ -48,10 +51,16 @@ private:
     std::string ObjectText(std::uint32_t objectId);
     // Room for one more item; false (and the tree marked cut) when full.
     bool Room();
+    // The objects a reference, reference array or mob table names, read only
+    // as far as references are left to follow; none (and the tree marked
+    // cut) when the property names more than that.
+    std::vector<std::uint32_t> References(const TocEntry& property);
 
     OmfReader& m_reader;
     std::size_t m_maxItems;
     OmfTree m_tree;
+    std::size_t m_referencesLeft = 0;
+    bool m_outOfReferences = false;
     std::unordered_map<std::uint32_t, std::string> m_names;
     std::unordered_set<std::uint32_t> m_shown;
     // The objects being expanded, from the root down: a reference back to

@@ -70,6 +70,7 @@ bool SysFile::open(const char* path, unsigned /*flags*/, OpenError& error) {
     m_path.clear();
     m_fd = fd;
     m_systemReads = 0;
+    m_bytesRead = 0;
     return true;
 }
 
@@ -114,6 +115,7 @@ std::size_t SysFile::readAt(std::uint64_t offset, void* destination, std::size_t
             break;
         done += static_cast<std::size_t>(got);
     }
+    m_bytesRead += done;
     return done;
 }
 

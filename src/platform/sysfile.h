@@ -50,12 +50,15 @@ public:
     const std::string& path() const;
     // How many system reads this file made since it was opened.
     std::uint64_t systemReads() const { return m_systemReads; }
+    // How many bytes those reads delivered.
+    std::uint64_t bytesRead() const { return m_bytesRead; }
 
 private:
     int m_fd = -1;
     std::string m_openedPath;
     mutable std::string m_path;
     std::uint64_t m_systemReads = 0;
+    std::uint64_t m_bytesRead = 0;
 };
 
 } // namespace platform

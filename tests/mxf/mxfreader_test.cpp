@@ -19,6 +19,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
+using Bytes = std::vector<std::uint8_t>;
+
 class MxfReaderTest : public ::testing::Test {
 protected:
     std::string write(const MxfFileDesc& desc, const std::string& name = "clip.mxf") {
@@ -252,6 +254,54 @@ TEST_F(MxfReaderTest, AReadThatTakesTooLongEnds) {
     reader.SetTimeLimits(MxfReader::kOpenTime, MxfReader::kFrameTime);
     ASSERT_TRUE(reader.DecodeFrame(3));
     expectFrame(picture(), 3);
+}
+
+TEST_F(MxfReaderTest, IndexSegmentsDeclaringMoreThanTheFileHoldsAreRefused) {
+    const std::string plain = write(clip());
+    const std::string path = dir.file("crafted.mxf");
+    // Opens the file with these segments added to its footer.
+    auto open = [&](const std::vector<Bytes>& segments) {
+        Bytes added;
+        for (const Bytes& segment : segments)
+            added.insert(added.end(), segment.begin(), segment.end());
+        std::filesystem::copy_file(plain, path, std::filesystem::copy_options::overwrite_existing);
+        EXPECT_TRUE(AddAfterLastIndexSegment(path, added));
+        log.clear();
+        return reader.Open(path);
+    };
+    auto expectRefused = [&](const std::vector<Bytes>& segments, const std::string& why) {
+        EXPECT_FALSE(open(segments));
+        EXPECT_FALSE(reader.IsOpen());
+        EXPECT_EQ(log.lines(), std::vector<std::string>{"MXF: " + path + " not read: " + why});
+    };
+    const std::string tooMany = "index table segments declare more edit units than the file holds";
+    // Every segment here is as long as the next.
+    const std::size_t segmentSize = MxfIndexSegment(3, 0, 1, 1).size();
+    const std::uint64_t most = (std::filesystem::file_size(plain) + segmentSize) / 11;
+
+    // Eighty million edit units with one entry: the demuxer would take 2.7 GB.
+    expectRefused({MxfIndexSegment(3, 80000000, 1, 1)}, tooMany);
+    // As many as the file could hold entries for opens, and reads as the
+    // plain file does; one more does not.
+    ASSERT_TRUE(open({MxfIndexSegment(3, most, 1, 1)}));
+    EXPECT_EQ(reader.Facts().clipName, "Interview take 3");
+    EXPECT_EQ(reader.Facts().frameCount, 5);
+    ASSERT_TRUE(reader.DecodeFrame(3));
+    expectFrame(picture(), 3);
+    expectRefused({MxfIndexSegment(3, most + 1, 1, 1)}, tooMany);
+    // A duration that is negative as a signed number.
+    expectRefused({MxfIndexSegment(3, ~std::uint64_t{0}, 1, 1)}, tooMany);
+    // Four tables, each within the file, together beyond it.
+    const std::uint64_t quarter =
+        (std::filesystem::file_size(plain) + 4 * segmentSize) / 11 / 4 + 1;
+    expectRefused({MxfIndexSegment(3, quarter, 1, 1), MxfIndexSegment(4, quarter, 1, 1),
+                   MxfIndexSegment(5, quarter, 1, 1), MxfIndexSegment(6, quarter, 1, 1)},
+                  tooMany);
+    // An entry array stating more entries than its segment holds.
+    expectRefused({MxfIndexSegment(3, 1, 100000, 1)},
+                  "an index table segment declares more entries than it holds");
+    // A duration without entries costs the demuxer nothing: opens.
+    EXPECT_TRUE(open({MxfIndexSegment(3, 80000000, 0, 0)}));
 }
 
 } // namespace

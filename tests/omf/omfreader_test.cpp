@@ -9,9 +9,26 @@
 
 #include <cstring>
 
+#if defined(__SANITIZE_ADDRESS__)
+// From the sanitizer's runtime, whose headers the compiler may not ship.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#else
+#include <malloc.h>
+#endif
+
 namespace {
 
 using Lines = std::vector<std::string>;
+
+// The bytes the program holds from the allocator now.
+std::size_t AllocatedBytes() {
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+#endif
+}
 
 class OmfReaderTest : public ::testing::Test {
 protected:
@@ -154,6 +171,81 @@ TEST_F(OmfReaderTest, HostileLengthsAndPositionsStayInsideTheFile) {
               0xFFFFFFF1u);
     EXPECT_EQ(reader.SourceName(buffer, sizeof buffer), 0u);
     EXPECT_EQ(reader.ReadMediaDescriptor(), OmfReader::NoDescriptor);
+}
+
+// A mob table value of 65535 entries: objects and third mob id words from
+// first on.
+std::vector<std::uint8_t> FullMobTable(std::uint32_t first) {
+    std::vector<std::uint8_t> table{0xFF, 0xFF};
+    for (std::uint32_t i = 0; i < 0xFFFF; ++i) {
+        for (std::uint32_t word : {1u, 2u, first + i, first + i, 0u})
+            for (int b = 0; b < 4; ++b)
+                table.push_back(static_cast<std::uint8_t>(word >> (8 * b)));
+    }
+    return table;
+}
+
+void ExpectFullTable(const NumberMap<MobIndexEntry>& table, std::uint32_t first) {
+    ASSERT_EQ(table.size(), 0xFFFFu);
+    for (std::uint32_t i : {0u, 1u, 0xFFFEu}) {
+        const MobIndexEntry* mob = table.find(first + i);
+        ASSERT_NE(mob, nullptr) << first + i;
+        EXPECT_EQ(mob->objectId, first + i);
+        EXPECT_EQ(mob->mobId[2], first + i);
+    }
+}
+
+TEST_F(OmfReaderTest, MobTablesAreReadAboutOnceHoweverOftenTheTocNamesThem) {
+    // Three tables of their own that make up nearly all of the file are all
+    // read, and nothing is said.
+    OmfBuilder three;
+    three.raw(omf::kHeaderObject, omf::kPropSourceMobs, omf::kTypeMobTable,
+              three.data(FullMobTable(100000)), 2 + 20 * 0xFFFF);
+    three.raw(omf::kHeaderObject, omf::kPropCompositionMobs, omf::kTypeMobTable,
+              three.data(FullMobTable(200000)), 2 + 20 * 0xFFFF);
+    three.raw(omf::kHeaderObject, omf::kPropMediaData, omf::kTypeMobTable,
+              three.data(FullMobTable(300000)), 2 + 20 * 0xFFFF);
+    three.classId(2, "XXXX");
+    ASSERT_TRUE(reader.Open(write(three).c_str()));
+    ExpectFullTable(reader.SourceMobs(), 100000);
+    ExpectFullTable(reader.CompositionMobs(), 200000);
+    ExpectFullTable(reader.MediaData(), 300000);
+    EXPECT_EQ(reader.MobIds().size(), 3u * 0xFFFF);
+    EXPECT_EQ(log.lines(), Lines{});
+
+    // Four hundred entries naming the same table, each as long as the file:
+    // the table is what one reading gives, and the file is read about once,
+    // not once for each entry.
+    OmfBuilder repeated;
+    const std::uint32_t at = repeated.data(FullMobTable(100000));
+    for (int i = 0; i < 400; ++i)
+        repeated.raw(omf::kHeaderObject, omf::kPropSourceMobs, omf::kTypeMobTable, at, 0xFFFFFFFFu);
+    repeated.classId(2, "XXXX");
+    ASSERT_TRUE(reader.Open(write(repeated).c_str()));
+    ExpectFullTable(reader.SourceMobs(), 100000);
+    ExpectFullTable(reader.MobIds(), 100000);
+    EXPECT_TRUE(reader.CompositionMobs().empty());
+    EXPECT_LE(reader.BytesRead(), 2 * reader.FileSize());
+    EXPECT_EQ(log.lines(), Lines{"Mob tables read the file over again: the rest are left out"});
+}
+
+TEST_F(OmfReaderTest, ManyObjectsCostLittleEach) {
+    // A TOC of a hundred thousand objects of one property each: the reader
+    // holds little more for each than its TOC entry, as a large composition
+    // or a hostile TOC of millions would need.
+    OmfBuilder b;
+    for (std::uint32_t id = 100; id < 100100; ++id)
+        b.classId(id, "ABCD");
+    const std::string path = write(b);
+    const std::size_t before = AllocatedBytes();
+    ASSERT_TRUE(reader.Open(path.c_str()));
+    EXPECT_EQ(reader.Objects().size(), 100000u);
+    const std::size_t held = AllocatedBytes() - before;
+    EXPECT_LE(held / 100000, 200u) << held / 100000;
+    char name[8];
+    EXPECT_EQ(reader.ReadString(reader.FindProperty(reader.FindObject(100099), 66060), name, 8),
+              4u);
+    EXPECT_STREQ(name, "ABCD");
 }
 
 } // namespace

@@ -167,4 +167,40 @@ TEST_F(OmfTreeTest, DeepChainsStopBeforeTheStackDoes) {
     EXPECT_GT(tree.roots.size(), 1u); // the rest of the chain starts roots of its own
 }
 
+TEST_F(OmfTreeTest, LongReferenceListsAreReadOnlyAsFarAsFollowed) {
+    // Five hundred objects, each with a list of 65535 references to no
+    // object, all lists the same bytes and each entry as long as the file:
+    // building the tree reads a bounded part of them, not the file each time.
+    std::vector<std::uint8_t> list{0xFF, 0xFF};
+    list.resize(2 + 8 * 0xFFFF, 0xEE);
+    OmfBuilder b;
+    const std::uint32_t at = b.data(list);
+    b.classId(1, "HEAD");
+    addNames(b);
+    std::vector<std::uint32_t> nodes;
+    for (std::uint32_t i = 0; i < 500; ++i) {
+        nodes.push_back(100 + i);
+        b.classId(100 + i, "NODE").raw(100 + i, 70001, 65660, at, 0xFFFFFFFFu);
+    }
+    b.objectRefArray(1, 70000, nodes);
+    const OmfTree tree = build(b, 5000);
+    const std::uint64_t read = reader.BytesRead();
+    EXPECT_LE(read, 2 * reader.FileSize());
+    EXPECT_TRUE(tree.cutShort);
+    EXPECT_EQ(tree.itemCount, countItems(tree.roots));
+    EXPECT_LE(tree.itemCount, 5000u);
+    EXPECT_EQ(tree.roots.back().text,
+              "... the tree was cut short at " +
+                  std::to_string(5000 * OmfTreeBuilder::kReferencesPerItem) + " references");
+    // The first node is there with its list, which holds no items.
+    const OmfTreeItem* header = find(tree.roots, "(_HEADER) HEAD 0x1");
+    ASSERT_NE(header, nullptr);
+    ASSERT_EQ(header->children.size(), 1u);
+    const OmfTreeItem* first = find(header->children[0].children, "NODE 0x64");
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(first->children.size(), 1u);
+    EXPECT_EQ(first->children[0].text, "OMFI:TEST:Other");
+    EXPECT_TRUE(first->children[0].children.empty());
+}
+
 } // namespace

@@ -38,6 +38,8 @@ constexpr std::uint8_t kFillKey[16] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01,
 constexpr std::uint8_t kProjectNameKey[16] = {0xa5, 0xfb, 0x7b, 0x25, 0xf6, 0x15, 0x94, 0xb9,
                                               0x62, 0xfc, 0x37, 0x17, 0x49, 0x2d, 0x42, 0xbf};
 constexpr std::uint16_t kProjectNameTag = 0xfe00;
+constexpr std::uint8_t kIndexSegmentKey[16] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01,
+                                               0x0d, 0x01, 0x02, 0x01, 0x01, 0x10, 0x01, 0x00};
 
 struct Klv {
     std::size_t start = 0;       // the key
@@ -305,6 +307,71 @@ bool WriteMxfFile(const std::string& path, const MxfFileDesc& desc) {
         std::filesystem::remove(path, ignored);
     }
     return written;
+}
+
+std::vector<std::uint8_t> MxfIndexSegment(std::uint32_t sid, std::uint64_t duration,
+                                          std::uint32_t stated, std::uint32_t held) {
+    Bytes v;
+    auto item = [&](std::uint32_t tag, std::uint32_t size) {
+        putBig(v, tag, 2);
+        putBig(v, size, 2);
+    };
+    item(0x3c0a, 16); // instance
+    for (std::uint32_t i = 0; i < 16; ++i)
+        v.push_back(static_cast<std::uint8_t>(0x40 + i + sid));
+    item(0x3f0b, 8); // edit rate
+    putBig(v, 25, 4);
+    putBig(v, 1, 4);
+    item(0x3f0c, 8); // start
+    putBig(v, 0, 4);
+    putBig(v, 0, 4);
+    item(0x3f0d, 8); // duration
+    putBig(v, static_cast<std::uint32_t>(duration >> 32), 4);
+    putBig(v, static_cast<std::uint32_t>(duration), 4);
+    item(0x3f06, 4); // index stream
+    putBig(v, sid, 4);
+    item(0x3f07, 4); // body stream
+    putBig(v, 1, 4);
+    item(0x3f0a, 8 + 11 * held); // entries: count, size, then each entry
+    putBig(v, stated, 4);
+    putBig(v, 11, 4);
+    for (std::uint32_t i = 0; i < held; ++i) {
+        v.insert(v.end(), {0, 0, 0x80});
+        putBig(v, 0, 4);
+        putBig(v, i * 0x2000, 4);
+    }
+    Bytes segment(std::begin(kIndexSegmentKey), std::end(kIndexSegmentKey));
+    putLength(segment, v.size());
+    segment.insert(segment.end(), v.begin(), v.end());
+    return segment;
+}
+
+std::vector<std::uint8_t> MxfFill(std::uint32_t length) {
+    Bytes fill(std::begin(kFillKey), std::end(kFillKey));
+    fill[7] = 0x02;
+    fill.push_back(0x84);
+    putBig(fill, length, 4);
+    fill.resize(fill.size() + length, 0);
+    return fill;
+}
+
+bool AddAfterLastIndexSegment(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    std::size_t end = 0;
+    Klv klv;
+    for (std::size_t at = 0; readKlv(file, at, klv); at = klv.valueStart + klv.valueLength) {
+        if (keyIs(file, klv, kIndexSegmentKey, true))
+            end = klv.valueStart + klv.valueLength;
+    }
+    if (end == 0)
+        return false;
+    file.insert(file.begin() + static_cast<std::ptrdiff_t>(end), bytes.begin(), bytes.end());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(file.data()),
+              static_cast<std::streamsize>(file.size()));
+    return static_cast<bool>(out.flush());
 }
 
 int MxfMarkGrey(int n) {

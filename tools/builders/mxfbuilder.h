@@ -9,7 +9,9 @@
 // Every frame is grey with a darker top-left quarter whose shade tells the
 // frame's number, so a test can tell which frame it sees and which way up.
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 struct MxfFileDesc {
     std::string clipName = "Clip";
@@ -33,6 +35,19 @@ struct MxfFileDesc {
 
 // Writes the file; false (and nothing left under path) when it cannot.
 bool WriteMxfFile(const std::string& path, const MxfFileDesc& desc);
+
+// An index table segment for damaged and hostile files: index stream `sid`
+// over the essence of body stream 1, edit rate 25/1 from edit unit 0, the
+// duration, and an entry array that states `stated` entries and holds `held`
+// entries of 11 bytes.
+std::vector<std::uint8_t> MxfIndexSegment(std::uint32_t sid, std::uint64_t duration,
+                                          std::uint32_t stated, std::uint32_t held);
+// A fill item of `length` bytes, which readers skip.
+std::vector<std::uint8_t> MxfFill(std::uint32_t length);
+// Puts bytes into the file right after its last index table segment (the
+// footer's, which the demuxer reads whole), so that no partition moves;
+// false when the file has no index table segment.
+bool AddAfterLastIndexSegment(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // The grey (0..255, as drawn) of frame n's top-left quarter and of the rest.
 int MxfMarkGrey(int n);
