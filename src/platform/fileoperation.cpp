@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -291,16 +292,34 @@ FileOpResult copyInto(const Plan& plan, int sourceFd, unsigned flags, FileOpUi& 
     return FileOpResult::Done;
 }
 
+// Whether the link at plan.source, read from the target's folder, leads to
+// the file it leads to now (a relative link may lead elsewhere there, or
+// nowhere).
+bool linkLeadsThereToo(const Plan& plan) {
+    std::string text(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(plan.source.c_str(), text.data(), text.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= text.size())
+        return false;
+    text.resize(static_cast<std::size_t>(n));
+    const std::string from = text.front() == '/' ? text : JoinPath(plan.targetFolder, text);
+    struct stat led {};
+    return ::stat(from.c_str(), &led) == 0 && sameFile(led, plan.content);
+}
+
 FileOpResult moveOnto(const Plan& plan, int sourceFd, unsigned flags, FileOpUi& ui, CopyIo& io,
                       RunRecord* run) {
-    // On one volume a rename, which moves a link as the link it is.
+    // On one volume a rename, which moves a link as the link it is; a link
+    // that would lead elsewhere from the target's folder moves its content,
+    // as across volumes, and is never renamed onto a file it would then
+    // have replaced for nothing.
     if (!stillNames(plan.source, plan.entry))
         return fail(ui, flags, plan.function, plan.name, "The file changed before it was moved.");
-    int renamed = placeOnto(plan.source, plan);
-    // A relative link leads elsewhere from another folder: it is put back,
-    // and its content moves as across volumes.
+    const bool link = S_ISLNK(plan.entry.st_mode);
+    int renamed = link && !linkLeadsThereToo(plan) ? EXDEV : placeOnto(plan.source, plan);
+    // Checked again after the rename: should the link have come to lead
+    // elsewhere meanwhile, it is put back.
     struct stat led {};
-    if (renamed == 0 && S_ISLNK(plan.entry.st_mode) &&
+    if (renamed == 0 && link &&
         (::stat(plan.target.c_str(), &led) != 0 || !sameFile(led, plan.content))) {
         if (renameNoReplace(plan.target, plan.source) != 0)
             return fail(ui, flags, plan.function, plan.name,

@@ -335,6 +335,14 @@ TEST_F(FileOperationTest, AMediaFileThatIsALinkIsCopiedAsItsContentAndNeverLoses
     EXPECT_FALSE(fs::is_symlink(deeper + "/rel.omf"));
     EXPECT_EQ(contents(deeper + "/rel.omf"), content);
     EXPECT_FALSE(fs::exists(fs::symlink_status(src("rel.omf"))));
+    // Moved onto a file of its name that the user agreed to replace, a link
+    // that would lead nowhere there takes the file's place only as content.
+    fs::create_symlink("../store/real.omf", src("again.omf"));
+    writeFile(deeper + "/again.omf", 77, 9);
+    ASSERT_EQ(platform::FileOperation(FileFunction::Move, src("again.omf"), deeper, kQuiet, ui),
+              FileOpResult::Done);
+    EXPECT_EQ(contents(deeper + "/again.omf"), content);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(src("again.omf"))));
     // A delete removes the link.
     ASSERT_EQ(platform::FileOperation(FileFunction::Delete, dst() + "/abs.omf", {}, 0x1010, ui),
               FileOpResult::Done);
