@@ -35,6 +35,9 @@ public:
     // Bytes delivered to destination; 0 at the end of the file or on failure.
     std::uint32_t Read(void* destination, std::uint32_t count);
     std::string GetFilePath() const { return m_file.path(); }
+    // The errno of the first read that failed since the open, 0 when none
+    // did: a read that delivered less for that reason is no end of file.
+    int ReadError() const { return m_file.readError(); }
 
     // System reads made since the file was opened.
     std::uint64_t SystemReads() const { return m_file.systemReads(); }

@@ -103,12 +103,12 @@ void MediaCatalog::AddRecord(MediaRecord& record, bool keepMissing) {
     }
 }
 
-void MediaCatalog::IndexFolder(const std::string& path) {
+int MediaCatalog::IndexFolder(const std::string& path) {
     std::vector<platform::DirEntry> entries;
     int error = 0;
-    if (!platform::ListDirectory(path, entries, error)) {
+    if (!platform::ListDirectoryInTime(path, entries, error)) {
         LogError(error, path.c_str());
-        return;
+        return error;
     }
     const auto folder = std::make_shared<const std::string>(path);
     for (const platform::DirEntry& e : entries) {
@@ -119,6 +119,7 @@ void MediaCatalog::IndexFolder(const std::string& path) {
         DiskFileEntry* entry = m_diskIndex.insert(e.name).first;
         *entry = {e.attributes, e.creationTime, e.size, folder};
     }
+    return 0;
 }
 
 void MediaCatalog::IndexFolderTree(const std::string& folder) {
@@ -202,6 +203,7 @@ std::string MediaCatalog::FullPath(const MediaRecord& record) {
 
 MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, bool keepMissing,
                                                     Progress* progress) {
+    m_loadFailure.clear();
     if (path.empty())
         return LoadResult::EmptyPath;
     Log("------------<OPENING FILE>----------------");
@@ -211,11 +213,14 @@ MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, boo
         Log("File is too small");
         return LoadResult::TooSmall;
     }
-    if (opened != RecordScanner::OpenResult::Opened)
+    if (opened != RecordScanner::OpenResult::Opened) {
+        m_loadFailure = m_scanner.OpenFailure();
         return LoadResult::CannotOpen;
+    }
     // The folder the database is listed in, not where a link to it leads:
     // the media files lie beside the listed database.
     const std::string folder = platform::FolderOf(std::filesystem::absolute(path).string());
+    m_loadFailure.fileName = folder;
     if (!platform::FitsPathLimit(folder.size())) {
         Log("Path too long: " + folder);
         m_scanner.Close();
@@ -225,7 +230,14 @@ MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, boo
         progress->SetText("Indexing Files...");
     m_duplicateCount = 0;
     ClearDiskIndex();
-    IndexFolder(folder);
+    // Without the folder's listing no record could be told present or
+    // missing: the database is not loaded.
+    if (const int error = IndexFolder(folder); error != 0) {
+        m_loadFailure.systemCode = error;
+        m_scanner.Close();
+        ClearDiskIndex();
+        return LoadResult::CannotOpen;
+    }
     if (progress != nullptr)
         progress->SetText(folder);
 
@@ -235,13 +247,22 @@ MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, boo
         MatchOnDisk(*m_work);
         AddRecord(*m_work, keepMissing);
     }
+    const int readError = m_scanner.ReadError();
     m_scanner.Close();
     m_work.reset();
 
-    AddUnreferencedFiles(keepMissing);
+    // A database read only in part may name any file of the folder: none
+    // is unreferenced then.
+    if (readError != 0) {
+        LogError(readError, path.c_str());
+        m_loadFailure.fileName = path;
+        m_loadFailure.systemCode = readError;
+    } else {
+        AddUnreferencedFiles(keepMissing);
+    }
     RebuildFileArray();
     EndLoad();
-    return LoadResult::Loaded;
+    return readError != 0 ? LoadResult::Broken : LoadResult::Loaded;
 }
 
 void MediaCatalog::EndLoad() {

@@ -37,7 +37,9 @@ struct DiskFileEntry {
 
 class MediaCatalog {
 public:
-    enum class LoadResult { EmptyPath = 0, Loaded = 1, CannotOpen = 2, TooSmall = 3 };
+    // Broken: the database could not be read to its end; the records read
+    // before stay, and no file of its folder is taken for unreferenced.
+    enum class LoadResult { EmptyPath = 0, Loaded = 1, CannotOpen = 2, TooSmall = 3, Broken = 4 };
 
     MediaCatalog();
     ~MediaCatalog();
@@ -47,13 +49,16 @@ public:
     void Reset();
     // Adds the records of one media database to what the catalog holds.
     LoadResult LoadDatabase(const std::string& path, bool keepMissing, Progress* progress);
-    // Why the last database could not be opened (LoadResult::CannotOpen);
-    // no system code when its folder's path is too long.
-    const platform::OpenError& OpenFailure() const { return m_scanner.OpenFailure(); }
+    // Why the last database could not be loaded (LoadResult::CannotOpen or
+    // LoadResult::Broken); no system code when its folder's path is too long.
+    // fileName is the path that failed: the database or its folder.
+    const platform::OpenError& LoadFailure() const { return m_loadFailure; }
     void AddRecord(MediaRecord& record, bool keepMissing);
     bool MatchOnDisk(MediaRecord& record) const;
-    // Indexes the entries of one folder, one level.
-    void IndexFolder(const std::string& folder);
+    // Indexes the entries of one folder, one level; 0, or the errno of a
+    // folder that cannot be listed (ETIMEDOUT when its volume does not
+    // answer in time), which is logged.
+    int IndexFolder(const std::string& folder);
     // Indexes the files of a folder and of all its sub-folders.
     void IndexFolderTree(const std::string& folder);
     void AddUnreferencedFiles(bool keepMissing);
@@ -120,6 +125,7 @@ private:
     std::uint64_t m_totalSize = 0;
     StringMap<DiskFileEntry> m_diskIndex;
     RecordScanner m_scanner;
+    platform::OpenError m_loadFailure;
     StringMap<ProjectRecord> m_projects;
     // Every record by catalog index. Records are never removed singly and
     // keep their address, so this only grows; the media file array is its

@@ -147,7 +147,9 @@ inline Verdict binVerdict(const std::uint8_t* p, std::uint32_t avail) {
 RecordScanner::OpenResult RecordScanner::OpenForScan(const char* path) {
     m_fileSize = 0;
     m_recordStart = 0;
-    if (!Open(path, kOpenExclusive))
+    // A database or a bin on a volume that stops answering ends the scan
+    // with an error instead of holding it for good.
+    if (!Open(path, kOpenExclusive | platform::SysFile::kAnswerInTime))
         return OpenResult::CannotOpen;
     m_fileSize = GetLength();
     if (m_fileSize < kMinimumSize) {

@@ -91,6 +91,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
 namespace {
 
+// Why a database or its folder could not be read, as the report says it.
+std::string causeOf(const platform::OpenError& failure) {
+    if (failure.systemCode == ETIMEDOUT)
+        return "does not answer";
+    if (!failure.reason.empty())
+        return "cannot be read: " + failure.reason;
+    if (failure.systemCode > 0)
+        return "cannot be read: " + platform::SystemErrorText(failure.systemCode);
+    return "cannot be read";
+}
+
 const char* statusOf(const MediaRecord& record) {
     if (record.attributes == -1)
         return "missing";
@@ -204,17 +215,19 @@ int RunReport(const ReportRequest& request, const std::vector<platform::Volume>&
             loaded.error = "does not exist";
             break;
         case MediaCatalog::LoadResult::CannotOpen: {
-            const platform::OpenError& failure = catalog.OpenFailure();
-            if (failure.systemCode == ENOENT || failure.systemCode == ENOTDIR)
+            const platform::OpenError& failure = catalog.LoadFailure();
+            if (failure.fileName != path)
+                loaded.error = failure.systemCode > 0 ? "its folder " + causeOf(failure)
+                                                      : "its folder's path is too long";
+            else if (failure.systemCode == ENOENT || failure.systemCode == ENOTDIR)
                 loaded.error = "does not exist";
-            else if (!failure.reason.empty())
-                loaded.error = "cannot be read: " + failure.reason;
-            else if (failure.systemCode > 0)
-                loaded.error = "cannot be read: " + platform::SystemErrorText(failure.systemCode);
             else
-                loaded.error = "cannot be read";
+                loaded.error = causeOf(failure);
             break;
         }
+        case MediaCatalog::LoadResult::Broken:
+            loaded.error = "could not be read to its end: " + causeOf(catalog.LoadFailure());
+            break;
         }
         if (!loaded.error.empty()) {
             err << "tolvane: " << TerminalText(path) << ": " << loaded.error << "\n";

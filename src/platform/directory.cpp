@@ -1,5 +1,7 @@
 #include "platform/directory.h"
 
+#include "platform/volumes.h"
+
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -56,6 +58,31 @@ std::uint64_t FileTimeFromUnix(std::int64_t seconds, std::uint32_t nanoseconds) 
     if (since1601 < 0)
         return 0;
     return static_cast<std::uint64_t>(since1601) * 10000000u + nanoseconds / 100;
+}
+
+bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entries, int& error,
+                         ListDetail detail) {
+    struct Listing {
+        std::vector<DirEntry> entries;
+        int error = 0;
+        bool listed = false;
+    };
+    // The folder stands for its volume: while a listing of it is still
+    // unanswered, it is not asked again.
+    auto answers = AskVolumes<Listing>(
+        {Volume{folder, {}, VolumeType::Fixed}}, [detail](const Volume& volume) {
+            Listing listing;
+            listing.listed = ListDirectory(volume.root, listing.entries, listing.error, detail);
+            return listing;
+        });
+    entries.clear();
+    if (!answers.front()) {
+        error = ETIMEDOUT;
+        return false;
+    }
+    error = answers.front()->error;
+    entries = std::move(answers.front()->entries);
+    return answers.front()->listed;
 }
 
 bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, int& error,

@@ -40,6 +40,11 @@ enum class ListDetail { Full, NamesOnly };
 bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, int& error,
                    ListDetail detail = ListDetail::Full);
 
+// ListDirectory, answered within the deadline volumes are given: a folder
+// whose volume does not answer in time fails with ETIMEDOUT.
+bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entries, int& error,
+                         ListDetail detail = ListDetail::Full);
+
 // Seconds and nanoseconds since 1970 as 100 ns units since 1601.
 std::uint64_t FileTimeFromUnix(std::int64_t seconds, std::uint32_t nanoseconds);
 

@@ -2,13 +2,19 @@
 
 #include "platform/paths.h"
 #include "platform/systemtext.h"
+#include "platform/volumes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
+#include <optional>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace platform {
@@ -28,7 +34,52 @@ SysFile::~SysFile() {
     close();
 }
 
-bool SysFile::open(const char* path, unsigned /*flags*/, OpenError& error) {
+namespace {
+
+// Opens path for reading if it is a regular file; its descriptor, or -1
+// with the cause in error.
+int openRegular(const std::string& path, OpenError& error, std::uint64_t& length) {
+    // O_NONBLOCK keeps a named pipe from blocking the open; it is refused below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        error.systemCode = errno;
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        error.systemCode = errno;
+        ::close(fd);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        if (S_ISDIR(st.st_mode))
+            error.systemCode = EISDIR;
+        else
+            error.reason = "Not a regular file";
+        ::close(fd);
+        return -1;
+    }
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (fl >= 0)
+        ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    length = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    return fd;
+}
+
+// Asks the volume that holds path one question with its deadline; the
+// path stands for the volume, so that a file whose last question is still
+// unanswered is not asked again.
+template <class Answer>
+std::optional<Answer> askInTime(const std::string& path, std::function<Answer()> question) {
+    auto answers =
+        AskVolumes<Answer>({Volume{path, {}, VolumeType::Fixed}},
+                           [question = std::move(question)](const Volume&) { return question(); });
+    return std::move(answers.front());
+}
+
+} // namespace
+
+bool SysFile::open(const char* path, unsigned flags, OpenError& error) {
     close();
     error.clear();
     error.fileName = path != nullptr ? path : "";
@@ -40,29 +91,36 @@ bool SysFile::open(const char* path, unsigned /*flags*/, OpenError& error) {
         error.systemCode = ENAMETOOLONG;
         return false;
     }
-    // O_NONBLOCK keeps a named pipe from blocking the open; it is refused below.
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        error.systemCode = errno;
-        return false;
+    m_inTime = (flags & kAnswerInTime) != 0;
+    int fd = -1;
+    if (!m_inTime) {
+        fd = openRegular(path, error, m_length);
+    } else {
+        struct Opened {
+            int fd = -1;
+            OpenError error;
+            std::uint64_t length = 0;
+        };
+        // An open that answers after its deadline leaves its descriptor
+        // open: one for a volume, which is asked nothing more meanwhile.
+        std::optional<Opened> opened = askInTime<Opened>(path, [name = std::string(path)] {
+            Opened o;
+            o.fd = openRegular(name, o.error, o.length);
+            return o;
+        });
+        if (!opened) {
+            error.systemCode = ETIMEDOUT;
+        } else {
+            fd = opened->fd;
+            m_length = opened->length;
+            if (fd < 0) {
+                error.systemCode = opened->error.systemCode;
+                error.reason = opened->error.reason;
+            }
+        }
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        error.systemCode = errno;
-        ::close(fd);
+    if (fd < 0)
         return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        if (S_ISDIR(st.st_mode))
-            error.systemCode = EISDIR;
-        else
-            error.reason = "Not a regular file";
-        ::close(fd);
-        return false;
-    }
-    const int fl = ::fcntl(fd, F_GETFL);
-    if (fl >= 0)
-        ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
 
     // The resolved path is made when asked for: resolving costs a system
     // call per path component, and most opens never ask.
@@ -71,13 +129,18 @@ bool SysFile::open(const char* path, unsigned /*flags*/, OpenError& error) {
     m_fd = fd;
     m_systemReads = 0;
     m_bytesRead = 0;
+    m_readError = 0;
+    m_chunk.clear();
+    m_chunkStart = 0;
     return true;
 }
 
 const std::string& SysFile::path() const {
     if (m_path.empty() && m_fd >= 0) {
         char resolved[PATH_MAX];
-        if (::realpath(m_openedPath.c_str(), resolved) != nullptr) {
+        // Resolving asks the volume again, which a file opened to be read in
+        // time must not do.
+        if (!m_inTime && ::realpath(m_openedPath.c_str(), resolved) != nullptr) {
             m_path = resolved;
         } else if (m_openedPath.front() == '/') {
             m_path = m_openedPath;
@@ -91,17 +154,30 @@ const std::string& SysFile::path() const {
 }
 
 void SysFile::close() {
+    // Closing asks the volume too (a network or FUSE file system flushes on
+    // close): a file read in time is closed by a thread that nobody waits
+    // for.
+    if (m_fd >= 0 && m_inTime) {
+        try {
+            std::thread([fd = m_fd] { ::close(fd); }).detach();
+            m_fd = -1;
+        } catch (const std::system_error&) {
+        }
+    }
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
     m_path.clear();
     m_openedPath.clear();
+    m_chunk = {};
 }
 
 std::size_t SysFile::readAt(std::uint64_t offset, void* destination, std::size_t count) {
     if (m_fd < 0)
         return 0;
     auto* out = static_cast<unsigned char*>(destination);
+    if (m_inTime)
+        return readInTime(offset, out, count);
     std::size_t done = 0;
     while (done < count) {
         if (offset + done > static_cast<std::uint64_t>(INT64_MAX))
@@ -111,6 +187,8 @@ std::size_t SysFile::readAt(std::uint64_t offset, void* destination, std::size_t
             ::pread(m_fd, out + done, count - done, static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR)
             continue;
+        if (got < 0 && m_readError == 0)
+            m_readError = errno;
         if (got <= 0)
             break;
         done += static_cast<std::size_t>(got);
@@ -119,9 +197,68 @@ std::size_t SysFile::readAt(std::uint64_t offset, void* destination, std::size_t
     return done;
 }
 
+std::size_t SysFile::readInTime(std::uint64_t offset, unsigned char* out, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const std::uint64_t at = offset + done;
+        if (at >= m_chunkStart && at < m_chunkStart + m_chunk.size()) {
+            const auto from = static_cast<std::size_t>(at - m_chunkStart);
+            const std::size_t n = std::min(count - done, m_chunk.size() - from);
+            std::memcpy(out + done, m_chunk.data() + from, n);
+            done += n;
+            continue;
+        }
+        // A volume that did not answer is asked nothing more through this
+        // file, nor is a file asked past an error.
+        if (m_readError != 0 || at > static_cast<std::uint64_t>(INT64_MAX) - kAnsweredChunk)
+            break;
+        struct Chunk {
+            std::vector<unsigned char> bytes;
+            int error = 0;
+        };
+        const std::uint64_t start = at - at % kAnsweredChunk;
+        ++m_systemReads;
+        // The thread reads into a chunk of its own, and the descriptor it
+        // was given stays valid for the read it is in even when the file is
+        // closed meanwhile.
+        std::optional<Chunk> chunk = askInTime<Chunk>(m_openedPath, [fd = m_fd, start] {
+            Chunk c;
+            c.bytes.resize(kAnsweredChunk);
+            std::size_t got = 0;
+            while (got < c.bytes.size()) {
+                const ssize_t n = ::pread(fd, c.bytes.data() + got, c.bytes.size() - got,
+                                          static_cast<off_t>(start + got));
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0)
+                    c.error = errno;
+                if (n <= 0)
+                    break;
+                got += static_cast<std::size_t>(n);
+            }
+            c.bytes.resize(got);
+            return c;
+        });
+        if (!chunk) {
+            m_readError = ETIMEDOUT;
+            m_chunk.clear();
+            break;
+        }
+        m_readError = chunk->error;
+        m_chunk = std::move(chunk->bytes);
+        m_chunkStart = start;
+        if (at >= m_chunkStart + m_chunk.size())
+            break; // the end of the file
+    }
+    m_bytesRead += done;
+    return done;
+}
+
 std::uint64_t SysFile::length() const {
     if (m_fd < 0)
         return 0;
+    if (m_inTime)
+        return m_length;
     struct stat st {};
     if (::fstat(m_fd, &st) != 0 || st.st_size < 0)
         return 0;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -26,6 +27,12 @@ public:
     // open read-only.
     static constexpr unsigned kReadOnly = 0;
     static constexpr unsigned kReadShared = 64;
+    // For a file on a volume that may stop answering while it is read: the
+    // open and every read are made by a thread that is left behind when the
+    // volume does not answer within its deadline. The open then fails, and
+    // reads end, with ETIMEDOUT. Reads come in chunks of kAnsweredChunk bytes.
+    static constexpr unsigned kAnswerInTime = 128;
+    static constexpr std::size_t kAnsweredChunk = 256 * 1024;
 
     SysFile() = default;
     ~SysFile();
@@ -41,7 +48,11 @@ public:
     // Reads up to count bytes at offset; returns the bytes obtained (fewer at
     // the end of the file or on an error). Does not move the file pointer.
     std::size_t readAt(std::uint64_t offset, void* destination, std::size_t count);
-    // The current length of the file, or 0 when it cannot be asked.
+    // Why a read delivered fewer bytes than the file holds: the errno of
+    // the first read that failed since the open, 0 when none did.
+    int readError() const { return m_readError; }
+    // The current length of the file, or 0 when it cannot be asked; opened
+    // with kAnswerInTime, the length it had when it was opened.
     std::uint64_t length() const;
     // Moves the system's file pointer; returns where the system says it is.
     std::uint64_t movePointer(std::uint64_t offset);
@@ -54,7 +65,14 @@ public:
     std::uint64_t bytesRead() const { return m_bytesRead; }
 
 private:
+    std::size_t readInTime(std::uint64_t offset, unsigned char* out, std::size_t count);
+
     int m_fd = -1;
+    bool m_inTime = false;
+    int m_readError = 0;
+    std::uint64_t m_length = 0;
+    std::vector<unsigned char> m_chunk;
+    std::uint64_t m_chunkStart = 0;
     std::string m_openedPath;
     mutable std::string m_path;
     std::uint64_t m_systemReads = 0;

@@ -11,6 +11,7 @@
 #include "support/scriptedprompter.h"
 #include "support/tempdir.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,6 +21,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <functional>
 
 namespace {
 
@@ -37,7 +40,34 @@ struct ProgramSetup {
     // killed): a sanitized program would hang at exit where the release
     // build exits.
     bool checkLeaks = true;
+    // Called once the program's main thread has ended, when that is not yet
+    // the end of the program: a thread it left blocked in a request that a
+    // FUSE server took and never answers can be neither interrupted nor
+    // killed, and holds the process until the volume goes away.
+    std::function<void()> release;
 };
+
+ProgramSetup writingTo(const QString& standardOutput) {
+    ProgramSetup setup;
+    setup.standardOutput = standardOutput;
+    return setup;
+}
+
+ProgramSetup withoutLeakCheck(std::function<void()> release = {}) {
+    ProgramSetup setup;
+    setup.checkLeaks = false;
+    setup.release = std::move(release);
+    return setup;
+}
+
+// Whether the main thread of process pid has ended (or the process has).
+bool mainThreadEnded(qint64 pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/stat");
+    std::string text(std::istreambuf_iterator<char>(stat), {});
+    const std::size_t end = text.rfind(')');
+    return end == std::string::npos || end + 2 >= text.size() || text[end + 2] == 'Z' ||
+           text[end + 2] == 'X';
+}
 
 ProgramRun runProgram(const QStringList& arguments, const ProgramSetup& setup = {}) {
     QProcess process;
@@ -55,6 +85,12 @@ ProgramRun runProgram(const QStringList& arguments, const ProgramSetup& setup = 
         process.setStandardOutputFile(setup.standardOutput);
     process.start(QStringLiteral(TOLVANE_PROGRAM), arguments);
     ProgramRun run;
+    if (setup.release) {
+        const qint64 pid = process.processId();
+        for (int waited = 0; waited < 600 && !mainThreadEnded(pid); ++waited)
+            process.waitForFinished(100);
+        setup.release();
+    }
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return run;
     run.exitCode = process.exitCode();
@@ -92,7 +128,7 @@ TEST(CommandLineProgram, HelpAndAReportWithoutADisplay) {
     const ProgramRun full =
         runProgram({QStringLiteral("--report"), QStringLiteral("--format=json"),
                     QString::fromStdString(dir.file("OMFI MediaFiles/1/msmFMID.pmr"))},
-                   {QStringLiteral("/dev/full")});
+                   writingTo(QStringLiteral("/dev/full")));
     EXPECT_EQ(full.exitCode, 3);
     EXPECT_EQ(full.err, "tolvane: the report could not be written: No space left on device\n");
 }
@@ -165,7 +201,7 @@ TEST(DeadVolume, TheReportDiscoveryAndTheDriveWindowGoOnWithoutVolumesThatDoNotA
     }
 
     // The report names both, once each, and still reports the healthy volume.
-    const ProgramRun report = runProgram({QStringLiteral("--report")}, {{}, false});
+    const ProgramRun report = runProgram({QStringLiteral("--report")}, withoutLeakCheck());
     ASSERT_EQ(report.exitCode, 1) << report.err;
     for (const char* dead : {"dead1", "dead2"}) {
         EXPECT_NE(report.err.find("tolvane: " + dir.file(dead) + ": does not answer\n"),
@@ -189,7 +225,7 @@ TEST(DeadVolume, TheReportDiscoveryAndTheDriveWindowGoOnWithoutVolumesThatDoNotA
     EXPECT_EQ(loading[0].path, dir.file("dead1"));
     const ProgramRun named = runProgram({QStringLiteral("--report"), QString::fromStdString(lost),
                                          QString::fromStdString(database)},
-                                        {{}, false});
+                                        withoutLeakCheck());
     EXPECT_EQ(named.exitCode, 1) << named.err;
     EXPECT_NE(named.err.find(dir.file("dead1") + ": does not answer"), std::string::npos)
         << named.err;
@@ -227,6 +263,65 @@ TEST(DeadVolume, TheReportDiscoveryAndTheDriveWindowGoOnWithoutVolumesThatDoNotA
     EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](const std::string& label) {
         return label.rfind(std::string(mount) + " ( ", 0) == 0;
     }));
+}
+
+// A volume that answers the probes and the first part of its database, and
+// then stops: the report must end, say so, and take none of the folder's
+// files for unreferenced (the rest of the database may name them).
+TEST(DeadVolume, AVolumeThatStopsAnsweringWhileItsDatabaseIsReadEndsTheLoadWithAMessage) {
+    const char* mount = std::getenv("TOLVANE_TEST_MOUNT");
+    if (mount == nullptr || std::getenv("TOLVANE_TEST_FUSE") == nullptr)
+        GTEST_SKIP() << "run by tests/realmount.sh, as root, in a mount namespace, with /dev/fuse";
+    const std::string healthy = std::string(mount) + "/OMFI MediaFiles/2";
+    WriteDatabase(healthy, {{"LIVE0002.omf", "Live"}});
+    MakeFile(healthy + "/LIVE0002.omf", 100);
+    TempDir build;
+    std::vector<DbRecord> records;
+    for (int i = 0; i < 10000; ++i)
+        records.push_back({"CLIP" + std::to_string(i) + ".omf", "Big"});
+    records.push_back({"LATE.omf", "Big"});
+    auto bytesOf = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string image = bytesOf(WriteDatabase(build.file("db"), records));
+    constexpr std::uint64_t kAnswered = 256 * 1024;
+    ASSERT_GT(image.size(), 2 * kAnswered);
+    TempDir dir;
+    MakeFolder(dir.file("dying"));
+    const std::string folder = "OMFI MediaFiles/1";
+    DyingVolume volume(dir.file("dying"),
+                       {{"OMFI MediaFiles", {}, true},
+                        {folder, {}, true},
+                        {folder + "/msmFMID.pmr", image, false},
+                        {folder + "/CLIP0.omf", "0123456789", false},
+                        {folder + "/LATE.omf", "late", false}},
+                       folder + "/msmFMID.pmr", kAnswered);
+    if (!volume.mounted())
+        GTEST_SKIP() << "no FUSE volume can be mounted here: " << volume.failure();
+    ASSERT_EQ(volume.failure(), "");
+
+    // The report must have ended by then; the volume is then taken away to
+    // let the process go.
+    QElapsedTimer clock;
+    clock.start();
+    const ProgramRun report = runProgram({QStringLiteral("--report")}, withoutLeakCheck([&] {
+                                             EXPECT_LT(clock.elapsed(), 20000);
+                                             volume.Abort();
+                                         }));
+    EXPECT_TRUE(volume.died());
+    EXPECT_EQ(report.exitCode, 1) << report.err;
+    EXPECT_NE(report.err.find("tolvane: " + dir.file("dying") + "/" + folder +
+                              "/msmFMID.pmr: could not be read to its end: does not answer\n"),
+              std::string::npos)
+        << report.err;
+    const CsvRows rows = ReadCsv(report.out);
+    bool live = false;
+    for (const std::vector<std::string>& row : rows) {
+        live = live || row[1] == "LIVE0002.omf";
+        EXPECT_NE(row[1], "LATE.omf") << "taken for unreferenced";
+    }
+    EXPECT_TRUE(live) << report.out;
 }
 
 } // namespace

@@ -333,6 +333,11 @@ TEST_F(ReportEdgeTest, AFolderTheUserMayNotReadIsSaidAndTheRestReported) {
     named.databases = {closed + "/1/msmFMID.pmr"};
     const ChildReport given = reportWithoutPrivileges(named, {}, scratch);
     ::chmod(closed.c_str(), 0755);
+    // A database whose folder may be entered but not listed: none of its
+    // records could be told present or missing.
+    ASSERT_EQ(::chmod((closed + "/1").c_str(), 0711), 0);
+    const ChildReport unlisted = reportWithoutPrivileges(named, {}, scratch);
+    ::chmod((closed + "/1").c_str(), 0755);
     if (discovered.exitCode == 77)
         GTEST_SKIP() << "the user nobody cannot be had or cannot reach " << dir.path();
 
@@ -347,6 +352,10 @@ TEST_F(ReportEdgeTest, AFolderTheUserMayNotReadIsSaidAndTheRestReported) {
     EXPECT_EQ(given.exitCode, 1);
     EXPECT_EQ(given.err,
               "tolvane: " + closed + "/1/msmFMID.pmr: cannot be read: Permission denied\n");
+    EXPECT_EQ(unlisted.exitCode, 1);
+    EXPECT_EQ(unlisted.err, "tolvane: " + closed +
+                                "/1/msmFMID.pmr: its folder cannot be read: Permission denied\n");
+    EXPECT_EQ(ReadCsv(unlisted.out).size(), 1u) << unlisted.out;
 }
 
 } // namespace

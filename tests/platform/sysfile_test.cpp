@@ -7,7 +7,10 @@
 
 #include <cerrno>
 #include <fstream>
+#include <string>
 #include <sys/stat.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -52,6 +55,44 @@ TEST(SysFile, ReadsAtOffsetsAndResolvesItsPath) {
     EXPECT_EQ(f.readAt(10, buffer, 8), 0u);
     EXPECT_EQ(f.movePointer(3), 3u);
     EXPECT_EQ(platform::SystemErrorText(ENOENT), "No such file or directory");
+}
+
+// Read in time, through its chunks, a file gives the very bytes a plain
+// reading gives, at any offset and length, chunk borders and the end
+// included; what it refuses, it refuses the same.
+TEST(SysFile, ReadInTimeGivesWhatAPlainReadingGives) {
+    TempDir dir;
+    const std::size_t chunk = platform::SysFile::kAnsweredChunk;
+    std::string bytes(2 * chunk + 1234, '\0');
+    std::uint32_t seed = 7;
+    for (char& c : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 24);
+    }
+    std::ofstream(dir.file("data"), std::ios::binary) << bytes;
+    platform::SysFile plain;
+    platform::SysFile inTime;
+    platform::OpenError error;
+    ASSERT_TRUE(plain.open(dir.file("data").c_str(), 0, error));
+    ASSERT_TRUE(inTime.open(dir.file("data").c_str(), platform::SysFile::kAnswerInTime, error));
+    EXPECT_EQ(inTime.length(), plain.length());
+    const std::vector<std::pair<std::uint64_t, std::size_t>> reads = {
+        {0, 10},         {chunk - 3, 7},         {chunk, chunk},     {5, 2 * chunk + 5000},
+        {2 * chunk, 99}, {bytes.size() - 1, 10}, {bytes.size(), 10}, {bytes.size() + 7, 3},
+        {17, 0},         {chunk + 1, 3 * chunk}};
+    for (const auto& [offset, count] : reads) {
+        std::string a(count, '\0');
+        std::string b(count, '\0');
+        const std::size_t gotPlain = plain.readAt(offset, a.data(), count);
+        const std::size_t gotInTime = inTime.readAt(offset, b.data(), count);
+        EXPECT_EQ(gotInTime, gotPlain) << offset << "+" << count;
+        EXPECT_EQ(b.substr(0, gotInTime), a.substr(0, gotPlain)) << offset << "+" << count;
+    }
+    EXPECT_EQ(inTime.readError(), 0);
+    EXPECT_FALSE(inTime.open(dir.path().c_str(), platform::SysFile::kAnswerInTime, error));
+    EXPECT_EQ(error.systemCode, EISDIR);
+    EXPECT_FALSE(inTime.open(dir.file("none").c_str(), platform::SysFile::kAnswerInTime, error));
+    EXPECT_EQ(error.systemCode, ENOENT);
 }
 
 } // namespace
