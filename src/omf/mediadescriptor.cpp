@@ -4,6 +4,7 @@
 #include "omf/mediafacts.h"
 #include "omf/omfreader.h"
 
+#include "feedback/log.h"
 #include "io/byteorder.h"
 
 #include <algorithm>
@@ -134,12 +135,23 @@ OmfReader::DescriptorResult OmfReader::ReadMediaDescriptor() {
             std::memcpy(m_compressionText, "N/A", 4);
             return NoDescriptor;
         }
+        // Each mob id read costs a read-ahead window; a crafted file whose
+        // objects hold millions of them, scattered, would have its bytes
+        // read many times over. A real file asks for a few.
+        const std::uint64_t budget = BytesRead() + 2 * m_fileSize + (16u << 20);
+        bool overBudget = false;
+        auto spent = [&] {
+            overBudget = overBudget || BytesRead() > budget;
+            return overBudget;
+        };
         bool matched = false;
         for (const auto& [id, entry] : m_mediaData) {
             ObjectEntry* data = FindObject(entry.objectId);
             if (data == nullptr)
                 continue;
             for (const auto& [propertyId, property] : data->properties) {
+                if (spent())
+                    break;
                 if (property->typeId == omf::kTypeMobId &&
                     ResolveMobId(property) == entry.objectId) {
                     m_mediaDataObject = entry.objectId;
@@ -147,14 +159,16 @@ OmfReader::DescriptorResult OmfReader::ReadMediaDescriptor() {
                     break;
                 }
             }
-            if (matched)
+            if (matched || overBudget)
                 break;
         }
-        if (!matched)
+        if (!matched && !overBudget)
             return NoDescriptor;
 
         ObjectEntry* source = nullptr;
         for (const auto& [id, mob] : m_sourceMobs) {
+            if (spent())
+                break;
             ObjectEntry* candidate = FindObject(mob.objectId);
             const PropertyRef mobId = FindProperty(candidate, omf::kPropMobId);
             if (candidate == nullptr || mobId == nullptr)
@@ -163,6 +177,10 @@ OmfReader::DescriptorResult OmfReader::ReadMediaDescriptor() {
                 source = candidate;
                 break;
             }
+        }
+        if (overBudget) {
+            Log("Mob ids read the file over again: no media descriptor");
+            return NoDescriptor;
         }
         if (source == nullptr)
             return NoDescriptor;

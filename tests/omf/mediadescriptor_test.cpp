@@ -192,4 +192,23 @@ TEST_F(MediaDescriptorTest, FrameTablesThatPointOutsideTheFileGiveNoFrames) {
     EXPECT_FALSE(reader.ReadFrame(7, buffer, sizeof buffer));
 }
 
+// Mob ids a reader must look up one by one, each far from the last: a small
+// file that would read its bytes thousands of times over is read about
+// twice and says why it has no descriptor.
+TEST_F(MediaDescriptorTest, MobIdsThatWouldReadTheFileOverAndOverAreCutShort) {
+    OmfBuilder b;
+    b.mobTable(omf::kPropMediaData, {{{1, 2, 3}, 50}});
+    const std::uint32_t near = b.data(std::vector<std::uint8_t>(12));
+    b.data(std::vector<std::uint8_t>(64 * 1024));
+    const std::uint32_t far = b.data(std::vector<std::uint8_t>(12));
+    for (std::uint32_t i = 0; i < 30000; ++i)
+        b.raw(50, 100000 + i, omf::kTypeMobId, i % 2 == 0 ? near : far, 12);
+    b.write(dir.file("ids.omf"));
+    ASSERT_TRUE(reader.Open(dir.file("ids.omf").c_str()));
+    const std::uint64_t opened = reader.BytesRead();
+    EXPECT_EQ(reader.ReadMediaDescriptor(), OmfReader::NoDescriptor);
+    EXPECT_LE(reader.BytesRead() - opened, 2 * reader.FileSize() + (16u << 20) + 4096);
+    EXPECT_EQ(log.lines().back(), "Mob ids read the file over again: no media descriptor");
+}
+
 } // namespace
