@@ -33,6 +33,21 @@ const std::set<std::string>& pseudoFileSystems() {
     return names;
 }
 
+// Places of the system's own, whatever is mounted there: /proc, /sys, /dev
+// and /run hold kernel views, shared memory, cgroups and the services'
+// runtime state (tmpfs mostly), never a user's drive. The one exception is
+// /run/media, where removable drives are mounted for the user.
+bool isSystemPlace(const std::string& root) {
+    auto under = [&](const std::string& folder) {
+        return root == folder ||
+               (root.size() > folder.size() && root.compare(0, folder.size(), folder) == 0 &&
+                root[folder.size()] == '/');
+    };
+    if (under("/run/media"))
+        return false;
+    return under("/proc") || under("/sys") || under("/dev") || under("/run");
+}
+
 VolumeType typeOf(const std::string& fsType) {
     static const std::set<std::string> network{"nfs",   "nfs4",       "cifs",        "smb3",
                                                "smbfs", "fuse.sshfs", "sshfs",       "afs",
@@ -154,7 +169,7 @@ std::vector<Volume> ParseMountInfo(const std::string& text) {
         if (pseudoFileSystems().count(fsType) != 0)
             continue;
         const std::string root = unescape(f[4]);
-        if (!seen.insert(root).second)
+        if (isSystemPlace(root) || !seen.insert(root).second)
             continue;
         volumes.push_back({root, labelOf(root), typeOf(fsType)});
     }

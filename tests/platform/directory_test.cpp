@@ -76,9 +76,24 @@ TEST(Volumes, ReadsMountedVolumesWithoutPseudoFileSystems) {
                              "34 22 0:7 / /run/media rw - tmpfs tmpfs rw\n"
                              "35 22 0:8 / /dev/pts rw - devpts devpts rw\n"
                              "36 22 0:9 / /dev rw - devtmpfs udev rw\n"
+                             "37 22 0:10 / /dev/shm rw - tmpfs tmpfs rw\n"
+                             "38 22 0:11 / /sys/fs/cgroup rw - tmpfs tmpfs rw\n"
+                             "39 22 0:12 / /run rw - tmpfs tmpfs rw\n"
+                             "40 22 0:13 / /run/user/1000 rw - tmpfs tmpfs rw\n"
+                             "41 22 8:33 / /run/media/user/CARD rw - vfat /dev/sdc1 rw\n"
+                             "42 22 0:14 / /runs rw - tmpfs tmpfs rw\n"
+                             "43 22 0:15 / /proc/sys/fs/binfmt_misc rw - tmpfs tmpfs rw\n"
                              "garbage\n";
     const auto volumes = platform::ParseMountInfo(text);
-    ASSERT_EQ(volumes.size(), 5u);
+    // Nothing below /proc, /sys, /dev or /run is a drive, but the removable
+    // drives under /run/media, whatever their file system.
+    std::vector<std::string> roots;
+    for (const platform::Volume& v : volumes)
+        roots.push_back(v.root);
+    EXPECT_EQ(roots, (std::vector<std::string>{"/", "/media/cdrom", "/media/user/MEDIA DRIVE",
+                                               "/mnt/share", "/run/media", "/run/media/user/CARD",
+                                               "/runs"}));
+    ASSERT_EQ(volumes.size(), 7u);
     EXPECT_EQ(volumes[0].root, "/");
     EXPECT_EQ(volumes[1].root, "/media/cdrom");
     EXPECT_EQ(volumes[1].type, platform::VolumeType::CdRom);
