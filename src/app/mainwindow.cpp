@@ -30,14 +30,17 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QSlider>
 #include <QTreeWidget>
 #include <QUrl>
+#include <QWheelEvent>
 
 namespace {
 
 // Holds keyboard input while a long operation runs: key presses are counted
-// and consumed, mouse input to the busy window is dropped.
+// and consumed, mouse input to the busy window is dropped but for opening
+// its menus and their Show Console.
 class BusyInputFilter : public QObject {
 public:
     explicit BusyInputFilter(QWidget* window) : m_window(window) {}
@@ -57,7 +60,19 @@ protected:
         case QEvent::MouseButtonDblClick:
         case QEvent::Wheel: {
             auto* widget = qobject_cast<QWidget*>(watched);
-            return widget != nullptr && widget->window() == m_window;
+            if (widget == nullptr)
+                return false;
+            // The menus open, but of their commands only Show Console runs:
+            // an editor may want to watch a long run.
+            const QAction* action = nullptr;
+            if (auto* bar = qobject_cast<QMenuBar*>(widget))
+                action = bar->actionAt(mousePosition(event));
+            else if (auto* menu = qobject_cast<QMenu*>(widget))
+                action = menu->actionAt(mousePosition(event));
+            else
+                return widget->window() == m_window;
+            return action != nullptr && action->menu() == nullptr &&
+                   action->data().toInt() != res::ID_SHOW_CONSOLE;
         }
         default:
             return false;
@@ -65,6 +80,12 @@ protected:
     }
 
 private:
+    static QPoint mousePosition(const QEvent* event) {
+        if (event->type() == QEvent::Wheel)
+            return static_cast<const QWheelEvent*>(event)->position().toPoint();
+        return static_cast<const QMouseEvent*>(event)->position().toPoint();
+    }
+
     QWidget* m_window;
 };
 

@@ -61,6 +61,7 @@ QMenuBar* TemplateDialog::BuildMenuBar(int menuId) {
     auto* bar = new QMenuBar(this);
     auto bind = [this](QAction* action, int id) {
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        action->setData(id);
         m_actions.insert(id, action);
     };
     for (const res::MenuItem& top : menus->items) {

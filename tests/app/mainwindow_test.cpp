@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
@@ -713,6 +714,47 @@ TEST_F(MainWindowTest, ResizingKeepsTheLimitsAndAnchors) {
     QApplication::processEvents();
     EXPECT_EQ(geometry(res::IDC_SCAN), scan);
     EXPECT_EQ(geometry(res::IDC_FILE_LIST), files);
+}
+
+// A click on a menu command, as the user makes it, delivered when the window
+// next looks at its input.
+void postClick(QMenu& menu, QAction& action) {
+    const QPoint at = menu.actionGeometry(&action).center();
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QCoreApplication::postEvent(
+            &menu, new QMouseEvent(type, QPointF(at), QPointF(menu.mapToGlobal(at)), Qt::LeftButton,
+                                   Qt::LeftButton, Qt::NoModifier));
+    }
+}
+
+QMenu* menuHolding(QAction* action) {
+    for (QObject* object : action->associatedObjects()) {
+        if (auto* menu = qobject_cast<QMenu*>(object))
+            return menu;
+    }
+    return nullptr;
+}
+
+TEST_F(MainWindowTest, DuringALongOperationTheMenusRunOnlyShowConsole) {
+    DebugConsole console;
+    ASSERT_TRUE(console.Create());
+    services.console = &console;
+    QAction* confirmMove = window.MenuAction(res::ID_CONFIRM_MOVE);
+    QAction* showConsole = window.MenuAction(res::ID_SHOW_CONSOLE);
+    ASSERT_TRUE(confirmMove != nullptr && showConsole != nullptr);
+    const bool confirming = confirmMove->isChecked();
+    for (QAction* action : {confirmMove, showConsole}) {
+        QMenu* menu = menuHolding(action);
+        ASSERT_NE(menu, nullptr);
+        menu->popup(window.mapToGlobal(QPoint(10, 10)));
+        QApplication::processEvents();
+        postClick(*menu, *action);
+        EXPECT_FALSE(window.CheckCancel());
+        menu->hide();
+    }
+    EXPECT_EQ(confirmMove->isChecked(), confirming);
+    EXPECT_TRUE(console.isVisible());
+    EXPECT_TRUE(prompter.questions().empty());
 }
 
 TEST_F(MainWindowTest, AKeyDuringALongOperationAsksToCancel) {
