@@ -1,5 +1,6 @@
 #include "omf/omftree.h"
 
+#include "feedback/log.h"
 #include "io/byteorder.h"
 #include "omf/omfreader.h"
 
@@ -41,9 +42,14 @@ std::string OmfDateText(std::uint32_t seconds) {
     std::tm local{};
     if (::localtime_r(&t, &local) == nullptr)
         return {};
-    char text[128];
-    const std::size_t n = std::strftime(text, sizeof text, "%c", &local);
-    return std::string(text, n);
+    // The long form: weekday, month, day, year and time, as "Tuesday,
+    // March 14, 2023 10:15:00"; names and the time in the locale's words.
+    char head[128];
+    char tail[128];
+    const std::size_t headLength = std::strftime(head, sizeof head, "%A, %B ", &local);
+    const std::size_t tailLength = std::strftime(tail, sizeof tail, ", %Y %X", &local);
+    return std::string(head, headLength) + std::to_string(local.tm_mday) +
+           std::string(tail, tailLength);
 }
 
 OmfTreeBuilder::OmfTreeBuilder(OmfReader& reader, std::size_t maxItems)
@@ -92,10 +98,25 @@ void OmfTreeBuilder::ReadNames() {
     std::size_t i = 0;
     while (i < toc.size() && toc[i].objectId == omf::kHeaderObject)
         ++i;
+    // Every definition costs a read-ahead window; a crafted TOC of millions
+    // of them, scattered, is read about twice and no more.
+    const std::uint64_t budget = m_reader.BytesRead() + 2 * m_reader.FileSize() + (16u << 20);
     for (; i < toc.size() && toc[i].propertyId != omf::kPropClass; ++i) {
-        char name[128] = {};
-        m_reader.ReadString(&toc[i], name, sizeof name);
-        m_names[toc[i].objectId] = std::string(name, strnlen(name, sizeof name));
+        if (m_reader.BytesRead() > budget) {
+            Log("Definition names read the file over again: the rest are left out");
+            break;
+        }
+        // A definition's value is its name, whatever type the file gives it.
+        const TocEntry& entry = toc[i];
+        std::string name;
+        if (entry.valueLength <= 4) {
+            name.assign(reinterpret_cast<const char*>(entry.immediate.data()), entry.valueLength);
+        } else {
+            const std::vector<std::uint8_t> value = m_reader.ReadValueStart(&entry, kMaxNameChars);
+            name.assign(value.begin(), value.end());
+        }
+        name.resize(strnlen(name.data(), name.size()));
+        m_names[entry.objectId] = std::move(name);
     }
 }
 
@@ -264,9 +285,10 @@ bool OmfTreeBuilder::PropertyItem(const TocEntry& p, const std::string& name,
         return set(name + " --- [" + std::to_string(static_cast<std::int32_t>(words[1])) + "/" +
                    std::to_string(static_cast<std::int32_t>(words[0])) + "]");
     }
-    case 65665:
-        return set(name + " --- (" +
-                   std::string(reinterpret_cast<const char*>(p.immediate.data()), 4) + ")");
+    case 65665: {
+        const auto* chars = reinterpret_cast<const char*>(p.immediate.data());
+        return set(name + " --- (" + std::string(chars, strnlen(chars, 4)) + ")");
+    }
     case 65670:
         return set(name + " --- (" +
                    fromTable(immediate, {"kCompMob", "kMasterMob", "kFileMob", "kTapeMob",

@@ -34,6 +34,8 @@ public:
     // A reference to no object makes no item but is read all the same: the
     // tree follows at most this many references for each item it may hold.
     static constexpr std::size_t kReferencesPerItem = 4;
+    // The characters of a definition's name that are kept.
+    static constexpr std::size_t kMaxNameChars = 127;
 
     explicit OmfTreeBuilder(OmfReader& reader, std::size_t maxItems = kMaxItems);
 

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
+#include <cstdlib>
+#include <ctime>
 #include <functional>
 
 namespace {
@@ -16,15 +19,21 @@ namespace {
 void addNames(OmfBuilder& b) {
     b.string(66025, 1, "OMFI:HEAD:CompositionMobs");
     b.string(66205, 1, "OMFI:MOBJ:Name");
-    b.string(70000, 1, "OMFI:TEST:Ref");
-    b.string(70001, 1, "OMFI:TEST:Other");
+    // Names are kept whatever type the file gives them, up to 127
+    // characters.
+    b.definition(70000, "OMFI:TEST:Ref");
+    b.positioned(
+        70001, 1, 65680,
+        {'O', 'M', 'F', 'I', ':', 'T', 'E', 'S', 'T', ':', 'O', 't', 'h', 'e', 'r', 0, 'x'});
     b.string(70002, 1, "OMFI:TEST:Short");
     b.string(70003, 1, "OMFI:TEST:Long");
     b.string(70004, 1, "OMFI:TEST:Flag");
     b.string(70005, 1, "OMFI:TEST:Count");
     b.string(70006, 1, "OMFI:TEST:Rational");
     b.string(70007, 1, "OMFI:TEST:Length");
-    b.string(70008, 1, "OMFI:TEST:Layout");
+    b.definition(70008, "OMFI:TEST:Layout");
+    b.definition(70009, "OMFI:TEST:" + std::string(145, 'N'));
+    b.definition(65665, "omfi:ClassID");
     b.string(65610, 1, "omfi:UInt32");
 }
 
@@ -62,6 +71,7 @@ TEST_F(OmfTreeTest, ObjectsPropertiesAndReferencesAsItems) {
     b.classId(10, "CMOB").string(10, 66205, "Clip").objectRef(10, 70000, 20);
     b.string(10, 70002, "abc").string(10, 70003, std::string(40, 'x'));
     b.immediate(10, 70004, 65605, 1).immediate(10, 70005, 65610, 0xBEEF);
+    b.immediateBytes(10, 70009, 65665, std::string("AB\0\0", 4));
     b.classId(20, "SCLP").objectRef(20, 70001, 10); // refers back to its parent
     b.classId(30, "XXXX");                          // referenced by nothing
     const OmfTree tree = build(b);
@@ -88,6 +98,7 @@ TEST_F(OmfTreeTest, ObjectsPropertiesAndReferencesAsItems) {
               (std::vector<std::string>{"OMFI:MOBJ:Name  --- ( Clip )",
                                         "OMFI:TEST:Count --- (0xbeef)", "OMFI:TEST:Flag --- (TRUE)",
                                         "OMFI:TEST:Long  --- { " + std::string(40, 'x') + " }",
+                                        "OMFI:TEST:" + std::string(117, 'N') + " --- (AB)",
                                         "OMFI:TEST:Ref", "OMFI:TEST:Short  --- ( abc )"}));
     // The reference back to the object being expanded is one plain item.
     const OmfTreeItem* refItem = find(clip.children, "OMFI:TEST:Ref");
@@ -113,6 +124,23 @@ TEST_F(OmfTreeTest, ObjectsPropertiesAndReferencesAsItems) {
     noDefinitions(tree.roots);
     EXPECT_EQ(tree.itemCount, countItems(tree.roots));
     EXPECT_FALSE(tree.cutShort);
+}
+
+TEST(OmfDate, TheLongFormWithWeekdayMonthDayYearAndTime) {
+    const std::string zone = std::getenv("TZ") != nullptr ? std::getenv("TZ") : "";
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    const std::string locale = std::setlocale(LC_TIME, nullptr);
+    std::setlocale(LC_TIME, "C");
+    EXPECT_EQ(OmfDateText(1678788900), "Tuesday, March 14, 2023 10:15:00");
+    EXPECT_EQ(OmfDateText(1704067199), "Sunday, December 31, 2023 23:59:59");
+    EXPECT_EQ(OmfDateText(0), "");
+    std::setlocale(LC_TIME, locale.c_str());
+    if (zone.empty())
+        ::unsetenv("TZ");
+    else
+        ::setenv("TZ", zone.c_str(), 1);
+    ::tzset();
 }
 
 TEST_F(OmfTreeTest, NumbersOfEightBytesAndFieldLayouts) {

@@ -4,6 +4,8 @@
 #include "builders/jpegframes.h"
 
 #include <cstring>
+#include <initializer_list>
+#include <utility>
 
 namespace {
 
@@ -70,6 +72,10 @@ OmfBuilder& OmfBuilder::string(std::uint32_t object, std::uint32_t property,
     if (text.size() <= 4)
         return immediateBytes(object, property, 65680, text);
     return positioned(object, property, 65680, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+OmfBuilder& OmfBuilder::definition(std::uint32_t id, std::string_view name) {
+    return positioned(id, 1, 21, std::vector<std::uint8_t>(name.begin(), name.end()));
 }
 
 OmfBuilder& OmfBuilder::objectRef(std::uint32_t object, std::uint32_t property,
@@ -169,6 +175,33 @@ OmfBuilder BuildMediaFile(const MediaFileDesc& desc) {
     b.mobTable(66070, sources);
     b.mobTable(66025, compositions);
     b.mobTable(66050, {{{fileMob[0], fileMob[1], fileMob[2]}, 40}});
+    for (const auto& [id, name] : std::initializer_list<std::pair<std::uint32_t, const char*>>{
+             {66025, "OMFI:HEAD:CompositionMobs"},
+             {66050, "OMFI:HEAD:MediaData"},
+             {66070, "OMFI:HEAD:SourceMobs"},
+             {66135, "OMFI:ATTB:Name"},
+             {66145, "OMFI:ATTB:StringAttribute"},
+             {66205, "OMFI:MOBJ:Name"},
+             {66273, "OMFI:WINL:PathName"},
+             {66305, "OMFI:MDES:Locator"},
+             {66325, "OMFI:MDFL:Length"},
+             {66350, "OMFI:MOBJ:MobID"},
+             {66355, "OMFI:SMOB:MediaDescription"},
+             {67790, "OMFI:DIDD:FrameLayout"},
+             {67801, "OMFI:DIDD:Compression"},
+             {67831, "OMFI:JPED:CompressionCode"},
+             {67940, "OMFI:MDAT:MobID"},
+             {67945, "OMFI:JPEG:ImageData"},
+             {67950, "OMFI:JPEG:FrameIndex"},
+             {65610, "omfi:UInt32"},
+             {65655, "omfi:ObjRef"},
+             {65660, "omfi:ObjRefArray"},
+             {65665, "omfi:ClassID"},
+             {65672, "omfi:DataValue"},
+             {65680, "omfi:String"},
+             {65695, "omfi:UID"},
+             {65735, "omfi:Position32Array"}})
+        b.definition(id, name);
 
     b.classId(10, "SMOB").mobId(10, 66350, fileMob).objectRef(10, 66355, 11);
     b.string(10, 66205, "file source");

@@ -37,6 +37,11 @@ public:
     OmfBuilder& objectRefArray(std::uint32_t object, std::uint32_t property,
                                const std::vector<std::uint32_t>& targets);
     OmfBuilder& mobId(std::uint32_t object, std::uint32_t property, const std::uint32_t (&id)[3]);
+    // A property or type definition: an object whose id is the property's
+    // or the type's, holding its name as a value of type 21, as containers
+    // written by other software hold them. Definitions stand in the TOC
+    // after the header's entries, before any object's class.
+    OmfBuilder& definition(std::uint32_t id, std::string_view name);
     // One of the header object's mob tables (property 66070, 66025 or 66050).
     OmfBuilder& mobTable(std::uint32_t property, const std::vector<BuilderMob>& mobs,
                          std::uint16_t statedCount = 0xFFFF);
