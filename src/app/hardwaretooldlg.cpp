@@ -4,6 +4,7 @@
 #include "platform/formatting.h"
 #include "platform/qtext.h"
 #include "resources/dialogtemplate.h"
+#include "widgets/elidedtext.h"
 #include "widgets/textprogressctrl.h"
 
 #include <QGuiApplication>
@@ -140,10 +141,15 @@ bool HardwareToolDlg::Create() {
         bar->marginLeft = bar->marginTop = bar->marginRight = bar->marginBottom = 1;
         bar->setFont(bold);
         bar->SetText(row.barText, TextProgressCtrl::kTextBits);
-        auto* label = new QLabel(ToQt(row.label), sheet);
+        auto* label = new QLabel(sheet);
         label->setGeometry(row.labelRect);
         label->setFont(normal);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        // A long mount point ends at a word, with "..."; the whole text is
+        // the label's tip.
+        const QString text = ToQt(row.label);
+        label->setText(WordElided(text, label->fontMetrics(), label->contentsRect().width()));
+        label->setToolTip(text);
         m_bars.push_back(bar);
         m_labels.push_back(label);
     }

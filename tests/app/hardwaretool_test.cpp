@@ -117,6 +117,38 @@ TEST(HardwareToolWindow, ARowPerVolumeDrawnToScale) {
     EXPECT_EQ(big.Text(), platform::FormatByteSize(500 * kGB));
 }
 
+// A label too long for its row ends in "..." after a whole word, and fits;
+// the whole text is its tip. A name without blanks is cut where it must be.
+TEST(HardwareToolWindow, LongLabelsEndAtAWordWithAnEllipsis) {
+    const std::string words = "/media/editor/Shared Storage of the Second Floor Edit Suites";
+    const std::string oneWord = "/media/" + std::string(120, 'X');
+    const std::vector<platform::Volume> volumes{{words, "Suites", platform::VolumeType::Fixed},
+                                                {oneWord, "X", platform::VolumeType::Fixed}};
+    const FakeSpace space{{{words, 0}, {oneWord, 0}}};
+    ScriptedPrompter prompter;
+    Services services{prompter, [&] { return volumes; }, space};
+    HardwareToolDlg window(services);
+    ASSERT_TRUE(window.Create());
+    ASSERT_EQ(window.RowCount(), 2);
+    for (int row = 0; row < 2; ++row) {
+        const QLabel& label = window.Label(row);
+        const QString full = label.toolTip();
+        const QString shown = label.text();
+        ASSERT_TRUE(shown.endsWith(QStringLiteral("..."))) << shown.toStdString();
+        const QString kept = shown.chopped(3);
+        EXPECT_TRUE(full.startsWith(kept)) << shown.toStdString();
+        EXPECT_LE(label.fontMetrics().horizontalAdvance(shown), label.contentsRect().width());
+        if (row == 0) {
+            // Cut before a blank, and no further back than it must be.
+            EXPECT_EQ(full[kept.size()], QLatin1Char(' ')) << shown.toStdString();
+            EXPECT_NE(kept.back(), QLatin1Char(' '));
+            const qsizetype nextBlank = full.indexOf(QLatin1Char(' '), kept.size() + 1);
+            const QString longer = full.left(nextBlank) + QStringLiteral("...");
+            EXPECT_GT(label.fontMetrics().horizontalAdvance(longer), label.contentsRect().width());
+        }
+    }
+}
+
 TEST(AboutBox, ShowsTheProductAndClosesWithOk) {
     AboutDlg about;
     ASSERT_TRUE(about.Create());
