@@ -96,8 +96,15 @@ TEST(Screenshots, MainWindowAfterScanAndTheConsole) {
     EXPECT_GT(omfInfo.Tree().topLevelItemCount(), 0);
     EXPECT_TRUE(omfInfo.grab().save(folder + QStringLiteral("/omf-info.png")));
 
-    // The drive window over this machine's own volumes.
-    Services machine{prompter};
+    // The drive window over this machine's own volumes, and a share whose
+    // long name ends in an ellipsis.
+    const std::string share = dir.file("Shared Storage of the Second Floor Edit Suites");
+    QDir().mkpath(QString::fromStdString(share));
+    Services machine{prompter, [&] {
+                         std::vector<platform::Volume> volumes = platform::MountedVolumes();
+                         volumes.push_back({share, "Suites", platform::VolumeType::Network});
+                         return volumes;
+                     }};
     HardwareToolDlg drives(machine);
     ASSERT_TRUE(drives.Create());
     drives.show();
