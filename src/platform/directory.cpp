@@ -25,8 +25,10 @@ public:
     }
 
     bool writable(uid_t owner, gid_t group, mode_t mode) const {
+        // Root may write anything, but a file that nobody may write was
+        // made read-only on purpose: it shows as locked.
         if (m_uid == 0)
-            return true;
+            return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
         if (owner == m_uid)
             return (mode & S_IWUSR) != 0;
         if (inGroup(group))

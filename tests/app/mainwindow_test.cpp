@@ -26,6 +26,7 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -110,6 +111,19 @@ TEST_F(MainWindowTest, ScanFillsTheListsAndVerifyShowsMissingFiles) {
     ASSERT_GE(gone, 0);
     EXPECT_EQ(window.Lists().FileList().Text(gone, 3), "Not Exist");
     EXPECT_EQ(window.Lists().FileList().Text(gone, 1), "0 bytes");
+
+    // A file nobody may write is locked; a folder of a media file's name is
+    // a folder.
+    ASSERT_EQ(::chmod((media + "/a2.omf").c_str(), 0444), 0);
+    MakeFolder(media + "/gone.omf");
+    window.OnCommand(res::IDC_SCAN);
+    window.Lists().ProjectList().SetSelected(projectRow("ProjA"), true);
+    const ListView& files = window.Lists().FileList();
+    EXPECT_EQ(files.Text(files.FindText("a2.omf"), 3), "!Locked");
+    EXPECT_EQ(files.Text(files.FindText("gone.omf"), 3), ".DIR.");
+    EXPECT_EQ(files.Text(files.FindText("a1.omf"), 3), "");
+    ::chmod((media + "/a2.omf").c_str(), 0644);
+    std::filesystem::remove(media + "/gone.omf");
 
     window.OnCommand(res::ID_CONFIRM_MOVE); // only the flag and its mark
     EXPECT_FALSE(window.ConfirmMove());

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -163,6 +164,31 @@ TEST_F(RecordScannerTest, BinPathsKeepTheirLastPart) {
               (std::vector<Found>{{"clip0001.omf", ""}, {"a.wav", ""}, {".mxf", ""}}));
     // Every printable string is reported, path or not.
     EXPECT_EQ(spy.steps.size(), 6u);
+}
+
+// A length is one signed byte: names and bin paths of 126 and 127
+// characters are found, one of 128 is none.
+TEST_F(RecordScannerTest, NamesAndPathsEndAt127Characters) {
+    auto name = [](std::size_t length) { return std::string(length - 4, 'n') + ".omf"; };
+    DatabaseBuilder db;
+    db.filler(30);
+    for (const std::size_t length : {126, 127, 128})
+        db.record(name(length), "P").filler(10, static_cast<std::uint32_t>(length));
+    db.record("last.omf", "P").filler(10);
+    // The bytes of the longer one may still hold a shorter record.
+    const std::vector<Found> found = scanDatabase(write(db));
+    ASSERT_GE(found.size(), 3u);
+    EXPECT_EQ(found[0], (Found{name(126), "P"}));
+    EXPECT_EQ(found[1], (Found{name(127), "P"}));
+    EXPECT_EQ(found.back(), (Found{"last.omf", "P"}));
+    EXPECT_EQ(std::count(found.begin(), found.end(), Found{name(128), "P"}), 0);
+    DatabaseBuilder bin;
+    bin.filler(30);
+    for (const std::size_t length : {126, 127, 128})
+        bin.binPath("/v/" + name(length - 3)).filler(10, static_cast<std::uint32_t>(length));
+    bin.binPath("/v/last.omf").filler(10);
+    EXPECT_EQ(scanBin(write(bin, "bin.avb")),
+              (std::vector<Found>{{name(123), ""}, {name(124), ""}, {"last.omf", ""}}));
 }
 
 // The scanner against a plain byte-by-byte reading of the same files: records,

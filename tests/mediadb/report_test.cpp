@@ -116,6 +116,19 @@ TEST_F(ReportTest, CsvListsEveryMediaFileAndSaysWhichDatabasesFailed) {
     EXPECT_EQ(err.str(), "");
     const Args gone = lineOf(ReadCsv(out.str()), "DOC09998_V1.omf");
     EXPECT_EQ(gone, (Args{"Documentary", "DOC09998_V1.omf", "", "0", "missing"}));
+
+    // A file nobody may write is locked, for root too; a folder of a media
+    // file's name is a folder.
+    const std::string locked = omfiFolder + "/DOC00002_V1.omf";
+    ASSERT_EQ(::chmod(locked.c_str(), 0444), 0);
+    std::filesystem::create_directory(omfiFolder + "/DOC09998_V1.omf");
+    EXPECT_EQ(run(request), 0);
+    const CsvRows marked = ReadCsv(out.str());
+    EXPECT_EQ(lineOf(marked, "DOC00002_V1.omf")[4], "locked");
+    EXPECT_EQ(lineOf(marked, "DOC09998_V1.omf")[4], "folder");
+    EXPECT_EQ(lineOf(marked, "DOC00003_V1.omf")[4], "present");
+    ::chmod(locked.c_str(), 0644);
+    std::filesystem::remove(omfiFolder + "/DOC09998_V1.omf");
 }
 
 TEST_F(ReportTest, JsonHoldsDatabasesTotalsAndProjects) {
