@@ -78,8 +78,14 @@ CatalogLists::CatalogLists(Controls controls, MediaCatalog& catalog, MediaInfoPa
       m_headerMarkPlain(BitmapPixmap(res::IDB_HEADER_PLAIN)) {
     m_files.SetTextSource([this](std::uint32_t index, int c) {
         const MediaRecord* record = m_catalog.GetRecord(index);
-        return record != nullptr ? MediaColumnText(*record, static_cast<MediaColumn>(c))
-                                 : std::string();
+        if (record == nullptr)
+            return std::string();
+        // A bin's file that was not found shows where the bin said it lay.
+        if (static_cast<MediaColumn>(c) == MediaColumn::Path && record->attributes == -1) {
+            if (const std::string* folder = m_catalog.BinFolder(index))
+                return *folder;
+        }
+        return MediaColumnText(*record, static_cast<MediaColumn>(c));
     });
     connect(&m_projects, &ListView::itemChanged, this, &CatalogLists::OnProjectItemChanged);
     connect(&m_projects, &ListView::selectionChangeDone, this, [this] {

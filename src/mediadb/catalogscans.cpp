@@ -141,7 +141,16 @@ MediaCatalog::ScanResult MediaCatalog::ScanBin(const std::string& binPath, Progr
             readProject(reader, *m_work);
             reader.CompositionName(m_work->nameInBin, 259);
         }
+        const std::uint32_t index = m_fileCount;
         AddRecord(*m_work, true);
+        if (m_work->attributes == -1 && m_fileCount != index)
+            m_binFolders.emplace(index, scanner->BinFolder());
+    }
+    // A path too long for a record may still end in a shorter one that its
+    // own bytes happen to make; only a file that was left out is told.
+    for (const std::string& path : scanner->LongBinPaths()) {
+        if (!HoldsFileName(std::string_view(path).substr(path.rfind('/') + 1)))
+            Log("Path too long in bin: " + path);
     }
     scanner->Close();
     m_work.reset();

@@ -43,6 +43,7 @@ void MediaCatalog::Reset() {
     m_files.shrink_to_fit();
     m_published = 0;
     m_projects.clear();
+    m_binFolders.clear();
 }
 
 bool MediaCatalog::MatchOnDisk(MediaRecord& record) const {
@@ -190,6 +191,11 @@ MediaRecord* MediaCatalog::GetRecord(std::uint32_t index) {
 
 const MediaRecord* MediaCatalog::GetRecord(std::uint32_t index) const {
     return index < m_published ? m_files[index] : nullptr;
+}
+
+const std::string* MediaCatalog::BinFolder(std::uint32_t index) const {
+    const auto found = m_binFolders.find(index);
+    return found != m_binFolders.end() ? &found->second : nullptr;
 }
 
 std::uint64_t MediaCatalog::GetMediaFileSize(std::uint32_t index) const {

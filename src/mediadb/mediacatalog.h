@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class CancelCheck;
@@ -96,6 +97,9 @@ public:
     // The record with that catalog index; null when the index is not below
     // the file count.
     MediaRecord* GetRecord(std::uint32_t index);
+    // Where a bin said the file of a record lived, for a record of a bin
+    // scan whose file was not found; null for every other record.
+    const std::string* BinFolder(std::uint32_t index) const;
     const MediaRecord* GetRecord(std::uint32_t index) const;
     std::uint64_t GetMediaFileSize(std::uint32_t index) const;
     static std::string FullPath(const MediaRecord& record);
@@ -126,6 +130,8 @@ private:
     StringMap<DiskFileEntry> m_diskIndex;
     RecordScanner m_scanner;
     platform::OpenError m_loadFailure;
+    // By catalog index: the folders bins gave for files not found.
+    std::unordered_map<std::uint32_t, std::string> m_binFolders;
     StringMap<ProjectRecord> m_projects;
     // Every record by catalog index. Records are never removed singly and
     // keep their address, so this only grows; the media file array is its

@@ -4,6 +4,7 @@
 
 #include "feedback/progress.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -270,6 +271,41 @@ bool RecordScanner::IsPlausibleDatabaseRecord(const MediaRecord& record) const {
     return hasMediaExtension(record.fileName, nameLength);
 }
 
+std::vector<std::string> RecordScanner::LongBinPaths() {
+    constexpr std::size_t kStep = 64 * 1024;
+    constexpr std::size_t kReach = 2 + 255; // a candidate's length and its longest path
+    std::vector<std::string> paths;
+    std::vector<std::uint8_t> bytes;
+    for (std::uint64_t start = 0; start < m_fileSize; start += kStep) {
+        const auto wanted =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(kStep + kReach, m_fileSize - start));
+        bytes.resize(wanted);
+        Seek(static_cast<std::int64_t>(start), SeekMode::Begin);
+        bytes.resize(Read(bytes.data(), wanted));
+        const std::size_t got = bytes.size();
+        for (std::size_t i = 0; i < std::min(kStep, got) && i + 1 < got; ++i) {
+            const std::uint8_t b0 = bytes[i];
+            const std::uint8_t b1 = bytes[i + 1];
+            const std::size_t length = b1 == 0 ? b0 : b0 == 0 ? b1 : 0;
+            if (length < 128 || i + 2 + length > got)
+                continue;
+            const auto* path = reinterpret_cast<const char*>(bytes.data() + i + 2);
+            if (!allNameChars(path, length))
+                continue;
+            const std::string_view text(path, length);
+            const std::size_t slash = text.rfind('/');
+            if (slash == std::string_view::npos ||
+                !hasMediaExtension(path + slash + 1, length - slash - 1))
+                continue;
+            paths.emplace_back(text);
+            i += 1 + length;
+        }
+        if (got < wanted)
+            break;
+    }
+    return paths;
+}
+
 RecordScanner::ScanResult RecordScanner::NextBinRecord(MediaRecord& record, Progress* progress) {
     m_progress = progress;
     return ScanFor(
@@ -308,6 +344,7 @@ bool RecordScanner::IsPlausibleBinRecord(MediaRecord& record) {
     if (lastSlash == length)
         return false;
     const std::size_t tail = length - lastSlash - 1;
+    m_binFolder.assign(record.fileName, lastSlash == 0 ? 1 : lastSlash);
     std::memmove(record.fileName, record.fileName + lastSlash + 1, tail);
     record.fileName[tail] = '\0';
     record.fileNameLength = static_cast<std::uint32_t>(tail);

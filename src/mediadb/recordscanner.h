@@ -9,6 +9,8 @@
 #include "mediadb/mediarecord.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 class Progress;
 
@@ -23,8 +25,15 @@ public:
     ScanResult NextDatabaseRecord(MediaRecord& record, Progress* progress);
     ScanResult NextBinRecord(MediaRecord& record, Progress* progress);
     bool IsPlausibleDatabaseRecord(const MediaRecord& record) const;
-    // Keeps only the part after the last "/" in fileName when it is a path.
+    // Keeps only the part after the last "/" in fileName when it is a path;
+    // the part before it is then BinFolder().
     bool IsPlausibleBinRecord(MediaRecord& record);
+    // The media file paths of the open bin that are longer than a record's
+    // one-byte length allows (128 to 255 characters): no record is made of
+    // them, but an editor is told. Reads the whole file again.
+    std::vector<std::string> LongBinPaths();
+    // The folder the last plausible bin path named, as the bin wrote it.
+    const std::string& BinFolder() const { return m_binFolder; }
     void Close();
 
 private:
@@ -45,4 +54,5 @@ private:
     Progress* m_progress = nullptr;
     bool m_bigEndian = false;
     bool m_binBigEndian = false;
+    std::string m_binFolder;
 };

@@ -512,6 +512,14 @@ TEST_F(MainWindowTest, FolderAndBinScansRefillTheLists) {
     EXPECT_EQ(column(window.Lists().ProjectList(), 0), (Lines{"**FILE_NOT_EXIST", "ProjA"}));
     EXPECT_EQ(column(window.Lists().SummaryList(), 1)[1], "2");
     EXPECT_EQ(prompter.questions().back().text, ""); // the open dialog's default title
+    // The file not found shows where the bin said it lay, and stays not there.
+    window.Lists().ProjectList().SetSelected(projectRow("**FILE_NOT_EXIST"), true);
+    const ListView& files = window.Lists().FileList();
+    const int lost = files.FindText("lost.omf");
+    ASSERT_GE(lost, 0);
+    EXPECT_EQ(files.Text(lost, static_cast<int>(MediaColumn::Path)),
+              "/Volumes/X/OMFI MediaFiles/1");
+    EXPECT_EQ(files.Text(lost, static_cast<int>(MediaColumn::Status)), "Not Exist");
 
     window.OnCommand(res::IDC_SCAN_BIN); // cancelled: nothing changes
     EXPECT_EQ(window.Catalog().FileCount(), 2u);

@@ -114,6 +114,13 @@ TEST_F(CatalogScanTest, ABinIsLookedUpInTheMediaFoldersOfEveryVolume) {
     writeOmf(vol + "/OMFI MediaFiles/1/z.omf", "Old", "First");
     writeOmf(vol + "/AVID MediaFiles/MXF/2/z.omf", "New", "Second"); // met last
     MakeFile(vol + "/Elsewhere/w.omf", 10);                          // in no media folder
+    // 199 characters, none of whose bytes happens to be the length of a
+    // shorter path ending where it ends.
+    std::string longPath = "/Volumes/" + std::string(181, 'a') + "/long.omf";
+    for (std::size_t k = 0; k < longPath.size(); ++k) {
+        while (static_cast<std::size_t>(longPath[k]) + k + 2 == longPath.size())
+            ++longPath[k];
+    }
     DatabaseBuilder bin;
     bin.filler(50)
         .binPath("/Volumes/Media/AVID MediaFiles/MXF/1/x.omf")
@@ -125,7 +132,9 @@ TEST_F(CatalogScanTest, ABinIsLookedUpInTheMediaFoldersOfEveryVolume) {
         .binPath("/x/w.omf", ByteOrder::HighFirst)
         .filler(20, 5)
         .binPath("/Volumes/Media/AVID MediaFiles/MXF/1/x.omf") // named twice
-        .filler(30, 6);
+        .filler(30, 6)
+        .binPath(longPath) // beyond a record's length: told, not listed
+        .filler(30, 7);
     bin.write(dir.file("Edit.avb"));
     const std::vector<platform::Volume> volumes{{vol, "vol"}};
     EXPECT_EQ(catalog.ScanBin(dir.file("Edit.avb"), nullptr, nullptr, volumes),
@@ -137,8 +146,18 @@ TEST_F(CatalogScanTest, ABinIsLookedUpInTheMediaFoldersOfEveryVolume) {
     EXPECT_STREQ(x->nameInBin, "Clip X");
     EXPECT_EQ(catalog.FindFileByName("y.omf")->attributes, -1);
     EXPECT_STREQ(catalog.FindFileByName("z.omf")->nameInBin, "Second");
+    // A file not found keeps the folder the bin gave; a found one has its own.
+    auto binFolder = [&](const char* name) {
+        const std::string* folder = catalog.BinFolder(catalog.FindFileByName(name)->catalogIndex);
+        return folder != nullptr ? *folder : std::string("(none)");
+    };
+    EXPECT_EQ(binFolder("y.omf"), "/Volumes/Media/OMFI MediaFiles");
+    EXPECT_EQ(binFolder("w.omf"), "/x");
+    EXPECT_EQ(binFolder("x.omf"), "(none)");
     const Lines lines = log.lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Found 1 dup(s)"), lines.end());
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Path too long in bin: " + longPath), 1);
+    EXPECT_EQ(catalog.FindFileByName("long.omf"), nullptr);
     EXPECT_EQ(lines[0], "------------<OPENING FILE>----------------");
     EXPECT_EQ(lines[1], dir.file("Edit.avb"));
     EXPECT_TRUE(catalog.isConsistent());
