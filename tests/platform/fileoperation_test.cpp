@@ -429,6 +429,15 @@ int inChild(const std::function<int()>& body) {
         }                                                                                          \
     } while (0)
 
+// The end of a test run in a child: skipped, with the reason, when the child
+// returned 77 (it could not set up what it needs), else passed or failed.
+#define EXPECT_CHILD_PASSED(status, skipReason)                                                    \
+    do {                                                                                           \
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 77)                                        \
+            GTEST_SKIP() << skipReason;                                                            \
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;                      \
+    } while (0)
+
 // Gives the calling process mounts of its own, seen by nobody else.
 bool ownMountNamespace() {
     return ::unshare(CLONE_NEWNS) == 0 &&
@@ -477,9 +486,7 @@ TEST(FileOperationOnRealVolumes, FullDisksAndOtherVolumesLoseNothing) {
         CHILD_CHECK(names(b) == std::vector<std::string>{"clip.omf"});
         return 0;
     });
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
-        GTEST_SKIP() << "no mount namespace or tmpfs here";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_CHILD_PASSED(status, "no mount namespace or tmpfs here");
 }
 
 TEST(FileOperationOnRealVolumes, AFileNoTrashTakesIsDeletedOnlyWhenTheUserSaysSo) {
@@ -520,9 +527,7 @@ TEST(FileOperationOnRealVolumes, AFileNoTrashTakesIsDeletedOnlyWhenTheUserSaysSo
         CHILD_CHECK(!fs::exists(dir.path() + "/data/Trash/files/a.omf"));
         return 0;
     });
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
-        GTEST_SKIP() << "no mount namespace, tmpfs or other user here";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_CHILD_PASSED(status, "no mount namespace, tmpfs or other user here");
 }
 
 TEST(FileOperationOnRealVolumes, ASecondMountOfTheSameStorageNeverLosesTheSource) {
@@ -560,9 +565,7 @@ TEST(FileOperationOnRealVolumes, ASecondMountOfTheSameStorageNeverLosesTheSource
         ::umount2(b.c_str(), MNT_DETACH);
         return result;
     });
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
-        GTEST_SKIP() << "no mount namespace, tmpfs or bindfs mount here";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_CHILD_PASSED(status, "no mount namespace, tmpfs or bindfs mount here");
 }
 
 TEST(FileOperationOnRealVolumes, ACopyNeverGivesSetIdBitsToAnotherOwner) {
@@ -601,9 +604,7 @@ TEST(FileOperationOnRealVolumes, ACopyNeverGivesSetIdBitsToAnotherOwner) {
         CHILD_CHECK((copy.st_mode & 07777) == 0755);
         return 0;
     });
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
-        GTEST_SKIP() << "no other user here";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_CHILD_PASSED(status, "no other user here");
 }
 
 TEST(FileOperationOnRealVolumes, ATrashThatIsALinkOrCannotBeMadeIsNeverUsed) {
@@ -648,9 +649,7 @@ TEST(FileOperationOnRealVolumes, ATrashThatIsALinkOrCannotBeMadeIsNeverUsed) {
         CHILD_CHECK(ui.asked.size() == 2);
         return 0;
     });
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
-        GTEST_SKIP() << "no mount namespace, tmpfs or other user here";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_CHILD_PASSED(status, "no mount namespace, tmpfs or other user here");
 }
 
 // Kills its own process in the middle of the copy.
