@@ -3,9 +3,12 @@
 #include "platform/volumes.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <iterator>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,88 +65,160 @@ std::uint64_t FileTimeFromUnix(std::int64_t seconds, std::uint32_t nanoseconds) 
     return static_cast<std::uint64_t>(since1601) * 10000000u + nanoseconds / 100;
 }
 
+namespace {
+
+// Opens a folder for listing; null with errno in error when it cannot be.
+DIR* openFolder(const std::string& folder, int& error) {
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) {
+        error = errno;
+        return nullptr;
+    }
+    DIR* dir = ::fdopendir(dirFd);
+    if (dir == nullptr) {
+        error = errno;
+        ::close(dirFd);
+    }
+    return dir;
+}
+
+// The facts of one entry of an open folder.
+DirEntry entryOf(int dirFd, const dirent* d, ListDetail detail) {
+    static const WriteAccess access;
+    DirEntry entry;
+    entry.name = d->d_name;
+    entry.isLink = d->d_type == DT_LNK;
+    if (detail == ListDetail::NamesOnly && d->d_type != DT_UNKNOWN && d->d_type != DT_LNK) {
+        if (d->d_type == DT_DIR)
+            entry.attributes |= kAttrDirectory;
+        entry.isRegular = d->d_type == DT_REG;
+        return entry;
+    }
+    if (d->d_type == DT_UNKNOWN) {
+        struct stat lst {};
+        entry.isLink =
+            ::fstatat(dirFd, d->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode);
+    }
+    struct statx sx {};
+    // Links are followed: a link to a media file counts as that file.
+    if (::statx(dirFd, d->d_name, AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME, &sx) ==
+        0) {
+        const bool isDir = S_ISDIR(sx.stx_mode);
+        entry.isRegular = S_ISREG(sx.stx_mode);
+        if (isDir)
+            entry.attributes |= kAttrDirectory;
+        else
+            entry.size = sx.stx_size;
+        if (!access.writable(sx.stx_uid, sx.stx_gid, sx.stx_mode))
+            entry.attributes |= kAttrReadOnly;
+        const statx_timestamp& t = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime;
+        entry.creationTime = FileTimeFromUnix(t.tv_sec, t.tv_nsec);
+    } else if (d->d_type == DT_DIR) {
+        entry.attributes |= kAttrDirectory;
+    } else if (entry.isLink) {
+        entry.isDanglingLink = true;
+    }
+    if (entry.name[0] == '.' && entry.name != "." && entry.name != "..")
+        entry.attributes |= kAttrHidden;
+    return entry;
+}
+
+// Appends at most `most` further entries of an open folder; end is set when
+// the folder has no more. False, with errno in error, when reading fails.
+bool readEntries(DIR* dir, ListDetail detail, std::size_t most, std::vector<DirEntry>& entries,
+                 bool& end, int& error) {
+    const int dirFd = ::dirfd(dir);
+    for (std::size_t n = 0; n < most; ++n) {
+        errno = 0;
+        const dirent* d = ::readdir(dir);
+        if (d == nullptr) {
+            error = errno;
+            end = true;
+            return error == 0;
+        }
+        entries.push_back(entryOf(dirFd, d, detail));
+    }
+    return true;
+}
+
+} // namespace
+
 bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entries, int& error,
                          ListDetail detail) {
-    struct Listing {
-        std::vector<DirEntry> entries;
-        int error = 0;
-        bool listed = false;
-    };
-    // The folder stands for its volume: while a listing of it is still
-    // unanswered, it is not asked again.
-    auto answers = AskVolumes<Listing>(
-        {Volume{folder, {}, VolumeType::Fixed}}, [detail](const Volume& volume) {
-            Listing listing;
-            listing.listed = ListDirectory(volume.root, listing.entries, listing.error, detail);
-            return listing;
-        });
     entries.clear();
-    if (!answers.front()) {
-        error = ETIMEDOUT;
+    error = 0;
+    // The open folder is shared with the threads that read it, which may
+    // outlive this call: the last of them closes it.
+    struct Walk {
+        DIR* dir = nullptr;
+        Walk() = default;
+        Walk(const Walk&) = delete;
+        Walk& operator=(const Walk&) = delete;
+        ~Walk() {
+            if (dir != nullptr)
+                ::closedir(dir);
+        }
+    };
+    auto walk = std::make_shared<Walk>();
+    // The folder stands for its volume: while a question to it is still
+    // unanswered, it is not asked again. Each question reads a batch, so a
+    // large folder on a slow volume has the deadline for every batch, not
+    // for the whole listing.
+    const std::vector<Volume> key{{folder, {}, VolumeType::Fixed}};
+    const auto opened = AskVolumes<int>(key, [walk](const Volume& volume) {
+        int openError = 0;
+        walk->dir = openFolder(volume.root, openError);
+        return openError;
+    });
+    if (!opened.front() || *opened.front() != 0) {
+        error = opened.front() ? *opened.front() : ETIMEDOUT;
         return false;
     }
-    error = answers.front()->error;
-    entries = std::move(answers.front()->entries);
-    return answers.front()->listed;
+    struct Batch {
+        std::vector<DirEntry> entries;
+        bool end = false;
+        bool read = false;
+        int error = 0;
+    };
+    for (;;) {
+        auto batch = AskVolumes<Batch>(key, [walk, detail](const Volume&) {
+            constexpr std::size_t kBatchEntries = 256;
+            Batch b;
+            b.read = readEntries(walk->dir, detail, kBatchEntries, b.entries, b.end, b.error);
+            return b;
+        });
+        if (!batch.front() || !batch.front()->read) {
+            error = batch.front() ? batch.front()->error : ETIMEDOUT;
+            entries.clear();
+            return false;
+        }
+        std::move(batch.front()->entries.begin(), batch.front()->entries.end(),
+                  std::back_inserter(entries));
+        if (batch.front()->end)
+            break;
+    }
+    // Closing asks the volume too: done by a question like the rest.
+    AskVolumes<bool>(key, [walk](const Volume&) {
+        ::closedir(walk->dir);
+        walk->dir = nullptr;
+        return true;
+    });
+    return true;
 }
 
 bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, int& error,
                    ListDetail detail) {
     entries.clear();
     error = 0;
-    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0) {
-        error = errno;
+    DIR* dir = openFolder(folder, error);
+    if (dir == nullptr)
         return false;
-    }
-    DIR* dir = ::fdopendir(dirFd);
-    if (dir == nullptr) {
-        error = errno;
-        ::close(dirFd);
-        return false;
-    }
-    static const WriteAccess access;
-    while (const dirent* d = ::readdir(dir)) {
-        DirEntry entry;
-        entry.name = d->d_name;
-        entry.isLink = d->d_type == DT_LNK;
-        if (detail == ListDetail::NamesOnly && d->d_type != DT_UNKNOWN && d->d_type != DT_LNK) {
-            if (d->d_type == DT_DIR)
-                entry.attributes |= kAttrDirectory;
-            entry.isRegular = d->d_type == DT_REG;
-            entries.push_back(std::move(entry));
-            continue;
-        }
-        if (d->d_type == DT_UNKNOWN) {
-            struct stat lst {};
-            entry.isLink =
-                ::fstatat(dirFd, d->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode);
-        }
-        struct statx sx {};
-        // Links are followed: a link to a media file counts as that file.
-        if (::statx(dirFd, d->d_name, AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME,
-                    &sx) == 0) {
-            const bool isDir = S_ISDIR(sx.stx_mode);
-            entry.isRegular = S_ISREG(sx.stx_mode);
-            if (isDir)
-                entry.attributes |= kAttrDirectory;
-            else
-                entry.size = sx.stx_size;
-            if (!access.writable(sx.stx_uid, sx.stx_gid, sx.stx_mode))
-                entry.attributes |= kAttrReadOnly;
-            const statx_timestamp& t = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime;
-            entry.creationTime = FileTimeFromUnix(t.tv_sec, t.tv_nsec);
-        } else if (d->d_type == DT_DIR) {
-            entry.attributes |= kAttrDirectory;
-        } else if (entry.isLink) {
-            entry.isDanglingLink = true;
-        }
-        if (entry.name[0] == '.' && entry.name != "." && entry.name != "..")
-            entry.attributes |= kAttrHidden;
-        entries.push_back(std::move(entry));
-    }
+    bool end = false;
+    const bool read = readEntries(dir, detail, SIZE_MAX, entries, end, error);
     ::closedir(dir);
-    return true;
+    if (!read)
+        entries.clear();
+    return read;
 }
 
 bool PathExists(const std::string& path) {

@@ -10,6 +10,7 @@
 #include <set>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -63,6 +64,30 @@ TEST(Directory, ListsEntriesWithTheirFacts) {
     EXPECT_EQ(platform::FolderOf("/a"), "/");
     EXPECT_EQ(platform::JoinPath("/", "x"), "/x");
     EXPECT_EQ(platform::JoinPath("/m", "x"), "/m/x");
+}
+
+// Listed in time, batch by batch, a folder of more entries than a batch
+// holds gives what one plain listing gives, in the same order; a folder that
+// cannot be listed fails the same.
+TEST(Directory, AListingInTimeGivesWhatAPlainListingGives) {
+    TempDir dir;
+    for (int i = 0; i < 700; ++i)
+        MakeFile(dir.file("f" + std::to_string(i) + ".omf"), static_cast<std::size_t>(i));
+    MakeFolder(dir.file("sub"));
+    std::vector<platform::DirEntry> plain;
+    std::vector<platform::DirEntry> inTime;
+    int error = 0;
+    ASSERT_TRUE(platform::ListDirectory(dir.path(), plain, error));
+    ASSERT_TRUE(platform::ListDirectoryInTime(dir.path(), inTime, error));
+    ASSERT_EQ(inTime.size(), plain.size());
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        EXPECT_EQ(inTime[i].name, plain[i].name);
+        EXPECT_EQ(inTime[i].size, plain[i].size);
+        EXPECT_EQ(inTime[i].attributes, plain[i].attributes);
+    }
+    EXPECT_FALSE(platform::ListDirectoryInTime(dir.file("none"), inTime, error));
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_TRUE(inTime.empty());
 }
 
 TEST(Volumes, ReadsMountedVolumesWithoutPseudoFileSystems) {
