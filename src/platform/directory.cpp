@@ -182,7 +182,7 @@ bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entri
     };
     for (;;) {
         auto batch = AskVolumes<Batch>(key, [walk, detail](const Volume&) {
-            constexpr std::size_t kBatchEntries = 256;
+            constexpr std::size_t kBatchEntries = 1024;
             Batch b;
             b.read = readEntries(walk->dir, detail, kBatchEntries, b.entries, b.end, b.error);
             return b;

@@ -71,7 +71,7 @@ TEST(Directory, ListsEntriesWithTheirFacts) {
 // cannot be listed fails the same.
 TEST(Directory, AListingInTimeGivesWhatAPlainListingGives) {
     TempDir dir;
-    for (int i = 0; i < 700; ++i)
+    for (int i = 0; i < 2100; ++i)
         MakeFile(dir.file("f" + std::to_string(i) + ".omf"), static_cast<std::size_t>(i));
     MakeFolder(dir.file("sub"));
     std::vector<platform::DirEntry> plain;
