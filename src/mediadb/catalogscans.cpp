@@ -148,6 +148,8 @@ MediaCatalog::ScanResult MediaCatalog::ScanBin(const std::string& binPath, Progr
     }
     // A path too long for a record may still end in a shorter one that its
     // own bytes happen to make; only a file that was left out is told.
+    if (const int error = scanner->ReadError(); error != 0)
+        LogError(error, binPath.c_str()); // what was read before stays
     for (const std::string& path : scanner->LongBinPaths()) {
         if (!HoldsFileName(std::string_view(path).substr(path.rfind('/') + 1)))
             Log("Path too long in bin: " + path);

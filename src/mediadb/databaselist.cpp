@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "platform/systemtext.h"
 
+#include <cerrno>
 #include <vector>
 
 std::vector<SearchProblem> DatabaseList::Discover(const std::vector<platform::Volume>& volumes) {
@@ -20,8 +21,11 @@ std::vector<SearchProblem> DatabaseList::Discover(const std::vector<platform::Vo
 void DatabaseList::searchFolder(const std::string& folder, std::vector<SearchProblem>& problems) {
     std::vector<platform::DirEntry> entries;
     int error = 0;
-    if (!platform::ListDirectory(folder, entries, error, platform::ListDetail::NamesOnly)) {
-        NoteSearchProblem(problems, folder, "cannot be read: " + platform::SystemErrorText(error));
+    if (!platform::ListDirectoryInTime(folder, entries, error, platform::ListDetail::NamesOnly)) {
+        NoteSearchProblem(problems, folder,
+                          error == ETIMEDOUT
+                              ? "does not answer"
+                              : "cannot be read: " + platform::SystemErrorText(error));
         return;
     }
     for (const platform::DirEntry& e : entries) {

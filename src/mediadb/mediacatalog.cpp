@@ -126,7 +126,7 @@ int MediaCatalog::IndexFolder(const std::string& path) {
 void MediaCatalog::IndexFolderTree(const std::string& folder) {
     std::vector<platform::DirEntry> entries;
     int error = 0;
-    if (!platform::ListDirectory(folder, entries, error)) {
+    if (!platform::ListDirectoryInTime(folder, entries, error)) {
         LogError(error, folder.c_str());
         return;
     }

@@ -315,7 +315,10 @@ FileOpResult moveOnto(const Plan& plan, int sourceFd, unsigned flags, FileOpUi& 
     if (!stillNames(plan.source, plan.entry))
         return fail(ui, flags, plan.function, plan.name, "The file changed before it was moved.");
     const bool link = S_ISLNK(plan.entry.st_mode);
-    int renamed = link && !linkLeadsThereToo(plan) ? EXDEV : placeOnto(plan.source, plan);
+    // A link is never renamed onto a file it replaces: through a second
+    // mount of the same storage that file may be the very one it leads to.
+    int renamed =
+        link && (plan.replace || !linkLeadsThereToo(plan)) ? EXDEV : placeOnto(plan.source, plan);
     // Checked again after the rename: should the link have come to lead
     // elsewhere meanwhile, it is put back.
     struct stat led {};

@@ -32,7 +32,7 @@ public:
     // volume does not answer within its deadline. The open then fails, and
     // reads end, with ETIMEDOUT. Reads come in chunks of kAnsweredChunk bytes.
     static constexpr unsigned kAnswerInTime = 128;
-    static constexpr std::size_t kAnsweredChunk = 256 * 1024;
+    static constexpr std::size_t kAnsweredChunk = 64 * 1024;
 
     SysFile() = default;
     ~SysFile();

@@ -562,6 +562,15 @@ TEST(FileOperationOnRealVolumes, ASecondMountOfTheSameStorageNeverLosesTheSource
         }
         if (result == 0 && ui.errors.size() != 2)
             result = 3;
+        // A link elsewhere to the file as the second view shows it, moved
+        // onto the file with leave to replace it: the file stays whole.
+        fs::create_directories(a + "/links");
+        fs::create_symlink(b + "/media/clip.omf", a + "/links/clip.omf");
+        platform::FileOperation(FileFunction::Move, a + "/links/clip.omf", a + "/media", kQuiet,
+                                ui);
+        if (result == 0 &&
+            (fs::is_symlink(a + "/media/clip.omf") || contents(a + "/media/clip.omf") != source))
+            result = 4;
         ::umount2(b.c_str(), MNT_DETACH);
         return result;
     });
