@@ -10,7 +10,7 @@
 #include "builders/databasebuilder.h"
 #include "mediadb/mediacatalog.h"
 #include "mediadb/recordscanner.h"
-#include "mediadb/report.h"
+#include "report/report.h"
 
 #include "platform/directory.h"
 #include <chrono>

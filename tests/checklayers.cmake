@@ -1,6 +1,7 @@
 # Checks the build's layers: every library links only the layers below it,
-# and the programs below the windows load no Qt GUI library.
-#   cmake -DLAYERS_DIR=<build>/layers -P checklayers.cmake
+# includes headers only of those layers, and the programs below the windows
+# load no Qt GUI library.
+#   cmake -DLAYERS_DIR=<build>/layers -DSOURCE_DIR=<source>/src -P checklayers.cmake
 
 # What each library may link directly (besides the shared compile settings).
 cmake_minimum_required(VERSION 3.25)
@@ -14,6 +15,8 @@ set(allowed_mxf "platform;feedback;PkgConfig::FFMPEG")
 set(allowed_mediadb "io;omf;mxf;feedback;platform")
 set(allowed_graphics "io;platform;Qt6::Gui;JPEG::JPEG")
 set(allowed_fileops "mediadb;platform;feedback;resources")
+set(allowed_report "mediadb;io;feedback;platform;Qt6::Core")
+set(allowed_session "fileops;mediadb;feedback;platform")
 set(allowed_widgets "resources;feedback;graphics;platform;Qt6::Widgets;Qt6::Gui")
 set(allowed_app "*")
 
@@ -37,6 +40,35 @@ foreach(line IN LISTS lines)
         endif()
         message("fault: ${library} links ${link}: not a layer below it")
         math(EXPR failures "${failures} + 1")
+    endforeach()
+endforeach()
+
+# Headers: a library's sources include only its own and those of the
+# libraries it may link, so no include circle can form between the layers
+# (a window and the runs it starts, say).
+file(GLOB folders RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*")
+foreach(library IN LISTS folders)
+    if(NOT IS_DIRECTORY "${SOURCE_DIR}/${library}" OR allowed_${library} STREQUAL "*")
+        continue()
+    endif()
+    if(NOT DEFINED allowed_${library})
+        message("fault: ${library}: no layer rule")
+        math(EXPR failures "${failures} + 1")
+        continue()
+    endif()
+    file(GLOB sources "${SOURCE_DIR}/${library}/*.h" "${SOURCE_DIR}/${library}/*.cpp")
+    foreach(source IN LISTS sources)
+        file(STRINGS "${source}" includes REGEX "^#include \"[a-z]+/")
+        foreach(line IN LISTS includes)
+            string(REGEX MATCH "^#include \"([a-z]+)/" _ "${line}")
+            set(layer "${CMAKE_MATCH_1}")
+            if(layer STREQUAL library OR layer IN_LIST allowed_${library})
+                continue()
+            endif()
+            file(RELATIVE_PATH name "${SOURCE_DIR}" "${source}")
+            message("fault: ${name} includes a header of ${layer}: not a layer below it")
+            math(EXPR failures "${failures} + 1")
+        endforeach()
     endforeach()
 endforeach()
 

@@ -32,7 +32,7 @@ std::string compressionName(std::uint32_t code) {
 } // namespace
 
 std::string MediaColumnText(const MediaRecord& r, MediaColumn c) {
-    const bool exists = r.attributes != -1;
+    const bool exists = !IsMissing(r);
     switch (c) {
     case MediaColumn::FileName:
         return r.fileName;
@@ -81,7 +81,7 @@ CatalogLists::CatalogLists(Controls controls, MediaCatalog& catalog, MediaInfoPa
         if (record == nullptr)
             return std::string();
         // A bin's file that was not found shows where the bin said it lay.
-        if (static_cast<MediaColumn>(c) == MediaColumn::Path && record->attributes == -1) {
+        if (static_cast<MediaColumn>(c) == MediaColumn::Path && IsMissing(*record)) {
             if (const std::string* folder = m_catalog.BinFolder(index))
                 return *folder;
         }
@@ -193,16 +193,6 @@ void CatalogLists::SelectAllRows(ListView& list) {
     UpdateSelectionSummary();
 }
 
-void CatalogLists::AddProjectFilesToList(const std::string& project, Progress* progress) {
-    GatherAddition(project, progress);
-    ApplyPendingRows();
-}
-
-void CatalogLists::RemoveProjectFilesFromList(const std::string& project, Progress* progress) {
-    GatherRemoval(project, progress);
-    ApplyPendingRows();
-}
-
 void CatalogLists::GatherAddition(const std::string& name, Progress* progress) {
     const ProjectRecord* project = m_catalog.FindProject(name);
     const std::uint64_t n = project != nullptr ? project->files.size() : 0;
@@ -311,6 +301,41 @@ void CatalogLists::OnFileItemChanged(int row, bool wasSelected, bool isSelected)
     UpdateSelectionSummary();
 }
 
+int CatalogLists::FirstSelected() const {
+    return m_files.FirstSelected();
+}
+
+std::vector<int> CatalogLists::SelectedRows() const {
+    return m_files.SelectedRows();
+}
+
+std::uint32_t CatalogLists::CatalogIndex(int row) const {
+    return m_files.ItemData(row);
+}
+
+void CatalogLists::SetStatus(int row, const std::string& text) {
+    m_files.SetText(row, column(MediaColumn::Status), text);
+}
+
+void CatalogLists::SelectAll() {
+    SelectAllRows(m_files);
+}
+
+void CatalogLists::Deselect(int row) {
+    m_files.SetSelected(row, false);
+}
+
+void CatalogLists::FactsRead(int row) {
+    const MediaRecord* record = m_catalog.GetRecord(m_files.ItemData(row));
+    if (record == nullptr)
+        return;
+    m_files.SetText(row, column(MediaColumn::NameInBin), record->nameInBin);
+    m_files.SetText(row, column(MediaColumn::SourceName), record->sourceName);
+    if (record->compressionCode != 0 || record->codecName[0] != '\0')
+        m_files.SetText(row, column(MediaColumn::Compression),
+                        MediaColumnText(*record, MediaColumn::Compression));
+}
+
 void CatalogLists::RefreshFileRows() {
     m_files.viewport()->update();
 }
@@ -319,11 +344,10 @@ void CatalogLists::SortList(ListView& list, int c) {
     for (int i = list.ColumnCount() - 1; i >= 0; --i)
         list.SetHeaderMark(i, i == c ? m_headerMarkSorted : m_headerMarkPlain);
     if (&list == &m_projects) {
-        // Projects compare by the name their row shows, at most 127
-        // characters of it.
+        // Projects compare by the name their row shows.
         std::unordered_map<std::uint32_t, std::string> names;
         for (int row = 0; row < list.RowCount(); ++row)
-            names[list.ItemData(row)] = list.Text(row, 0).substr(0, 127);
+            names[list.ItemData(row)] = list.Text(row, 0);
         if (c == static_cast<int>(ProjectColumn::Name)) {
             list.SortByText([&](std::uint32_t number) { return names[number].c_str(); });
         } else if (c == static_cast<int>(ProjectColumn::Size)) {

@@ -5,6 +5,8 @@
 // and the file count. The media file list is a view over the catalog: a row
 // is a catalog index, its texts are made from the record when painted.
 
+#include "fileops/mediafileops.h"
+
 #include <QObject>
 #include <QPixmap>
 
@@ -41,7 +43,9 @@ enum class ProjectColumn { Name = 0, Size = 1 };
 // The text a media file row shows in a column, made from its record.
 std::string MediaColumnText(const MediaRecord& record, MediaColumn column);
 
-class CatalogLists : public QObject {
+// The media file list's selection is what the file operations and the
+// analysis walk.
+class CatalogLists : public QObject, public FileSelection {
     Q_OBJECT
 
 public:
@@ -66,9 +70,6 @@ public:
     void UpdateSelectionSummary();
     // Ctrl+A in a sortable list.
     void SelectAllRows(ListView& list);
-    // Appends the rows of a project's media files, or removes them.
-    void AddProjectFilesToList(const std::string& project, Progress* progress);
-    void RemoveProjectFilesFromList(const std::string& project, Progress* progress);
     // A click on a column header of a sortable list.
     void SortList(ListView& list, int column);
     // The catalog changed under the media file list's rows: repaint them.
@@ -79,7 +80,16 @@ public:
     SortableListView& ProjectList() const { return m_projects; }
     SortableListView& FileList() const { return m_files; }
     ListView& SummaryList() const { return m_summary; }
-    std::uint64_t SelectedBytes() const { return m_selectedBytes; }
+
+    // The selection of the media file list.
+    int FirstSelected() const override;
+    std::vector<int> SelectedRows() const override;
+    std::uint32_t CatalogIndex(int row) const override;
+    void SetStatus(int row, const std::string& text) override;
+    void Deselect(int row) override;
+    std::uint64_t SelectedBytes() const override { return m_selectedBytes; }
+    void SelectAll() override;
+    void FactsRead(int row) override;
 
 private:
     void OnProjectItemChanged(int row, bool wasSelected, bool isSelected);

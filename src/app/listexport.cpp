@@ -38,7 +38,7 @@ std::string MediaListCsv(const ListView& files, const MediaCatalog& catalog) {
         const MediaRecord* record = catalog.GetRecord(files.ItemData(row));
         if (record == nullptr)
             return Fields(3);
-        const bool exists = record->attributes != -1;
+        const bool exists = !IsMissing(*record);
         return Fields{std::to_string(record->size),
                       exists ? platform::FormatIsoTime(record->creationTime) : std::string(),
                       record->folder[0] != '\0' ? MediaCatalog::FullPath(*record) : std::string()};

@@ -1,6 +1,6 @@
 #include "app/application.h"
 #include "io/csv.h"
-#include "mediadb/report.h"
+#include "report/commandline.h"
 #include "widgets/qtprompter.h"
 
 #include <QApplication>

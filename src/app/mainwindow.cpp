@@ -9,8 +9,6 @@
 #include "feedback/log.h"
 #include "feedback/prompter.h"
 #include "mediadb/mediaendings.h"
-#include "mediadb/mxffacts.h"
-#include "omf/mediafacts.h"
 #include "platform/fileoperation.h"
 #include "platform/qtext.h"
 #include "resources/bitmaps.h"
@@ -19,75 +17,20 @@
 #include "widgets/debugconsole.h"
 #include "widgets/picturecontrol.h"
 #include "widgets/pixelart.h"
-#include "widgets/progresswindow.h"
 #include "widgets/sortablelistview.h"
 
-#include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QSlider>
 #include <QTreeWidget>
 #include <QUrl>
-#include <QWheelEvent>
 
 namespace {
-
-// Holds keyboard input while a long operation runs: key presses are counted
-// and consumed, mouse input to the busy window is dropped but for opening
-// its menus and their Show Console.
-class BusyInputFilter : public QObject {
-public:
-    explicit BusyInputFilter(QWidget* window) : m_window(window) {}
-    int keys = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-            ++keys;
-            return true;
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-            return true;
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel: {
-            auto* widget = qobject_cast<QWidget*>(watched);
-            if (widget == nullptr)
-                return false;
-            // The menus open, but of their commands only Show Console runs:
-            // an editor may want to watch a long run.
-            const QAction* action = nullptr;
-            if (auto* bar = qobject_cast<QMenuBar*>(widget))
-                action = bar->actionAt(mousePosition(event));
-            else if (auto* menu = qobject_cast<QMenu*>(widget))
-                action = menu->actionAt(mousePosition(event));
-            else
-                return widget->window() == m_window;
-            return action != nullptr && action->menu() == nullptr &&
-                   action->data().toInt() != res::ID_SHOW_CONSOLE;
-        }
-        default:
-            return false;
-        }
-    }
-
-private:
-    static QPoint mousePosition(const QEvent* event) {
-        if (event->type() == QEvent::Wheel)
-            return static_cast<const QWheelEvent*>(event)->position().toPoint();
-        return static_cast<const QMouseEvent*>(event)->position().toPoint();
-    }
-
-    QWidget* m_window;
-};
 
 // Grows the summary list until its header and three rows show whole; the
 // project list below gives up the room.
@@ -104,120 +47,109 @@ void fitSummaryList(ListView& summary, QWidget& below) {
     below.setGeometry(rest);
 }
 
-// The selected rows of the media file list, as the file operations walk them.
-class FileListRows final : public FileSelection {
-public:
-    explicit FileListRows(ListView& list) : m_list(list) {}
-    int FirstSelected() const override { return m_list.FirstSelected(); }
-    std::uint32_t CatalogIndex(int row) const override { return m_list.ItemData(row); }
-    void SetStatus(int row, const std::string& text) override {
-        m_list.SetText(row, static_cast<int>(MediaColumn::Status), text);
-    }
-    void Deselect(int row) override { m_list.SetSelected(row, false); }
-
-private:
-    ListView& m_list;
-};
-
 } // namespace
 
-bool WorkingWindow::Start() {
-    if (!CreateFromTemplate(res::IDD_WORKING))
-        return false;
-    show();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    return true;
-}
-
 MainWindow::MainWindow(Services& services, QWidget* parent)
-    : TemplateDialog(parent), m_services(services), m_icon(IconPixmap(res::IDI_PROGRAM)) {
+    : TemplateDialog(parent), m_services(services),
+      m_session(services.prompter, [&services] { return services.volumes(); }),
+      m_jobs(*this, services.prompter, [this](bool busy) { SetControlsEnabled(!busy); }),
+      m_icon(IconPixmap(res::IDI_PROGRAM)) {
     m_popUp = [](QMenu& menu, QPoint at) { return menu.exec(at); };
     m_runModal = [](QDialog& dialog) { dialog.exec(); };
     m_openFile = [](const std::string& path) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(ToQt(path)));
     };
-    ConnectCommand(res::IDC_SCAN, [this] { Scan(); });
-    ConnectCommand(res::ID_SCAN, [this] { Scan(); });
-    ConnectCommand(res::ID_ADD_DATABASE, [this] { AddMediaDatabase(); });
-    ConnectCommand(res::ID_SCAN_FOLDER, [this] { ScanMediaFolder(); });
-    ConnectCommand(res::IDC_SCAN_FOLDER, [this] { ScanMediaFolder(); });
-    ConnectCommand(res::IDC_SCAN_BIN, [this] { ScanBin(); });
-    ConnectCommand(res::ID_EXIT, [this] { accept(); });
-    ConnectCommand(res::ID_VERIFY_FILES, [this] {
-        ToggleOption(m_verifyFiles, res::ID_VERIFY_FILES);
-        Scan();
-    });
-    ConnectCommand(res::ID_CONFIRM_MOVE,
-                   [this] { ToggleOption(m_confirmMove, res::ID_CONFIRM_MOVE); });
-    ConnectCommand(res::ID_CONFIRM_DELETE,
-                   [this] { ToggleOption(m_confirmDelete, res::ID_CONFIRM_DELETE); });
-    ConnectCommand(res::ID_READ_MXF, [this] {
-        ToggleOption(m_readMxf, res::ID_READ_MXF);
-        m_catalog.SetReadMxf(m_readMxf);
-        m_info->SetReadMxf(m_readMxf);
-    });
-    ConnectCommand(res::ID_SHOW_CONSOLE, [this] { ShowConsole(); });
-    ConnectCommand(res::ID_EXPORT_MEDIA_LIST, [this] {
-        ExportList("Export Media List", "media files.csv",
-                   [this] { return MediaListCsv(m_lists->FileList(), m_catalog); });
-    });
-    ConnectCommand(res::ID_EXPORT_PROJECT_LIST, [this] {
-        ExportList("Export Project List", "projects.csv",
-                   [this] { return ProjectListCsv(m_lists->ProjectList(), m_catalog); });
-    });
-    ConnectCommand(res::IDC_REFRESH, [this] { RefreshList(); });
-    ConnectCommand(res::IDC_SELECT_ALL, [this] { m_databases->SetAllChecked(true); });
-    ConnectCommand(res::IDC_DESELECT_ALL, [this] { m_databases->SetAllChecked(false); });
-    ConnectCommand(res::IDC_DELETE_DATABASES, [this] { DeleteSelectedDatabases(); });
-    ConnectCommand(res::ID_COPY_PATH, [this] { CopyPathToClipboard(); });
-    ConnectCommand(res::ID_COPY_FILES, [this] { m_fileOperations->CopySelectedFiles(); });
-    ConnectCommand(res::ID_MOVE_FILES, [this] { m_fileOperations->MoveSelectedFiles(); });
-    ConnectCommand(res::ID_DELETE_FILES, [this] { m_fileOperations->DeleteSelectedFiles(); });
-    ConnectCommand(res::ID_DELETE_PROJECT_MEDIA,
-                   [this] { m_fileOperations->DeleteProjectMedia(); });
-    ConnectCommand(ID_STORE_SELECTED, [this] { StoreSelectedFiles(); });
-    ConnectCommand(ID_ANALYSE_SELECTED, [this] { AnalyseSelectedFiles(); });
-    ConnectCommand(res::ID_OMF_INFO_TOOL, [this] {
-        CloseCurrentMediaFile();
-        OmfInfoDlg dialog(m_services, {}, this);
-        if (dialog.Create())
-            m_runModal(dialog);
-    });
-    ConnectCommand(res::ID_SHOW_OMF_INFO, [this] {
-        ListView& files = m_lists->FileList();
-        const int row = files.FirstSelected();
-        const MediaRecord* record = row >= 0 ? m_catalog.GetRecord(files.ItemData(row)) : nullptr;
-        if (record == nullptr)
-            return;
-        OmfInfoDlg dialog(m_services, MediaCatalog::FullPath(*record), this);
-        if (dialog.Create())
-            m_runModal(dialog);
-    });
-    auto hardwareTool = [this] {
-        HardwareToolDlg dialog(m_services, this);
-        if (dialog.Create())
-            m_runModal(dialog);
-    };
-    ConnectCommand(res::IDC_HARDWARE_TOOL, hardwareTool);
-    ConnectCommand(res::ID_HARDWARE_TOOL, hardwareTool);
-    ConnectCommand(res::ID_APP_ABOUT, [this] {
-        AboutDlg dialog(this);
-        if (dialog.Create())
-            m_runModal(dialog);
-    });
-    ConnectCommand(res::ID_STORE_PROJECTS, [this] {
-        SelectAllFiles();
-        StoreSelectedFiles();
-    });
     m_storeDialog = [this]() -> std::optional<StoreOptions> {
         StoreDlg dialog(m_services.prompter, this);
         if (!dialog.Create() || dialog.exec() != QDialog::Accepted)
             return std::nullopt;
         return dialog.Options();
     };
+    ConnectCommands();
 }
 
 MainWindow::~MainWindow() = default;
+
+template <typename Dialog, typename... Args> void MainWindow::RunDialog(Args&&... args) {
+    Dialog dialog(std::forward<Args>(args)...);
+    if (dialog.Create())
+        m_runModal(dialog);
+}
+
+void MainWindow::ConnectCommands() {
+    // A job that works on the selected media files closes the file the
+    // information panel holds open first.
+    auto onFiles = [this](void (CatalogSession::*job)(FileSelection&, JobContext&)) {
+        return [this, job] {
+            m_info->CloseMediaFile();
+            (m_session.*job)(*m_lists, m_jobs);
+        };
+    };
+    ConnectCommand(res::IDC_SCAN, [this] { Scan(); });
+    ConnectCommand(res::ID_SCAN, [this] { Scan(); });
+    ConnectCommand(res::ID_ADD_DATABASE, [this] {
+        m_lists->ClearFileAndProjectLists();
+        m_info->Clear();
+        if (const auto path = m_services.prompter.openFileName("", "AVID Media Database (*.pmr)"))
+            m_databases->Add(*path);
+    });
+    ConnectCommand(res::ID_SCAN_FOLDER, [this] { ScanMediaFolder(); });
+    ConnectCommand(res::IDC_SCAN_FOLDER, [this] { ScanMediaFolder(); });
+    ConnectCommand(res::IDC_SCAN_BIN, [this] { ScanBin(); });
+    ConnectCommand(res::ID_EXIT, [this] { accept(); });
+    ConnectCommand(res::ID_VERIFY_FILES, [this] {
+        ToggleOption(&Options::verifyFiles, res::ID_VERIFY_FILES);
+        Scan();
+    });
+    ConnectCommand(res::ID_CONFIRM_MOVE,
+                   [this] { ToggleOption(&Options::confirmMove, res::ID_CONFIRM_MOVE); });
+    ConnectCommand(res::ID_CONFIRM_DELETE,
+                   [this] { ToggleOption(&Options::confirmDelete, res::ID_CONFIRM_DELETE); });
+    ConnectCommand(res::ID_READ_MXF, [this] {
+        ToggleOption(&Options::readMxf, res::ID_READ_MXF);
+        m_info->SetReadMxf(ReadMxf());
+    });
+    ConnectCommand(res::ID_SHOW_CONSOLE, [this] { ShowConsole(); });
+    ConnectCommand(res::ID_EXPORT_MEDIA_LIST, [this] {
+        m_session.ExportList("Export Media List", "media files.csv",
+                             [this] { return MediaListCsv(m_lists->FileList(), Catalog()); });
+    });
+    ConnectCommand(res::ID_EXPORT_PROJECT_LIST, [this] {
+        m_session.ExportList("Export Project List", "projects.csv",
+                             [this] { return ProjectListCsv(m_lists->ProjectList(), Catalog()); });
+    });
+    ConnectCommand(res::IDC_REFRESH, [this] {
+        WorkingWindow working;
+        working.Start();
+        m_databases->Discover(m_services.volumes());
+    });
+    ConnectCommand(res::IDC_SELECT_ALL, [this] { m_databases->SetAllChecked(true); });
+    ConnectCommand(res::IDC_DESELECT_ALL, [this] { m_databases->SetAllChecked(false); });
+    ConnectCommand(res::IDC_DELETE_DATABASES, [this] { DeleteSelectedDatabases(); });
+    ConnectCommand(res::ID_COPY_PATH, [this] { CopyPathToClipboard(); });
+    ConnectCommand(res::ID_COPY_FILES, onFiles(&CatalogSession::CopyFiles));
+    ConnectCommand(res::ID_MOVE_FILES, onFiles(&CatalogSession::MoveFiles));
+    ConnectCommand(res::ID_DELETE_FILES, onFiles(&CatalogSession::DeleteFiles));
+    ConnectCommand(res::ID_DELETE_PROJECT_MEDIA, onFiles(&CatalogSession::DeleteProjectMedia));
+    ConnectCommand(ID_ANALYSE_SELECTED, onFiles(&CatalogSession::AnalyseFiles));
+    ConnectCommand(ID_STORE_SELECTED, [this] { StoreSelectedFiles(); });
+    ConnectCommand(res::ID_STORE_PROJECTS, [this] {
+        m_lists->SelectAll();
+        StoreSelectedFiles();
+    });
+    ConnectCommand(res::ID_OMF_INFO_TOOL, [this] {
+        m_info->CloseMediaFile();
+        RunDialog<OmfInfoDlg>(m_services, std::string(), this);
+    });
+    ConnectCommand(res::ID_SHOW_OMF_INFO, [this] {
+        if (const MediaRecord* record = FirstSelectedRecord())
+            RunDialog<OmfInfoDlg>(m_services, MediaCatalog::FullPath(*record), this);
+    });
+    ConnectCommand(res::IDC_HARDWARE_TOOL,
+                   [this] { RunDialog<HardwareToolDlg>(m_services, this); });
+    ConnectCommand(res::ID_HARDWARE_TOOL, [this] { RunDialog<HardwareToolDlg>(m_services, this); });
+    ConnectCommand(res::ID_APP_ABOUT, [this] { RunDialog<AboutDlg>(this); });
+}
 
 void MainWindow::ConnectCommand(int id, std::function<void()> handler) {
     m_handlers[id] = std::move(handler);
@@ -279,10 +211,7 @@ bool MainWindow::Initialise() {
     m_lists = std::make_unique<CatalogLists>(
         CatalogLists::Controls{*summary, *projects, *files, ControlAs<QLabel>(res::IDC_FILE_COUNT),
                                ControlAs<QLabel>(res::IDC_SELECTION_SUMMARY)},
-        m_catalog, *m_info, this);
-    m_fileRows = std::make_unique<FileListRows>(*files);
-    m_fileOperations =
-        std::make_unique<FileOperationRun>(m_catalog, *m_fileRows, *this, m_services.prompter);
+        Catalog(), *m_info, this);
     ConnectControls();
 
     // Sizes are the window's own, without the window manager's frame, which
@@ -309,12 +238,11 @@ bool MainWindow::Initialise() {
         setWindowIcon(QIcon(m_icon));
     setWindowTitle(QStringLiteral("Tolvane for AVID applications ( build ") +
                    QString::fromLatin1(__DATE__) + QStringLiteral(" )"));
-    m_verifyFiles = m_confirmDelete = m_confirmMove = m_readMxf = true;
-    m_catalog.SetReadMxf(true);
+    m_session.SetOptions(Options{});
     m_info->SetReadMxf(true);
 
     m_databases->Discover(m_services.volumes());
-    m_catalog.Reset();
+    Catalog().Reset();
     m_lists->SetUp();
     fitSummaryList(*summary, *projects);
     m_info->SetUpColumns();
@@ -331,10 +259,12 @@ void MainWindow::ConnectControls() {
     connect(&files, &ListView::keyDown, this, &MainWindow::OnFileListKey);
 }
 
-void MainWindow::ToggleOption(bool& option, int command) {
-    option = !option;
+void MainWindow::ToggleOption(bool Options::*option, int command) {
+    Options options = m_session.GetOptions();
+    options.*option = !(options.*option);
+    m_session.SetOptions(options);
     if (QAction* action = MenuAction(command))
-        action->setChecked(option);
+        action->setChecked(options.*option);
 }
 
 void MainWindow::ShowConsole() {
@@ -384,16 +314,11 @@ void MainWindow::LayoutControls() {
 // ---- commands ------------------------------------------------------------
 
 void MainWindow::Scan() {
-    std::vector<SearchProblem> problems;
-    const std::vector<std::string> databases =
-        DatabasesThatAnswer(m_databases->CheckedPaths(), m_services.volumes(), problems);
+    const std::vector<std::string> databases = m_databases->CheckedPaths();
     m_lists->ResetSelectedBytes();
     m_lists->ClearFileAndProjectLists();
-    auto progress = ProgressWindow::Start(this, res::IDD_PROGRESS);
-    m_catalog.Reset();
-    for (const std::string& path : databases)
-        m_catalog.LoadDatabase(path, !m_verifyFiles, progress.get());
-    progress.reset();
+    // What could not be loaded is in the log.
+    m_session.Scan(databases, m_jobs);
     ShowLoadedCatalog();
 }
 
@@ -406,42 +331,31 @@ void MainWindow::ShowLoadedCatalog() {
 }
 
 void MainWindow::ScanMediaFolder() {
-    CloseCurrentMediaFile();
+    m_info->CloseMediaFile();
     m_databases->SetAllChecked(false);
-    const std::optional<std::string> folder = BrowseForFolder(m_services.prompter);
-    if (!folder)
-        return;
-    m_lists->ClearFileAndProjectLists();
-    auto progress = ProgressWindow::Start(this, res::IDD_PROGRESS);
-    m_catalog.ScanMediaFolder(*folder, progress.get(), this);
-    progress.reset();
-    ShowLoadedCatalog();
+    if (const std::optional<std::string> folder = m_session.ChooseMediaFolder()) {
+        m_lists->ClearFileAndProjectLists();
+        m_session.ScanMediaFolder(*folder, m_jobs);
+        ShowLoadedCatalog();
+    }
 }
 
 void MainWindow::ScanBin() {
-    CloseCurrentMediaFile();
+    m_info->CloseMediaFile();
     m_databases->SetAllChecked(false);
-    const std::optional<std::string> bin = m_services.prompter.openFileName("", "AVID Bin (*.avb)");
-    if (!bin)
+    if (const std::optional<std::string> bin = m_session.ChooseBin()) {
+        m_lists->ClearFileAndProjectLists();
+        m_session.ScanBin(*bin, m_jobs);
+        ShowLoadedCatalog();
+    }
+}
+
+void MainWindow::StoreSelectedFiles() {
+    m_info->CloseMediaFile();
+    if (m_lists->FileList().SelectedCount() == 0)
         return;
-    m_lists->ClearFileAndProjectLists();
-    auto progress = ProgressWindow::Start(this, res::IDD_PROGRESS);
-    m_catalog.ScanBin(*bin, progress.get(), this, m_services.volumes());
-    progress.reset();
-    ShowLoadedCatalog();
-}
-
-void MainWindow::AddMediaDatabase() {
-    m_lists->ClearFileAndProjectLists();
-    m_info->Clear();
-    if (const auto path = m_services.prompter.openFileName("", "AVID Media Database (*.pmr)"))
-        m_databases->Add(*path);
-}
-
-void MainWindow::RefreshList() {
-    WorkingWindow working;
-    working.Start();
-    m_databases->Discover(m_services.volumes());
+    if (const std::optional<StoreOptions> options = m_storeDialog ? m_storeDialog() : std::nullopt)
+        m_session.StoreFiles(*m_lists, m_jobs, *options);
 }
 
 void MainWindow::DeleteSelectedDatabases() {
@@ -458,12 +372,13 @@ void MainWindow::DeleteSelectedDatabases() {
     m_databases->DeleteChecked(ui, m_services.volumes());
 }
 
+const MediaRecord* MainWindow::FirstSelectedRecord() {
+    const int row = m_lists->FileList().FirstSelected();
+    return row >= 0 ? Catalog().GetRecord(m_lists->FileList().ItemData(row)) : nullptr;
+}
+
 void MainWindow::CopyPathToClipboard() {
-    ListView& files = m_lists->FileList();
-    const int row = files.FirstSelected();
-    if (row < 0)
-        return;
-    const MediaRecord* record = m_catalog.GetRecord(files.ItemData(row));
+    const MediaRecord* record = FirstSelectedRecord();
     if (record == nullptr)
         return;
     QClipboard* clipboard = QGuiApplication::clipboard();
@@ -480,7 +395,7 @@ void MainWindow::OpenMediaFile(int row) {
     const std::string name = m_lists->FileList().Text(row, static_cast<int>(MediaColumn::FileName));
     if (!HasMediaEnding(name, kEndingOpened))
         return;
-    if (const MediaRecord* record = m_catalog.FindFileByName(name); record != nullptr && m_openFile)
+    if (const MediaRecord* record = Catalog().FindFileByName(name); record != nullptr && m_openFile)
         m_openFile(MediaCatalog::FullPath(*record));
 }
 
@@ -522,117 +437,6 @@ void MainWindow::ShowProjectListMenu(QPoint position) {
     if (projects.SelectedCount() == 0 || menu == nullptr)
         return;
     PopUp(*menu, projects.viewport()->mapToGlobal(position));
-}
-
-void MainWindow::ExportList(const std::string& title, const std::string& suggestedName,
-                            const std::function<std::string()>& csv) {
-    const std::optional<std::string> path =
-        m_services.prompter.saveFileName(title, "CSV files (*.csv)", suggestedName);
-    if (!path)
-        return;
-    std::string error;
-    if (platform::WriteWholeFile(*path, csv(), error))
-        Log("Exported to " + *path);
-    else
-        Tell(m_services.prompter, "Could not write " + *path + ":\n" + error, title);
-}
-
-void MainWindow::StoreSelectedFiles() {
-    CloseCurrentMediaFile();
-    if (m_lists->FileList().SelectedCount() == 0)
-        return;
-    const std::optional<StoreOptions> options = m_storeDialog ? m_storeDialog() : std::nullopt;
-    if (options)
-        m_fileOperations->StoreSelectedFiles(*options, m_services.volumes());
-}
-
-void MainWindow::AnalyseSelectedFiles() {
-    CloseCurrentMediaFile();
-    ListView& files = m_lists->FileList();
-    const std::vector<int> rows = files.SelectedRows();
-    auto progress = ProgressWindow::Start(this, res::IDD_PROGRESS);
-    DisableControls();
-    OmfReader reader;
-    MxfReader mxf;
-    std::uint64_t done = 0;
-    for (int row : rows) {
-        if (CheckCancel())
-            break;
-        PumpOneMessage();
-        if (progress != nullptr)
-            progress->Step(done++, rows.size());
-        MediaRecord* record = m_catalog.GetRecord(files.ItemData(row));
-        if (record == nullptr || record->attributes == -1)
-            continue;
-        if (m_readMxf && MediaInfoPanel::OpenMxfFile(mxf, *record)) {
-            StoreMxfFacts(mxf.Facts(), *record);
-            mxf.Close();
-        } else if (MediaInfoPanel::OpenMediaFile(reader, *record)) {
-            MediaInfoPanel::StoreFacts(ReadMediaFacts(reader), *record);
-            reader.Close();
-        } else {
-            continue;
-        }
-        files.SetText(row, static_cast<int>(MediaColumn::NameInBin), record->nameInBin);
-        files.SetText(row, static_cast<int>(MediaColumn::SourceName), record->sourceName);
-        if (record->compressionCode != 0 || record->codecName[0] != '\0')
-            files.SetText(row, static_cast<int>(MediaColumn::Compression),
-                          MediaColumnText(*record, MediaColumn::Compression));
-    }
-    EnableControls();
-}
-
-void MainWindow::CloseCurrentMediaFile() {
-    m_info->CloseMediaFile();
-}
-
-void MainWindow::SetBusy(bool busy) {
-    SetControlsEnabled(!busy);
-}
-
-void MainWindow::PumpOneMessage() {
-    // Keeps the window painted between two files; what the user types is
-    // left for the cancel question.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-std::unique_ptr<Progress> MainWindow::StartProgress(const std::string& caption) {
-    std::unique_ptr<ProgressWindow> window = ProgressWindow::Start(this, res::IDD_PROGRESS);
-    if (window != nullptr)
-        window->SetText(caption);
-    return window;
-}
-
-std::uint64_t MainWindow::SelectedBytes() const {
-    return m_lists->SelectedBytes();
-}
-
-void MainWindow::SelectAllFiles() {
-    m_lists->SelectAllRows(m_lists->FileList());
-}
-
-bool MainWindow::CheckCancel() {
-    BusyInputFilter filter(this);
-    qApp->installEventFilter(&filter);
-    QCoreApplication::processEvents();
-    qApp->removeEventFilter(&filter);
-    for (int i = 0; i < filter.keys; ++i) {
-        if (m_services.prompter.ask({"Do you want to cancel current task?",
-                                     "Orrin",
-                                     MsgButtons::YesNo,
-                                     MsgIcon::Question,
-                                     {}}) == MsgAnswer::Yes)
-            return true;
-    }
-    return false;
-}
-
-void MainWindow::DisableControls() {
-    SetControlsEnabled(false);
-}
-
-void MainWindow::EnableControls() {
-    SetControlsEnabled(true);
 }
 
 void MainWindow::SetControlsEnabled(bool enabled) {

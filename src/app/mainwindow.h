@@ -3,29 +3,29 @@
 // left, the catalog lists in the middle and at the bottom right, the media
 // information panel at the top right, the function-key labels at the bottom.
 // The window keeps the command table, the layout and the wiring; every
-// command is a numbered command dispatched through one table.
+// command is a numbered command dispatched through one table, and the long
+// jobs run in the catalog's session, in the context the window gives them.
 
 #include "app/cataloglists.h"
 #include "app/databasepanel.h"
 #include "app/mediainfopanel.h"
 #include "app/services.h"
-#include "fileops/mediafileops.h"
-#include "mediadb/mediacatalog.h"
+#include "session/catalogsession.h"
 #include "widgets/templatedialog.h"
+#include "widgets/windowjobs.h"
 
 #include <QPixmap>
 
-#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 class QMenu;
-class QTreeWidget;
 
-class MainWindow : public TemplateDialog, public OperationHost {
+class MainWindow : public TemplateDialog {
     Q_OBJECT
 
 public:
@@ -48,49 +48,24 @@ public:
     // Whether a command id has work connected to it.
     bool HasCommand(int id) const { return m_handlers.count(id) != 0; }
 
-    // Services for long operations.
-    bool CheckCancel() override;
-    void DisableControls();
-    void EnableControls();
-    void CloseCurrentMediaFile() override;
-    void SetBusy(bool busy) override;
-    void PumpOneMessage() override;
-    std::unique_ptr<Progress> StartProgress(const std::string& caption) override;
-    std::uint64_t SelectedBytes() const override;
-    bool ConfirmDelete() const override { return m_confirmDelete; }
-    bool ConfirmMove() const override { return m_confirmMove; }
-    void SelectAllFiles() override;
-
     // Commands.
     void Scan();
-    void ScanMediaFolder();
-    void ScanBin();
-    void AddMediaDatabase();
-    void RefreshList();
-    void DeleteSelectedDatabases();
-    void CopyPathToClipboard();
     void OpenMediaFile(int row);
-    void ShowConsole();
-    // Asks for a store's target and layout, then stores the selected files.
-    void StoreSelectedFiles();
-    // Asks where to and writes the CSV text there whole; says when it cannot.
-    void ExportList(const std::string& title, const std::string& suggestedName,
-                    const std::function<std::string()>& csv);
-    // Reads the facts of every selected media file from the file itself.
-    void AnalyseSelectedFiles();
     // Runs the store dialog; nothing when the user cancels. Tests replace it.
     std::function<std::optional<StoreOptions>()> m_storeDialog;
 
     CatalogLists& Lists() { return *m_lists; }
     MediaInfoPanel& Info() { return *m_info; }
     DatabasePanel& DatabasesPanel() { return *m_databases; }
+    CatalogSession& Session() { return m_session; }
+    JobContext& Jobs() { return m_jobs; }
     QMenu* ContextMenu(ContextMenuKind kind) const;
-    MediaCatalog& Catalog() { return m_catalog; }
-    bool VerifyFiles() const { return m_verifyFiles; }
-    bool ReadMxf() const { return m_readMxf; }
+    MediaCatalog& Catalog() { return m_session.Catalog(); }
+    bool VerifyFiles() const { return m_session.GetOptions().verifyFiles; }
+    bool ReadMxf() const { return m_session.GetOptions().readMxf; }
+    bool ConfirmMove() const { return m_session.GetOptions().confirmMove; }
     // The smallest size of the window (without the window manager's frame).
     QSize MinimumWindowSize() const { return {m_minWidth, m_minHeight}; }
-    int ChromeHeight() const { return m_chromeHeight; }
 
     // How a pop-up menu is shown and a file opened; tests replace them.
     std::function<QAction*(QMenu& menu, QPoint globalPosition)> m_popUp;
@@ -103,33 +78,39 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void ConnectCommands();
     void ConnectControls();
+    // Runs a dialog of the window modally, when it can be made.
+    template <typename Dialog, typename... Args> void RunDialog(Args&&... args);
     // The lists after the catalog was loaded anew.
     void ShowLoadedCatalog();
     void LayoutControls();
-    void ToggleOption(bool& option, int command);
+    void ToggleOption(bool Options::*option, int command);
     void OnFileListKey(int key);
     void ShowFileListMenu(QPoint position);
     void ShowProjectListMenu(QPoint position);
     void SetControlsEnabled(bool enabled);
     QAction* PopUp(QMenu& menu, QPoint globalPosition);
+    // The record of the first selected media file; null when none.
+    const MediaRecord* FirstSelectedRecord();
+    void ScanMediaFolder();
+    void ScanBin();
+    void DeleteSelectedDatabases();
+    void CopyPathToClipboard();
+    void StoreSelectedFiles();
+    void ShowConsole();
 
     Services& m_services;
-    MediaCatalog m_catalog;
+    CatalogSession m_session;
+    WindowJobs m_jobs;
     std::unique_ptr<DatabasePanel> m_databases;
     std::unique_ptr<MediaInfoPanel> m_info;
     std::unique_ptr<CatalogLists> m_lists;
-    std::unique_ptr<FileSelection> m_fileRows;
-    std::unique_ptr<FileOperationRun> m_fileOperations;
     QPixmap m_icon;
     std::vector<std::unique_ptr<QMenu>> m_contextMenus;
     int m_minWidth = 0;
     int m_minHeight = 0;
     int m_chromeHeight = 0;
-    bool m_verifyFiles = true;
-    bool m_readMxf = true;
-    bool m_confirmDelete = true;
-    bool m_confirmMove = true;
     QSize m_lastSize;
 
     std::unordered_map<int, std::function<void()>> m_handlers;

@@ -3,8 +3,6 @@
 #include "feedback/log.h"
 #include "graphics/dibimage.h"
 #include "mediadb/mediacatalog.h"
-#include "mediadb/mxffacts.h"
-#include "omf/mediafacts.h"
 #include "platform/formatting.h"
 #include "widgets/listview.h"
 #include "widgets/picturecontrol.h"
@@ -47,8 +45,7 @@ void MediaInfoPanel::Clear() {
 }
 
 void MediaInfoPanel::CloseMediaFile() {
-    m_mediaFile.Close();
-    m_mxfFile.Close();
+    m_reader.Close();
 }
 
 void MediaInfoPanel::AddRow(int index, const std::string& label, const std::string& value) {
@@ -60,27 +57,29 @@ void MediaInfoPanel::ShowMediaInfo(MediaRecord* record) {
     Clear();
     if (record == nullptr)
         return;
-    if (record->attributes == -1) {
+    if (IsMissing(*record)) {
         AddRow(0, "Error:", "File does not exist");
         return;
     }
     if (record->creationTime != 0)
         AddRow(0, "Creation Date:", platform::FormatFileTime(record->creationTime));
     AddRow(1, "Size:", platform::FormatKBSize(record->size));
-    if (m_readMxf && OpenMxfFile(m_mxfFile, *record)) {
-        ShowMxfInfo(*record);
+    constexpr unsigned kShown = kFactClip | kFactCompression | kFactSource;
+    const std::optional<FileFacts> facts = m_reader.Read(*record, kShown);
+    if (!facts)
+        return;
+    ApplyFacts(*facts, kShown, *record);
+    if (facts->kind == FileFacts::Kind::Mxf) {
+        ShowMxfInfo(*record, facts->hasSource);
         return;
     }
-    if (!OpenMediaFile(m_mediaFile, *record))
-        return;
-    const MediaFacts facts = ReadMediaFacts(m_mediaFile);
-    StoreFacts(facts, *record);
+    OmfReader& file = m_reader.Omf();
     AddRow(2, "Name in Bin:", record->nameInBin);
     char compression[30];
     AddRow(3, "Compression:",
            std::string(CompressionName(record->compressionCode, compression, sizeof compression)) +
                " / " + record->compressionText);
-    const int frames = m_mediaFile.FrameCount();
+    const int frames = file.FrameCount();
     if (frames != 0) {
         AddRow(4, "Num frames:", std::to_string(frames));
         // The range changes without showing a frame for the clamped position.
@@ -89,24 +88,14 @@ void MediaInfoPanel::ShowMediaInfo(MediaRecord* record) {
     }
     m_picture.Erase();
     // "JFIF" with its terminator, inside the field.
-    if (std::memcmp(record->compressionText, "JFIF", 5) == 0 && m_mediaFile.LoadFrameTable())
+    if (std::memcmp(record->compressionText, "JFIF", 5) == 0 && file.LoadFrameTable())
         ShowFrame(0);
-    if (facts.hasSource)
+    if (facts->hasSource)
         AddRow(5, "Source:", record->sourceName);
 }
 
-bool MediaInfoPanel::OpenMediaFile(OmfReader& reader, const MediaRecord& record) {
-    return record.folder[0] != '\0' && reader.Open(MediaCatalog::FullPath(record).c_str());
-}
-
-bool MediaInfoPanel::OpenMxfFile(MxfReader& reader, const MediaRecord& record) {
-    return record.folder[0] != '\0' && IsMxfName(record.fileName) &&
-           reader.Open(MediaCatalog::FullPath(record));
-}
-
-void MediaInfoPanel::ShowMxfInfo(MediaRecord& record) {
-    const MxfFacts& facts = m_mxfFile.Facts();
-    StoreMxfFacts(facts, record);
+void MediaInfoPanel::ShowMxfInfo(const MediaRecord& record, bool hasSource) {
+    const MxfFacts& facts = m_reader.Mxf().Facts();
     AddRow(2, "Name in Bin:", record.nameInBin);
     if (record.codecName[0] != '\0')
         AddRow(3, "Compression:", std::string(record.codecName) + " / " + record.compressionText);
@@ -119,26 +108,19 @@ void MediaInfoPanel::ShowMxfInfo(MediaRecord& record) {
     m_picture.Erase();
     if (facts.hasPicture)
         ShowFrame(0);
-    if (!facts.sourceName.empty())
+    if (hasSource)
         AddRow(5, "Source:", record.sourceName);
-}
-
-void MediaInfoPanel::StoreFacts(const MediaFacts& facts, MediaRecord& record) {
-    SetRecordText(record.nameInBin, facts.clipName);
-    SetRecordText(record.compressionText, facts.compressionText);
-    record.compressionCode = facts.compressionCode;
-    // A source that cannot be read is none (the facts' text is then empty).
-    SetRecordText(record.sourceName, facts.sourceName);
 }
 
 void MediaInfoPanel::ShowFrame(int n) {
     if (n < 0)
         return;
-    if (m_mxfFile.IsOpen()) {
+    if (m_reader.Mxf().IsOpen()) {
         ShowMxfFrame(n);
         return;
     }
-    const std::uint32_t size = m_mediaFile.FrameSize(static_cast<std::uint32_t>(n));
+    OmfReader& file = m_reader.Omf();
+    const std::uint32_t size = file.FrameSize(static_cast<std::uint32_t>(n));
     if (size == 0)
         return;
     if (size > kMaxFrameBytes) {
@@ -146,7 +128,7 @@ void MediaInfoPanel::ShowFrame(int n) {
         return;
     }
     std::vector<std::uint8_t> buffer(size);
-    if (!m_mediaFile.ReadFrame(static_cast<std::uint32_t>(n), buffer.data(), size))
+    if (!file.ReadFrame(static_cast<std::uint32_t>(n), buffer.data(), size))
         return;
     const DibImage image(buffer.data(), buffer.size(), DibImage::Type::Jpeg);
     m_picture.Erase();
@@ -157,10 +139,11 @@ void MediaInfoPanel::ShowFrame(int n) {
 }
 
 void MediaInfoPanel::ShowMxfFrame(int n) {
-    if (!m_mxfFile.DecodeFrame(n))
+    MxfReader& file = m_reader.Mxf();
+    if (!file.DecodeFrame(n))
         return;
-    const int width = m_mxfFile.FrameWidth();
-    const int height = m_mxfFile.FrameHeight();
+    const int width = file.FrameWidth();
+    const int height = file.FrameHeight();
     if ((m_mxfPicture.Width() != width || m_mxfPicture.Height() != height) &&
         !m_mxfPicture.Create(width, height, 24)) {
         LogF("Frame %d of %dx%d pixels not shown", n, width, height);
@@ -168,7 +151,7 @@ void MediaInfoPanel::ShowMxfFrame(int n) {
     }
     // The picture's rows are stored bottom-up.
     const auto stride = static_cast<std::ptrdiff_t>(m_mxfPicture.Stride());
-    if (!m_mxfFile.CopyFrameBgr(m_mxfPicture.Row(height - 1), -stride))
+    if (!file.CopyFrameBgr(m_mxfPicture.Row(height - 1), -stride))
         return;
     m_picture.Erase();
     m_picture.ShowImage(m_mxfPicture);

@@ -4,12 +4,10 @@
 // the media file that stays open while it is shown.
 
 #include "graphics/dibimage.h"
-#include "mxf/mxfreader.h"
-#include "omf/omfreader.h"
+#include "mediadb/filefacts.h"
 
 #include <QObject>
 
-struct MediaFacts;
 struct MediaRecord;
 class ListView;
 class PictureControl;
@@ -32,8 +30,8 @@ public:
     // file; the slider keeps its range and position.
     void Clear();
     // Whether MXF files are read; off, an MXF file shows its date and size.
-    void SetReadMxf(bool on) { m_readMxf = on; }
-    bool ReadsMxf() const { return m_readMxf; }
+    void SetReadMxf(bool on) { m_reader.SetReadMxf(on); }
+    bool ReadsMxf() const { return m_reader.ReadsMxf(); }
     // Fills the panel for a media file: its facts from the record and, when
     // it opens as a container or as an MXF file, from the file (which also
     // go into the record); for JPEG frames and MXF pictures the first
@@ -45,16 +43,8 @@ public:
     // file, does not decode.
     void ShowFrame(int n);
 
-    // Opens a record's media file; a record without a folder names no file
-    // (its path would be a name at the root of the file system).
-    static bool OpenMediaFile(OmfReader& reader, const MediaRecord& record);
-    // Opens a record's media file as MXF when its name is an MXF name.
-    static bool OpenMxfFile(MxfReader& reader, const MediaRecord& record);
-    // Puts what a media file says of itself into its record.
-    static void StoreFacts(const MediaFacts& facts, MediaRecord& record);
-
-    OmfReader& CurrentMediaFile() { return m_mediaFile; }
-    MxfReader& CurrentMxfFile() { return m_mxfFile; }
+    OmfReader& CurrentMediaFile() { return m_reader.Omf(); }
+    MxfReader& CurrentMxfFile() { return m_reader.Mxf(); }
     // Closes whichever media file the panel holds open.
     void CloseMediaFile();
     ListView& InfoList() const { return m_infoList; }
@@ -70,17 +60,16 @@ private:
     // when the event loop next runs; notifications that arrive before then
     // collapse into one, so a fast drag never builds up a backlog.
     void RequestFrame();
-    void ShowMxfInfo(MediaRecord& record);
+    void ShowMxfInfo(const MediaRecord& record, bool hasSource);
     void ShowMxfFrame(int n);
 
     ListView& m_infoList;
     PictureControl& m_picture;
     QSlider& m_slider;
-    OmfReader m_mediaFile;
-    MxfReader m_mxfFile;
+    // The media file shown, kept open for its frames.
+    FactsReader m_reader;
     // The MXF frame's picture, kept so that stepping reuses its memory.
     DibImage m_mxfPicture;
-    bool m_readMxf = true;
     bool m_frameRequested = false;
     int m_framesShown = 0;
     int m_lastFrameShown = -1;

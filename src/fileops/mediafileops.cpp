@@ -18,11 +18,11 @@ namespace {
 // would be a name at the root of the file system, which may be another file
 // altogether. A file gone since the list was made is marked missing.
 bool fileMissing(MediaRecord& record) {
-    if (record.attributes == -1 || record.folder[0] == '\0')
+    if (IsMissing(record) || record.folder[0] == '\0')
         return true;
     struct stat st {};
     if (::lstat(MediaCatalog::FullPath(record).c_str(), &st) != 0 && errno == ENOENT) {
-        record.attributes = -1;
+        record.attributes = kFileMissing;
         return true;
     }
     return false;
@@ -33,8 +33,8 @@ enum class Outcome { Done, Failed, Cancelled, NotExist, NotReplaced };
 
 Outcome mediaFileOperation(MediaCatalog& catalog, std::uint32_t index,
                            platform::FileFunction function, const std::string& targetFolder,
-                           unsigned flags, platform::FileOpUi& ui, FileOperator& files,
-                           platform::RunRecord* run) {
+                           const platform::FileOpFlags& flags, platform::FileOpUi& ui,
+                           FileOperator& files, platform::RunRecord* run) {
     MediaRecord* record = catalog.GetRecord(index);
     if (record == nullptr)
         return Outcome::Failed;
@@ -62,7 +62,7 @@ Outcome mediaFileOperation(MediaCatalog& catalog, std::uint32_t index,
         return Outcome::NotReplaced;
     }
     if (function != platform::FileFunction::Copy)
-        record->attributes = -1;
+        record->attributes = kFileMissing;
     return Outcome::Done;
 }
 
@@ -190,12 +190,13 @@ std::optional<std::string> StoreDestination(const MediaRecord& record, const Sto
 
 platform::FileOpResult FileOperator::Perform(platform::FileFunction function,
                                              const std::string& source,
-                                             const std::string& targetFolder, unsigned flags,
+                                             const std::string& targetFolder,
+                                             const platform::FileOpFlags& flags,
                                              platform::FileOpUi& ui, platform::RunRecord* run) {
     return platform::FileOperation(function, source, targetFolder, flags, ui, m_io, run);
 }
 
-bool DeleteMediaFile(MediaCatalog& catalog, std::uint32_t index, unsigned flags,
+bool DeleteMediaFile(MediaCatalog& catalog, std::uint32_t index, const platform::FileOpFlags& flags,
                      platform::FileOpUi& ui, platform::CopyIo& io) {
     FileOperator files(io);
     return mediaFileOperation(catalog, index, platform::FileFunction::Delete, {}, flags, ui, files,
@@ -203,14 +204,16 @@ bool DeleteMediaFile(MediaCatalog& catalog, std::uint32_t index, unsigned flags,
 }
 
 bool CopyMediaFile(MediaCatalog& catalog, std::uint32_t index, const std::string& targetFolder,
-                   unsigned flags, platform::FileOpUi& ui, platform::CopyIo& io) {
+                   const platform::FileOpFlags& flags, platform::FileOpUi& ui,
+                   platform::CopyIo& io) {
     FileOperator files(io);
     return mediaFileOperation(catalog, index, platform::FileFunction::Copy, targetFolder, flags, ui,
                               files, nullptr) == Outcome::Done;
 }
 
 bool MoveMediaFile(MediaCatalog& catalog, std::uint32_t index, const std::string& targetFolder,
-                   unsigned flags, platform::FileOpUi& ui, platform::CopyIo& io) {
+                   const platform::FileOpFlags& flags, platform::FileOpUi& ui,
+                   platform::CopyIo& io) {
     FileOperator files(io);
     return mediaFileOperation(catalog, index, platform::FileFunction::Move, targetFolder, flags, ui,
                               files, nullptr) == Outcome::Done;
@@ -227,13 +230,35 @@ std::optional<std::string> BrowseForFolder(Prompter& prompter) {
     return folder;
 }
 
-FileOperationRun::FileOperationRun(MediaCatalog& catalog, FileSelection& rows, OperationHost& host,
-                                   Prompter& prompter)
-    : FileOperationRun(catalog, rows, host, prompter, m_systemFiles) {}
+FileOperationRun::FileOperationRun(MediaCatalog& catalog, FileSelection& rows, JobContext& context,
+                                   Prompter& prompter, Confirmations confirm)
+    : FileOperationRun(catalog, rows, context, prompter, confirm, m_systemFiles) {}
 
-FileOperationRun::FileOperationRun(MediaCatalog& catalog, FileSelection& rows, OperationHost& host,
-                                   Prompter& prompter, FileOperator& files)
-    : m_catalog(catalog), m_rows(rows), m_host(host), m_prompter(prompter), m_files(files) {}
+FileOperationRun::FileOperationRun(MediaCatalog& catalog, FileSelection& rows, JobContext& context,
+                                   Prompter& prompter, Confirmations confirm, FileOperator& files)
+    : m_catalog(catalog), m_rows(rows), m_context(context), m_prompter(prompter),
+      m_confirm(confirm), m_files(files) {}
+
+platform::FileOpFlags FileOperationRun::FlagsFor(platform::FileFunction function,
+                                                 bool storing) const {
+    // Deleted files go to the trash and folders are never deleted with what
+    // they hold. A move asks unless "Confirm move" is off, a delete unless
+    // "Confirm delete" is; a copy always asks, but a store's copy asks as
+    // its moves do.
+    platform::FileOpFlags flags;
+    switch (function) {
+    case platform::FileFunction::Copy:
+        flags.ask = !storing || m_confirm.move;
+        break;
+    case platform::FileFunction::Move:
+        flags.ask = m_confirm.move;
+        break;
+    case platform::FileFunction::Delete:
+        flags.ask = m_confirm.remove;
+        break;
+    }
+    return flags;
+}
 
 void FileOperationRun::CopySelectedFiles() {
     Run(platform::FileFunction::Copy);
@@ -254,18 +279,13 @@ void FileOperationRun::DeleteProjectMedia() {
                         MsgIcon::Question,
                         {}}) != MsgAnswer::Yes)
         return;
-    m_host.SelectAllFiles();
+    m_rows.SelectAll();
     DeleteSelectedFiles();
 }
 
 void FileOperationRun::Run(platform::FileFunction function) {
-    m_host.CloseCurrentMediaFile();
-    unsigned flags = kAskFirst;
-    if (function == platform::FileFunction::Delete && !m_host.ConfirmDelete())
-        flags = kAskNothing;
-    if (function == platform::FileFunction::Move && !m_host.ConfirmMove())
-        flags = kAskNothing;
-    const std::uint64_t total = m_host.SelectedBytes();
+    const platform::FileOpFlags flags = FlagsFor(function, false);
+    const std::uint64_t total = m_rows.SelectedBytes();
     std::string target;
     if (function != platform::FileFunction::Delete) {
         const std::optional<std::string> folder = BrowseForFolder(m_prompter);
@@ -274,50 +294,43 @@ void FileOperationRun::Run(platform::FileFunction function) {
         target = *folder;
     }
     const RunTexts texts = textsOf(function);
-    std::unique_ptr<Progress> progress = m_host.StartProgress(texts.caption);
-    RunUi ui(m_prompter, progress.get(), m_host, total);
+    JobRun job(m_context, texts.caption);
+    RunUi ui(m_prompter, job.Window(), m_context, total);
     platform::RunRecord written;
-    m_host.SetBusy(true);
     for (int row = m_rows.FirstSelected(); row >= 0; row = m_rows.FirstSelected()) {
-        if (m_host.CheckCancel())
+        if (!job.Next())
             break;
-        m_host.PumpOneMessage();
         const std::uint32_t index = m_rows.CatalogIndex(row);
         const Outcome outcome =
             mediaFileOperation(m_catalog, index, function, target, flags, ui, m_files, &written);
         if (outcome == Outcome::Failed || outcome == Outcome::Cancelled)
             break;
         ui.FileDone(m_catalog.GetMediaFileSize(index));
-        if (progress != nullptr)
-            progress->Step(ui.Done(), total);
+        job.Step(ui.Done(), total);
         m_rows.SetStatus(row, outcome == Outcome::Done ? texts.status : skippedStatus(outcome));
         m_rows.Deselect(row);
     }
-    m_host.SetBusy(false);
 }
 
 void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
                                           const std::vector<platform::Volume>& volumes) {
-    m_host.CloseCurrentMediaFile();
     if (m_rows.FirstSelected() < 0)
         return;
-    const unsigned flags = m_host.ConfirmMove() ? kAskFirst : kAskNothing;
-    const std::uint64_t total = m_host.SelectedBytes();
-    std::unique_ptr<Progress> progress = m_host.StartProgress("Storing files....");
-    RunUi ui(m_prompter, progress.get(), m_host, total);
+    const platform::FileFunction function =
+        options.moveFiles ? platform::FileFunction::Move : platform::FileFunction::Copy;
+    const platform::FileOpFlags flags = FlagsFor(function, true);
+    const std::uint64_t total = m_rows.SelectedBytes();
+    JobRun job(m_context, "Storing files....");
+    RunUi ui(m_prompter, job.Window(), m_context, total);
     platform::RunRecord written;
     auto aborted = [this](const std::string& why = {}) {
         Tell(m_prompter, why.empty() ? "Aborted!" : "Aborted!\n" + why, "Orrin");
     };
-    const platform::FileFunction function =
-        options.moveFiles ? platform::FileFunction::Move : platform::FileFunction::Copy;
-    m_host.SetBusy(true);
     for (int row = m_rows.FirstSelected(); row >= 0; row = m_rows.FirstSelected()) {
         const std::uint32_t index = m_rows.CatalogIndex(row);
         MediaRecord* record = m_catalog.GetRecord(index);
-        if (m_host.CheckCancel())
+        if (!job.Next())
             break;
-        m_host.PumpOneMessage();
         if (record != nullptr && fileMissing(*record)) {
             m_rows.SetStatus(row, skippedStatus(Outcome::NotExist));
         } else if (record != nullptr) {
@@ -345,8 +358,7 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
                 break;
             }
             ui.FileDone(m_catalog.GetMediaFileSize(index));
-            if (progress != nullptr)
-                progress->Step(ui.Done(), total);
+            job.Step(ui.Done(), total);
             if (outcome != Outcome::Done)
                 m_rows.SetStatus(row, skippedStatus(outcome));
             else
@@ -354,5 +366,4 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
         }
         m_rows.Deselect(row);
     }
-    m_host.SetBusy(false);
 }

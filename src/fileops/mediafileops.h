@@ -3,7 +3,7 @@
 // catalog index, and the run that walks the selected rows of the media file
 // list through one of them, with progress, cancel and a status per row.
 
-#include "feedback/cancel.h"
+#include "feedback/jobcontext.h"
 #include "platform/fileoperation.h"
 #include "platform/volumes.h"
 
@@ -18,11 +18,6 @@ class Progress;
 class Prompter;
 struct MediaRecord;
 
-// The flags of a file operation: undo allowed, no recursion, and the
-// system's own questions answered yes where the option is off.
-inline constexpr unsigned kAskFirst = platform::FOF_ALLOWUNDO | platform::FOF_NORECURSION;
-inline constexpr unsigned kAskNothing = kAskFirst | platform::FOF_NOCONFIRMATION;
-
 // Hands one file to the system's file operation, with the reads and writes
 // of io; tests see every path a run hands on.
 class FileOperator {
@@ -31,7 +26,8 @@ public:
     virtual ~FileOperator() = default;
     virtual platform::FileOpResult Perform(platform::FileFunction function,
                                            const std::string& source,
-                                           const std::string& targetFolder, unsigned flags,
+                                           const std::string& targetFolder,
+                                           const platform::FileOpFlags& flags,
                                            platform::FileOpUi& ui, platform::RunRecord* run);
 
 private:
@@ -40,14 +36,14 @@ private:
 
 // One media file of the catalog. True when done; a failure logs
 // "ERROR: Operation Aborted", a refusal "Operation Aborted by User". A delete
-// or move that is done marks the record missing (attributes -1).
-bool DeleteMediaFile(MediaCatalog& catalog, std::uint32_t index, unsigned flags,
+// or move that is done marks the record missing.
+bool DeleteMediaFile(MediaCatalog& catalog, std::uint32_t index, const platform::FileOpFlags& flags,
                      platform::FileOpUi& ui, platform::CopyIo& io = platform::SystemCopyIo());
 bool CopyMediaFile(MediaCatalog& catalog, std::uint32_t index, const std::string& targetFolder,
-                   unsigned flags, platform::FileOpUi& ui,
+                   const platform::FileOpFlags& flags, platform::FileOpUi& ui,
                    platform::CopyIo& io = platform::SystemCopyIo());
 bool MoveMediaFile(MediaCatalog& catalog, std::uint32_t index, const std::string& targetFolder,
-                   unsigned flags, platform::FileOpUi& ui,
+                   const platform::FileOpFlags& flags, platform::FileOpUi& ui,
                    platform::CopyIo& io = platform::SystemCopyIo());
 
 // The folder chooser titled "Select target folder"; nothing when the user
@@ -73,42 +69,43 @@ std::optional<std::string> StoreDestination(const MediaRecord& record, const Sto
 std::string StoreFolder(const MediaRecord& record, const StoreOptions& options,
                         const std::vector<platform::Volume>& volumes);
 
-// The selected rows of the media file list as a run walks them.
+// The selected rows of the media file list as a run walks them, and what
+// the selection holds.
 class FileSelection {
 public:
     virtual ~FileSelection() = default;
     // The first selected row from the top, or -1.
     virtual int FirstSelected() const = 0;
+    virtual std::vector<int> SelectedRows() const = 0;
     virtual std::uint32_t CatalogIndex(int row) const = 0;
     virtual void SetStatus(int row, const std::string& text) = 0;
     virtual void Deselect(int row) = 0;
-};
-
-// What a run needs of the window it runs for.
-class OperationHost : public CancelCheck {
-public:
-    // Closes the media file the information panel holds open.
-    virtual void CloseCurrentMediaFile() = 0;
-    // Greys the load and scan commands while the run works, and back.
-    virtual void SetBusy(bool busy) = 0;
-    // Lets the window handle what is waiting for it between two files.
-    virtual void PumpOneMessage() = 0;
-    // Shows a progress window with that caption; null when none can be made.
-    virtual std::unique_ptr<Progress> StartProgress(const std::string& caption) = 0;
     // The byte total of the selected rows.
     virtual std::uint64_t SelectedBytes() const = 0;
-    virtual bool ConfirmDelete() const = 0;
-    virtual bool ConfirmMove() const = 0;
-    // Selects every row of the media file list.
-    virtual void SelectAllFiles() = 0;
+    // Selects every row of the list.
+    virtual void SelectAll() = 0;
+    // The record of a row was read anew from its file: the row shows it.
+    virtual void FactsRead(int row) = 0;
 };
 
+// Whether a run asks before it moves or deletes: the Options menu's
+// "Confirm move" and "Confirm delete". A copy always asks.
+struct Confirmations {
+    bool move = true;
+    bool remove = true;
+};
+
+// One run over the selected rows: made for a command, it walks the rows
+// through the job's context (progress, cancel, busy window).
 class FileOperationRun {
 public:
-    FileOperationRun(MediaCatalog& catalog, FileSelection& rows, OperationHost& host,
-                     Prompter& prompter);
-    FileOperationRun(MediaCatalog& catalog, FileSelection& rows, OperationHost& host,
-                     Prompter& prompter, FileOperator& files);
+    FileOperationRun(MediaCatalog& catalog, FileSelection& rows, JobContext& context,
+                     Prompter& prompter, Confirmations confirm);
+    FileOperationRun(MediaCatalog& catalog, FileSelection& rows, JobContext& context,
+                     Prompter& prompter, Confirmations confirm, FileOperator& files);
+    // Its file operator may be a member of its own.
+    FileOperationRun(const FileOperationRun&) = delete;
+    FileOperationRun& operator=(const FileOperationRun&) = delete;
 
     void CopySelectedFiles();
     void MoveSelectedFiles();
@@ -122,11 +119,14 @@ public:
 
 private:
     void Run(platform::FileFunction function);
+    // The flags of one file's operation, as the options choose them.
+    platform::FileOpFlags FlagsFor(platform::FileFunction function, bool storing) const;
 
     MediaCatalog& m_catalog;
     FileSelection& m_rows;
-    OperationHost& m_host;
+    JobContext& m_context;
     Prompter& m_prompter;
+    Confirmations m_confirm;
     FileOperator m_systemFiles;
     FileOperator& m_files;
 };

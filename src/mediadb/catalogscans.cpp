@@ -6,28 +6,11 @@
 #include "feedback/cancel.h"
 #include "feedback/log.h"
 #include "feedback/progress.h"
+#include "mediadb/filefacts.h"
 #include "mediadb/mediafolders.h"
-#include "mediadb/mxffacts.h"
-#include "omf/omfreader.h"
 #include "platform/directory.h"
 
 #include <cstring>
-
-namespace {
-
-// Fills a record's project from its container: the project attribute, or
-// "**NULL_PROJECT" when the container names none.
-void readProject(OmfReader& reader, MediaRecord& record) {
-    if (reader.ProjectName(record.projectName, 69) == 0) {
-        std::strcpy(record.projectName, kNullProject);
-        record.projectNameLength = sizeof kNullProject - 1;
-    } else {
-        record.projectNameLength =
-            static_cast<std::uint32_t>(strnlen(record.projectName, sizeof record.projectName));
-    }
-}
-
-} // namespace
 
 MediaCatalog::ScanResult MediaCatalog::ScanMediaFolder(const std::string& folder,
                                                        Progress* progress, CancelCheck* cancel) {
@@ -43,8 +26,8 @@ MediaCatalog::ScanResult MediaCatalog::ScanMediaFolder(const std::string& folder
         progress->SetText(folder);
     const std::uint64_t total = m_diskIndex.size();
     std::uint64_t counter = 0;
-    OmfReader reader;
-    MxfReader mxf;
+    FactsReader reader;
+    reader.SetReadMxf(m_readMxf);
     for (const auto& [name, entry] : m_diskIndex) {
         if (cancel != nullptr && cancel->CheckCancel())
             break;
@@ -54,12 +37,10 @@ MediaCatalog::ScanResult MediaCatalog::ScanMediaFolder(const std::string& folder
         if (progress != nullptr)
             progress->Step(counter, total);
         ++counter;
-        const std::string path = platform::JoinPath(folder, name);
-        // An MXF name is read as MXF first: the OMF reader would log every
-        // such file as a bad container.
-        const bool isMxf = m_readMxf && IsMxfName(name) && mxf.Open(path);
-        const bool omf = !isMxf && reader.Open(path.c_str());
-        if (!isMxf && !omf)
+        const std::optional<FileFacts> facts = reader.Read(
+            platform::JoinPath(folder, name), kFactProject | kFactClip | kFactCompression);
+        reader.Close();
+        if (!facts)
             continue; // listed as unreferenced below
         std::memset(m_work.get(), 0, sizeof(MediaRecord));
         if (name.size() >= sizeof m_work->fileName) {
@@ -68,18 +49,12 @@ MediaCatalog::ScanResult MediaCatalog::ScanMediaFolder(const std::string& folder
         }
         std::memcpy(m_work->fileName, name.c_str(), name.size() + 1);
         m_work->fileNameLength = static_cast<std::uint32_t>(name.size());
-        if (omf) {
-            readProject(reader, *m_work);
-            reader.CompositionName(m_work->nameInBin, 259);
-            reader.ReadMediaDescriptor();
-            std::memcpy(m_work->compressionText, reader.CompressionText(),
-                        sizeof m_work->compressionText);
-            m_work->compressionCode = reader.CompressionCode();
-        } else {
-            StoreMxfProject(mxf.Facts(), *m_work);
-            StoreMxfFacts(mxf.Facts(), *m_work);
-            mxf.Close();
-        }
+        // The scan looks up no OMF file's source; an MXF file's comes with
+        // its other facts.
+        ApplyFacts(*facts,
+                   kFactProject | kFactClip | kFactCompression |
+                       (facts->kind == FileFacts::Kind::Mxf ? kFactSource : 0u),
+                   *m_work);
         MatchOnDisk(*m_work);
         AddRecord(*m_work, false);
     }
@@ -120,8 +95,8 @@ MediaCatalog::ScanResult MediaCatalog::ScanBin(const std::string& binPath, Progr
         progress->SetText("Indexing Files...");
     m_duplicateCount = 0;
     IndexMediaFolders(volumes);
-    OmfReader reader;
-    MxfReader mxf;
+    FactsReader reader;
+    reader.SetReadMxf(m_readMxf);
     if (progress != nullptr)
         progress->SetText(binFolder);
     m_work = std::make_unique<MediaRecord>();
@@ -129,21 +104,19 @@ MediaCatalog::ScanResult MediaCatalog::ScanBin(const std::string& binPath, Progr
         if (cancel != nullptr && cancel->CheckCancel())
             break;
         MatchOnDisk(*m_work);
-        if (m_work->attributes == -1) {
+        if (IsMissing(*m_work)) {
             std::strcpy(m_work->projectName, kFileNotExistProject);
             m_work->projectNameLength = sizeof kFileNotExistProject - 1;
-        } else if (const std::string path = FullPath(*m_work);
-                   m_readMxf && IsMxfName(m_work->fileName) && mxf.Open(path)) {
-            StoreMxfProject(mxf.Facts(), *m_work);
-            SetRecordText(m_work->nameInBin, mxf.Facts().clipName);
-            mxf.Close();
-        } else if (reader.Open(path.c_str())) {
-            readProject(reader, *m_work);
-            reader.CompositionName(m_work->nameInBin, 259);
+        } else if (const std::optional<FileFacts> facts =
+                       reader.Read(*m_work, kFactProject | kFactClip)) {
+            // The bin tells the rest; its files' compression and source are
+            // not read.
+            ApplyFacts(*facts, kFactProject | kFactClip, *m_work);
         }
+        reader.Close();
         const std::uint32_t index = m_fileCount;
         AddRecord(*m_work, true);
-        if (m_work->attributes == -1 && m_fileCount != index)
+        if (IsMissing(*m_work) && m_fileCount != index)
             m_binFolders.emplace(index, scanner->BinFolder());
     }
     // A path too long for a record may still end in a shorter one that its

@@ -98,6 +98,5 @@ platform::FileOpResult DatabaseList::DeleteChecked(platform::FileOpUi& ui) {
     }
     if (paths.empty())
         return platform::FileOpResult::Done;
-    return platform::DeleteFiles(paths, platform::FOF_NOCONFIRMATION | platform::FOF_NORECURSION,
-                                 &ui);
+    return platform::DeleteFiles(paths, {.ask = false, .toTrash = false}, &ui);
 }

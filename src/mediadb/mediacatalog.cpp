@@ -48,7 +48,7 @@ void MediaCatalog::Reset() {
 
 bool MediaCatalog::MatchOnDisk(MediaRecord& record) const {
     record.size = 0;
-    record.attributes = -1;
+    record.attributes = kFileMissing;
     const DiskFileEntry* entry = m_diskIndex.find(record.fileName);
     if (entry == nullptr)
         return false;
@@ -80,7 +80,7 @@ void MediaCatalog::Register(MediaRecord* stored) {
 }
 
 void MediaCatalog::AddRecord(MediaRecord& record, bool keepMissing) {
-    if (record.attributes == -1 && !keepMissing)
+    if (IsMissing(record) && !keepMissing)
         return;
     auto [project, created] = m_projects.insert(record.projectName);
     const std::uint32_t oldIndex = record.catalogIndex;

@@ -7,6 +7,14 @@
 #include <cstring>
 #include <string_view>
 
+// Project names are short. A media file's project attribute is read into
+// kProjectNameLimit bytes and an MXF file's name cut to as many characters;
+// a database's record stores at most kDatabaseProjectNameLimit (its records
+// are laid out for that). The record's field holds the longer with its
+// terminator.
+inline constexpr std::size_t kProjectNameLimit = 69;
+inline constexpr int kDatabaseProjectNameLimit = 66;
+
 struct MediaRecord {
     std::uint32_t projectNameLength; // as the database gave it
     char projectName[72];
@@ -19,11 +27,20 @@ struct MediaRecord {
     char codecName[40];       // an MXF file's codec ("VC3/DNxHD"); empty for OMF
     std::uint32_t compressionCode;
     std::uint64_t size;
-    std::int32_t attributes;    // file attribute bits; -1 = the file does not exist
+    std::int32_t attributes;    // file attribute bits, or kFileMissing
     std::uint64_t creationTime; // 100 ns units since 1601-01-01 UTC; 0 = none
     std::uint32_t catalogIndex;
     std::uint32_t projectNumber;
 };
+
+static_assert(sizeof MediaRecord::projectName > kProjectNameLimit);
+
+// The attributes of a record whose file does not exist: not found where the
+// database said, or moved or deleted since.
+inline constexpr std::int32_t kFileMissing = -1;
+inline bool IsMissing(const MediaRecord& record) {
+    return record.attributes == kFileMissing;
+}
 
 inline constexpr char kNullProject[] = "**NULL_PROJECT";
 inline constexpr char kUnreferencedProject[] = "**UNREFERENCED FILES";

@@ -11,9 +11,8 @@
 namespace {
 
 constexpr std::uint32_t kMaxNameLength = 259;
-constexpr int kMaxProjectLength = 66;
 // The most bytes a candidate can span: two lengths, a name and a project.
-constexpr std::uint32_t kMaxRecordBytes = 2 + 127 + 2 + kMaxProjectLength;
+constexpr std::uint32_t kMaxRecordBytes = 2 + 127 + 2 + kDatabaseProjectNameLimit;
 
 // Characters a media file or project name may hold.
 constexpr bool isNameChar(std::uint8_t c) {
@@ -113,7 +112,7 @@ inline Verdict databaseVerdict(const std::uint8_t* p, std::uint32_t avail) {
     if (!hasMediaExtension(reinterpret_cast<const char*>(p + 2), static_cast<std::size_t>(l1)))
         return Verdict::Impossible;
     const auto l2 = static_cast<std::int8_t>(p[nameEnd + (big ? 1 : 0)]);
-    if (l2 < 0 || l2 > kMaxProjectLength)
+    if (l2 < 0 || l2 > kDatabaseProjectNameLimit)
         return Verdict::Impossible;
     const std::uint32_t projectEnd = nameEnd + 2 + static_cast<std::uint32_t>(l2);
     const std::uint32_t knownProject = avail < projectEnd ? avail : projectEnd;
@@ -245,7 +244,7 @@ bool RecordScanner::AttemptDatabaseRecord(MediaRecord& record) {
     if (Read(m_lengthBytes, 2) == 0)
         return false;
     const auto l2 = static_cast<std::int8_t>(m_lengthBytes[m_bigEndian ? 1 : 0]);
-    if (l2 >= 1 && l2 <= kMaxProjectLength) {
+    if (l2 >= 1 && l2 <= kDatabaseProjectNameLimit) {
         if (Read(record.projectName, static_cast<std::uint32_t>(l2)) == 0)
             return false;
         record.projectNameLength = static_cast<std::uint32_t>(l2);

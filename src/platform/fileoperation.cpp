@@ -128,23 +128,24 @@ Wording wordingOf(FileFunction function) {
     return {"delete", "Error Deleting File"};
 }
 
-FileOpResult fail(FileOpUi& ui, unsigned flags, FileFunction function, const std::string& name,
-                  const std::string& why, FileOpResult result = FileOpResult::Failed) {
+FileOpResult fail(FileOpUi& ui, const FileOpFlags& flags, FileFunction function,
+                  const std::string& name, const std::string& why,
+                  FileOpResult result = FileOpResult::Failed) {
     const Wording w = wordingOf(function);
-    if (!(flags & FOF_NOERRORUI))
+    if (flags.showErrors)
         ui.showError(std::string("Cannot ") + w.verb + " " + name + ":\n" + why, w.caption);
     return result;
 }
 
-FileOpResult failErrno(FileOpUi& ui, unsigned flags, FileFunction function, const std::string& name,
-                       int error) {
+FileOpResult failErrno(FileOpUi& ui, const FileOpFlags& flags, FileFunction function,
+                       const std::string& name, int error) {
     return fail(ui, flags, function, name, SystemErrorText(error));
 }
 
 // Asks whether an existing file of the target's name may be replaced.
-bool mayReplace(FileOpUi& ui, unsigned flags, const std::string& targetFolder,
+bool mayReplace(FileOpUi& ui, const FileOpFlags& flags, const std::string& targetFolder,
                 const std::string& name) {
-    if (flags & FOF_NOCONFIRMATION)
+    if (!flags.ask)
         return true;
     return ui.confirm(targetFolder + " already has a file named " + name + ". Replace it?",
                       "Confirm File Replace") == FileOpAnswer::Yes;
@@ -194,7 +195,7 @@ int placeOnto(const std::string& written, const Plan& plan) {
     return ::rename(written.c_str(), plan.target.c_str()) == 0 ? 0 : errno;
 }
 
-FileOpResult failPlacing(FileOpUi& ui, unsigned flags, const Plan& plan, int error) {
+FileOpResult failPlacing(FileOpUi& ui, const FileOpFlags& flags, const Plan& plan, int error) {
     if (error == EEXIST)
         return fail(ui, flags, plan.function, plan.name,
                     plan.target + " changed while the file was copied; it is not replaced.");
@@ -218,8 +219,8 @@ int keepOwnerAndMode(int fd, const struct stat& source) {
 // Copies the open source into a hidden temporary file in the target's
 // folder and puts it in place of the target when it is complete, flushed
 // and has the source's owner, permissions and modification time.
-FileOpResult copyInto(const Plan& plan, int sourceFd, unsigned flags, FileOpUi& ui, CopyIo& io,
-                      RunRecord* run) {
+FileOpResult copyInto(const Plan& plan, int sourceFd, const FileOpFlags& flags, FileOpUi& ui,
+                      CopyIo& io, RunRecord* run) {
     const std::string& name = plan.name;
     if (run == nullptr || run->FirstVisit(plan.targetFolder))
         RemoveStaleCopies(plan.targetFolder);
@@ -306,8 +307,8 @@ bool linkLeadsThereToo(const Plan& plan) {
     return ::stat(from.c_str(), &led) == 0 && sameFile(led, plan.content);
 }
 
-FileOpResult moveOnto(const Plan& plan, int sourceFd, unsigned flags, FileOpUi& ui, CopyIo& io,
-                      RunRecord* run) {
+FileOpResult moveOnto(const Plan& plan, int sourceFd, const FileOpFlags& flags, FileOpUi& ui,
+                      CopyIo& io, RunRecord* run) {
     // On one volume a rename, which moves a link as the link it is; a link
     // that would lead elsewhere from the target's folder moves its content,
     // as across volumes, and is never renamed onto a file it would then
@@ -363,8 +364,8 @@ FileOpResult moveOnto(const Plan& plan, int sourceFd, unsigned flags, FileOpUi& 
 }
 
 FileOpResult copyOrMove(FileFunction function, const std::string& source,
-                        const std::string& targetFolder, unsigned flags, FileOpUi& ui, CopyIo& io,
-                        RunRecord* run) {
+                        const std::string& targetFolder, const FileOpFlags& flags, FileOpUi& ui,
+                        CopyIo& io, RunRecord* run) {
     Plan plan;
     plan.function = function;
     plan.source = source;
@@ -572,14 +573,14 @@ bool moveToTrash(const std::string& path, const struct stat& file) {
     return false;
 }
 
-FileOpResult deleteOne(const std::string& path, unsigned flags, FileOpUi& ui) {
+FileOpResult deleteOne(const std::string& path, const FileOpFlags& flags, FileOpUi& ui) {
     const std::string name = nameOf(path);
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0)
         return failErrno(ui, flags, FileFunction::Delete, name, errno);
-    if (flags & FOF_ALLOWUNDO) {
-        if (!(flags & FOF_NOCONFIRMATION) && ui.confirm("Move " + name + " to the Trash?",
-                                                        "Confirm File Delete") != FileOpAnswer::Yes)
+    if (flags.toTrash) {
+        if (flags.ask && ui.confirm("Move " + name + " to the Trash?", "Confirm File Delete") !=
+                             FileOpAnswer::Yes)
             return FileOpResult::AbortedByUser;
         if (moveToTrash(path, st))
             return FileOpResult::Done;
@@ -590,7 +591,7 @@ FileOpResult deleteOne(const std::string& path, unsigned flags, FileOpUi& ui) {
         if (ui.confirm(name + " cannot be moved to the Trash. Delete it permanently?",
                        "Confirm File Delete") != FileOpAnswer::Yes)
             return FileOpResult::AbortedByUser;
-    } else if (!(flags & FOF_NOCONFIRMATION) &&
+    } else if (flags.ask &&
                ui.confirm("Are you sure you want to permanently delete '" + name + "'?",
                           "Confirm File Delete") != FileOpAnswer::Yes) {
         return FileOpResult::AbortedByUser;
@@ -602,7 +603,7 @@ FileOpResult deleteOne(const std::string& path, unsigned flags, FileOpUi& ui) {
                     "The file changed before it was deleted.");
     int result = 0;
     if (S_ISDIR(st.st_mode)) {
-        if (flags & FOF_NORECURSION) {
+        if (!flags.recurse) {
             result = ::rmdir(path.c_str());
         } else {
             std::error_code ec;
@@ -695,7 +696,7 @@ bool RunRecord::Wrote(const std::string& path, const struct stat& file) const {
 }
 
 FileOpResult FileOperation(FileFunction function, const std::string& source,
-                           const std::string& targetFolder, unsigned flags, FileOpUi& ui,
+                           const std::string& targetFolder, const FileOpFlags& flags, FileOpUi& ui,
                            CopyIo& io, RunRecord* run) {
     if (function == FileFunction::Delete)
         return deleteOne(source, flags, ui);
@@ -736,7 +737,8 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes, std::string
     return true;
 }
 
-FileOpResult DeleteFiles(const std::vector<std::string>& paths, unsigned flags, FileOpUi* ui) {
+FileOpResult DeleteFiles(const std::vector<std::string>& paths, const FileOpFlags& flags,
+                         FileOpUi* ui) {
     // Callers without a window get their questions answered No and their
     // errors dropped.
     class Silent final : public FileOpUi {

@@ -24,10 +24,17 @@
 
 namespace platform {
 
-inline constexpr unsigned FOF_NOCONFIRMATION = 0x0010;
-inline constexpr unsigned FOF_ALLOWUNDO = 0x0040;
-inline constexpr unsigned FOF_NOERRORUI = 0x0400;
-inline constexpr unsigned FOF_NORECURSION = 0x1000;
+// How a file operation goes about its work.
+struct FileOpFlags {
+    // Asks before it replaces or deletes a file; off, it answers yes itself.
+    bool ask = true;
+    // A deleted file goes to the trash, not away for good.
+    bool toTrash = true;
+    // Errors are shown through the caller's FileOpUi as well as returned.
+    bool showErrors = true;
+    // A folder named for deletion goes with what it holds.
+    bool recurse = false;
+};
 
 enum class FileFunction { Move = 1, Copy = 2, Delete = 3 };
 enum class FileOpAnswer { Yes, No, Cancel };
@@ -86,13 +93,14 @@ private:
 // the link on its own volume and, across volumes, copies the content and
 // removes the link; a delete removes the link, never what it leads to.
 FileOpResult FileOperation(FileFunction function, const std::string& source,
-                           const std::string& targetFolder, unsigned flags, FileOpUi& ui,
+                           const std::string& targetFolder, const FileOpFlags& flags, FileOpUi& ui,
                            CopyIo& io = SystemCopyIo(), RunRecord* run = nullptr);
 
-// Deletes the files (and, without FOF_NORECURSION, folders with what they
-// hold) one after another. With FOF_ALLOWUNDO they go to the trash, else they
+// Deletes the files (and, with recurse, folders with what they hold) one
+// after another. With toTrash they go to the trash, else they
 // are removed for good. Stops at the first failure or when the user cancels.
-FileOpResult DeleteFiles(const std::vector<std::string>& paths, unsigned flags, FileOpUi* ui);
+FileOpResult DeleteFiles(const std::vector<std::string>& paths, const FileOpFlags& flags,
+                         FileOpUi* ui);
 
 // Whether name is one a copy is written under until it is complete:
 // ".tolvane-copy-<process id>@<host>-XXXXXX", so that a copy left by a

@@ -771,7 +771,7 @@ TEST_F(MainWindowTest, DuringALongOperationTheMenusRunOnlyShowConsole) {
         menu->popup(window.mapToGlobal(QPoint(10, 10)));
         QApplication::processEvents();
         postClick(*menu, *action);
-        EXPECT_FALSE(window.CheckCancel());
+        EXPECT_FALSE(window.Jobs().CheckCancel());
         menu->hide();
     }
     EXPECT_EQ(confirmMove->isChecked(), confirming);
@@ -780,22 +780,22 @@ TEST_F(MainWindowTest, DuringALongOperationTheMenusRunOnlyShowConsole) {
 }
 
 TEST_F(MainWindowTest, AKeyDuringALongOperationAsksToCancel) {
-    EXPECT_FALSE(window.CheckCancel());
+    EXPECT_FALSE(window.Jobs().CheckCancel());
     QCoreApplication::postEvent(&window.Lists().FileList(),
                                 new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier));
     prompter.answer(MsgAnswer::Yes);
-    EXPECT_TRUE(window.CheckCancel());
+    EXPECT_TRUE(window.Jobs().CheckCancel());
     ASSERT_EQ(prompter.questions().size(), 1u);
     EXPECT_EQ(prompter.questions()[0].text, "Do you want to cancel current task?");
     EXPECT_EQ(prompter.questions()[0].caption, "Orrin");
     EXPECT_EQ(prompter.questions()[0].buttons, MsgButtons::YesNo);
 
-    window.DisableControls();
+    window.Jobs().SetBusy(true);
     EXPECT_FALSE(window.Control(res::IDC_SCAN)->isEnabled());
     EXPECT_FALSE(window.Lists().FileList().isEnabled());
     EXPECT_FALSE(window.MenuAction(res::ID_EXIT)->isEnabled());
     EXPECT_TRUE(window.Control(res::IDC_REFRESH)->isEnabled());
-    window.EnableControls();
+    window.Jobs().SetBusy(false);
     EXPECT_TRUE(window.Control(res::IDC_SCAN)->isEnabled());
     EXPECT_TRUE(window.MenuAction(res::ID_VERIFY_FILES)->isEnabled());
 }

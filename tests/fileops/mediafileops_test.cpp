@@ -57,15 +57,30 @@ public:
         rows[static_cast<std::size_t>(row)].status = text;
     }
     void Deselect(int row) override { rows[static_cast<std::size_t>(row)].selected = false; }
+    std::vector<int> SelectedRows() const override {
+        std::vector<int> out;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].selected)
+                out.push_back(static_cast<int>(i));
+        }
+        return out;
+    }
+    std::uint64_t SelectedBytes() const override { return selectedBytes; }
+    void SelectAll() override {
+        for (Row& r : rows)
+            r.selected = true;
+    }
+    void FactsRead(int) override {}
     std::vector<Row> rows;
+    std::uint64_t selectedBytes = 0;
 };
 
-class FakeHost : public OperationHost {
+// The window a run works for: progress, cancel, busy state.
+class FakeHost : public JobContext {
 public:
     bool CheckCancel() override { return ++cancelChecks == cancelAt; }
-    void CloseCurrentMediaFile() override { ++closes; }
     void SetBusy(bool busy) override { busyChanges.push_back(busy); }
-    void PumpOneMessage() override { ++pumps; }
+    void HandleWaiting() override { ++pumps; }
     // A progress window that reports its steps to the host, which outlives it.
     class Window : public Progress {
     public:
@@ -83,24 +98,16 @@ public:
         captions.push_back(caption);
         return std::make_unique<Window>(*this);
     }
-    std::uint64_t SelectedBytes() const override { return selectedBytes; }
-    bool ConfirmDelete() const override { return confirmDelete; }
-    bool ConfirmMove() const override { return confirmMove; }
-    void SelectAllFiles() override {
-        for (FakeRows::Row& r : rows->rows)
-            r.selected = true;
-    }
+    // The Options menu's confirmations a run is made with.
+    Confirmations confirm() const { return {confirmMove, confirmDelete}; }
 
-    FakeRows* rows = nullptr;
     int cancelChecks = 0;
     int cancelAt = -1;
-    int closes = 0;
     int pumps = 0;
     std::vector<bool> busyChanges;
     std::vector<std::string> captions;
     std::vector<std::uint64_t> steps;
     std::uint64_t stepTotal = 0;
-    std::uint64_t selectedBytes = 0;
     bool confirmDelete = true;
     bool confirmMove = true;
 };
@@ -125,8 +132,7 @@ protected:
         // Rows in an order of their own, all selected.
         for (std::uint32_t index : {3u, 0u, 4u, 1u, 2u})
             rows.rows.push_back({index, true, ""});
-        host.rows = &rows;
-        host.selectedBytes = 15000;
+        rows.selectedBytes = 15000;
         MakeFolder(dir.file("target"));
         log.clear();
     }
@@ -153,13 +159,13 @@ protected:
     FakeRows rows;
     FakeHost host;
     ScriptedPrompter prompter;
-    FileOperationRun run{catalog, rows, host, prompter};
+    // A run made when the test starts it, with the options set then.
+    FileOperationRun run() { return {catalog, rows, host, prompter, host.confirm()}; }
 };
 
 TEST_F(FileOperationRunTest, CopiesWalkTheSelectionTopDownWithBytesOfProgress) {
     prompter.choose(dir.file("target"));
-    run.CopySelectedFiles();
-    EXPECT_EQ(host.closes, 1);
+    run().CopySelectedFiles();
     EXPECT_EQ(host.captions, std::vector<std::string>{"Copying files...."});
     EXPECT_EQ(host.busyChanges, (std::vector<bool>{true, false}));
     EXPECT_EQ(statuses(), std::vector<std::string>(5, "Copied..."));
@@ -181,7 +187,7 @@ TEST_F(FileOperationRunTest, CopiesWalkTheSelectionTopDownWithBytesOfProgress) {
 }
 
 TEST_F(FileOperationRunTest, ACancelledChooserStartsNothing) {
-    run.MoveSelectedFiles(); // the chooser answers nothing
+    run().MoveSelectedFiles(); // the chooser answers nothing
     EXPECT_TRUE(host.captions.empty());
     EXPECT_TRUE(host.busyChanges.empty());
     EXPECT_EQ(statuses(), std::vector<std::string>(5, ""));
@@ -193,7 +199,7 @@ TEST_F(FileOperationRunTest, TheThirdOfFiveRefusedEndsTheRunThere) {
     prompter.answer(MsgAnswer::Yes);
     prompter.answer(MsgAnswer::Yes);
     prompter.answer(MsgAnswer::No);
-    run.DeleteSelectedFiles();
+    run().DeleteSelectedFiles();
     EXPECT_EQ(statuses(), (std::vector<std::string>{"Deleted...", "Deleted...", "", "", ""}));
     EXPECT_FALSE(rows.rows[0].selected);
     EXPECT_FALSE(rows.rows[1].selected);
@@ -211,7 +217,7 @@ TEST_F(FileOperationRunTest, TheThirdOfFiveRefusedEndsTheRunThere) {
 TEST_F(FileOperationRunTest, FailuresAndTheCancelQuestionEndTheRun) {
     // The target folder went away: the first copy fails.
     prompter.choose(dir.file("gone"));
-    run.CopySelectedFiles();
+    run().CopySelectedFiles();
     EXPECT_EQ(log.lines(), std::vector<std::string>{"ERROR: Operation Aborted"});
     EXPECT_EQ(rows.FirstSelected(), 0);
     ASSERT_EQ(prompter.questions().size(), 2u);
@@ -222,18 +228,18 @@ TEST_F(FileOperationRunTest, FailuresAndTheCancelQuestionEndTheRun) {
     host.cancelChecks = 0;
     host.cancelAt = 2;
     host.confirmDelete = false;
-    run.DeleteSelectedFiles();
+    run().DeleteSelectedFiles();
     EXPECT_EQ(statuses(), (std::vector<std::string>{"Deleted...", "", "", "", ""}));
     EXPECT_TRUE(log.lines().empty());
     EXPECT_EQ(host.busyChanges.back(), false);
 }
 
 TEST_F(FileOperationRunTest, MovesMarkRecordsMissingAndCountBytesIn64Bits) {
-    host.selectedBytes = 5ull << 30; // more than 4 GB selected
+    rows.selectedBytes = 5ull << 30; // more than 4 GB selected
     host.confirmMove = false;
     MakeFile(dir.file("target/clip4.omf"), 7); // replaced without a question
     prompter.choose(dir.file("target"));
-    run.MoveSelectedFiles();
+    run().MoveSelectedFiles();
     EXPECT_EQ(statuses(), std::vector<std::string>(5, "Moved..."));
     for (std::uint32_t i = 0; i < 5; ++i) {
         EXPECT_EQ(catalog.GetRecord(i)->attributes, -1);
@@ -249,12 +255,12 @@ TEST_F(FileOperationRunTest, DeletingAProjectsMediaAsksFirst) {
     for (auto& r : rows.rows)
         r.selected = false;
     prompter.answer(MsgAnswer::No);
-    run.DeleteProjectMedia();
+    run().DeleteProjectMedia();
     EXPECT_EQ(rows.FirstSelected(), -1);
     EXPECT_TRUE(fs::exists(dir.file("media/clip0.omf")));
     host.confirmDelete = false;
     prompter.answer(MsgAnswer::Yes);
-    run.DeleteProjectMedia();
+    run().DeleteProjectMedia();
     EXPECT_EQ(statuses(), std::vector<std::string>(5, "Deleted..."));
     EXPECT_EQ(prompter.questions()[0].text,
               "All media related to the project will be deleted\nAre You sure?");
@@ -267,8 +273,9 @@ TEST_F(FileOperationRunTest, DeletingAProjectsMediaAsksFirst) {
 class RecordingOperator : public FileOperator {
 public:
     platform::FileOpResult Perform(platform::FileFunction function, const std::string& source,
-                                   const std::string& targetFolder, unsigned flags,
-                                   platform::FileOpUi& ui, platform::RunRecord* run) override {
+                                   const std::string& targetFolder,
+                                   const platform::FileOpFlags& flags, platform::FileOpUi& ui,
+                                   platform::RunRecord* run) override {
         sources.push_back(source);
         return FileOperator::Perform(function, source, targetFolder, flags, ui, run);
     }
@@ -279,7 +286,7 @@ TEST_F(FileOperationRunTest, RowsWhoseFileDoesNotExistArePassedOver) {
     // A file the database names but nobody found: no folder, marked missing.
     MediaRecord lost{};
     std::snprintf(lost.fileName, sizeof lost.fileName, "clip1.omf");
-    lost.attributes = -1;
+    lost.attributes = kFileMissing;
     catalog.AddRecord(lost, true);
     catalog.RebuildFileArray();
     const std::uint32_t lostIndex = indexIn("");
@@ -287,12 +294,12 @@ TEST_F(FileOperationRunTest, RowsWhoseFileDoesNotExistArePassedOver) {
     fs::remove(dir.file("media/" + name(4)));
     rows.rows = {{lostIndex, true, ""}, {4, true, ""}, {0, true, ""}};
     RecordingOperator files;
-    FileOperationRun recorded(catalog, rows, host, prompter, files);
     host.confirmDelete = false;
+    FileOperationRun recorded(catalog, rows, host, prompter, host.confirm(), files);
     recorded.DeleteSelectedFiles();
     EXPECT_EQ(statuses(), (std::vector<std::string>{"Not Exist", "Not Exist", "Deleted..."}));
     EXPECT_EQ(files.sources, std::vector<std::string>{dir.file("media/" + name(0))});
-    EXPECT_EQ(catalog.GetRecord(4)->attributes, -1);
+    EXPECT_TRUE(IsMissing(*catalog.GetRecord(4)));
 }
 
 TEST_F(FileOperationRunTest, ARunNeverReplacesAFileItWroteItself) {
@@ -310,7 +317,7 @@ TEST_F(FileOperationRunTest, ARunNeverReplacesAFileItWroteItself) {
     rows.rows = {{0, true, ""}, {twinIndex, true, ""}, {1, true, ""}};
     host.confirmMove = false;
     prompter.choose(dir.file("target"));
-    run.MoveSelectedFiles();
+    run().MoveSelectedFiles();
     EXPECT_EQ(statuses(), (std::vector<std::string>{"Moved...", "Not replaced...", "Moved..."}));
     EXPECT_EQ(readAll(dir.file("target/" + name(0))), first);
     EXPECT_EQ(fs::file_size(dir.file("other/" + name(0))), 77u);
@@ -320,7 +327,7 @@ TEST_F(FileOperationRunTest, ARunNeverReplacesAFileItWroteItself) {
     // A later run is a run of its own and may replace it.
     rows.rows = {{twinIndex, true, ""}};
     prompter.choose(dir.file("target"));
-    run.MoveSelectedFiles();
+    run().MoveSelectedFiles();
     EXPECT_EQ(statuses(), std::vector<std::string>{"Moved..."});
     EXPECT_EQ(fs::file_size(dir.file("target/" + name(0))), 77u);
 }
@@ -328,7 +335,7 @@ TEST_F(FileOperationRunTest, ARunNeverReplacesAFileItWroteItself) {
 TEST_F(FileOperationRunTest, ATargetPathTooLongIsSaid) {
     const std::string deep = dir.file(std::string(265 - dir.path().size(), 'd'));
     prompter.choose(deep);
-    run.CopySelectedFiles();
+    run().CopySelectedFiles();
     ASSERT_EQ(prompter.questions().size(), 2u); // the chooser, then why nothing happens
     EXPECT_EQ(prompter.questions()[1].text, "The path is too long:\n" + deep);
     EXPECT_TRUE(host.captions.empty());
@@ -439,9 +446,8 @@ TEST(StoreRun, EveryLayoutMakesTheExpectedTree) {
         for (std::uint32_t i = 0; i < 1000; ++i)
             rows.rows.push_back({i, true, ""});
         FakeHost host;
-        host.rows = &rows;
         ScriptedPrompter prompter;
-        FileOperationRun run(catalog, rows, host, prompter);
+        FileOperationRun run(catalog, rows, host, prompter, host.confirm());
         run.StoreSelectedFiles(options, volumes);
         EXPECT_TRUE(prompter.questions().empty());
         std::size_t files = 0;
@@ -471,10 +477,9 @@ TEST(StoreRun, FilesOfOneNameAreStoredOnceAndLongPathsAreNamed) {
     FakeRows rows;
     rows.rows = {{0, true, ""}, {1, true, ""}};
     FakeHost host;
-    host.rows = &rows;
     host.confirmMove = false;
     ScriptedPrompter prompter;
-    FileOperationRun run(catalog, rows, host, prompter);
+    FileOperationRun run(catalog, rows, host, prompter, host.confirm());
     StoreOptions options;
     options.target = dir.file("store");
     options.separateByType = true;
@@ -508,11 +513,10 @@ TEST(StoreRun, AYesToTheCancelQuestionInsideAFileEndsTheRunQuietly) {
     FakeRows rows;
     rows.rows = {{0, true, ""}};
     FakeHost host;
-    host.rows = &rows;
     host.cancelAt = 2; // before the file, then inside it
     LogCapture log;
     ScriptedPrompter prompter;
-    FileOperationRun run(catalog, rows, host, prompter);
+    FileOperationRun run(catalog, rows, host, prompter, host.confirm());
     StoreOptions options;
     options.target = dir.file("store");
     run.StoreSelectedFiles(options, {});
@@ -533,9 +537,8 @@ TEST(StoreRun, AFolderThatCannotBeMadeAbortsTheRun) {
     FakeRows rows;
     rows.rows.push_back({0, true, ""});
     FakeHost host;
-    host.rows = &rows;
     ScriptedPrompter prompter;
-    FileOperationRun run(catalog, rows, host, prompter);
+    FileOperationRun run(catalog, rows, host, prompter, host.confirm());
     StoreOptions options;
     options.target = dir.file("store");
     run.StoreSelectedFiles(options, {});

@@ -5,7 +5,7 @@
 #include "builders/mxfbuilder.h"
 #include "builders/omfbuilder.h"
 #include "feedback/cancel.h"
-#include "mediadb/mxffacts.h"
+#include "mediadb/filefacts.h"
 #include "support/logcapture.h"
 #include "support/tempdir.h"
 
@@ -238,17 +238,18 @@ TEST_F(CatalogScanTest, MxfFilesAreListedUnderTheirOwnProjectsUnlessReadingThemI
     EXPECT_STREQ(catalog.FindFileByName("a.mxf")->nameInBin, "");
 }
 
-TEST(MxfFacts, AProjectNameIsCutToSixtyNineBytesBetweenCharacters) {
+TEST(FileFacts, AProjectNameIsCutToSixtyNineBytesBetweenCharacters) {
     MediaRecord record{};
-    MxfFacts facts;
-    StoreMxfProject(facts, record);
+    FileFacts facts;
+    ApplyFacts(facts, kFactProject, record);
     EXPECT_STREQ(record.projectName, "**NULL_PROJECT");
     EXPECT_EQ(record.projectNameLength, 14u);
     std::string longName;
     for (int i = 0; i < 80; ++i)
         longName += "\xC3\xA9"; // é, two bytes
     facts.projectName = longName;
-    StoreMxfProject(facts, record);
+    facts.hasProject = true;
+    ApplyFacts(facts, kFactProject, record);
     EXPECT_EQ(record.projectNameLength, 68u);
     EXPECT_EQ(std::string(record.projectName), longName.substr(0, 68));
 }

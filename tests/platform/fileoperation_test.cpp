@@ -29,8 +29,8 @@ using platform::FileFunction;
 using platform::FileOpAnswer;
 using platform::FileOpResult;
 
-constexpr unsigned kConfirm = 0x1040; // allow undo, no recursion
-constexpr unsigned kQuiet = 0x1050;   // the same, answering its own questions
+const platform::FileOpFlags kConfirm{};           // asks; deletes go to the trash
+const platform::FileOpFlags kQuiet{.ask = false}; // the same, answering its own questions
 
 class RecordingUi : public platform::FileOpUi {
 public:
@@ -302,7 +302,8 @@ TEST_F(FileOperationTest, DeletesGoToTheTrashAfterTheQuestion) {
     EXPECT_TRUE(fs::exists(home + "/data/Trash/info/clip.omf.trashinfo"));
     // Without undo a file is removed for good, without a question when quiet.
     writeFile(src("other.omf"), 10);
-    EXPECT_EQ(platform::FileOperation(FileFunction::Delete, src("other.omf"), {}, 0x1010, ui),
+    EXPECT_EQ(platform::FileOperation(FileFunction::Delete, src("other.omf"), {},
+                                      {.ask = false, .toTrash = false}, ui),
               FileOpResult::Done);
     EXPECT_FALSE(fs::exists(src("other.omf")));
     EXPECT_FALSE(fs::exists(home + "/data/Trash/files/other.omf"));
@@ -344,7 +345,8 @@ TEST_F(FileOperationTest, AMediaFileThatIsALinkIsCopiedAsItsContentAndNeverLoses
     EXPECT_EQ(contents(deeper + "/again.omf"), content);
     EXPECT_FALSE(fs::exists(fs::symlink_status(src("again.omf"))));
     // A delete removes the link.
-    ASSERT_EQ(platform::FileOperation(FileFunction::Delete, dst() + "/abs.omf", {}, 0x1010, ui),
+    ASSERT_EQ(platform::FileOperation(FileFunction::Delete, dst() + "/abs.omf", {},
+                                      {.ask = false, .toTrash = false}, ui),
               FileOpResult::Done);
     EXPECT_FALSE(fs::exists(fs::symlink_status(dst() + "/abs.omf")));
     EXPECT_EQ(contents(dir.file("store/real.omf")), content);
@@ -389,14 +391,15 @@ TEST(FileOperation, DeletesAsAskedAndStopsAtTheFirstFailure) {
     MakeFile(dir.file("full/x"));
     RecordingUi ui;
     ui.answers = {FileOpAnswer::Yes, FileOpAnswer::No};
-    EXPECT_EQ(platform::DeleteFiles({dir.file("a"), dir.file("b"), dir.file("c")}, 0, &ui),
+    EXPECT_EQ(platform::DeleteFiles({dir.file("a"), dir.file("b"), dir.file("c")},
+                                    {.toTrash = false, .recurse = true}, &ui),
               FileOpResult::AbortedByUser);
     EXPECT_FALSE(fs::exists(dir.file("a")));
     EXPECT_TRUE(fs::exists(dir.file("b")));
     EXPECT_TRUE(fs::exists(dir.file("c")));
     EXPECT_EQ(ui.asked.front(), "Are you sure you want to permanently delete 'a'?");
 
-    const unsigned quiet = platform::FOF_NOCONFIRMATION | platform::FOF_NORECURSION;
+    const platform::FileOpFlags quiet{.ask = false, .toTrash = false};
     EXPECT_EQ(
         platform::DeleteFiles({dir.file("b"), dir.file("missing"), dir.file("c")}, quiet, &ui),
         FileOpResult::Failed);

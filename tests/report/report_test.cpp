@@ -1,4 +1,4 @@
-#include "mediadb/report.h"
+#include "report/commandline.h"
 
 #include "builders/mediafolder.h"
 #include "builders/samplemedia.h"

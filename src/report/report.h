@@ -20,22 +20,6 @@ struct ReportRequest {
     std::vector<std::string> databases;
 };
 
-// What the command line asks for.
-struct CommandLine {
-    enum class Mode { Windows, Report, Help, Error };
-    Mode mode = Mode::Windows;
-    ReportRequest request;
-    // Why the command line is wrong (Mode::Error).
-    std::string error;
-};
-
-// Reads the arguments after the program's name. Without --report or --help
-// the program opens its windows (the arguments are left to Qt).
-CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
-
-// The text --help prints.
-extern const char kCommandLineHelp[];
-
 // Loads the databases into a catalog and writes the report to out: CSV, a
 // line per media file (project, file, folder, size in bytes, status), or
 // one JSON document (databases, totals, projects with their files). Without

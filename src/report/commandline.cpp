@@ -1,0 +1,117 @@
+#include "report/commandline.h"
+
+#include <QCommandLineParser>
+#include <QStringList>
+
+const char kCommandLineHelp[] =
+    "Usage: tolvane [--report [--format csv|json] [--verify|--no-verify] [DATABASE ...]]\n"
+    "\n"
+    "Without options, Tolvane opens its windows.\n"
+    "\n"
+    "  --report       Load media databases (msmFMID.pmr) as \"Scan!\" does and print\n"
+    "                 their media files, without windows or a display. Without\n"
+    "                 DATABASE, every database in the \"OMFI MediaFiles\" and\n"
+    "                 \"AVID MediaFiles\" folders of the mounted volumes is loaded.\n"
+    "  --format csv   One line per media file: project,file,folder,size,status\n"
+    "                 (RFC 4180, a header line first; size in bytes; status is\n"
+    "                 present, missing, locked or folder). The default.\n"
+    "  --format json  One document: the databases, the totals, and every project\n"
+    "                 with its size, its file count, its missing files and its\n"
+    "                 media files. A name that is not UTF-8 is shown with U+FFFD\n"
+    "                 for its foreign bytes and given exactly, in base64, beside\n"
+    "                 it: path_bytes, file_bytes, folder_bytes.\n"
+    "  --verify       Leave out files the databases name but that do not exist\n"
+    "                 (the default, as the Options menu).\n"
+    "  --no-verify    List such files as missing.\n"
+    "  --help, -h     Print this text.\n"
+    "\n"
+    "Progress goes to standard error when it is a terminal. Exit status: 0; 1 when\n"
+    "a database or a media folder could not be read or a volume did not answer\n"
+    "within 3 seconds (the rest is still reported; what and why is on standard\n"
+    "error); 2 for a wrong command line; 3 when the report could not be written\n"
+    "(a full disk).\n";
+
+namespace {
+
+// Arguments go through the parser as Latin-1: every byte one character, so
+// that a database path with bytes of any kind comes back exactly.
+QString argumentText(const std::string& argument) {
+    return QString::fromLatin1(argument.data(), static_cast<qsizetype>(argument.size()));
+}
+
+std::string argumentBytes(const QString& text) {
+    const QByteArray bytes = text.toLatin1();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// The first unknown option as the command line wrote it (-x or --x).
+std::string optionAsWritten(const std::vector<std::string>& arguments, const QStringList& names) {
+    const std::string name = argumentBytes(names.first());
+    for (const std::string& a : arguments) {
+        const std::size_t dashes = a.starts_with("--") ? 2 : a.starts_with("-") ? 1 : 0;
+        if (dashes != 0 && a.substr(dashes, a.find('=') - dashes) == name)
+            return a.substr(0, a.find('='));
+    }
+    return "--" + name;
+}
+
+} // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    CommandLine line;
+    bool report = false;
+    bool help = false;
+    for (const std::string& a : arguments) {
+        report = report || a == "--report";
+        help = help || a == "--help" || a == "-h";
+    }
+    if (help) {
+        line.mode = CommandLine::Mode::Help;
+        return line;
+    }
+    // Without them the arguments are Qt's own (-platform offscreen, ...).
+    if (!report)
+        return line;
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption reportOption(QStringLiteral("report"));
+    const QCommandLineOption formatOption(QStringLiteral("format"), QString(),
+                                          QStringLiteral("csv|json"));
+    const QCommandLineOption verifyOption(QStringLiteral("verify"));
+    const QCommandLineOption noVerifyOption(QStringLiteral("no-verify"));
+    parser.addOptions({reportOption, formatOption, verifyOption, noVerifyOption});
+    QStringList texts{QStringLiteral("tolvane")};
+    for (const std::string& a : arguments)
+        texts.append(argumentText(a));
+    if (!parser.parse(texts)) {
+        line.mode = CommandLine::Mode::Error;
+        const QStringList unknown = parser.unknownOptionNames();
+        line.error = unknown.isEmpty() ? "--format takes csv or json"
+                                       : "unknown option " + optionAsWritten(arguments, unknown);
+        return line;
+    }
+    line.mode = CommandLine::Mode::Report;
+    // The last of --verify and --no-verify counts, as the last --format does.
+    for (const QString& name : parser.optionNames()) {
+        if (name == verifyOption.names().first())
+            line.request.verify = true;
+        else if (name == noVerifyOption.names().first())
+            line.request.verify = false;
+    }
+    if (parser.isSet(formatOption)) {
+        const QString value = parser.values(formatOption).last();
+        if (value == QStringLiteral("csv")) {
+            line.request.format = ReportRequest::Format::Csv;
+        } else if (value == QStringLiteral("json")) {
+            line.request.format = ReportRequest::Format::Json;
+        } else {
+            line.mode = CommandLine::Mode::Error;
+            line.error = "--format takes csv or json";
+            return line;
+        }
+    }
+    for (const QString& database : parser.positionalArguments())
+        line.request.databases.push_back(argumentBytes(database));
+    return line;
+}

@@ -1,0 +1,209 @@
+#include "session/catalogsession.h"
+
+#include "builders/mediafolder.h"
+#include "builders/samplemedia.h"
+#include "feedback/jobcontext.h"
+#include "support/logcapture.h"
+#include "support/scriptedprompter.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The window a job runs for, scripted: it notes what the job asks of it and
+// cancels at the nth cancel question.
+class ScriptedContext : public JobContext {
+public:
+    bool CheckCancel() override { return ++cancelChecks == cancelAt; }
+    std::unique_ptr<Progress> StartProgress(const std::string& caption) override {
+        captions.push_back(caption);
+        return nullptr;
+    }
+    void SetBusy(bool busy) override { busy_.push_back(busy); }
+    void HandleWaiting() override { ++waits; }
+
+    int cancelChecks = 0;
+    int cancelAt = -1;
+    int waits = 0;
+    std::vector<std::string> captions;
+    std::vector<bool> busy_;
+};
+
+// The media file list: every catalog index a row, in the catalog's order.
+class AllRows : public FileSelection {
+public:
+    explicit AllRows(const MediaCatalog& catalog) {
+        for (std::uint32_t i = 0; i < catalog.FileCount(); ++i)
+            rows.push_back({i, true, ""});
+    }
+    struct Row {
+        std::uint32_t index;
+        bool selected;
+        std::string status;
+    };
+    int FirstSelected() const override {
+        const auto it =
+            std::find_if(rows.begin(), rows.end(), [](const Row& r) { return r.selected; });
+        return it == rows.end() ? -1 : static_cast<int>(it - rows.begin());
+    }
+    std::vector<int> SelectedRows() const override {
+        std::vector<int> out;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].selected)
+                out.push_back(static_cast<int>(i));
+        }
+        return out;
+    }
+    std::uint32_t CatalogIndex(int row) const override {
+        return rows[static_cast<std::size_t>(row)].index;
+    }
+    void SetStatus(int row, const std::string& text) override {
+        rows[static_cast<std::size_t>(row)].status = text;
+    }
+    void Deselect(int row) override { rows[static_cast<std::size_t>(row)].selected = false; }
+    std::uint64_t SelectedBytes() const override { return 0; }
+    void SelectAll() override {
+        for (Row& r : rows)
+            r.selected = true;
+    }
+    void FactsRead(int row) override { read.push_back(row); }
+
+    std::vector<Row> rows;
+    std::vector<int> read;
+};
+
+class CatalogSessionTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        sample = new TempDir;
+        written = !WriteSampleMedia(sample->path()).empty();
+    }
+    static void TearDownTestSuite() {
+        delete sample;
+        sample = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(written); }
+
+    static inline TempDir* sample = nullptr;
+    static inline bool written = false;
+    const std::string omfi = sample->file("OMFI MediaFiles/1");
+    const std::string mxf = sample->file("AVID MediaFiles/MXF/1");
+    LogCapture log;
+    ScriptedPrompter prompter;
+    ScriptedContext context;
+    CatalogSession session{prompter, [] { return std::vector<platform::Volume>{}; }};
+};
+
+TEST_F(CatalogSessionTest, ScanSaysWhatBecameOfEachDatabaseAndLoadsTheRest) {
+    TempDir dir;
+    const std::string small = dir.file("small/msmFMID.pmr");
+    MakeFile(small, 3);
+    const std::vector<DatabaseOutcome> outcomes = session.Scan(
+        {omfi + "/msmFMID.pmr", dir.file("gone/msmFMID.pmr"), small, mxf + "/msmFMID.pmr"},
+        context);
+    ASSERT_EQ(outcomes.size(), 4u);
+    EXPECT_EQ(outcomes[0].error, "");
+    EXPECT_EQ(outcomes[1].error, "does not exist");
+    EXPECT_EQ(outcomes[2].error, "too small to be a media database");
+    EXPECT_EQ(outcomes[3].error, "");
+
+    // The same two loaded one by one, as a plain reading of them.
+    MediaCatalog plain;
+    plain.LoadDatabase(omfi + "/msmFMID.pmr", false, nullptr);
+    plain.LoadDatabase(mxf + "/msmFMID.pmr", false, nullptr);
+    EXPECT_EQ(session.Catalog().FileCount(), plain.FileCount());
+    EXPECT_EQ(session.Catalog().TotalSize(), plain.TotalSize());
+    EXPECT_EQ(session.Catalog().ProjectCount(), plain.ProjectCount());
+    // One progress window; a scan leaves the window's controls alone.
+    EXPECT_EQ(context.captions, std::vector<std::string>{""});
+    EXPECT_TRUE(context.busy_.empty());
+
+    // Scanning again starts from an empty catalog.
+    session.Scan({omfi + "/msmFMID.pmr"}, context);
+    MediaCatalog one;
+    one.LoadDatabase(omfi + "/msmFMID.pmr", false, nullptr);
+    EXPECT_EQ(session.Catalog().FileCount(), one.FileCount());
+}
+
+TEST_F(CatalogSessionTest, AnalysisReadsTheFactsAFolderScanReads) {
+    // Both folders scanned as folders: what the files say of themselves.
+    CatalogSession folders(prompter, [] { return std::vector<platform::Volume>{}; });
+    std::map<std::string, MediaRecord> scanned;
+    for (const std::string& folder : {omfi, mxf}) {
+        folders.ScanMediaFolder(folder, context);
+        for (std::uint32_t i = 0; i < folders.Catalog().FileCount(); ++i) {
+            const MediaRecord& r = *folders.Catalog().GetRecord(i);
+            scanned[r.fileName] = r;
+        }
+    }
+    // The databases know none of it; F2 reads it.
+    session.Scan({omfi + "/msmFMID.pmr", mxf + "/msmFMID.pmr"}, context);
+    AllRows rows(session.Catalog());
+    context = ScriptedContext();
+    session.AnalyseFiles(rows, context);
+    EXPECT_EQ(context.busy_, (std::vector<bool>{true, false}));
+    int compared = 0;
+    for (int row : rows.read) {
+        const MediaRecord& r = *session.Catalog().GetRecord(rows.CatalogIndex(row));
+        const auto it = scanned.find(r.fileName);
+        if (it == scanned.end() || IsMissing(r))
+            continue;
+        ++compared;
+        EXPECT_STREQ(r.nameInBin, it->second.nameInBin) << r.fileName;
+        EXPECT_STREQ(r.compressionText, it->second.compressionText) << r.fileName;
+        EXPECT_STREQ(r.codecName, it->second.codecName) << r.fileName;
+        EXPECT_EQ(r.compressionCode, it->second.compressionCode) << r.fileName;
+    }
+    EXPECT_GE(compared, 6);
+    // Rows whose file is missing are passed over.
+    for (int row : rows.read)
+        EXPECT_FALSE(IsMissing(*session.Catalog().GetRecord(rows.CatalogIndex(row))));
+}
+
+TEST_F(CatalogSessionTest, AKeyPressedDuringAnalysisEndsItAndFreesTheWindow) {
+    session.Scan({omfi + "/msmFMID.pmr"}, context);
+    AllRows rows(session.Catalog());
+    ASSERT_GE(rows.rows.size(), 3u);
+    context.cancelAt = 2;
+    session.AnalyseFiles(rows, context);
+    EXPECT_LE(rows.read.size(), 1u);
+    EXPECT_EQ(context.waits, 1);
+    EXPECT_EQ(context.busy_, (std::vector<bool>{true, false}));
+}
+
+TEST_F(CatalogSessionTest, TheOptionsChooseWhetherAMoveAsksBeforeReplacing) {
+    TempDir dir;
+    for (const bool confirm : {true, false}) {
+        const std::string from = dir.file(confirm ? "a" : "b");
+        const std::string to = dir.file(confirm ? "a-target" : "b-target");
+        MakeFile(from + "/clip.omf", 100);
+        MakeFile(to + "/clip.omf", 7);
+        session.ScanMediaFolder(from, context);
+        Options options;
+        options.confirmMove = confirm;
+        session.SetOptions(options);
+        AllRows rows(session.Catalog());
+        prompter.choose(to);
+        prompter.answer(MsgAnswer::No); // to replacing, when asked
+        const std::size_t before = prompter.questions().size();
+        session.MoveFiles(rows, context);
+        const auto asked =
+            std::count_if(prompter.questions().begin() + static_cast<std::ptrdiff_t>(before),
+                          prompter.questions().end(), [](const Question& q) {
+                              return q.text.find("already has a file named") != std::string::npos;
+                          });
+        EXPECT_EQ(asked, confirm ? 1 : 0);
+        EXPECT_EQ(fs::file_size(to + "/clip.omf"), confirm ? 7u : 100u);
+        EXPECT_EQ(fs::exists(from + "/clip.omf"), confirm);
+    }
+}
+
+} // namespace
