@@ -168,4 +168,8 @@ const DialogTemplate* FindDialogTemplate(int id) {
     return FindById(kDialogs, id);
 }
 
+std::span<const DialogTemplate> DialogTemplates() {
+    return kDialogs;
+}
+
 } // namespace res

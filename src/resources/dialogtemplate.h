@@ -94,6 +94,8 @@ struct DialogTemplate {
 
 // The template with that id, or null when the program has none.
 const DialogTemplate* FindDialogTemplate(int id);
+// Every template of the program.
+std::span<const DialogTemplate> DialogTemplates();
 
 // Template ids.
 inline constexpr int IDD_MAIN = 129;
@@ -105,12 +107,17 @@ inline constexpr int IDD_HARDWARE_TOOL = 135;
 inline constexpr int IDD_ABOUT = 100;
 inline constexpr int IDD_OMF_INFO = 103;
 
-// Control ids.
+// Control ids. Each names one control of one window; only IDOK, IDCANCEL
+// and IDC_STATIC (controls that are never looked up) stand in several.
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDC_STATIC = -1;
+// progress window
 inline constexpr int IDC_PROGRESS_BAR = 1001;
 inline constexpr int IDC_PROGRESS_PERCENT = 1002;
 inline constexpr int IDC_PROGRESS_ESTIMATE = 1003;
 inline constexpr int IDC_PROGRESS_ELAPSED = 1004;
-inline constexpr int IDC_STATIC = -1;
+// main window
 inline constexpr int IDC_PROJECT_LIST = 1005;
 inline constexpr int IDC_FILE_LIST = 1006;
 inline constexpr int IDC_INFO_LIST = 1008;
@@ -133,21 +140,22 @@ inline constexpr int IDC_FRAME_SLIDER = 1030;
 inline constexpr int IDC_PICTURE = 1031;
 inline constexpr int IDC_FILE_COUNT = 1033;
 inline constexpr int IDC_SELECTION_SUMMARY = 1037;
+// debug console
 inline constexpr int IDC_CONSOLE_LIST = 1039;
 inline constexpr int IDC_CONSOLE_CLEAR = 1040;
 inline constexpr int IDC_CONSOLE_HIDE = 1041;
-inline constexpr int IDOK = 1;
-inline constexpr int IDCANCEL = 2;
-inline constexpr int IDC_STORE_RELATIVE = 1023;
-inline constexpr int IDC_STORE_TARGET = 1024;
-inline constexpr int IDC_STORE_SELECT = 1025;
-inline constexpr int IDC_STORE_MOVE = 1026;
-inline constexpr int IDC_STORE_BY_TYPE = 1027;
-inline constexpr int IDC_STORE_DRIVE = 1028;
+// store window
+inline constexpr int IDC_STORE_RELATIVE = 1050;
+inline constexpr int IDC_STORE_TARGET = 1051;
+inline constexpr int IDC_STORE_SELECT = 1052;
+inline constexpr int IDC_STORE_MOVE = 1053;
+inline constexpr int IDC_STORE_BY_TYPE = 1054;
+inline constexpr int IDC_STORE_DRIVE = 1055;
+// OMF information window
+inline constexpr int IDC_OMF_OPEN = 1060;
+inline constexpr int IDC_OMF_SHOW_CONSOLE = 1061;
+inline constexpr int IDC_OMF_TREE = 1062;
 // The first drive bar of the hardware tool; one more per row.
 inline constexpr int IDC_DRIVE_BAR_FIRST = 10285;
-inline constexpr int IDC_OMF_OPEN = 1001;
-inline constexpr int IDC_OMF_SHOW_CONSOLE = 1002;
-inline constexpr int IDC_OMF_TREE = 1003;
 
 } // namespace res
