@@ -40,6 +40,7 @@ inline constexpr std::uint64_t DefaultButton = 1ull << 19;
 inline constexpr std::uint64_t CenterText = 1ull << 20;
 inline constexpr std::uint64_t Disabled = 1ull << 21;
 inline constexpr std::uint64_t NoScroll = 1ull << 22;
+// A tree whose items carry check marks: a view over a model that owns them.
 inline constexpr std::uint64_t CheckBoxes = 1ull << 23;
 inline constexpr std::uint64_t GrayRect = 1ull << 24;
 } // namespace style

@@ -10,13 +10,14 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 namespace {
 
 // Whether the widget made for a control is of the kind its class asks for.
-bool madeAs(res::ControlClass cls, QWidget* widget) {
-    switch (cls) {
+bool madeAs(const res::ControlTemplate& c, QWidget* widget) {
+    switch (c.cls) {
     case res::ControlClass::Button:
         return qobject_cast<QPushButton*>(widget) != nullptr;
     case res::ControlClass::Static:
@@ -28,8 +29,12 @@ bool madeAs(res::ControlClass cls, QWidget* widget) {
     case res::ControlClass::ListBox:
         return qobject_cast<QListView*>(widget) != nullptr;
     case res::ControlClass::ListView:
-    case res::ControlClass::TreeView:
         return qobject_cast<QTreeView*>(widget) != nullptr;
+    case res::ControlClass::TreeView:
+        // A tree with check marks is left for a model; the others take items.
+        return qobject_cast<QTreeView*>(widget) != nullptr &&
+               (qobject_cast<QTreeWidget*>(widget) == nullptr) ==
+                   ((c.style & res::style::CheckBoxes) != 0);
     case res::ControlClass::TrackBar:
         return qobject_cast<QSlider*>(widget) != nullptr;
     case res::ControlClass::ProgressBar:
@@ -64,7 +69,7 @@ TEST(TemplateDialog, BuildsEveryTemplateWithEveryControl) {
                     widget = w;
             }
             ASSERT_NE(widget, nullptr);
-            EXPECT_TRUE(madeAs(c.cls, widget));
+            EXPECT_TRUE(madeAs(c, widget));
             EXPECT_TRUE(client.contains(widget->geometry()));
             EXPECT_EQ(widget->isEnabled(), !(c.style & res::style::Disabled));
             if (c.id != res::IDC_STATIC) {
