@@ -164,15 +164,3 @@ bool HardwareToolDlg::Create() {
     scroll->resize(size);
     return true;
 }
-
-bool AboutDlg::Create() {
-    if (!CreateFromTemplate(res::IDD_ABOUT))
-        return false;
-    setModal(true);
-    return true;
-}
-
-void AboutDlg::OnCommand(int id) {
-    if (id == res::IDOK)
-        accept();
-}

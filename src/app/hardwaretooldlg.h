@@ -3,6 +3,8 @@
 // how full it is on a scale common to all volumes, and a line with its
 // root, name, total and used size. A snapshot, taken when it opens.
 
+// The main window still finds the about box through this header.
+#include "app/aboutdlg.h"
 #include "app/services.h"
 #include "widgets/templatedialog.h"
 
@@ -59,14 +61,4 @@ private:
     Services& m_services;
     std::vector<TextProgressCtrl*> m_bars;
     std::vector<QLabel*> m_labels;
-};
-
-// The about box: the product's name, its icon and the author line.
-class AboutDlg : public TemplateDialog {
-    Q_OBJECT
-
-public:
-    using TemplateDialog::TemplateDialog;
-    bool Create();
-    void OnCommand(int id) override;
 };

@@ -200,7 +200,7 @@ bool MainWindow::Initialise() {
     auto* projects = ControlAs<SortableListView>(res::IDC_PROJECT_LIST);
     auto* files = ControlAs<SortableListView>(res::IDC_FILE_LIST);
     auto* info = ControlAs<ListView>(res::IDC_INFO_LIST);
-    auto* tree = ControlAs<QTreeWidget>(res::IDC_DATABASE_TREE);
+    auto* tree = ControlAs<QTreeView>(res::IDC_DATABASE_TREE);
     auto* picture = ControlAs<PictureControl>(res::IDC_PICTURE);
     auto* slider = ControlAs<QSlider>(res::IDC_FRAME_SLIDER);
     if (summary == nullptr || projects == nullptr || files == nullptr || info == nullptr ||

@@ -105,11 +105,6 @@ std::uint64_t BufferedFile::Seek(std::int64_t offset, SeekMode mode) {
             target = back > m_size ? 0 : m_size - back;
         }
         break;
-    case SeekMode::Sync:
-        // Reads never depend on the system's file pointer (they say where to
-        // read), so moving it leaves a valid window correct.
-        target = m_file.movePointer(m_position);
-        break;
     }
     m_position = target;
     if (target < m_bufferStart || target >= m_bufferStart + kWindowSize)

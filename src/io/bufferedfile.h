@@ -12,10 +12,8 @@
 class BufferedFile {
 public:
     static constexpr std::uint32_t kWindowSize = 2048;
-    static constexpr unsigned kOpenExclusive = platform::SysFile::kReadOnly;
-    static constexpr unsigned kOpenShared = platform::SysFile::kReadShared;
 
-    enum class SeekMode { Begin = 0, Current = 1, End = 2, Sync = 3 };
+    enum class SeekMode { Begin = 0, Current = 1, End = 2 };
 
     BufferedFile();
     ~BufferedFile();
@@ -23,8 +21,8 @@ public:
     BufferedFile& operator=(const BufferedFile&) = delete;
 
     // False on failure, after logging "Orrin File->Open error : " and the
-    // system's reason.
-    bool Open(const char* path, unsigned flags);
+    // system's reason. flags are SysFile's open flags.
+    bool Open(const char* path, unsigned flags = 0);
     // Why the last Open failed.
     const platform::OpenError& OpenFailure() const { return m_openError; }
     void Close();

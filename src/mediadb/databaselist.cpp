@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "platform/systemtext.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -64,17 +65,18 @@ bool DatabaseList::AddDatabase(const std::string& path) {
     return true;
 }
 
-void DatabaseList::FillTree(CheckList& tree) const {
-    tree.Clear();
+std::vector<std::uint32_t> DatabaseList::ShownOrder() const {
+    std::vector<std::uint32_t> numbers;
+    numbers.reserve(m_entries.size());
     for (const auto& [number, entry] : m_entries)
-        tree.InsertFirst(entry.path, number, entry.checked);
+        numbers.push_back(number);
+    std::reverse(numbers.begin(), numbers.end());
+    return numbers;
 }
 
-void DatabaseList::ReadChecks(const CheckList& tree) {
-    for (int i = 0; i < tree.Count(); ++i) {
-        if (DatabaseEntry* entry = m_entries.find(tree.Number(i)))
-            entry->checked = tree.Checked(i);
-    }
+void DatabaseList::SetAllChecked(bool checked) {
+    for (auto& [number, entry] : m_entries)
+        entry.checked = checked;
 }
 
 std::vector<std::string> DatabaseList::CheckedPaths() const {

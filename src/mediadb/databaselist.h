@@ -17,18 +17,6 @@ struct DatabaseEntry {
     bool checked = false;
 };
 
-// The check-box list the databases are shown in: top-level items with a
-// text, a number and a check mark.
-class CheckList {
-public:
-    virtual ~CheckList() = default;
-    virtual void Clear() = 0;
-    virtual void InsertFirst(const std::string& text, std::uint32_t number, bool checked) = 0;
-    virtual int Count() const = 0;
-    virtual std::uint32_t Number(int index) const = 0;
-    virtual bool Checked(int index) const = 0;
-};
-
 class DatabaseList {
 public:
     // Replaces the list by the databases found on these volumes. Returns
@@ -38,8 +26,13 @@ public:
     // Adds a database, checked; false when the path is empty, too long or
     // already listed.
     bool AddDatabase(const std::string& path);
-    void FillTree(CheckList& tree) const;
-    void ReadChecks(const CheckList& tree);
+    // The numbers of the databases in the order they are shown: the list's
+    // order turned round.
+    std::vector<std::uint32_t> ShownOrder() const;
+    // The database with that number; null when there is none.
+    DatabaseEntry* Entry(std::uint32_t number) { return m_entries.find(number); }
+    const DatabaseEntry* Entry(std::uint32_t number) const { return m_entries.find(number); }
+    void SetAllChecked(bool checked);
     // The paths of the checked databases, in the list's order.
     std::vector<std::string> CheckedPaths() const;
     // Deletes the checked databases and their companion files for good; ui

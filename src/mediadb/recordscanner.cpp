@@ -149,7 +149,7 @@ RecordScanner::OpenResult RecordScanner::OpenForScan(const char* path) {
     m_recordStart = 0;
     // A database or a bin on a volume that stops answering ends the scan
     // with an error instead of holding it for good.
-    if (!Open(path, kOpenExclusive | platform::SysFile::kAnswerInTime))
+    if (!Open(path, platform::SysFile::kAnswerInTime))
         return OpenResult::CannotOpen;
     m_fileSize = GetLength();
     if (m_fileSize < kMinimumSize) {

@@ -62,7 +62,7 @@ MxfInput::~MxfInput() {
 
 int MxfInput::Open(const std::string& path) {
     platform::OpenError error;
-    if (!m_file.open(path.c_str(), platform::SysFile::kReadShared, error))
+    if (!m_file.open(path.c_str(), 0, error))
         return error.systemCode > 0 ? AVERROR(error.systemCode) : AVERROR(EIO);
     m_size = m_file.length();
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kBufferSize));

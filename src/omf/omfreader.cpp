@@ -47,7 +47,7 @@ bool OmfReader::Open(const char* path) {
     Close();
     ClearDescriptorResults();
     m_file = std::make_unique<BufferedFile>();
-    if (!m_file->Open(path, BufferedFile::kOpenShared)) {
+    if (!m_file->Open(path)) {
         Close();
         return false;
     }

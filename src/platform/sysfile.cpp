@@ -265,11 +265,4 @@ std::uint64_t SysFile::length() const {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
-std::uint64_t SysFile::movePointer(std::uint64_t offset) {
-    if (m_fd < 0 || offset > static_cast<std::uint64_t>(INT64_MAX))
-        return 0;
-    const off_t at = ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET);
-    return at < 0 ? 0 : static_cast<std::uint64_t>(at);
-}
-
 } // namespace platform

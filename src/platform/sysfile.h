@@ -1,6 +1,6 @@
 #pragma once
-// An open operating-system file for reading: positioned reads, the length,
-// and the system's own file pointer. No buffering; BufferedFile buffers on top.
+// An open operating-system file for reading: positioned reads and the length.
+// No buffering; BufferedFile buffers on top.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,16 +22,12 @@ struct OpenError {
 
 class SysFile {
 public:
-    // Open flags: 0 opens for reading by this program alone, 64 shares the
-    // file with other readers and writers. Linux has no share modes, so both
-    // open read-only.
-    static constexpr unsigned kReadOnly = 0;
-    static constexpr unsigned kReadShared = 64;
+    // Open flags; 0 opens a file read-only with plain system reads.
     // For a file on a volume that may stop answering while it is read: the
     // open and every read are made by a thread that is left behind when the
     // volume does not answer within its deadline. The open then fails, and
     // reads end, with ETIMEDOUT. Reads come in chunks of kAnsweredChunk bytes.
-    static constexpr unsigned kAnswerInTime = 128;
+    static constexpr unsigned kAnswerInTime = 1;
     static constexpr std::size_t kAnsweredChunk = 64 * 1024;
 
     SysFile() = default;
@@ -46,7 +42,7 @@ public:
     bool isOpen() const { return m_fd >= 0; }
 
     // Reads up to count bytes at offset; returns the bytes obtained (fewer at
-    // the end of the file or on an error). Does not move the file pointer.
+    // the end of the file or on an error).
     std::size_t readAt(std::uint64_t offset, void* destination, std::size_t count);
     // Why a read delivered fewer bytes than the file holds: the errno of
     // the first read that failed since the open, 0 when none did.
@@ -54,8 +50,6 @@ public:
     // The current length of the file, or 0 when it cannot be asked; opened
     // with kAnswerInTime, the length it had when it was opened.
     std::uint64_t length() const;
-    // Moves the system's file pointer; returns where the system says it is.
-    std::uint64_t movePointer(std::uint64_t offset);
 
     // The open file's path with links and dots resolved; empty when closed.
     const std::string& path() const;

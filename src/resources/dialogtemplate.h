@@ -30,42 +30,19 @@ inline constexpr std::uint64_t SysMenu = 1ull << 1;
 inline constexpr std::uint64_t SizingBorder = 1ull << 2;
 inline constexpr std::uint64_t MinimizeBox = 1ull << 3;
 inline constexpr std::uint64_t MaximizeBox = 1ull << 4;
-inline constexpr std::uint64_t Visible = 1ull << 5;
-inline constexpr std::uint64_t Popup = 1ull << 6;
-inline constexpr std::uint64_t Centered = 1ull << 7;
-inline constexpr std::uint64_t ToolWindow = 1ull << 8;
-inline constexpr std::uint64_t AppWindow = 1ull << 9;
-inline constexpr std::uint64_t Topmost = 1ull << 10;
-inline constexpr std::uint64_t Foreground = 1ull << 11;
+inline constexpr std::uint64_t Centered = 1ull << 5;
+inline constexpr std::uint64_t Topmost = 1ull << 6;
 // controls
 inline constexpr std::uint64_t VScroll = 1ull << 16;
-inline constexpr std::uint64_t Border = 1ull << 17;
-inline constexpr std::uint64_t StaticEdge = 1ull << 18;
-inline constexpr std::uint64_t SunkenEdge = 1ull << 19;
-inline constexpr std::uint64_t DefaultButton = 1ull << 20;
-inline constexpr std::uint64_t CenterText = 1ull << 21;
-inline constexpr std::uint64_t Disabled = 1ull << 22;
-inline constexpr std::uint64_t NoScroll = 1ull << 23;
-inline constexpr std::uint64_t Sorted = 1ull << 24;
-inline constexpr std::uint64_t Notify = 1ull << 25;
-inline constexpr std::uint64_t NoIntegralHeight = 1ull << 26;
-inline constexpr std::uint64_t Report = 1ull << 27;
-inline constexpr std::uint64_t ShowSelAlways = 1ull << 28;
-inline constexpr std::uint64_t SingleSel = 1ull << 29;
-inline constexpr std::uint64_t SortAscending = 1ull << 30;
-inline constexpr std::uint64_t NoColumnHeaderClick = 1ull << 31;
-inline constexpr std::uint64_t HasLines = 1ull << 32;
-inline constexpr std::uint64_t CheckBoxes = 1ull << 33;
-inline constexpr std::uint64_t NoDragDrop = 1ull << 34;
-inline constexpr std::uint64_t NoTicks = 1ull << 35;
-inline constexpr std::uint64_t BothWays = 1ull << 36;
-inline constexpr std::uint64_t SelectionRange = 1ull << 37;
-inline constexpr std::uint64_t Smooth = 1ull << 38;
-inline constexpr std::uint64_t GrayRect = 1ull << 39;
-inline constexpr std::uint64_t MultiLine = 1ull << 40;
-inline constexpr std::uint64_t AutoHScroll = 1ull << 41;
-inline constexpr std::uint64_t TabStop = 1ull << 42;
-inline constexpr std::uint64_t Modal = 1ull << 43;
+inline constexpr std::uint64_t StaticEdge = 1ull << 17;
+inline constexpr std::uint64_t SunkenEdge = 1ull << 18;
+inline constexpr std::uint64_t DefaultButton = 1ull << 19;
+inline constexpr std::uint64_t CenterText = 1ull << 20;
+inline constexpr std::uint64_t Disabled = 1ull << 21;
+inline constexpr std::uint64_t NoScroll = 1ull << 22;
+// A tree whose items carry check marks: a view over a model that owns them.
+inline constexpr std::uint64_t CheckBoxes = 1ull << 23;
+inline constexpr std::uint64_t GrayRect = 1ull << 24;
 } // namespace style
 
 struct ControlTemplate {
@@ -94,6 +71,8 @@ struct DialogTemplate {
 
 // The template with that id, or null when the program has none.
 const DialogTemplate* FindDialogTemplate(int id);
+// Every template of the program.
+std::span<const DialogTemplate> DialogTemplates();
 
 // Template ids.
 inline constexpr int IDD_MAIN = 129;
@@ -105,12 +84,17 @@ inline constexpr int IDD_HARDWARE_TOOL = 135;
 inline constexpr int IDD_ABOUT = 100;
 inline constexpr int IDD_OMF_INFO = 103;
 
-// Control ids.
+// Control ids. Each names one control of one window; only IDOK, IDCANCEL
+// and IDC_STATIC (controls that are never looked up) stand in several.
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDC_STATIC = -1;
+// progress window
 inline constexpr int IDC_PROGRESS_BAR = 1001;
 inline constexpr int IDC_PROGRESS_PERCENT = 1002;
 inline constexpr int IDC_PROGRESS_ESTIMATE = 1003;
 inline constexpr int IDC_PROGRESS_ELAPSED = 1004;
-inline constexpr int IDC_STATIC = -1;
+// main window
 inline constexpr int IDC_PROJECT_LIST = 1005;
 inline constexpr int IDC_FILE_LIST = 1006;
 inline constexpr int IDC_INFO_LIST = 1008;
@@ -133,21 +117,22 @@ inline constexpr int IDC_FRAME_SLIDER = 1030;
 inline constexpr int IDC_PICTURE = 1031;
 inline constexpr int IDC_FILE_COUNT = 1033;
 inline constexpr int IDC_SELECTION_SUMMARY = 1037;
+// debug console
 inline constexpr int IDC_CONSOLE_LIST = 1039;
 inline constexpr int IDC_CONSOLE_CLEAR = 1040;
 inline constexpr int IDC_CONSOLE_HIDE = 1041;
-inline constexpr int IDOK = 1;
-inline constexpr int IDCANCEL = 2;
-inline constexpr int IDC_STORE_RELATIVE = 1023;
-inline constexpr int IDC_STORE_TARGET = 1024;
-inline constexpr int IDC_STORE_SELECT = 1025;
-inline constexpr int IDC_STORE_MOVE = 1026;
-inline constexpr int IDC_STORE_BY_TYPE = 1027;
-inline constexpr int IDC_STORE_DRIVE = 1028;
+// store window
+inline constexpr int IDC_STORE_RELATIVE = 1050;
+inline constexpr int IDC_STORE_TARGET = 1051;
+inline constexpr int IDC_STORE_SELECT = 1052;
+inline constexpr int IDC_STORE_MOVE = 1053;
+inline constexpr int IDC_STORE_BY_TYPE = 1054;
+inline constexpr int IDC_STORE_DRIVE = 1055;
+// OMF information window
+inline constexpr int IDC_OMF_OPEN = 1060;
+inline constexpr int IDC_OMF_SHOW_CONSOLE = 1061;
+inline constexpr int IDC_OMF_TREE = 1062;
 // The first drive bar of the hardware tool; one more per row.
 inline constexpr int IDC_DRIVE_BAR_FIRST = 10285;
-inline constexpr int IDC_OMF_OPEN = 1001;
-inline constexpr int IDC_OMF_SHOW_CONSOLE = 1002;
-inline constexpr int IDC_OMF_TREE = 1003;
 
 } // namespace res

@@ -240,7 +240,10 @@ QWidget* TemplateDialog::CreateControl(const res::ControlTemplate& c) {
         return view;
     }
     case res::ControlClass::TreeView: {
-        auto* tree = new QTreeWidget(m_client);
+        // A tree with check marks shows a model that owns them; the other
+        // trees are filled item by item.
+        QTreeView* tree =
+            (c.style & CheckBoxes) ? new QTreeView(m_client) : new QTreeWidget(m_client);
         tree->setHeaderHidden(true);
         return tree;
     }

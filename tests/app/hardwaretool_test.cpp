@@ -1,3 +1,4 @@
+#include "app/aboutdlg.h"
 #include "app/hardwaretooldlg.h"
 #include "app/mainwindow.h"
 

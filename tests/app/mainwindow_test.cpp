@@ -41,6 +41,17 @@ std::vector<std::string> column(const ListView& list, int c) {
     return out;
 }
 
+// A row of the database tree, as its view shows it.
+QModelIndex databaseRow(MainWindow& window, int row) {
+    return window.DatabasesPanel().Tree().model()->index(row, 0);
+}
+int databaseRows(MainWindow& window) {
+    return window.DatabasesPanel().Tree().model()->rowCount();
+}
+Qt::CheckState databaseCheck(MainWindow& window, int row) {
+    return static_cast<Qt::CheckState>(databaseRow(window, row).data(Qt::CheckStateRole).toInt());
+}
+
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -79,10 +90,9 @@ protected:
 };
 
 TEST_F(MainWindowTest, StartsWithTheDatabasesCheckedAndEmptyLists) {
-    QTreeWidget& tree = window.DatabasesPanel().Tree();
-    ASSERT_EQ(tree.topLevelItemCount(), 1);
-    EXPECT_EQ(tree.topLevelItem(0)->text(0).toStdString(), media + "/msmFMID.pmr");
-    EXPECT_EQ(tree.topLevelItem(0)->checkState(0), Qt::Checked);
+    ASSERT_EQ(databaseRows(window), 1);
+    EXPECT_EQ(databaseRow(window, 0).data().toString().toStdString(), media + "/msmFMID.pmr");
+    EXPECT_EQ(databaseCheck(window, 0), Qt::Checked);
     EXPECT_EQ(column(window.Lists().SummaryList(), 1), (Lines{"0", "0", "0 bytes"}));
     EXPECT_EQ(column(window.Lists().SummaryList(), 0), (Lines{"Projects", "Files", "Size"}));
     EXPECT_EQ(window.Lists().ProjectList().RowCount(), 0);
@@ -336,7 +346,7 @@ TEST_F(MainWindowTest, EnterPressesTheFocusedButtonElseScan) {
     QTest::keyClick(refresh, Qt::Key_Return);
     EXPECT_EQ(refreshes, 1);
     EXPECT_EQ(scans, 0);
-    QTreeWidget& tree = window.DatabasesPanel().Tree();
+    QTreeView& tree = window.DatabasesPanel().Tree();
     tree.setFocus();
     QTest::keyClick(&tree, Qt::Key_Return); // the tree has no use for Enter
     EXPECT_EQ(scans, 1);
@@ -350,14 +360,15 @@ TEST_F(MainWindowTest, LongDatabasePathsCanBeReadWhole) {
     WriteDatabase(deep, {});
     window.OnCommand(res::IDC_REFRESH);
     QApplication::processEvents();
-    QTreeWidget& tree = window.DatabasesPanel().Tree();
-    ASSERT_EQ(tree.topLevelItemCount(), 2);
-    QTreeWidgetItem* item = tree.topLevelItem(0)->text(0).contains(QStringLiteral("rather"))
-                                ? tree.topLevelItem(0)
-                                : tree.topLevelItem(1);
-    EXPECT_EQ(item->toolTip(0).toStdString(), deep + "/msmFMID.pmr");
+    QTreeView& tree = window.DatabasesPanel().Tree();
+    ASSERT_EQ(databaseRows(window), 2);
+    const QModelIndex item =
+        databaseRow(window, 0).data().toString().contains(QStringLiteral("rather"))
+            ? databaseRow(window, 0)
+            : databaseRow(window, 1);
+    EXPECT_EQ(item.data(Qt::ToolTipRole).toString().toStdString(), deep + "/msmFMID.pmr");
     // The column is as wide as the path, and the tree scrolls to its end.
-    EXPECT_GE(tree.columnWidth(0), tree.fontMetrics().horizontalAdvance(item->text(0)));
+    EXPECT_GE(tree.columnWidth(0), tree.fontMetrics().horizontalAdvance(item.data().toString()));
     EXPECT_GT(tree.horizontalScrollBar()->maximum(), 0);
 }
 
@@ -500,7 +511,7 @@ TEST_F(MainWindowTest, FolderAndBinScansRefillTheLists) {
     window.OnCommand(res::IDC_SCAN_FOLDER);
     // The media files' own projects; what is no container is unreferenced.
     EXPECT_EQ(column(window.Lists().ProjectList(), 0), (Lines{"**UNREFERENCED FILES", "ProjA"}));
-    EXPECT_EQ(window.DatabasesPanel().Tree().topLevelItem(0)->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(databaseCheck(window, 0), Qt::Unchecked);
     EXPECT_EQ(window.Catalog().FileCount(), 6u);
 
     DatabaseBuilder bin;
@@ -629,7 +640,7 @@ TEST_F(MainWindowTest, CtrlOAddsADatabaseExceptInTheSortableLists) {
     prompter.choose(media + "/msmFMID.pmr"); // already listed: nothing changes
     QTest::keyClick(&window.DatabasesPanel().Tree(), Qt::Key_O, Qt::ControlModifier);
     ASSERT_EQ(prompter.questions().size(), 1u);
-    EXPECT_EQ(window.DatabasesPanel().Tree().topLevelItemCount(), 1);
+    EXPECT_EQ(databaseRows(window), 1);
 }
 
 TEST_F(MainWindowTest, RefreshKeepsTheListsAddingADatabaseEmptiesThem) {
@@ -637,7 +648,7 @@ TEST_F(MainWindowTest, RefreshKeepsTheListsAddingADatabaseEmptiesThem) {
     window.Lists().ProjectList().SetSelected(projectRow("ProjA"), true);
     window.OnCommand(res::IDC_DESELECT_ALL);
     window.OnCommand(res::IDC_REFRESH);
-    EXPECT_EQ(window.DatabasesPanel().Tree().topLevelItem(0)->checkState(0), Qt::Checked);
+    EXPECT_EQ(databaseCheck(window, 0), Qt::Checked);
     EXPECT_EQ(window.Lists().FileList().RowCount(), 2);
     EXPECT_EQ(window.Lists().ProjectList().RowCount(), 3);
 
@@ -646,9 +657,8 @@ TEST_F(MainWindowTest, RefreshKeepsTheListsAddingADatabaseEmptiesThem) {
     window.OnCommand(res::ID_ADD_DATABASE);
     EXPECT_EQ(window.Lists().FileList().RowCount(), 0);
     EXPECT_EQ(window.Lists().ProjectList().RowCount(), 0);
-    ASSERT_EQ(window.DatabasesPanel().Tree().topLevelItemCount(), 2);
-    EXPECT_EQ(window.DatabasesPanel().Tree().topLevelItem(0)->text(0).toStdString(),
-              media + "/msmFMID.pmr");
+    ASSERT_EQ(databaseRows(window), 2);
+    EXPECT_EQ(databaseRow(window, 0).data().toString().toStdString(), media + "/msmFMID.pmr");
     EXPECT_EQ(window.Catalog().FileCount(), 6u); // nothing is loaded until SCAN!
 
     window.OnCommand(res::ID_SHOW_CONSOLE); // no console: nothing to show
@@ -676,7 +686,7 @@ TEST_F(MainWindowTest, DeletingDatabasesAsksOnlyWhenOneIsChecked) {
     prompter.answer(MsgAnswer::Yes);
     window.OnCommand(res::IDC_DELETE_DATABASES);
     EXPECT_FALSE(std::filesystem::exists(media + "/msmFMID.pmr"));
-    EXPECT_EQ(window.DatabasesPanel().Tree().topLevelItemCount(), 0);
+    EXPECT_EQ(databaseRows(window), 0);
 }
 
 // Whether no two of these rectangles overlap.

@@ -13,30 +13,6 @@
 
 namespace {
 
-// A check-box tree in memory.
-class FakeTree : public CheckList {
-public:
-    struct Item {
-        std::string text;
-        std::uint32_t number;
-        bool checked;
-    };
-    void Clear() override { items.clear(); }
-    void InsertFirst(const std::string& text, std::uint32_t number, bool checked) override {
-        items.insert(items.begin(), {text, number, checked});
-    }
-    int Count() const override { return static_cast<int>(items.size()); }
-    std::uint32_t Number(int i) const override { return items[static_cast<std::size_t>(i)].number; }
-    bool Checked(int i) const override { return items[static_cast<std::size_t>(i)].checked; }
-    std::vector<std::uint32_t> numbers() const {
-        std::vector<std::uint32_t> n;
-        for (const Item& item : items)
-            n.push_back(item.number);
-        return n;
-    }
-    std::vector<Item> items;
-};
-
 // Records the file operation's questions and errors.
 class RecordingUi : public platform::FileOpUi {
 public:
@@ -70,15 +46,13 @@ TEST_F(DatabaseListTest, DiscoversTheMediaFoldersOfEveryVolume) {
     MakeFile(dir.file("d/Other/msmFMID.pmr"));
     discover();
     ASSERT_EQ(list.size(), 3u);
-    FakeTree tree;
-    list.FillTree(tree);
-    ASSERT_EQ(tree.items.size(), 3u);
-    EXPECT_EQ(tree.items[0].text, dir.file("c/OMFI MediaFiles/msmFMID.pmr"));
-    EXPECT_EQ(tree.numbers(), (std::vector<std::uint32_t>{0, 1, 2}));
-    for (const auto& item : tree.items)
-        EXPECT_TRUE(item.checked);
+    ASSERT_EQ(list.ShownOrder(), (std::vector<std::uint32_t>{0, 1, 2}));
+    EXPECT_EQ(list.Entry(0)->path, dir.file("c/OMFI MediaFiles/msmFMID.pmr"));
+    for (std::uint32_t number : list.ShownOrder())
+        EXPECT_TRUE(list.Entry(number)->checked);
+    EXPECT_EQ(list.Entry(3), nullptr);
     // Folders 1 and 2 come in the order the file system lists them.
-    const std::string second = tree.items[1].text;
+    const std::string second = list.Entry(1)->path;
     EXPECT_TRUE(second == dir.file("d/Avid MediaFiles/MXF/1/msmFMID.pmr") ||
                 second == dir.file("d/Avid MediaFiles/MXF/2/msmFMID.pmr"));
 
@@ -109,18 +83,23 @@ TEST_F(DatabaseListTest, OnlyFilesAreDatabasesWhateverTheirName) {
                                         dir.file("d/AVID MediaFiles/MXF/2/msmFMID.pmr")}));
 }
 
-TEST_F(DatabaseListTest, ChecksComeFromTheTreeAndRefreshChecksAllAgain) {
+TEST_F(DatabaseListTest, CheckMarksStayUntilRefreshChecksAllAgain) {
     MakeFile(dir.file("c/OMFI MediaFiles/1/msmFMID.pmr"));
     MakeFile(dir.file("c/OMFI MediaFiles/2/msmFMID.pmr"));
     discover();
-    FakeTree tree;
-    list.FillTree(tree);
-    tree.items[0].checked = false;
-    list.ReadChecks(tree);
-    EXPECT_EQ(list.CheckedPaths(), (std::vector<std::string>{tree.items[1].text}));
+    const std::vector<std::uint32_t> shown = list.ShownOrder();
+    ASSERT_EQ(shown.size(), 2u);
+    DatabaseEntry& first = *list.Entry(shown[0]);
+    first.checked = false;
+    EXPECT_EQ(list.CheckedPaths(), (std::vector<std::string>{list.Entry(shown[1])->path}));
     // Adding a listed path again changes nothing, not even its check mark.
-    EXPECT_FALSE(list.AddDatabase(tree.items[0].text));
+    EXPECT_FALSE(list.AddDatabase(first.path));
     EXPECT_EQ(list.CheckedPaths().size(), 1u);
+    list.SetAllChecked(false);
+    EXPECT_TRUE(list.CheckedPaths().empty());
+    list.SetAllChecked(true);
+    EXPECT_EQ(list.CheckedPaths().size(), 2u);
+    first.checked = false;
     discover();
     EXPECT_EQ(list.CheckedPaths().size(), 2u);
 }
@@ -128,12 +107,11 @@ TEST_F(DatabaseListTest, ChecksComeFromTheTreeAndRefreshChecksAllAgain) {
 TEST_F(DatabaseListTest, TwentyDatabasesKeepTheOrderOfTheirBuckets) {
     for (int i = 0; i < 20; ++i)
         list.AddDatabase("/db/" + std::to_string(i));
-    FakeTree tree;
-    list.FillTree(tree);
+    // Shown, the list's order is turned round.
     std::vector<std::uint32_t> expected{16, 17, 18, 19};
     for (std::uint32_t i = 0; i < 16; ++i)
         expected.push_back(i);
-    EXPECT_EQ(tree.numbers(), expected);
+    EXPECT_EQ(list.ShownOrder(), expected);
     std::vector<std::string> order = list.CheckedPaths();
     ASSERT_EQ(order.size(), 20u);
     EXPECT_EQ(order.front(), "/db/15");
@@ -161,11 +139,10 @@ TEST_F(DatabaseListTest, DeletesCheckedDatabasesWithTheirCompanions) {
     MakeFile(dir.file("c/OMFI MediaFiles/3/msmFMID.pmr"));
     MakeFile(dir.file("c/OMFI MediaFiles/3/msmMMOB.mdb"));
     discover();
-    FakeTree tree;
-    list.FillTree(tree);
-    for (auto& item : tree.items)
-        item.checked = item.text.find("/3/") == std::string::npos;
-    list.ReadChecks(tree);
+    for (std::uint32_t number : list.ShownOrder()) {
+        DatabaseEntry* entry = list.Entry(number);
+        entry->checked = entry->path.find("/3/") == std::string::npos;
+    }
     EXPECT_EQ(list.DeleteChecked(ui), platform::FileOpResult::Done);
     namespace fs = std::filesystem;
     EXPECT_FALSE(fs::exists(dir.file("c/OMFI MediaFiles/1/msmFMID.pmr")));

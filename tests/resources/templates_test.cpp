@@ -3,34 +3,70 @@
 #include "resources/menus.h"
 #include "resources/stringtable.h"
 
-#include <cstring>
-
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <map>
 #include <set>
+#include <string>
 
 namespace {
 
-// Every control of every template has its own id and lies inside its window.
-TEST(Resources, TemplateControlsAreUniqueAndInsideTheirWindow) {
-    for (int id : {res::IDD_MAIN, res::IDD_PROGRESS, res::IDD_WORKING, res::IDD_CONSOLE}) {
-        const res::DialogTemplate* d = res::FindDialogTemplate(id);
-        ASSERT_NE(d, nullptr) << id;
-        std::set<int> ids;
-        for (const res::ControlTemplate& c : d->controls) {
-            if (c.id != res::IDC_STATIC) {
-                EXPECT_TRUE(ids.insert(c.id).second) << "template " << id << " control " << c.id;
-            }
+bool sharedId(int id) {
+    return id == res::IDOK || id == res::IDCANCEL || id == res::IDC_STATIC;
+}
+
+// Every template can be found by its id; its controls lie inside its window
+// and can be found by theirs; an icon names an icon the program has.
+TEST(Resources, EveryTemplateHoldsItsControlsWhereTheyCanBeFound) {
+    ASSERT_FALSE(res::DialogTemplates().empty());
+    for (const res::DialogTemplate& d : res::DialogTemplates()) {
+        SCOPED_TRACE(d.title);
+        EXPECT_EQ(res::FindDialogTemplate(d.id), &d);
+        EXPECT_GT(d.cx, 0);
+        EXPECT_GT(d.cy, 0);
+        for (const res::ControlTemplate& c : d.controls) {
+            SCOPED_TRACE(c.id);
             EXPECT_GE(c.x, 0);
             EXPECT_GE(c.y, 0);
-            EXPECT_LE(c.x + c.cx, d->cx) << "template " << id << " control " << c.id;
-            EXPECT_LE(c.y + c.cy, d->cy) << "template " << id << " control " << c.id;
+            EXPECT_GT(c.cx, 0);
+            EXPECT_GT(c.cy, 0);
+            EXPECT_LE(c.x + c.cx, d.cx);
+            EXPECT_LE(c.y + c.cy, d.cy);
             if (c.id != res::IDC_STATIC) {
-                EXPECT_EQ(d->Control(c.id), &c);
+                EXPECT_EQ(d.Control(c.id), &c);
+            }
+            if (c.cls == res::ControlClass::Icon) {
+                EXPECT_NE(res::FindIcon(std::atoi(c.text)), nullptr);
             }
         }
     }
     EXPECT_EQ(res::FindDialogTemplate(0), nullptr);
+}
+
+// A control id names one control of one window, and no menu command: the
+// main window sends both to the same handlers. Only OK, Cancel and the
+// controls that are never looked up share theirs.
+TEST(Resources, ControlIdsAreUniqueAcrossTemplatesAndCommands) {
+    std::map<int, std::string> owner;
+    for (const res::DialogTemplate& d : res::DialogTemplates()) {
+        for (const res::ControlTemplate& c : d.controls) {
+            if (sharedId(c.id))
+                continue;
+            const auto [it, added] = owner.emplace(c.id, d.title);
+            EXPECT_TRUE(added) << "control " << c.id << " of " << d.title << " is also in "
+                               << it->second;
+        }
+    }
+    for (int id : {res::IDR_MAIN_MENU, res::IDR_CONTEXT_MENUS}) {
+        for (const res::MenuItem& top : res::FindMenu(id)->items) {
+            EXPECT_EQ(owner.count(top.command), 0u) << top.text;
+            for (const res::MenuItem& item : top.children) {
+                EXPECT_EQ(owner.count(item.command), 0u) << item.text;
+            }
+        }
+    }
 }
 
 TEST(Resources, MissingStringsAreEmpty) {
