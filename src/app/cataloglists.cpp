@@ -12,6 +12,7 @@
 #include "widgets/progresswindow.h"
 #include "widgets/sortablelistview.h"
 
+#include <QHeaderView>
 #include <QLabel>
 
 #include <strings.h>
@@ -155,6 +156,19 @@ void CatalogLists::ClearFileAndProjectLists() {
     m_files.DeleteAllRows();
     m_files.repaint();
     m_projects.DeleteAllRows();
+}
+
+void CatalogLists::FitSummaryList() {
+    const int needed = m_summary.horizontalHeader()->sizeHint().height() +
+                       3 * m_summary.verticalHeader()->defaultSectionSize() +
+                       2 * m_summary.frameWidth();
+    const int extra = needed - m_summary.height();
+    if (extra <= 0)
+        return;
+    m_summary.resize(m_summary.width(), needed);
+    QRect rest = m_projects.geometry();
+    rest.setTop(rest.top() + extra);
+    m_projects.setGeometry(rest);
 }
 
 void CatalogLists::MarkHeadersPlain(ListView& list) {

@@ -64,6 +64,9 @@ public:
     void SetUp();
     void FillProjectList();
     void FillSummaryList();
+    // Grows the summary list until its header and three rows show whole;
+    // the project list below gives up the room.
+    void FitSummaryList();
     // Empties the media file list and the project list.
     void ClearFileAndProjectLists();
     void MarkHeadersPlain(ListView& list);

@@ -3,8 +3,6 @@
 // how full it is on a scale common to all volumes, and a line with its
 // root, name, total and used size. A snapshot, taken when it opens.
 
-// The main window still finds the about box through this header.
-#include "app/aboutdlg.h"
 #include "app/services.h"
 #include "widgets/templatedialog.h"
 

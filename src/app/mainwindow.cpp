@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/aboutdlg.h"
 #include "app/application.h"
 #include "app/hardwaretooldlg.h"
 #include "app/listexport.h"
@@ -22,32 +23,12 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSlider>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QUrl>
-
-namespace {
-
-// Grows the summary list until its header and three rows show whole; the
-// project list below gives up the room.
-void fitSummaryList(ListView& summary, QWidget& below) {
-    const int needed = summary.horizontalHeader()->sizeHint().height() +
-                       3 * summary.verticalHeader()->defaultSectionSize() +
-                       2 * summary.frameWidth();
-    const int extra = needed - summary.height();
-    if (extra <= 0)
-        return;
-    summary.resize(summary.width(), needed);
-    QRect rest = below.geometry();
-    rest.setTop(rest.top() + extra);
-    below.setGeometry(rest);
-}
-
-} // namespace
 
 MainWindow::MainWindow(Services& services, QWidget* parent)
     : TemplateDialog(parent), m_services(services),
@@ -244,7 +225,7 @@ bool MainWindow::Initialise() {
     m_databases->Discover(m_services.volumes());
     Catalog().Reset();
     m_lists->SetUp();
-    fitSummaryList(*summary, *projects);
+    m_lists->FitSummaryList();
     m_info->SetUpColumns();
     LogResource(res::IDS_DLG_INIT_COMPLETE);
     return true;
