@@ -1,5 +1,7 @@
 #include "app/databasepanel.h"
 
+#include "feedback/prompter.h"
+
 #include <QHeaderView>
 #include <QTreeView>
 
@@ -30,8 +32,18 @@ void DatabasePanel::SetAllChecked(bool checked) {
     m_model.SetAllChecked(checked);
 }
 
-void DatabasePanel::DeleteChecked(platform::FileOpUi& ui,
+void DatabasePanel::DeleteChecked(Prompter& prompter,
                                   const std::vector<platform::Volume>& volumes) {
+    if (CheckedPaths().empty())
+        return;
+    if (prompter.ask({"All selected media databases and indexes will be "
+                      "deleted\nThis action can not be undone!!!",
+                      "Are You sure?",
+                      MsgButtons::YesNo,
+                      MsgIcon::Question,
+                      {}}) != MsgAnswer::Yes)
+        return;
+    PromptingFileOpUi ui(prompter);
     m_databases.DeleteChecked(ui);
     Discover(volumes);
 }

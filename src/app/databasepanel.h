@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+class Prompter;
 class QTreeView;
 
 class DatabasePanel {
@@ -21,9 +22,9 @@ public:
     // The check marks as the user left them, in the list's order.
     std::vector<std::string> CheckedPaths() const;
     void SetAllChecked(bool checked);
-    // Deletes the checked databases with their companion files, then looks
-    // for databases again.
-    void DeleteChecked(platform::FileOpUi& ui, const std::vector<platform::Volume>& volumes);
+    // Asks first, then deletes the checked databases with their companion
+    // files and looks for databases again; nothing when none is checked.
+    void DeleteChecked(Prompter& prompter, const std::vector<platform::Volume>& volumes);
 
     QTreeView& Tree() const { return m_tree; }
     DatabaseList& Databases() { return m_databases; }

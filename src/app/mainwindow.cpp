@@ -106,7 +106,9 @@ void MainWindow::ConnectCommands() {
     });
     ConnectCommand(res::IDC_SELECT_ALL, [this] { m_databases->SetAllChecked(true); });
     ConnectCommand(res::IDC_DESELECT_ALL, [this] { m_databases->SetAllChecked(false); });
-    ConnectCommand(res::IDC_DELETE_DATABASES, [this] { DeleteSelectedDatabases(); });
+    ConnectCommand(res::IDC_DELETE_DATABASES, [this] {
+        m_databases->DeleteChecked(m_services.prompter, m_services.volumes());
+    });
     ConnectCommand(res::ID_COPY_PATH, [this] { CopyPathToClipboard(); });
     ConnectCommand(res::ID_COPY_FILES, onFiles(&CatalogSession::CopyFiles));
     ConnectCommand(res::ID_MOVE_FILES, onFiles(&CatalogSession::MoveFiles));
@@ -337,20 +339,6 @@ void MainWindow::StoreSelectedFiles() {
         return;
     if (const std::optional<StoreOptions> options = m_storeDialog ? m_storeDialog() : std::nullopt)
         m_session.StoreFiles(*m_lists, m_jobs, *options);
-}
-
-void MainWindow::DeleteSelectedDatabases() {
-    if (m_databases->CheckedPaths().empty())
-        return;
-    if (m_services.prompter.ask({"All selected media databases and indexes will be "
-                                 "deleted\nThis action can not be undone!!!",
-                                 "Are You sure?",
-                                 MsgButtons::YesNo,
-                                 MsgIcon::Question,
-                                 {}}) != MsgAnswer::Yes)
-        return;
-    PromptingFileOpUi ui(m_services.prompter);
-    m_databases->DeleteChecked(ui, m_services.volumes());
 }
 
 const MediaRecord* MainWindow::FirstSelectedRecord() {

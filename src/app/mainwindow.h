@@ -95,7 +95,6 @@ private:
     const MediaRecord* FirstSelectedRecord();
     void ScanMediaFolder();
     void ScanBin();
-    void DeleteSelectedDatabases();
     void CopyPathToClipboard();
     void StoreSelectedFiles();
     void ShowConsole();

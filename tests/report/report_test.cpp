@@ -47,6 +47,17 @@ TEST(CommandLine, ChoosesWindowsReportHelpOrError) {
         EXPECT_EQ(line.mode, CommandLine::Mode::Error) << wrong.back();
         EXPECT_FALSE(line.error.empty());
     }
+    EXPECT_EQ(ParseCommandLine({"--report", "-x"}).error, "unknown option -x");
+    EXPECT_EQ(ParseCommandLine({"--report", "--quiet=1"}).error, "unknown option --quiet");
+    // The last of a repeated option counts.
+    EXPECT_TRUE(ParseCommandLine({"--report", "--no-verify", "--verify"}).request.verify);
+    EXPECT_EQ(ParseCommandLine({"--report", "--format=json", "--format", "csv"}).request.format,
+              ReportRequest::Format::Csv);
+    // A database path comes through byte for byte, whatever its bytes, and
+    // "-" and what follows "--" are paths too.
+    const std::string foreign = "/m\xFF\xFE/\xC3(/msmFMID.pmr";
+    EXPECT_EQ(ParseCommandLine({"--report", foreign, "-", "--", "--verify"}).request.databases,
+              (Args{foreign, "-", "--verify"}));
 }
 
 // The sample media are written once for all report tests, which only read
