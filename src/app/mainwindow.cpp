@@ -11,6 +11,7 @@
 #include "mediadb/mediaendings.h"
 #include "mediadb/mxffacts.h"
 #include "omf/mediafacts.h"
+#include "platform/builddate.h"
 #include "platform/fileoperation.h"
 #include "platform/qtext.h"
 #include "resources/bitmaps.h"
@@ -308,7 +309,7 @@ bool MainWindow::Initialise() {
     if (!m_icon.isNull())
         setWindowIcon(QIcon(m_icon));
     setWindowTitle(QStringLiteral("Tolvane for AVID applications ( build ") +
-                   QString::fromLatin1(__DATE__) + QStringLiteral(" )"));
+                   QString::fromLatin1(platform::BuildDate()) + QStringLiteral(" )"));
     m_verifyFiles = m_confirmDelete = m_confirmMove = m_readMxf = true;
     m_catalog.SetReadMxf(true);
     m_info->SetReadMxf(true);
