@@ -40,4 +40,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Dependencies from the libraries the program links, as dpkg-shlibdeps finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The files of the package carry the time of the sources, not of the build
+# (cpack takes it from SOURCE_DATE_EPOCH): one commit, one package. Read when
+# cpack runs, as the build date is read when the build runs.
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/CPackSourceDate.cmake CONTENT [[
+include("@PROJECT_SOURCE_DIR@/cmake/sourcedate.cmake")
+tolvane_source_date_epoch(epoch origin "@PROJECT_SOURCE_DIR@" "@GIT_EXECUTABLE@")
+set(ENV{SOURCE_DATE_EPOCH} ${epoch})
+]] @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackSourceDate.cmake)
 include(CPack)

@@ -42,7 +42,8 @@ void writeFile(const std::string& path, std::size_t size) {
 
 // Drops the page cache's copies of what was written, so each run starts alike.
 void settle() {
-    std::system("sync");
+    if (std::system("sync") != 0)
+        std::fprintf(stderr, "sync failed\n");
 }
 
 double runCp(const std::string& from, const std::string& to) {

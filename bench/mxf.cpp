@@ -114,8 +114,9 @@ bool BenchHostileFiles(const std::string& dir) {
         const double own = run.peakMiB - idle.peakMiB;
         std::printf("%-44s %6.1f MB: %s in %.3f s (goal <= %.1f s, ratio %.2f), %.0f MiB "
                     "(goal <= 256, ratio %.2f)\n",
-                    what, std::filesystem::file_size(path) / 1e6, run.opened ? "opened" : "refused",
-                    run.seconds, goalSeconds, run.seconds / goalSeconds, own, own / 256);
+                    what, static_cast<double>(std::filesystem::file_size(path)) / 1e6,
+                    run.opened ? "opened" : "refused", run.seconds, goalSeconds,
+                    run.seconds / goalSeconds, own, own / 256);
         return run.opened == expectOpen && run.seconds <= goalSeconds && own <= 256;
     };
     const std::string one = Crafted(plain, "one.mxf", MxfIndexSegment(3, 80000000, 1, 1));
@@ -149,8 +150,9 @@ bool BenchHostileFiles(const std::string& dir) {
     const double own = alone.peakMiB - idle.peakMiB;
     std::printf("%-44s %6.1f MB: %s in %.3f s (ratio %.2f), %.0f MiB (ratio %.2f)\n",
                 "index duration 80,000,000, libavformat alone",
-                std::filesystem::file_size(one) / 1e6, alone.opened ? "opened" : "refused",
-                alone.seconds, alone.seconds / goalSeconds, own, own / 256);
+                static_cast<double>(std::filesystem::file_size(one)) / 1e6,
+                alone.opened ? "opened" : "refused", alone.seconds, alone.seconds / goalSeconds,
+                own, own / 256);
     return ok;
 }
 

@@ -62,12 +62,13 @@ bool BenchCrafted(const std::string& dir, std::size_t megabytes) {
     std::uint64_t wholeValues = 0;
     for (std::size_t i = 0; i < sample; ++i)
         wholeValues += reader.ReadValue(&reader.Toc()[i]).size();
-    const double wholeReads = since(start) / static_cast<double>(sample) * entries;
+    const double wholeReads =
+        since(start) / static_cast<double>(sample) * static_cast<double>(entries);
     std::printf("crafted %3zu MB, %7zu TOC entries naming one mob table: open + facts %.3f s "
                 "(goal <= 0.5 s, ratio %.2f), %.1f MB read; whole values for every entry "
                 "would take about %.0f s (%.0f MB each)\n",
-                megabytes, entries, best, best / 0.5, bytesRead / 1e6, wholeReads,
-                wholeValues / 1e6 / static_cast<double>(sample));
+                megabytes, entries, best, best / 0.5, static_cast<double>(bytesRead) / 1e6,
+                wholeReads, static_cast<double>(wholeValues) / 1e6 / static_cast<double>(sample));
     return opened;
 }
 

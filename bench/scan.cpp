@@ -27,7 +27,7 @@ double secondsSince(Clock::time_point start) {
 void addFiller(DatabaseBuilder& b, std::size_t n, std::mt19937& rng) {
     std::vector<std::uint8_t> bytes(n);
     for (auto& byte : bytes) {
-        const unsigned r = rng();
+        const auto r = static_cast<unsigned>(rng());
         byte = (r & 3) == 0   ? 0
                : (r & 3) == 1 ? static_cast<std::uint8_t>(r >> 8 & 0x0F)
                               : static_cast<std::uint8_t>(r >> 8);

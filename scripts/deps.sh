@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Tolvane needs to build, run and test.
+# Installs the Debian packages Tolvane needs to build, run and test; with
+# --fuzz also clang and its libFuzzer for the fuzz preset.
 # A machine that already has them installs nothing.
 set -euo pipefail
 
@@ -13,7 +14,11 @@ packages=(
   libgtest-dev libgmock-dev        # tests (GoogleTest's CMake package names both)
   dpkg-dev desktop-file-utils      # the Debian package: dpkg-shlibdeps, the entry's check
   bindfs                           # tests: a second mount of one storage through FUSE
+  git                              # the build date: the last commit's
 )
+if [ "${1:-}" = --fuzz ]; then
+  packages+=(clang libclang-rt-dev) # clang, its libFuzzer and sanitizer runtimes
+fi
 
 missing=()
 for p in "${packages[@]}"; do

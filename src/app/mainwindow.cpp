@@ -10,6 +10,7 @@
 #include "feedback/log.h"
 #include "feedback/prompter.h"
 #include "mediadb/mediaendings.h"
+#include "platform/builddate.h"
 #include "platform/fileoperation.h"
 #include "platform/qtext.h"
 #include "resources/bitmaps.h"
@@ -220,7 +221,7 @@ bool MainWindow::Initialise() {
     if (!m_icon.isNull())
         setWindowIcon(QIcon(m_icon));
     setWindowTitle(QStringLiteral("Tolvane for AVID applications ( build ") +
-                   QString::fromLatin1(__DATE__) + QStringLiteral(" )"));
+                   QString::fromLatin1(platform::BuildDate()) + QStringLiteral(" )"));
     m_session.SetOptions(Options{});
     m_info->SetReadMxf(true);
 

@@ -5,12 +5,18 @@
 
 namespace platform {
 
+namespace {
+// The size times 100 and the scale up to 1000 * 1024^6 need more than 64
+// bits; a GCC and clang extension.
+__extension__ typedef unsigned __int128 Uint128;
+} // namespace
+
 std::string FormatByteSize(std::uint64_t bytes) {
     // The unit is the smallest in which the size is below 1000, so that the
     // number never has more than three digits before its point.
     static const char* const kUnits[] = {"bytes", "KB", "MB", "GB", "TB", "PB", "EB"};
     int unit = 0;
-    unsigned __int128 scale = 1;
+    Uint128 scale = 1;
     while (unit < 6 && bytes >= 1000 * scale) {
         scale *= 1024;
         ++unit;
@@ -22,7 +28,7 @@ std::string FormatByteSize(std::uint64_t bytes) {
     }
     // Hundredths of the unit, cut (not rounded), as three significant digits.
     const auto hundredths =
-        static_cast<unsigned long long>(static_cast<unsigned __int128>(bytes) * 100 / scale);
+        static_cast<unsigned long long>(static_cast<Uint128>(bytes) * 100 / scale);
     if (hundredths < 1000)
         std::snprintf(text, sizeof text, "%llu.%02llu %s", hundredths / 100, hundredths % 100,
                       kUnits[unit]);

@@ -114,7 +114,11 @@ void tellApart(std::vector<Volume>& volumes) {
     std::map<std::string, std::vector<std::size_t>> byLabel;
     for (std::size_t i = 0; i < volumes.size(); ++i)
         byLabel[volumes[i].label].push_back(i);
-    for (const auto& [label, members] : byLabel) {
+    for (const auto& entry : byLabel) {
+        // Named references, not a structured binding: clang before 16
+        // cannot capture a binding in the lambda below.
+        const std::string& label = entry.first;
+        const std::vector<std::size_t>& members = entry.second;
         if (members.size() < 2)
             continue;
         std::vector<std::vector<std::string>> parts;
@@ -145,8 +149,12 @@ void tellApart(std::vector<Volume>& volumes) {
     std::map<std::string, int> seen;
     for (Volume& v : volumes) {
         const int n = ++seen[v.label];
-        if (n > 1)
-            v.label += "-" + std::to_string(n);
+        if (n > 1) {
+            // Appended in two steps: GCC 12 warns (-Wrestrict) on the
+            // inlined "-" + std::string at -O3, a false alarm.
+            v.label += '-';
+            v.label += std::to_string(n);
+        }
     }
 }
 

@@ -271,8 +271,8 @@ void ListView::AppendItems(const std::vector<std::uint32_t>& itemData) {
     const int first = RowCount();
     m_model->insert(first, first + static_cast<int>(itemData.size()) - 1, [&] {
         m_model->rows.reserve(m_model->rows.size() + itemData.size());
-        for (std::uint32_t data : itemData)
-            m_model->rows.push_back({data});
+        for (std::uint32_t item : itemData)
+            m_model->rows.push_back({item});
     });
 }
 
@@ -412,8 +412,8 @@ void ListView::Reshape(const std::function<void()>& change) {
                 set.insert(ItemData(r));
         }
     }
-    auto wasSelected = [&](std::uint32_t data) {
-        return dense ? data < flags.size() && flags[data] != 0 : set.count(data) != 0;
+    auto wasSelected = [&](std::uint32_t item) {
+        return dense ? item < flags.size() && flags[item] != 0 : set.count(item) != 0;
     };
 
     m_quiet = true;

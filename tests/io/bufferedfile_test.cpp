@@ -157,7 +157,7 @@ TEST_F(BufferedFileTest, AgreesWithPlainReadsUnderRandomAccess) {
             pos = std::min<std::uint64_t>(pos, bytes.size());
             ASSERT_EQ(f.Seek(static_cast<std::int64_t>(pos), BufferedFile::SeekMode::Begin), pos);
         }
-        const std::uint32_t n = rng() % 4 == 0 ? rng() % 6000 : rng() % 300;
+        const auto n = static_cast<std::uint32_t>(rng() % 4 == 0 ? rng() % 6000 : rng() % 300);
         const std::uint32_t expected =
             static_cast<std::uint32_t>(std::min<std::uint64_t>(n, bytes.size() - pos));
         ASSERT_EQ(f.Read(out.data(), n), expected) << "at " << pos << " n " << n;

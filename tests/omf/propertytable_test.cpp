@@ -25,7 +25,7 @@ TEST(PropertyTableTest, VisitsAndFindsAsTheBucketMapDid) {
         NumberMap<PropertyRef> plain;
         for (std::size_t i = 0; i < size * 2; ++i) {
             // Ids close together share buckets; some are set again.
-            const std::uint32_t id = 66000 + random() % (size * 3 + 1);
+            const auto id = static_cast<std::uint32_t>(66000 + random() % (size * 3 + 1));
             const PropertyRef value = values[random() % values.size()];
             const auto [slot, made] = table.insert(id);
             const auto [plainSlot, plainMade] = plain.insert(id);
