@@ -38,9 +38,12 @@ void writeCsv(const MediaCatalog& catalog, std::ostream& out) {
 // it: the readable string has lost them to U+FFFD, and a script needs them to
 // find the file.
 std::string jsonName(const char* member, const std::string& name) {
-    std::string text = "\"" + std::string(member) + "\": " + JsonString(name);
+    // Appended piece by piece: GCC 12 takes "..." + std::string at -O3 for
+    // an overlapping copy.
+    std::string text = "\"";
+    text.append(member).append("\": ").append(JsonString(name));
     if (!IsUtf8(name))
-        text += ", \"" + std::string(member) + "_bytes\": \"" + Base64(name) + "\"";
+        text.append(", \"").append(member).append("_bytes\": \"").append(Base64(name)).append("\"");
     return text;
 }
 
@@ -126,8 +129,10 @@ int RunReport(const ReportRequest& request, const std::vector<platform::Volume>&
     out.flush();
     if (!out) {
         const int cause = errno;
-        err << "tolvane: the report could not be written"
-            << (cause != 0 ? ": " + platform::SystemErrorText(cause) : std::string()) << "\n";
+        err << "tolvane: the report could not be written";
+        if (cause != 0)
+            err << ": " << platform::SystemErrorText(cause);
+        err << "\n";
         return 3;
     }
     return exitCode;

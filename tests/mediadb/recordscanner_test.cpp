@@ -202,9 +202,9 @@ TEST_F(RecordScannerTest, AgreesWithAPlainScanOnRandomFiles) {
         const int count = 20 + static_cast<int>(rng() % 40);
         for (int i = 0; i < count; ++i) {
             if (rng() % 2 == 0)
-                b.noise(rng() % 400, rng());
+                b.noise(rng() % 400, static_cast<std::uint32_t>(rng()));
             else
-                b.filler(rng() % 400, rng());
+                b.filler(rng() % 400, static_cast<std::uint32_t>(rng()));
             const ByteOrder order = rng() % 2 ? ByteOrder::LowFirst : ByteOrder::HighFirst;
             std::string name = "clip" + std::to_string(rng() % 100000) + "." + endings[rng() % 6];
             if (rng() % 5 == 0)
