@@ -10,7 +10,7 @@
 #include "benchclock.h"
 #include "benchdir.h"
 #include "builders/omfbuilder.h"
-#include "omf/mediafacts.h"
+#include "mediadb/filefacts.h"
 #include "omf/omfreader.h"
 
 #include <algorithm>
@@ -46,13 +46,12 @@ bool BenchCrafted(const std::string& dir, std::size_t megabytes) {
     std::size_t entries = 0;
     bool opened = true;
     for (int run = 0; run < 3; ++run) {
-        OmfReader reader;
+        FactsReader facts;
         const auto start = Clock::now();
-        opened = reader.Open(path.c_str()) && opened;
-        ReadMediaFacts(reader);
+        opened = facts.Read(path, kAllFacts).has_value() && opened;
         best = std::min(best, since(start));
-        bytesRead = reader.BytesRead();
-        entries = reader.TocEntryCount();
+        bytesRead = facts.Omf().BytesRead();
+        entries = facts.Omf().TocEntryCount();
     }
     // Each entry's whole value, as once read for every one of them.
     OmfReader reader;
@@ -84,10 +83,10 @@ bool BenchManyObjects(const std::string& dir, std::size_t megabytes) {
     double best = 1e9;
     bool opened = true;
     for (int run = 0; run < 3; ++run) {
-        OmfReader reader;
+        FactsReader facts;
         const auto start = Clock::now();
-        opened = reader.Open(path.c_str()) && reader.Objects().size() == count && opened;
-        ReadMediaFacts(reader);
+        opened = facts.Read(path, kAllFacts).has_value() && facts.Omf().Objects().size() == count &&
+                 opened;
         best = std::min(best, since(start));
     }
     std::printf("%3zu MB TOC of %zu objects: open + facts %.3f s (goal <= 0.5 s, ratio %.2f)\n",

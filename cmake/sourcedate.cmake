@@ -22,10 +22,15 @@ function(tolvane_source_date_epoch epoch_var origin_var source_dir git)
             execute_process(
                 COMMAND "${git}" -C "${source_dir}" log -1 --format=%ct
                 OUTPUT_VARIABLE epoch
-                ERROR_QUIET
+                ERROR_VARIABLE git_error
                 RESULT_VARIABLE git_result
                 OUTPUT_STRIP_TRAILING_WHITESPACE)
             if(NOT git_result EQUAL 0)
+                # A checkout git refuses to read (another owner, say) would
+                # quietly build as of 1970.
+                if(EXISTS "${source_dir}/.git")
+                    message(WARNING "the last commit's date cannot be read: ${git_error}")
+                endif()
                 set(epoch "")
             endif()
         endif()

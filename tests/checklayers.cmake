@@ -1,7 +1,8 @@
 # Checks the build's layers: every library links only the layers below it,
 # includes headers only of those layers, and the programs below the windows
 # load no Qt GUI library.
-#   cmake -DLAYERS_DIR=<build>/layers -DSOURCE_DIR=<source>/src -P checklayers.cmake
+#   cmake -DLAYERS_DIR=<build>/layers -DSOURCE_DIR=<source>/src -DBINARY_DIR=<build>
+#         -P checklayers.cmake
 
 # What each library may link directly (besides the shared compile settings).
 cmake_minimum_required(VERSION 3.25)
@@ -40,6 +41,33 @@ foreach(line IN LISTS lines)
         endif()
         message("fault: ${library} links ${link}: not a layer below it")
         math(EXPR failures "${failures} + 1")
+    endforeach()
+endforeach()
+
+# Include folders: of the project's own tree a library's compile sees only
+# the source folder (headers are included as "library/header.h") and
+# folders of the build; none above it or elsewhere inside it, so that a slip
+# such as "${dir} /.." cannot put the root on the path. Libraries of the
+# system come with their own folders.
+file(REAL_PATH "${SOURCE_DIR}" source_root)
+file(REAL_PATH "${BINARY_DIR}" binary_root)
+file(STRINGS "${LAYERS_DIR}/includes.txt" lines)
+foreach(line IN LISTS lines)
+    string(REGEX MATCH "^([^=]+)=(.*)$" _ "${line}")
+    set(library "${CMAKE_MATCH_1}")
+    string(REPLACE "|" ";" folders "${CMAKE_MATCH_2}")
+    foreach(folder IN LISTS folders)
+        file(REAL_PATH "${folder}" real)
+        string(FIND "${real}/" "${binary_root}/" in_build)
+        string(FIND "${real}/" "${source_root}/" in_source)
+        string(FIND "${source_root}/" "${real}/" above_source)
+        if(real STREQUAL source_root OR in_build EQUAL 0)
+            continue()
+        endif()
+        if(in_source EQUAL 0 OR above_source EQUAL 0 OR real STREQUAL "/")
+            message("fault: ${library} adds the include folder ${folder}")
+            math(EXPR failures "${failures} + 1")
+        endif()
     endforeach()
 endforeach()
 

@@ -62,33 +62,38 @@ icon=$(sed -n 's/^Icon=//p' "$desktop")
 [ -f "$work/root/usr/share/icons/hicolor/48x48/apps/$icon.png" ] || fail "Icon=$icon has no file"
 gzip -t "$work/root/usr/share/man/man1/tolvane.1.gz" || fail "the man page is not gzip"
 
-# The packaged program as the compiler and the linker hardened it.
+# The packaged program as the compiler and the linker hardened it, unless
+# the build was made without hardening.
 program="$work/root/usr/bin/tolvane"
-readelf -h "$program" >"$work/header"
-readelf -d "$program" >"$work/dynamic"
-readelf -lW "$program" >"$work/segments"
-readelf --dyn-syms -W "$program" >"$work/symbols"
-grep -Eq 'Type: +DYN' "$work/header" && grep -Eq '\(FLAGS_1\).* PIE( |$)' "$work/dynamic" ||
-    fail "the program is not position-independent (PIE)"
-grep -Eq '\(BIND_NOW\)|\(FLAGS\).* BIND_NOW( |$)|\(FLAGS_1\).* NOW( |$)' "$work/dynamic" ||
-    fail "the program's symbols are not bound at start (BIND_NOW)"
-grep -q ' GNU_RELRO ' "$work/segments" || fail "the program has no read-only relocations (GNU_RELRO)"
-grep -q ' __stack_chk_fail' "$work/symbols" || fail "the program has no stack protector"
-# The checked calls come with the optimiser and go without the sanitizers.
 cache="$build/CMakeCache.txt"
-build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$cache")
-sanitized=$(sed -n 's/^TOLVANE_\(SANITIZE\|FUZZ\):BOOL=\(ON\|TRUE\|1\)$/\1/p' "$cache")
-case "$build_type" in
-Release | RelWithDebInfo | MinSizeRel) optimised=yes ;;
-*) optimised= ;;
-esac
-if [ -n "$optimised" ] && [ -z "$sanitized" ]; then
-    grep -Eq ' __[a-z0-9_]+_chk(@| |$)' "$work/symbols" ||
-        fail "the program calls no fortified function (_FORTIFY_SOURCE)"
-    echo "hardened: PIE, BIND_NOW, RELRO, stack protector, fortified calls"
+if grep -Eq '^TOLVANE_HARDEN:BOOL=(OFF|FALSE|0)$' "$cache"; then
+    echo "not hardened: built with TOLVANE_HARDEN=OFF"
 else
-    echo "hardened: PIE, BIND_NOW, RELRO, stack protector" \
-        "(${build_type:-no build type}${sanitized:+, $sanitized}: no fortified calls)"
+    readelf -h "$program" >"$work/header"
+    readelf -d "$program" >"$work/dynamic"
+    readelf -lW "$program" >"$work/segments"
+    readelf --dyn-syms -W "$program" >"$work/symbols"
+    grep -Eq 'Type: +DYN' "$work/header" && grep -Eq '\(FLAGS_1\).* PIE( |$)' "$work/dynamic" ||
+        fail "the program is not position-independent (PIE)"
+    grep -Eq '\(BIND_NOW\)|\(FLAGS\).* BIND_NOW( |$)|\(FLAGS_1\).* NOW( |$)' "$work/dynamic" ||
+        fail "the program's symbols are not bound at start (BIND_NOW)"
+    grep -q ' GNU_RELRO ' "$work/segments" || fail "the program has no read-only relocations (GNU_RELRO)"
+    grep -q ' __stack_chk_fail' "$work/symbols" || fail "the program has no stack protector"
+    # The checked calls come with the optimiser and go without the sanitizers.
+    build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$cache")
+    sanitized=$(sed -n 's/^TOLVANE_\(SANITIZE\|FUZZ\):BOOL=\(ON\|TRUE\|1\)$/\1/p' "$cache")
+    case "$build_type" in
+    Release | RelWithDebInfo | MinSizeRel) optimised=yes ;;
+    *) optimised= ;;
+    esac
+    if [ -n "$optimised" ] && [ -z "$sanitized" ]; then
+        grep -Eq ' __[a-z0-9_]+_chk(@| |$)' "$work/symbols" ||
+            fail "the program calls no fortified function (_FORTIFY_SOURCE)"
+        echo "hardened: PIE, BIND_NOW, RELRO, stack protector, fortified calls"
+    else
+        echo "hardened: PIE, BIND_NOW, RELRO, stack protector" \
+            "(${build_type:-no build type}${sanitized:+, $sanitized}: no fortified calls)"
+    fi
 fi
 
 "$program" --help >"$work/help" || fail "the packaged program does not start"

@@ -14,6 +14,10 @@ DatabasePanel::DatabasePanel(QTreeView& tree) : m_tree(tree) {
     m_tree.header()->setStretchLastSection(false);
 }
 
+DatabasePanel::~DatabasePanel() {
+    m_tree.setModel(nullptr);
+}
+
 void DatabasePanel::Discover(const std::vector<platform::Volume>& volumes) {
     m_databases.Discover(volumes);
     m_model.Reload();

@@ -14,6 +14,10 @@ class QTreeView;
 class DatabasePanel {
 public:
     explicit DatabasePanel(QTreeView& tree);
+    // The view outlives the panel: it lets go of the model first.
+    ~DatabasePanel();
+    DatabasePanel(const DatabasePanel&) = delete;
+    DatabasePanel& operator=(const DatabasePanel&) = delete;
 
     // Replaces the list by the databases found on these volumes.
     void Discover(const std::vector<platform::Volume>& volumes);

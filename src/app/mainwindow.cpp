@@ -11,7 +11,6 @@
 #include "feedback/prompter.h"
 #include "mediadb/mediaendings.h"
 #include "platform/builddate.h"
-#include "platform/fileoperation.h"
 #include "platform/qtext.h"
 #include "resources/bitmaps.h"
 #include "resources/menus.h"

@@ -57,7 +57,6 @@ public:
     CatalogLists& Lists() { return *m_lists; }
     MediaInfoPanel& Info() { return *m_info; }
     DatabasePanel& DatabasesPanel() { return *m_databases; }
-    CatalogSession& Session() { return m_session; }
     JobContext& Jobs() { return m_jobs; }
     QMenu* ContextMenu(ContextMenuKind kind) const;
     MediaCatalog& Catalog() { return m_session.Catalog(); }

@@ -40,7 +40,6 @@ public:
     void Step(std::uint64_t done, std::uint64_t total);
     // The progress window, null when there is none.
     Progress* Window() const { return m_progress.get(); }
-    void EndProgress() { m_progress.reset(); }
 
 private:
     JobContext& m_context;

@@ -88,8 +88,8 @@ public:
     virtual void FactsRead(int row) = 0;
 };
 
-// Whether a run asks before it moves or deletes: the Options menu's
-// "Confirm move" and "Confirm delete". A copy always asks.
+// Whether a run asks before it replaces or deletes a file: the Options
+// menu's "Confirm move" and "Confirm delete" (FlagsFor applies them).
 struct Confirmations {
     bool move = true;
     bool remove = true;

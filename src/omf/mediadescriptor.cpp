@@ -1,7 +1,6 @@
 // The media facts of an opened container: clip name, project, source,
 // compression, frame count and where each frame lies.
 
-#include "omf/mediafacts.h"
 #include "omf/omfreader.h"
 
 #include "feedback/log.h"
@@ -284,21 +283,4 @@ bool OmfReader::ReadFrame(std::uint32_t index, void* buffer, std::uint32_t count
     m_file->Seek(static_cast<std::int64_t>(m_frameTable[i]), BufferedFile::SeekMode::Begin);
     // A frame the file does not hold whole is no frame.
     return m_file->Read(buffer, count) == count;
-}
-
-MediaFacts ReadMediaFacts(OmfReader& reader) {
-    // The clip and source fields the facts end up in hold 259 and 260 bytes.
-    MediaFacts facts;
-    char clip[259];
-    reader.CompositionName(clip, sizeof clip);
-    facts.clipName.assign(clip, strnlen(clip, sizeof clip));
-    facts.descriptor = reader.ReadMediaDescriptor();
-    facts.compressionText = reader.CompressionText();
-    facts.compressionCode = reader.CompressionCode();
-    char source[260];
-    if (reader.SourceName(source, sizeof source) != 0) {
-        facts.sourceName.assign(source, strnlen(source, sizeof source));
-        facts.hasSource = true;
-    }
-    return facts;
 }

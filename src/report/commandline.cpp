@@ -44,15 +44,13 @@ std::string argumentBytes(const QString& text) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-// The first unknown option as the command line wrote it (-x or --x).
-std::string optionAsWritten(const std::vector<std::string>& arguments, const QStringList& names) {
-    const std::string name = argumentBytes(names.first());
-    for (const std::string& a : arguments) {
-        const std::size_t dashes = a.starts_with("--") ? 2 : a.starts_with("-") ? 1 : 0;
-        if (dashes != 0 && a.substr(dashes, a.find('=') - dashes) == name)
-            return a.substr(0, a.find('='));
-    }
-    return "--" + name;
+// Whether an argument is one of the report's options as the command line
+// may write them: long options with two dashes, a value of --format also
+// after "=". Anything else with a leading dash but "-" alone is refused
+// before the parser sees it, which would take -verify and "--" too.
+bool knownOption(const std::string& a) {
+    return a == "--report" || a == "--verify" || a == "--no-verify" || a == "--format" ||
+           a.starts_with("--format=");
 }
 
 } // namespace
@@ -73,8 +71,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (!report)
         return line;
 
+    for (const std::string& a : arguments) {
+        if (a.starts_with("-") && a != "-" && !knownOption(a)) {
+            line.mode = CommandLine::Mode::Error;
+            line.error = "unknown option " + a;
+            return line;
+        }
+    }
     QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption reportOption(QStringLiteral("report"));
     const QCommandLineOption formatOption(QStringLiteral("format"), QString(),
                                           QStringLiteral("csv|json"));
@@ -85,10 +89,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     for (const std::string& a : arguments)
         texts.append(argumentText(a));
     if (!parser.parse(texts)) {
+        // Only --format can lack its value.
         line.mode = CommandLine::Mode::Error;
-        const QStringList unknown = parser.unknownOptionNames();
-        line.error = unknown.isEmpty() ? "--format takes csv or json"
-                                       : "unknown option " + optionAsWritten(arguments, unknown);
+        line.error = "--format takes csv or json";
         return line;
     }
     line.mode = CommandLine::Mode::Report;

@@ -70,10 +70,8 @@ void CatalogSession::AnalyseFiles(FileSelection& rows, JobContext& context) {
 }
 
 FileOperationRun CatalogSession::RunOn(FileSelection& rows, JobContext& context) {
-    const Confirmations confirm{m_options.confirmMove, m_options.confirmDelete};
-    if (m_files != nullptr)
-        return FileOperationRun(m_catalog, rows, context, m_prompter, confirm, *m_files);
-    return FileOperationRun(m_catalog, rows, context, m_prompter, confirm);
+    return FileOperationRun(m_catalog, rows, context, m_prompter,
+                            {m_options.confirmMove, m_options.confirmDelete});
 }
 
 void CatalogSession::CopyFiles(FileSelection& rows, JobContext& context) {

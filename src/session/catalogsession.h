@@ -64,10 +64,6 @@ public:
     void ExportList(const std::string& title, const std::string& suggestedName,
                     const std::function<std::string()>& csv);
 
-    // Replaces the file operator of the runs; tests see every path a run
-    // hands on. Null for the system's own.
-    void SetFileOperator(FileOperator* files) { m_files = files; }
-
 private:
     FileOperationRun RunOn(FileSelection& rows, JobContext& context);
 
@@ -75,5 +71,4 @@ private:
     VolumeList m_volumes;
     MediaCatalog m_catalog;
     Options m_options;
-    FileOperator* m_files = nullptr;
 };

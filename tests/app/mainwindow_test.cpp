@@ -555,6 +555,23 @@ TEST_F(MainWindowTest, F2ReadsTheFactsOfEverySelectedFile) {
     EXPECT_TRUE(window.Control(res::IDC_SCAN)->isEnabled());
 }
 
+TEST_F(MainWindowTest, CommandsOnTheSelectedFilesCloseTheFileTheInformationPanelHolds) {
+    window.Scan();
+    window.Lists().ProjectList().SetSelected(projectRow("ProjA"), true);
+    ListView& files = window.Lists().FileList();
+    window.m_storeDialog = [] { return std::optional<StoreOptions>(); };
+    // The chooser and the store dialog are cancelled; F2 reads the file.
+    for (int command :
+         {res::ID_COPY_FILES, res::ID_MOVE_FILES, static_cast<int>(MainWindow::ID_STORE_SELECTED),
+          static_cast<int>(MainWindow::ID_ANALYSE_SELECTED)}) {
+        files.ClearSelection();
+        files.SetSelected(files.FindText("a1.omf"), true);
+        ASSERT_TRUE(window.Info().CurrentMediaFile().IsOpen());
+        window.OnCommand(command);
+        EXPECT_FALSE(window.Info().CurrentMediaFile().IsOpen()) << command;
+    }
+}
+
 TEST_F(MainWindowTest, TheOmfInformationWindowShowsAFilesTree) {
     window.Scan();
     window.Lists().ProjectList().SetSelected(projectRow("ProjA"), true);

@@ -332,6 +332,64 @@ TEST_F(FileOperationRunTest, ARunNeverReplacesAFileItWroteItself) {
     EXPECT_EQ(fs::file_size(dir.file("target/" + name(0))), 77u);
 }
 
+// Which runs ask before they replace or delete a file: a copy always; a
+// move and a store, copying or moving, unless "Confirm move" is off; a
+// delete unless "Confirm delete" is. Every question is cancelled.
+TEST_F(FileOperationRunTest, TheOptionsDecideWhichRunsAskBeforeReplacingOrDeleting) {
+    enum class Kind { Copy, Move, Delete, StoreCopy, StoreMove };
+    int n = 0;
+    for (const Kind kind :
+         {Kind::Copy, Kind::Move, Kind::Delete, Kind::StoreCopy, Kind::StoreMove}) {
+        for (const bool confirm : {true, false}) {
+            const std::string source = dir.file("media/" + name(0));
+            const std::string target = dir.file("t" + std::to_string(n++));
+            const bool storing = kind == Kind::StoreCopy || kind == Kind::StoreMove;
+            // A store lays the file out below a folder of its project.
+            const std::string existing = (storing ? target + "/P/" : target + "/") + name(0);
+            MakeFile(source, 1000);
+            if (kind != Kind::Delete)
+                MakeFile(existing, 5);
+            catalog.GetRecord(0)->attributes = 0;
+            rows.rows = {{0, true, ""}};
+            host.confirmMove = host.confirmDelete = confirm;
+            const std::size_t before = prompter.questions().size();
+            StoreOptions options;
+            options.target = target;
+            options.moveFiles = kind == Kind::StoreMove;
+            switch (kind) {
+            case Kind::Copy:
+                prompter.choose(target);
+                run().CopySelectedFiles();
+                break;
+            case Kind::Move:
+                prompter.choose(target);
+                run().MoveSelectedFiles();
+                break;
+            case Kind::Delete:
+                run().DeleteSelectedFiles();
+                break;
+            case Kind::StoreCopy:
+            case Kind::StoreMove:
+                run().StoreSelectedFiles(options, {});
+                break;
+            }
+            const bool asks = kind == Kind::Copy || confirm;
+            const auto asked =
+                std::count_if(prompter.questions().begin() + static_cast<std::ptrdiff_t>(before),
+                              prompter.questions().end(), [](const Question& q) {
+                                  return q.caption == "Confirm File Replace" ||
+                                         q.caption == "Confirm File Delete";
+                              });
+            const int number = static_cast<int>(kind) * 2 + (confirm ? 0 : 1);
+            EXPECT_EQ(asked, asks ? 1 : 0) << number;
+            if (kind == Kind::Delete)
+                EXPECT_EQ(fs::exists(source), asks) << number;
+            else
+                EXPECT_EQ(fs::file_size(existing), asks ? 5u : 1000u) << number;
+        }
+    }
+}
+
 TEST_F(FileOperationRunTest, ATargetPathTooLongIsSaid) {
     const std::string deep = dir.file(std::string(265 - dir.path().size(), 'd'));
     prompter.choose(deep);
