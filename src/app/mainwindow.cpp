@@ -74,9 +74,9 @@ void MainWindow::ConnectCommands() {
         if (const auto path = m_services.prompter.openFileName("", "AVID Media Database (*.pmr)"))
             m_databases->Add(*path);
     });
-    ConnectCommand(res::ID_SCAN_FOLDER, [this] { ScanMediaFolder(); });
-    ConnectCommand(res::IDC_SCAN_FOLDER, [this] { ScanMediaFolder(); });
-    ConnectCommand(res::IDC_SCAN_BIN, [this] { ScanBin(); });
+    ConnectCommand(res::ID_SCAN_FOLDER, [this] { ScanWithoutDatabases(false); });
+    ConnectCommand(res::IDC_SCAN_FOLDER, [this] { ScanWithoutDatabases(false); });
+    ConnectCommand(res::IDC_SCAN_BIN, [this] { ScanWithoutDatabases(true); });
     ConnectCommand(res::ID_EXIT, [this] { accept(); });
     ConnectCommand(res::ID_VERIFY_FILES, [this] {
         ToggleOption(&Options::verifyFiles, res::ID_VERIFY_FILES);
@@ -313,24 +313,19 @@ void MainWindow::ShowLoadedCatalog() {
     m_lists->MarkHeadersPlain(m_lists->ProjectList());
 }
 
-void MainWindow::ScanMediaFolder() {
+void MainWindow::ScanWithoutDatabases(bool bin) {
     m_info->CloseMediaFile();
     m_databases->SetAllChecked(false);
-    if (const std::optional<std::string> folder = m_session.ChooseMediaFolder()) {
-        m_lists->ClearFileAndProjectLists();
-        m_session.ScanMediaFolder(*folder, m_jobs);
-        ShowLoadedCatalog();
-    }
-}
-
-void MainWindow::ScanBin() {
-    m_info->CloseMediaFile();
-    m_databases->SetAllChecked(false);
-    if (const std::optional<std::string> bin = m_session.ChooseBin()) {
-        m_lists->ClearFileAndProjectLists();
-        m_session.ScanBin(*bin, m_jobs);
-        ShowLoadedCatalog();
-    }
+    const std::optional<std::string> path =
+        bin ? m_session.ChooseBin() : m_session.ChooseMediaFolder();
+    if (!path)
+        return;
+    m_lists->ClearFileAndProjectLists();
+    if (bin)
+        m_session.ScanBin(*path, m_jobs);
+    else
+        m_session.ScanMediaFolder(*path, m_jobs);
+    ShowLoadedCatalog();
 }
 
 void MainWindow::StoreSelectedFiles() {

@@ -92,8 +92,8 @@ private:
     QAction* PopUp(QMenu& menu, QPoint globalPosition);
     // The record of the first selected media file; null when none.
     const MediaRecord* FirstSelectedRecord();
-    void ScanMediaFolder();
-    void ScanBin();
+    // A media folder's or a bin's scan, as the user chooses it.
+    void ScanWithoutDatabases(bool bin);
     void CopyPathToClipboard();
     void StoreSelectedFiles();
     void ShowConsole();

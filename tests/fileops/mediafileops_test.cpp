@@ -4,6 +4,7 @@
 #include "feedback/progress.h"
 #include "mediadb/mediacatalog.h"
 #include "support/logcapture.h"
+#include "support/rowselection.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdir.h"
 
@@ -33,47 +34,6 @@ std::string readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-
-// The media file list as the run sees it: rows of catalog indexes with a
-// selected mark and a status.
-class FakeRows : public FileSelection {
-public:
-    struct Row {
-        std::uint32_t index;
-        bool selected;
-        std::string status;
-    };
-    int FirstSelected() const override {
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (rows[i].selected)
-                return static_cast<int>(i);
-        }
-        return -1;
-    }
-    std::uint32_t CatalogIndex(int row) const override {
-        return rows[static_cast<std::size_t>(row)].index;
-    }
-    void SetStatus(int row, const std::string& text) override {
-        rows[static_cast<std::size_t>(row)].status = text;
-    }
-    void Deselect(int row) override { rows[static_cast<std::size_t>(row)].selected = false; }
-    std::vector<int> SelectedRows() const override {
-        std::vector<int> out;
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (rows[i].selected)
-                out.push_back(static_cast<int>(i));
-        }
-        return out;
-    }
-    std::uint64_t SelectedBytes() const override { return selectedBytes; }
-    void SelectAll() override {
-        for (Row& r : rows)
-            r.selected = true;
-    }
-    void FactsRead(int) override {}
-    std::vector<Row> rows;
-    std::uint64_t selectedBytes = 0;
-};
 
 // The window a run works for: progress, cancel, busy state.
 class FakeHost : public JobContext {
@@ -156,7 +116,7 @@ protected:
     TempDir dir;
     LogCapture log;
     MediaCatalog catalog;
-    FakeRows rows;
+    RowSelection rows;
     FakeHost host;
     ScriptedPrompter prompter;
     // A run made when the test starts it, with the options set then.
@@ -471,7 +431,7 @@ TEST(StoreRun, EveryLayoutMakesTheExpectedTree) {
     const std::string root = dir.path().toStdString();
     const std::string media = root + "/vol/OMFI MediaFiles/7";
     MediaCatalog catalog;
-    FakeRows rows;
+    RowSelection rows;
     for (int i = 0; i < 1000; ++i) {
         const std::string name = "F" + std::to_string(i) + (i % 10 == 0 ? ".mxf" : ".omf");
         writeSized(media + "/" + name, static_cast<std::size_t>(i % 97) + 1, i);
@@ -532,7 +492,7 @@ TEST(StoreRun, FilesOfOneNameAreStoredOnceAndLongPathsAreNamed) {
             *std::make_unique<MediaRecord>(recordOf(folder, dir.file(folder), "a.omf")), true);
     }
     catalog.RebuildFileArray();
-    FakeRows rows;
+    RowSelection rows;
     rows.rows = {{0, true, ""}, {1, true, ""}};
     FakeHost host;
     host.confirmMove = false;
@@ -568,7 +528,7 @@ TEST(StoreRun, AYesToTheCancelQuestionInsideAFileEndsTheRunQuietly) {
     catalog.AddRecord(*std::make_unique<MediaRecord>(recordOf("P", dir.file("m"), "big.omf")),
                       true);
     catalog.RebuildFileArray();
-    FakeRows rows;
+    RowSelection rows;
     rows.rows = {{0, true, ""}};
     FakeHost host;
     host.cancelAt = 2; // before the file, then inside it
@@ -592,7 +552,7 @@ TEST(StoreRun, AFolderThatCannotBeMadeAbortsTheRun) {
     catalog.AddRecord(*std::make_unique<MediaRecord>(recordOf("P", dir.file("m"), "a.omf")), true);
     catalog.RebuildFileArray();
     MakeFile(dir.file("store/P"), 1); // a file where the project's folder should be
-    FakeRows rows;
+    RowSelection rows;
     rows.rows.push_back({0, true, ""});
     FakeHost host;
     ScriptedPrompter prompter;

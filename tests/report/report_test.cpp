@@ -3,6 +3,7 @@
 #include "builders/mediafolder.h"
 #include "builders/samplemedia.h"
 #include "support/csvreader.h"
+#include "support/samplemediatest.h"
 #include "support/tempdir.h"
 
 #include <QJsonArray>
@@ -60,19 +61,8 @@ TEST(CommandLine, ChoosesWindowsReportHelpOrError) {
     EXPECT_EQ(ParseCommandLine({"--report", foreign, "-"}).request.databases, (Args{foreign, "-"}));
 }
 
-// The sample media are written once for all report tests, which only read
-// them (writing them takes seconds under the sanitizers).
-class ReportTest : public ::testing::Test {
+class ReportTest : public SampleMediaTest {
 protected:
-    static void SetUpTestSuite() {
-        sample = new TempDir;
-        written = !WriteSampleMedia(sample->path()).empty();
-    }
-    static void TearDownTestSuite() {
-        delete sample;
-        sample = nullptr;
-    }
-    void SetUp() override { ASSERT_TRUE(written); }
     int run(ReportRequest request) {
         out.str("");
         err.str("");
@@ -87,8 +77,6 @@ protected:
         return {};
     }
 
-    static inline TempDir* sample = nullptr;
-    static inline bool written = false;
     const TempDir& dir = *sample;
     const std::string omfi = dir.file("OMFI MediaFiles/1/msmFMID.pmr");
     const std::string mxf = dir.file("AVID MediaFiles/MXF/1/msmFMID.pmr");

@@ -1,9 +1,10 @@
 #include "session/catalogsession.h"
 
 #include "builders/mediafolder.h"
-#include "builders/samplemedia.h"
 #include "feedback/jobcontext.h"
 #include "support/logcapture.h"
+#include "support/rowselection.h"
+#include "support/samplemediatest.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdir.h"
 
@@ -37,63 +38,8 @@ public:
     std::vector<bool> busy_;
 };
 
-// The media file list: every catalog index a row, in the catalog's order.
-class AllRows : public FileSelection {
-public:
-    explicit AllRows(const MediaCatalog& catalog) {
-        for (std::uint32_t i = 0; i < catalog.FileCount(); ++i)
-            rows.push_back({i, true, ""});
-    }
-    struct Row {
-        std::uint32_t index;
-        bool selected;
-        std::string status;
-    };
-    int FirstSelected() const override {
-        const auto it =
-            std::find_if(rows.begin(), rows.end(), [](const Row& r) { return r.selected; });
-        return it == rows.end() ? -1 : static_cast<int>(it - rows.begin());
-    }
-    std::vector<int> SelectedRows() const override {
-        std::vector<int> out;
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (rows[i].selected)
-                out.push_back(static_cast<int>(i));
-        }
-        return out;
-    }
-    std::uint32_t CatalogIndex(int row) const override {
-        return rows[static_cast<std::size_t>(row)].index;
-    }
-    void SetStatus(int row, const std::string& text) override {
-        rows[static_cast<std::size_t>(row)].status = text;
-    }
-    void Deselect(int row) override { rows[static_cast<std::size_t>(row)].selected = false; }
-    std::uint64_t SelectedBytes() const override { return 0; }
-    void SelectAll() override {
-        for (Row& r : rows)
-            r.selected = true;
-    }
-    void FactsRead(int row) override { read.push_back(row); }
-
-    std::vector<Row> rows;
-    std::vector<int> read;
-};
-
-class CatalogSessionTest : public ::testing::Test {
+class CatalogSessionTest : public SampleMediaTest {
 protected:
-    static void SetUpTestSuite() {
-        sample = new TempDir;
-        written = !WriteSampleMedia(sample->path()).empty();
-    }
-    static void TearDownTestSuite() {
-        delete sample;
-        sample = nullptr;
-    }
-    void SetUp() override { ASSERT_TRUE(written); }
-
-    static inline TempDir* sample = nullptr;
-    static inline bool written = false;
     const std::string omfi = sample->file("OMFI MediaFiles/1");
     const std::string mxf = sample->file("AVID MediaFiles/MXF/1");
     LogCapture log;
@@ -146,7 +92,7 @@ TEST_F(CatalogSessionTest, AnalysisReadsTheFactsAFolderScanReads) {
     }
     // The databases know none of it; F2 reads it.
     session.Scan({omfi + "/msmFMID.pmr", mxf + "/msmFMID.pmr"}, context);
-    AllRows rows(session.Catalog());
+    RowSelection rows = RowSelection::AllOf(session.Catalog());
     context = ScriptedContext();
     session.AnalyseFiles(rows, context);
     EXPECT_EQ(context.busy_, (std::vector<bool>{true, false}));
@@ -171,11 +117,11 @@ TEST_F(CatalogSessionTest, AnalysisReadsTheFactsAFolderScanReads) {
 TEST_F(CatalogSessionTest, AKeyPressedDuringAnalysisEndsItAndFreesTheWindow) {
     session.Scan({omfi + "/msmFMID.pmr"}, context);
     // The rows whose files are read, found by reading them all once.
-    AllRows all(session.Catalog());
+    RowSelection all = RowSelection::AllOf(session.Catalog());
     session.AnalyseFiles(all, context);
     ASSERT_GE(all.read.size(), 3u);
-    AllRows rows(session.Catalog());
-    for (AllRows::Row& row : rows.rows)
+    RowSelection rows = RowSelection::AllOf(session.Catalog());
+    for (RowSelection::Row& row : rows.rows)
         row.selected =
             std::find(all.read.begin(), all.read.end(), &row - rows.rows.data()) != all.read.end();
     context = ScriptedContext();
@@ -197,7 +143,7 @@ TEST_F(CatalogSessionTest, TheOptionsChooseWhetherAMoveAsksBeforeReplacing) {
         Options options;
         options.confirmMove = confirm;
         session.SetOptions(options);
-        AllRows rows(session.Catalog());
+        RowSelection rows = RowSelection::AllOf(session.Catalog());
         prompter.choose(to);
         prompter.answer(MsgAnswer::No); // to replacing, when asked
         const std::size_t before = prompter.questions().size();
