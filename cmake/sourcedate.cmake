@@ -19,13 +19,31 @@ function(tolvane_source_date_epoch epoch_var origin_var source_dir git)
     else()
         set(epoch "")
         if(git)
+            # Only the sources' own checkout counts: sources unpacked inside
+            # another repository are not of its last commit.
+            execute_process(
+                COMMAND "${git}" -C "${source_dir}" rev-parse --show-toplevel
+                OUTPUT_VARIABLE top
+                ERROR_QUIET
+                RESULT_VARIABLE top_result
+                OUTPUT_STRIP_TRAILING_WHITESPACE)
+            set(own_checkout FALSE)
+            if(top_result EQUAL 0)
+                file(REAL_PATH "${top}" top_real)
+                file(REAL_PATH "${source_dir}" source_real)
+                if(top_real STREQUAL source_real)
+                    set(own_checkout TRUE)
+                endif()
+            endif()
             execute_process(
                 COMMAND "${git}" -C "${source_dir}" log -1 --format=%ct
                 OUTPUT_VARIABLE epoch
                 ERROR_VARIABLE git_error
                 RESULT_VARIABLE git_result
                 OUTPUT_STRIP_TRAILING_WHITESPACE)
-            if(NOT git_result EQUAL 0)
+            if(git_result EQUAL 0 AND NOT own_checkout)
+                set(epoch "")
+            elseif(NOT git_result EQUAL 0)
                 # A checkout git refuses to read (another owner, say) would
                 # quietly build as of 1970.
                 if(EXISTS "${source_dir}/.git")

@@ -4,7 +4,8 @@
 #include <exception>
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
+    // An option is no folder: "--help" would otherwise become one.
+    if (argc != 2 || argv[1][0] == '-') {
         std::fprintf(stderr, "usage: sample_media FOLDER\n");
         return 2;
     }
