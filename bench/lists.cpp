@@ -42,14 +42,16 @@ long long residentBytes() {
 }
 
 void fill(MediaCatalog& catalog, int files, int projects) {
-    MediaRecord r{};
+    char text[100];
     for (int i = 0; i < files; ++i) {
-        std::memset(&r, 0, sizeof r);
-        std::snprintf(r.projectName, sizeof r.projectName, "Project %03d", i % projects);
-        std::snprintf(r.fileName, sizeof r.fileName, "A%07dV1_%04X.omf", i, (i * 7919) & 0xFFFF);
-        std::snprintf(r.folder, sizeof r.folder, "/media/user/MEDIA/OMFI MediaFiles/%d",
-                      i / 5000 + 1);
-        r.fileNameLength = static_cast<std::uint32_t>(std::strlen(r.fileName));
+        MediaRecord r;
+        std::snprintf(text, sizeof text, "Project %03d", i % projects);
+        r.projectName.SetWhole(text);
+        std::snprintf(text, sizeof text, "A%07dV1_%04X.omf", i, (i * 7919) & 0xFFFF);
+        r.fileName.SetWhole(text);
+        std::snprintf(text, sizeof text, "/media/user/MEDIA/OMFI MediaFiles/%d", i / 5000 + 1);
+        r.folder.SetWhole(text);
+        r.fileNameLength = static_cast<std::uint32_t>(r.fileName.size());
         r.size = static_cast<std::uint64_t>((i * 2654435761u) % 50000000u);
         r.creationTime = 128000000000000000ull + static_cast<std::uint64_t>(i) * 10000000ull;
         r.compressionCode = 75;

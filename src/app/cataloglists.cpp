@@ -36,11 +36,11 @@ std::string MediaColumnText(const MediaRecord& r, MediaColumn c) {
     const bool exists = !IsMissing(r);
     switch (c) {
     case MediaColumn::FileName:
-        return r.fileName;
+        return r.fileName.str();
     case MediaColumn::Size:
         return platform::FormatByteSize(r.size);
     case MediaColumn::NameInBin:
-        return r.nameInBin;
+        return r.nameInBin.str();
     case MediaColumn::Status: {
         if (!exists)
             return "Not Exist";
@@ -52,7 +52,7 @@ std::string MediaColumnText(const MediaRecord& r, MediaColumn c) {
         return {};
     }
     case MediaColumn::Path:
-        return r.folder;
+        return r.folder.str();
     case MediaColumn::CreationDate:
         return exists && r.creationTime != 0 ? platform::FormatFileTime(r.creationTime)
                                              : std::string();
@@ -60,10 +60,10 @@ std::string MediaColumnText(const MediaRecord& r, MediaColumn c) {
         if (!exists)
             return {};
         if (r.codecName[0] != '\0')
-            return r.codecName;
+            return r.codecName.str();
         return r.compressionCode != 0 ? compressionName(r.compressionCode) : std::string();
     case MediaColumn::ProjectName:
-        return r.projectName;
+        return r.projectName.str();
     case MediaColumn::SourceName:
         return exists ? std::string(r.sourceName) : std::string();
     }
@@ -343,8 +343,8 @@ void CatalogLists::FactsRead(int row) {
     const MediaRecord* record = m_catalog.GetRecord(m_files.ItemData(row));
     if (record == nullptr)
         return;
-    m_files.SetText(row, column(MediaColumn::NameInBin), record->nameInBin);
-    m_files.SetText(row, column(MediaColumn::SourceName), record->sourceName);
+    m_files.SetText(row, column(MediaColumn::NameInBin), record->nameInBin.str());
+    m_files.SetText(row, column(MediaColumn::SourceName), record->sourceName.str());
     if (record->compressionCode != 0 || record->codecName[0] != '\0')
         m_files.SetText(row, column(MediaColumn::Compression),
                         MediaColumnText(*record, MediaColumn::Compression));

@@ -74,11 +74,11 @@ void MediaInfoPanel::ShowMediaInfo(MediaRecord* record) {
         return;
     }
     OmfReader& file = m_reader.Omf();
-    AddRow(2, "Name in Bin:", record->nameInBin);
+    AddRow(2, "Name in Bin:", record->nameInBin.str());
     char compression[30];
     AddRow(3, "Compression:",
            std::string(CompressionName(record->compressionCode, compression, sizeof compression)) +
-               " / " + record->compressionText);
+               " / " + record->compressionText.str());
     const int frames = file.FrameCount();
     if (frames != 0) {
         AddRow(4, "Num frames:", std::to_string(frames));
@@ -87,18 +87,17 @@ void MediaInfoPanel::ShowMediaInfo(MediaRecord* record) {
         m_slider.setRange(0, frames - 1);
     }
     m_picture.Erase();
-    // "JFIF" with its terminator, inside the field.
-    if (std::memcmp(record->compressionText, "JFIF", 5) == 0 && file.LoadFrameTable())
+    if (record->compressionText.view() == "JFIF" && file.LoadFrameTable())
         ShowFrame(0);
     if (facts->hasSource)
-        AddRow(5, "Source:", record->sourceName);
+        AddRow(5, "Source:", record->sourceName.str());
 }
 
 void MediaInfoPanel::ShowMxfInfo(const MediaRecord& record, bool hasSource) {
     const MxfFacts& facts = m_reader.Mxf().Facts();
-    AddRow(2, "Name in Bin:", record.nameInBin);
+    AddRow(2, "Name in Bin:", record.nameInBin.str());
     if (record.codecName[0] != '\0')
-        AddRow(3, "Compression:", std::string(record.codecName) + " / " + record.compressionText);
+        AddRow(3, "Compression:", record.codecName.str() + " / " + record.compressionText.str());
     if (facts.frameCount > 0) {
         AddRow(4, "Num frames:", std::to_string(facts.frameCount));
         const QSignalBlocker quiet(m_slider);
@@ -109,7 +108,7 @@ void MediaInfoPanel::ShowMxfInfo(const MediaRecord& record, bool hasSource) {
     if (facts.hasPicture)
         ShowFrame(0);
     if (hasSource)
-        AddRow(5, "Source:", record.sourceName);
+        AddRow(5, "Source:", record.sourceName.str());
 }
 
 void MediaInfoPanel::ShowFrame(int n) {

@@ -158,9 +158,9 @@ std::string StoreFolder(const MediaRecord& record, const StoreOptions& options,
         const char* type = typeFolderOf(record.fileName);
         destination = type != nullptr ? below(type) : target;
     } else if (!options.relativePaths) {
-        destination = below(folderNameOf(record.projectName));
+        destination = below(folderNameOf(record.projectName.str()));
     } else {
-        const std::string folder = record.folder;
+        const std::string folder = record.folder.str();
         std::string relative;
         std::string drive;
         if (!folder.empty()) {

@@ -42,12 +42,11 @@ MediaCatalog::ScanResult MediaCatalog::ScanMediaFolder(const std::string& folder
         reader.Close();
         if (!facts)
             continue; // listed as unreferenced below
-        std::memset(m_work.get(), 0, sizeof(MediaRecord));
-        if (name.size() >= sizeof m_work->fileName) {
+        *m_work = MediaRecord{};
+        if (!m_work->fileName.SetWhole(name)) {
             Log("File name too long: " + name);
             continue;
         }
-        std::memcpy(m_work->fileName, name.c_str(), name.size() + 1);
         m_work->fileNameLength = static_cast<std::uint32_t>(name.size());
         // The scan looks up no OMF file's source; an MXF file's comes with
         // its other facts.
@@ -105,7 +104,7 @@ MediaCatalog::ScanResult MediaCatalog::ScanBin(const std::string& binPath, Progr
             break;
         MatchOnDisk(*m_work);
         if (IsMissing(*m_work)) {
-            std::strcpy(m_work->projectName, kFileNotExistProject);
+            m_work->projectName.SetWhole(kFileNotExistProject);
             m_work->projectNameLength = sizeof kFileNotExistProject - 1;
         } else if (const std::optional<FileFacts> facts =
                        reader.Read(*m_work, kFactProject | kFactClip)) {

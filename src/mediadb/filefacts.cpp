@@ -77,9 +77,9 @@ void ApplyFacts(const FileFacts& facts, unsigned fields, MediaRecord& record) {
         if (!facts.hasProject) {
             SetRecordText(record.projectName, kNullProject);
         } else {
-            char name[kProjectNameLimit + 1];
-            SetRecordText(name, facts.projectName);
-            SetRecordText(record.projectName, name);
+            RecordText<kProjectNameLimit + 1> name;
+            name.Set(facts.projectName);
+            record.projectName.Set(name);
         }
         record.projectNameLength = static_cast<std::uint32_t>(std::strlen(record.projectName));
     }

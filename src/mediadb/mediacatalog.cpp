@@ -10,22 +10,6 @@
 #include <cstring>
 #include <filesystem>
 
-namespace {
-
-// Copies text into a fixed record field; false when it does not fit with its
-// terminator, leaving the field empty rather than cut short.
-template <std::size_t N> bool copyField(char (&field)[N], std::string_view text) {
-    if (text.size() >= N) {
-        field[0] = '\0';
-        return false;
-    }
-    std::memcpy(field, text.data(), text.size());
-    field[text.size()] = '\0';
-    return true;
-}
-
-} // namespace
-
 MediaCatalog::MediaCatalog() {
     Reset();
 }
@@ -55,7 +39,8 @@ bool MediaCatalog::MatchOnDisk(MediaRecord& record) const {
     record.attributes = static_cast<std::int32_t>(entry->attributes);
     record.size = entry->size;
     record.creationTime = entry->creationTime;
-    copyField(record.folder, entry->folder ? *entry->folder : std::string());
+    // A folder too long for the field leaves it empty rather than cut short.
+    record.folder.Share(entry->folder);
     return true;
 }
 
@@ -96,12 +81,14 @@ void MediaCatalog::AddRecord(MediaRecord& record, bool keepMissing) {
     }
     ++m_fileCount;
     project->totalSize += record.size;
-    Register(stored);
     if (created) {
         project->name = record.projectName;
+        project->recordName = record.projectName;
         project->projectNumber = m_projectCount++;
-        Log(record.projectName);
+        Log(project->name);
     }
+    stored->projectName = project->recordName;
+    Register(stored);
 }
 
 int MediaCatalog::IndexFolder(const std::string& path) {
@@ -111,7 +98,7 @@ int MediaCatalog::IndexFolder(const std::string& path) {
         LogError(error, path.c_str());
         return error;
     }
-    const auto folder = std::make_shared<const std::string>(path);
+    const SharedText folder(path);
     for (const platform::DirEntry& e : entries) {
         // A link that leads nowhere is no media file: its record stays missing.
         // A copy still being written (or left by a stopped run) is none yet.
@@ -130,7 +117,7 @@ void MediaCatalog::IndexFolderTree(const std::string& folder) {
         LogError(error, folder.c_str());
         return;
     }
-    const auto shared = std::make_shared<const std::string>(folder);
+    const SharedText shared(folder);
     for (const platform::DirEntry& e : entries) {
         if (e.name == "." || e.name == ".." || e.isDanglingLink ||
             platform::IsTemporaryCopyName(e.name))
@@ -157,10 +144,10 @@ void MediaCatalog::AddUnreferencedFiles(bool keepMissing) {
         if ((entry.attributes & platform::kAttrDirectory) || name == kDatabaseFileName ||
             name == kCompanionFileName || HoldsFileName(name))
             continue;
-        std::memset(m_work.get(), 0, sizeof(MediaRecord));
-        copyField(m_work->projectName, kUnreferencedProject);
+        *m_work = MediaRecord{};
+        m_work->projectName.SetWhole(kUnreferencedProject);
         m_work->projectNameLength = sizeof kUnreferencedProject - 1;
-        if (!copyField(m_work->fileName, name)) {
+        if (!m_work->fileName.SetWhole(name)) {
             Log("File name too long: " + name);
             continue;
         }
@@ -294,7 +281,7 @@ bool MediaCatalog::isConsistent() const {
         if (project.name != name || project.projectNumber >= m_projectCount)
             return false;
         for (const auto& [fileName, record] : project.files) {
-            if (fileName != record.fileName || name != record.projectName ||
+            if (fileName != record.fileName.view() || name != record.projectName.view() ||
                 record.projectNumber != project.projectNumber || !HoldsFileName(fileName) ||
                 record.catalogIndex >= m_fileCount || m_files[record.catalogIndex] != &record)
                 return false;

@@ -26,6 +26,8 @@ struct ProjectRecord {
     std::uint64_t totalSize = 0;
     StringMap<MediaRecord> files;
     std::uint32_t projectNumber = 0;
+    // The name as its records hold it, shared by all of them.
+    decltype(MediaRecord::projectName) recordName;
 };
 
 struct DiskFileEntry {
@@ -33,7 +35,7 @@ struct DiskFileEntry {
     std::uint64_t creationTime = 0;
     std::uint64_t size = 0;
     // The folder the entry was found in, shared by all entries of a folder.
-    std::shared_ptr<const std::string> folder;
+    SharedText folder;
 };
 
 class MediaCatalog {

@@ -1,10 +1,12 @@
 #pragma once
-// One media file as the catalog holds it: a plain fixed-size record, copied
-// by value, every text zero-terminated in its fixed field.
+// One media file as the catalog holds it: a small record, copied by value,
+// whose texts are shared rather than copied.
+
+#include "io/sharedtext.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <string>
 #include <string_view>
 
 // Project names are short. A media file's project attribute is read into
@@ -15,25 +17,89 @@
 inline constexpr std::size_t kProjectNameLimit = 69;
 inline constexpr int kDatabaseProjectNameLimit = 66;
 
-struct MediaRecord {
-    std::uint32_t projectNameLength; // as the database gave it
-    char projectName[72];
-    std::uint32_t fileNameLength;
-    char folder[261];         // where the file lies; empty when it was not found
-    char fileName[261];       // the media file's name, no folder
-    char nameInBin[261];      // the clip's name
-    char sourceName[261];     // tape name or source file path
-    char compressionText[15]; // e.g. "JFIF", "N/A"; an MXF file's codec's short name
-    char codecName[40];       // an MXF file's codec ("VC3/DNxHD"); empty for OMF
-    std::uint32_t compressionCode;
-    std::uint64_t size;
-    std::int32_t attributes;    // file attribute bits, or kFileMissing
-    std::uint64_t creationTime; // 100 ns units since 1601-01-01 UTC; 0 = none
-    std::uint32_t catalogIndex;
-    std::uint32_t projectNumber;
+// A text field of a record: at most N - 1 bytes. The characters live in a
+// SharedText, so that copies of a record, and records of one folder or
+// project, share them. Reads as a zero-terminated string.
+template <std::size_t N> class RecordText {
+public:
+    // The bytes the field holds with a terminator, as its fixed form had.
+    static constexpr std::size_t kCapacity = N;
+
+    operator const char*() const { return m_text.c_str(); }
+    operator std::string_view() const { return m_text.view(); }
+    const char* c_str() const { return m_text.c_str(); }
+    std::string_view view() const { return m_text.view(); }
+    std::string str() const { return m_text.str(); }
+    std::size_t size() const { return m_text.size(); }
+    bool empty() const { return m_text.empty(); }
+    const SharedText& shared() const { return m_text; }
+
+    // The text cut to fit (never inside a UTF-8 character).
+    void Set(std::string_view text) {
+        std::size_t n = text.size();
+        if (n > N - 1) {
+            n = N - 1;
+            while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+                --n;
+        }
+        m_text = SharedText(text.substr(0, n));
+    }
+    // The whole text; false, leaving the field empty, when it does not fit.
+    bool SetWhole(std::string_view text) {
+        if (text.size() > N - 1) {
+            m_text = SharedText();
+            return false;
+        }
+        m_text = SharedText(text);
+        return true;
+    }
+    // Shares a text held elsewhere; false, leaving the field empty, when it
+    // does not fit.
+    bool Share(const SharedText& text) {
+        if (text.size() > N - 1) {
+            m_text = SharedText();
+            return false;
+        }
+        m_text = text;
+        return true;
+    }
+    void Clear() { m_text = SharedText(); }
+
+    friend bool operator==(const RecordText& a, const RecordText& b) {
+        return a.view() == b.view();
+    }
+    friend bool operator==(const RecordText& field, const std::string& text) {
+        return field.view() == text;
+    }
+    // Comparing with a character pointer would compare addresses.
+    friend bool operator==(const RecordText&, const char*) = delete;
+
+private:
+    SharedText m_text;
 };
 
-static_assert(sizeof MediaRecord::projectName > kProjectNameLimit);
+struct MediaRecord {
+    RecordText<72> projectName;
+    RecordText<261> folder;         // where the file lies; empty when it was not found
+    RecordText<261> fileName;       // the media file's name, no folder
+    RecordText<261> nameInBin;      // the clip's name
+    RecordText<261> sourceName;     // tape name or source file path
+    RecordText<15> compressionText; // e.g. "JFIF", "N/A"; an MXF file's codec's short name
+    RecordText<40> codecName;       // an MXF file's codec ("VC3/DNxHD"); empty for OMF
+    std::uint64_t size = 0;
+    std::uint64_t creationTime = 0;      // 100 ns units since 1601-01-01 UTC; 0 = none
+    std::uint32_t projectNameLength = 0; // as the database gave it
+    std::uint32_t fileNameLength = 0;
+    std::uint32_t compressionCode = 0;
+    std::int32_t attributes = 0; // file attribute bits, or kFileMissing
+    std::uint32_t catalogIndex = 0;
+    std::uint32_t projectNumber = 0;
+
+    // Field by field, texts by their characters.
+    bool operator==(const MediaRecord&) const = default;
+};
+
+static_assert(decltype(MediaRecord::projectName)::kCapacity > kProjectNameLimit);
 
 // The attributes of a record whose file does not exist: not found where the
 // database said, or moved or deleted since.
@@ -46,15 +112,8 @@ inline constexpr char kNullProject[] = "**NULL_PROJECT";
 inline constexpr char kUnreferencedProject[] = "**UNREFERENCED FILES";
 inline constexpr char kFileNotExistProject[] = "**FILE_NOT_EXIST";
 
-// Puts text into a fixed record field, cut to fit with its terminator (never
-// inside a UTF-8 character).
-template <std::size_t N> void SetRecordText(char (&field)[N], std::string_view text) {
-    std::size_t n = text.size();
-    if (n > N - 1) {
-        n = N - 1;
-        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-            --n;
-    }
-    std::memcpy(field, text.data(), n);
-    field[n] = '\0';
+// Puts text into a record field, cut to fit (never inside a UTF-8
+// character).
+template <std::size_t N> void SetRecordText(RecordText<N>& field, std::string_view text) {
+    field.Set(text);
 }

@@ -200,7 +200,7 @@ template <class VerdictFn> bool RecordScanner::SkipImpossible(VerdictFn verdict)
 bool RecordScanner::SkipFailedCandidate(MediaRecord& record) {
     m_recordStart += 1;
     Seek(static_cast<std::int64_t>(m_recordStart), SeekMode::Begin);
-    std::memset(&record, 0, sizeof record);
+    record = MediaRecord{};
     m_recordStart = GetPosition();
     return m_recordStart != m_fileSize;
 }
@@ -208,7 +208,7 @@ bool RecordScanner::SkipFailedCandidate(MediaRecord& record) {
 template <class VerdictFn, class AttemptFn>
 RecordScanner::ScanResult RecordScanner::ScanFor(MediaRecord& record, VerdictFn verdict,
                                                  AttemptFn attempt) {
-    std::memset(&record, 0, sizeof record);
+    record = MediaRecord{};
     m_recordStart = GetPosition();
     if (m_recordStart == m_fileSize)
         return ScanResult::EndOfFile;
@@ -233,41 +233,48 @@ RecordScanner::ScanResult RecordScanner::NextDatabaseRecord(MediaRecord& record,
 }
 
 bool RecordScanner::AttemptDatabaseRecord(MediaRecord& record) {
+    // Read into zeroed buffers: a name cut short by the end of the file, or
+    // one holding a zero byte, reads shorter than its length and fails.
+    char name[kMaxNameLength + 1] = {};
+    char project[kDatabaseProjectNameLimit + 1] = {};
     if (Read(m_lengthBytes, 2) == 0)
         return false;
     const int l1 = lengthOf(m_lengthBytes[0], m_lengthBytes[1], m_bigEndian);
     if (l1 == 0)
         return false;
-    if (Read(record.fileName, static_cast<std::uint32_t>(l1)) == 0)
+    if (Read(name, static_cast<std::uint32_t>(l1)) == 0)
         return false;
-    record.fileNameLength = static_cast<std::uint32_t>(l1);
     if (Read(m_lengthBytes, 2) == 0)
         return false;
     const auto l2 = static_cast<std::int8_t>(m_lengthBytes[m_bigEndian ? 1 : 0]);
+    std::string_view projectName;
     if (l2 >= 1 && l2 <= kDatabaseProjectNameLimit) {
-        if (Read(record.projectName, static_cast<std::uint32_t>(l2)) == 0)
+        if (Read(project, static_cast<std::uint32_t>(l2)) == 0)
             return false;
-        record.projectNameLength = static_cast<std::uint32_t>(l2);
+        projectName = std::string_view(project, static_cast<std::size_t>(l2));
     } else if (l2 == 0) {
-        std::memcpy(record.projectName, kNullProject, sizeof kNullProject);
-        record.projectNameLength = sizeof kNullProject - 1;
+        projectName = kNullProject;
     } else {
         return false;
     }
-    return IsPlausibleDatabaseRecord(record);
+    const std::string_view fileName(name, static_cast<std::size_t>(l1));
+    if (!IsPlausibleDatabaseRecord(fileName, projectName))
+        return false;
+    record.fileName.SetWhole(fileName);
+    record.fileNameLength = static_cast<std::uint32_t>(l1);
+    record.projectName.SetWhole(projectName);
+    record.projectNameLength = static_cast<std::uint32_t>(projectName.size());
+    return true;
 }
 
-bool RecordScanner::IsPlausibleDatabaseRecord(const MediaRecord& record) const {
-    const std::size_t projectLength = strnlen(record.projectName, sizeof record.projectName);
-    if (projectLength != record.projectNameLength ||
-        !allNameChars(record.projectName, projectLength))
+bool RecordScanner::IsPlausibleDatabaseRecord(std::string_view fileName,
+                                              std::string_view projectName) {
+    // Zero bytes end a name early, and are no name characters either.
+    if (!allNameChars(projectName.data(), projectName.size()))
         return false;
-    if (record.fileNameLength < 4)
+    if (fileName.size() < 4 || !allNameChars(fileName.data(), fileName.size()))
         return false;
-    const std::size_t nameLength = strnlen(record.fileName, sizeof record.fileName);
-    if (nameLength != record.fileNameLength || !allNameChars(record.fileName, nameLength))
-        return false;
-    return hasMediaExtension(record.fileName, nameLength);
+    return hasMediaExtension(fileName.data(), fileName.size());
 }
 
 std::vector<std::string> RecordScanner::LongBinPaths() {
@@ -313,26 +320,29 @@ RecordScanner::ScanResult RecordScanner::NextBinRecord(MediaRecord& record, Prog
 }
 
 bool RecordScanner::AttemptBinRecord(MediaRecord& record) {
+    char path[kMaxNameLength + 1] = {};
     if (Read(m_lengthBytes, 2) == 0)
         return false;
     const int length = lengthOf(m_lengthBytes[0], m_lengthBytes[1], m_binBigEndian);
     if (length == 0)
         return false;
-    if (Read(record.fileName, static_cast<std::uint32_t>(length)) == 0)
+    if (Read(path, static_cast<std::uint32_t>(length)) == 0)
         return false;
-    record.fileNameLength = static_cast<std::uint32_t>(length);
-    return IsPlausibleBinRecord(record);
+    std::string_view name(path, static_cast<std::size_t>(length));
+    if (!IsPlausibleBinPath(name))
+        return false;
+    record.fileName.SetWhole(name);
+    record.fileNameLength = static_cast<std::uint32_t>(name.size());
+    return true;
 }
 
-bool RecordScanner::IsPlausibleBinRecord(MediaRecord& record) {
-    if (record.fileNameLength < 4)
-        return false;
-    const std::size_t length = strnlen(record.fileName, sizeof record.fileName);
-    if (length != record.fileNameLength)
+bool RecordScanner::IsPlausibleBinPath(std::string_view& path) {
+    const std::size_t length = path.size();
+    if (length < 4)
         return false;
     std::size_t lastSlash = length;
     for (std::size_t i = 0; i < length; ++i) {
-        const auto c = static_cast<std::uint8_t>(record.fileName[i]);
+        const auto c = static_cast<std::uint8_t>(path[i]);
         if (!isNameChar(c))
             return false;
         if (c == '/')
@@ -342,10 +352,7 @@ bool RecordScanner::IsPlausibleBinRecord(MediaRecord& record) {
         m_progress->Step(m_recordStart, m_fileSize);
     if (lastSlash == length)
         return false;
-    const std::size_t tail = length - lastSlash - 1;
-    m_binFolder.assign(record.fileName, lastSlash == 0 ? 1 : lastSlash);
-    std::memmove(record.fileName, record.fileName + lastSlash + 1, tail);
-    record.fileName[tail] = '\0';
-    record.fileNameLength = static_cast<std::uint32_t>(tail);
-    return hasMediaExtension(record.fileName, tail);
+    m_binFolder.assign(path.data(), lastSlash == 0 ? 1 : lastSlash);
+    path.remove_prefix(lastSlash + 1);
+    return hasMediaExtension(path.data(), path.size());
 }

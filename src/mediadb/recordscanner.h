@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class Progress;
@@ -24,10 +25,6 @@ public:
     OpenResult OpenForScan(const char* path);
     ScanResult NextDatabaseRecord(MediaRecord& record, Progress* progress);
     ScanResult NextBinRecord(MediaRecord& record, Progress* progress);
-    bool IsPlausibleDatabaseRecord(const MediaRecord& record) const;
-    // Keeps only the part after the last "/" in fileName when it is a path;
-    // the part before it is then BinFolder().
-    bool IsPlausibleBinRecord(MediaRecord& record);
     // The media file paths of the open bin that are longer than a record's
     // one-byte length allows (128 to 255 characters): no record is made of
     // them, but an editor is told. Reads the whole file again.
@@ -39,6 +36,10 @@ public:
 private:
     bool AttemptDatabaseRecord(MediaRecord& record);
     bool AttemptBinRecord(MediaRecord& record);
+    static bool IsPlausibleDatabaseRecord(std::string_view fileName, std::string_view projectName);
+    // Keeps only the part after the last "/" of a plausible path in path;
+    // the part before it is then BinFolder().
+    bool IsPlausibleBinPath(std::string_view& path);
     // One byte past the failed candidate; false at the end of the file.
     bool SkipFailedCandidate(MediaRecord& record);
     // Steps over the candidates in the window that cannot be records and

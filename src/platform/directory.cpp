@@ -235,10 +235,14 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() == '/')
-        return folder + name;
-    return folder + "/" + name;
+std::string JoinPath(std::string_view folder, std::string_view name) {
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    path += folder;
+    if (folder.empty() || folder.back() != '/')
+        path += '/';
+    path += name;
+    return path;
 }
 
 } // namespace platform

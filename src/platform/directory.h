@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -53,6 +54,6 @@ bool PathExists(const std::string& path);
 // The path without its last component ("/a/b/c" gives "/a/b", "/a" gives "/").
 std::string FolderOf(const std::string& path);
 // folder + "/" + name, without doubling the separator after a root.
-std::string JoinPath(const std::string& folder, const std::string& name);
+std::string JoinPath(std::string_view folder, std::string_view name);
 
 } // namespace platform

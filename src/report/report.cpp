@@ -28,7 +28,7 @@ void writeCsv(const MediaCatalog& catalog, std::ostream& out) {
     out << CsvLine({"project", "file", "folder", "size", "status"});
     for (const auto& [key, project] : catalog.Projects()) {
         for (const auto& [name, record] : project.files) {
-            out << CsvLine({project.name, record.fileName, record.folder,
+            out << CsvLine({project.name, record.fileName.str(), record.folder.str(),
                             std::to_string(record.size), statusOf(record)});
         }
     }
@@ -37,7 +37,7 @@ void writeCsv(const MediaCatalog& catalog, std::ostream& out) {
 // A name as a JSON member, and when it is not UTF-8 its exact bytes beside
 // it: the readable string has lost them to U+FFFD, and a script needs them to
 // find the file.
-std::string jsonName(const char* member, const std::string& name) {
+std::string jsonName(const char* member, std::string_view name) {
     // Appended piece by piece: GCC 12 takes "..." + std::string at -O3 for
     // an overlapping copy.
     std::string text = "\"";

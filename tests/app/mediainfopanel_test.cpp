@@ -139,7 +139,7 @@ TEST_F(MediaInfoPanelTest, ARecordWithoutAFolderIsNeverOpened) {
     // Its full path would be its name at the root: here, a real media file.
     MediaRecord record{};
     const std::string path = media + "/card.omf";
-    std::snprintf(record.fileName, sizeof record.fileName, "%s", path.c_str() + 1);
+    record.fileName.SetWhole(path.substr(1));
     record.size = 5000;
     window.Info().ShowMediaInfo(&record);
     EXPECT_EQ(labels(), std::vector<std::string>{"Size:"});

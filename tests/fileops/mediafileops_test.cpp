@@ -82,9 +82,9 @@ protected:
             const std::string name = "clip" + std::to_string(i) + ".omf";
             MakeFile(dir.file("media/" + name), 1000 * static_cast<std::size_t>(i + 1));
             MediaRecord r{};
-            std::snprintf(r.projectName, sizeof r.projectName, "P");
-            std::snprintf(r.fileName, sizeof r.fileName, "%s", name.c_str());
-            std::snprintf(r.folder, sizeof r.folder, "%s", dir.file("media").c_str());
+            r.projectName.SetWhole("P");
+            r.fileName.SetWhole(name.c_str());
+            r.folder.SetWhole(dir.file("media").c_str());
             r.size = 1000 * static_cast<std::uint64_t>(i + 1);
             catalog.AddRecord(r, true);
         }
@@ -97,7 +97,7 @@ protected:
         log.clear();
     }
     void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
-    std::string name(std::uint32_t index) { return catalog.GetRecord(index)->fileName; }
+    std::string name(std::uint32_t index) { return catalog.GetRecord(index)->fileName.str(); }
     // The index of the record whose folder that is.
     std::uint32_t indexIn(const std::string& folder) {
         for (std::uint32_t i = 0; i < catalog.FileCount(); ++i) {
@@ -245,7 +245,7 @@ public:
 TEST_F(FileOperationRunTest, RowsWhoseFileDoesNotExistArePassedOver) {
     // A file the database names but nobody found: no folder, marked missing.
     MediaRecord lost{};
-    std::snprintf(lost.fileName, sizeof lost.fileName, "clip1.omf");
+    lost.fileName.SetWhole("clip1.omf");
     lost.attributes = kFileMissing;
     catalog.AddRecord(lost, true);
     catalog.RebuildFileArray();
@@ -267,8 +267,8 @@ TEST_F(FileOperationRunTest, ARunNeverReplacesAFileItWroteItself) {
     // questions.
     MakeFile(dir.file("other/" + name(0)), 77);
     MediaRecord twin = *catalog.GetRecord(0);
-    std::snprintf(twin.folder, sizeof twin.folder, "%s", dir.file("other").c_str());
-    std::snprintf(twin.projectName, sizeof twin.projectName, "Q"); // one name a project
+    twin.folder.SetWhole(dir.file("other").c_str());
+    twin.projectName.SetWhole("Q"); // one name a project
     twin.size = 77;
     catalog.AddRecord(twin, true);
     catalog.RebuildFileArray();
@@ -367,9 +367,9 @@ namespace {
 MediaRecord recordOf(const std::string& project, const std::string& folder,
                      const std::string& file) {
     MediaRecord r{};
-    std::snprintf(r.projectName, sizeof r.projectName, "%s", project.c_str());
-    std::snprintf(r.folder, sizeof r.folder, "%s", folder.c_str());
-    std::snprintf(r.fileName, sizeof r.fileName, "%s", file.c_str());
+    r.projectName.SetWhole(project.c_str());
+    r.folder.SetWhole(folder.c_str());
+    r.fileName.SetWhole(file.c_str());
     return r;
 }
 
@@ -473,7 +473,8 @@ TEST(StoreRun, EveryLayoutMakesTheExpectedTree) {
             files += e.is_regular_file() ? 1 : 0;
         EXPECT_EQ(files, 1000u) << options.target;
         for (int i = 0; i < 1000; i += 37) {
-            const std::string name = catalog.GetRecord(static_cast<std::uint32_t>(i))->fileName;
+            const std::string name =
+                catalog.GetRecord(static_cast<std::uint32_t>(i))->fileName.str();
             const std::string stored = options.target + "/" + layout.folderOf(i) + "/" + name;
             ASSERT_TRUE(std::filesystem::exists(stored)) << stored;
             EXPECT_EQ(readAll(stored), readAll(media + "/" + name));
@@ -517,7 +518,7 @@ TEST(StoreRun, FilesOfOneNameAreStoredOnceAndLongPathsAreNamed) {
     ASSERT_EQ(prompter.questions().size(), asked + 1);
     EXPECT_EQ(prompter.questions().back().text,
               "Aborted!\nThe path is too long: " + options.target + "/" +
-                  catalog.GetRecord(kept)->projectName + "/a.omf");
+                  catalog.GetRecord(kept)->projectName.str() + "/a.omf");
     EXPECT_TRUE(rows.rows[0].selected);
 }
 

@@ -23,7 +23,7 @@ Lines sortedContents(const MediaCatalog& catalog) {
     for (const auto& [name, project] : catalog.Projects()) {
         Lines files;
         for (const auto& [fileName, record] : project.files)
-            files.push_back(record.fileName);
+            files.push_back(record.fileName.str());
         std::sort(files.begin(), files.end());
         std::string line = project.name + ":";
         for (const std::string& f : files)

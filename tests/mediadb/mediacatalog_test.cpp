@@ -152,7 +152,7 @@ TEST_F(MediaCatalogTest, IndexesAFolderTreeWithoutFollowingLinkedFolders) {
     const auto& index = catalog.DiskIndex();
     EXPECT_EQ(index.size(), 2u);
     ASSERT_NE(index.find("b.omf"), nullptr);
-    EXPECT_EQ(*index.find("b.omf")->folder, folder("t/x/y"));
+    EXPECT_EQ(index.find("b.omf")->folder.str(), folder("t/x/y"));
     EXPECT_EQ(index.find("x"), nullptr);
     // A folder whose path does not fit is left out with a log line, never cut short.
     std::string deep = folder("t/x");
@@ -167,7 +167,7 @@ TEST_F(MediaCatalogTest, IndexesAFolderTreeWithoutFollowingLinkedFolders) {
     EXPECT_EQ(log.lines()[0].rfind("Path too long: " + folder("t/x/ddddddddd"), 0), 0u);
     // a.omf is met twice; whichever the walk met last is kept.
     const std::uint64_t size = index.find("a.omf")->size;
-    EXPECT_EQ(*index.find("a.omf")->folder, size == 1 ? folder("t") : folder("t/x"));
+    EXPECT_EQ(index.find("a.omf")->folder.str(), size == 1 ? folder("t") : folder("t/x"));
 }
 
 TEST_F(MediaCatalogTest, LinksCountAsWhereTheDatabaseIsListed) {

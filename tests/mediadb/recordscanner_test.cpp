@@ -43,7 +43,7 @@ protected:
         while (s.NextDatabaseRecord(r, spy) == RecordScanner::ScanResult::RecordFound) {
             EXPECT_EQ(std::strlen(r.fileName), r.fileNameLength);
             EXPECT_EQ(std::strlen(r.projectName), r.projectNameLength);
-            found.push_back({r.fileName, r.projectName});
+            found.push_back({r.fileName.str(), r.projectName.str()});
         }
         EXPECT_EQ(s.NextDatabaseRecord(r, spy), RecordScanner::ScanResult::EndOfFile);
         return found;
@@ -56,7 +56,7 @@ protected:
         MediaRecord r;
         while (s.NextBinRecord(r, spy) == RecordScanner::ScanResult::RecordFound) {
             EXPECT_EQ(std::strlen(r.fileName), r.fileNameLength);
-            found.push_back({r.fileName, ""});
+            found.push_back({r.fileName.str(), ""});
         }
         return found;
     }
@@ -115,9 +115,11 @@ TEST_F(RecordScannerTest, RecordEndingAtTheLastByteIsDelivered) {
     EXPECT_STREQ(r.fileName, "last0001.omf");
     EXPECT_EQ(s.NextDatabaseRecord(r, nullptr), RecordScanner::ScanResult::EndOfFile);
     EXPECT_EQ(s.NextDatabaseRecord(r, nullptr), RecordScanner::ScanResult::EndOfFile);
-    MediaRecord zero;
-    std::memset(&zero, 0, sizeof zero);
-    EXPECT_EQ(std::memcmp(&r, &zero, sizeof r), 0);
+    // Nothing of the last record is left in it.
+    EXPECT_TRUE(r.fileName.empty());
+    EXPECT_TRUE(r.projectName.empty());
+    EXPECT_EQ(r.fileNameLength, 0u);
+    EXPECT_EQ(r.projectNameLength, 0u);
 }
 
 TEST_F(RecordScannerTest, OpenResultsForSmallMissingAndOddFiles) {
@@ -232,7 +234,7 @@ TEST_F(RecordScannerTest, AgreesWithAPlainScanOnRandomFiles) {
                 got.push_back(r);
             ASSERT_EQ(got.size(), expected.records.size()) << "round " << round << " bin " << bin;
             for (std::size_t i = 0; i < got.size(); ++i)
-                ASSERT_EQ(std::memcmp(&got[i], &expected.records[i], sizeof r), 0)
+                ASSERT_TRUE(got[i] == expected.records[i])
                     << "round " << round << " record " << i << " " << got[i].fileName;
             ASSERT_EQ(spy.steps, expected.progress) << "round " << round << " bin " << bin;
         }

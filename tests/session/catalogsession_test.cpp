@@ -87,7 +87,7 @@ TEST_F(CatalogSessionTest, AnalysisReadsTheFactsAFolderScanReads) {
         folders.ScanMediaFolder(folder, context);
         for (std::uint32_t i = 0; i < folders.Catalog().FileCount(); ++i) {
             const MediaRecord& r = *folders.Catalog().GetRecord(i);
-            scanned[r.fileName] = r;
+            scanned[r.fileName.str()] = r;
         }
     }
     // The databases know none of it; F2 reads it.
@@ -99,7 +99,7 @@ TEST_F(CatalogSessionTest, AnalysisReadsTheFactsAFolderScanReads) {
     int compared = 0;
     for (int row : rows.read) {
         const MediaRecord& r = *session.Catalog().GetRecord(rows.CatalogIndex(row));
-        const auto it = scanned.find(r.fileName);
+        const auto it = scanned.find(r.fileName.str());
         if (it == scanned.end() || IsMissing(r))
             continue;
         ++compared;

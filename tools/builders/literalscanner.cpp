@@ -70,32 +70,34 @@ LiteralScan LiteralDatabaseScan(const std::vector<std::uint8_t>& file) {
     for (std::uint64_t start = 0; start < file.size(); ++start) {
         r.pos = start;
         MediaRecord rec;
-        std::memset(&rec, 0, sizeof rec);
+        char fileName[261] = {};
+        char projectName[72] = {};
         if (r.read(lengthBytes, 2) == 0)
             continue;
         const int l1 = lengthField(lengthBytes, big);
-        if (l1 == 0 || r.read(rec.fileName, static_cast<std::uint32_t>(l1)) == 0)
+        if (l1 == 0 || r.read(fileName, static_cast<std::uint32_t>(l1)) == 0)
             continue;
         rec.fileNameLength = static_cast<std::uint32_t>(l1);
         if (r.read(lengthBytes, 2) == 0)
             continue;
         const int l2 = static_cast<std::int8_t>(lengthBytes[big]);
         if (l2 >= 1 && l2 <= 66) {
-            if (r.read(rec.projectName, static_cast<std::uint32_t>(l2)) == 0)
+            if (r.read(projectName, static_cast<std::uint32_t>(l2)) == 0)
                 continue;
             rec.projectNameLength = static_cast<std::uint32_t>(l2);
         } else if (l2 == 0) {
-            std::strcpy(rec.projectName, "**NULL_PROJECT");
+            std::strcpy(projectName, "**NULL_PROJECT");
             rec.projectNameLength = 14;
         } else {
             continue;
         }
-        const std::size_t pl = strnlen(rec.projectName, sizeof rec.projectName);
-        const std::size_t fl = strnlen(rec.fileName, sizeof rec.fileName);
-        if (pl != rec.projectNameLength || !inRange(rec.projectName, pl) ||
-            rec.fileNameLength < 4 || fl != rec.fileNameLength || !inRange(rec.fileName, fl) ||
-            !mediaEnding(rec.fileName, fl))
+        const std::size_t pl = strnlen(projectName, sizeof projectName);
+        const std::size_t fl = strnlen(fileName, sizeof fileName);
+        if (pl != rec.projectNameLength || !inRange(projectName, pl) || rec.fileNameLength < 4 ||
+            fl != rec.fileNameLength || !inRange(fileName, fl) || !mediaEnding(fileName, fl))
             continue;
+        rec.fileName.SetWhole(std::string_view(fileName, fl));
+        rec.projectName.SetWhole(std::string_view(projectName, pl));
         out.records.push_back(rec);
         out.progress.push_back(start);
         start = r.pos - 1; // the next candidate starts right after the record
@@ -113,26 +115,25 @@ LiteralScan LiteralBinScan(const std::vector<std::uint8_t>& file) {
     for (std::uint64_t start = 0; start < file.size(); ++start) {
         r.pos = start;
         MediaRecord rec;
-        std::memset(&rec, 0, sizeof rec);
+        char fileName[261] = {};
         if (r.read(lengthBytes, 2) == 0)
             continue;
         const int l = lengthField(lengthBytes, big);
-        if (l == 0 || r.read(rec.fileName, static_cast<std::uint32_t>(l)) == 0)
+        if (l == 0 || r.read(fileName, static_cast<std::uint32_t>(l)) == 0)
             continue;
         rec.fileNameLength = static_cast<std::uint32_t>(l);
-        const std::size_t n = strnlen(rec.fileName, sizeof rec.fileName);
-        if (rec.fileNameLength < 4 || n != rec.fileNameLength || !inRange(rec.fileName, n))
+        const std::size_t n = strnlen(fileName, sizeof fileName);
+        if (rec.fileNameLength < 4 || n != rec.fileNameLength || !inRange(fileName, n))
             continue;
         out.progress.push_back(start);
-        const char* slash = static_cast<const char*>(std::memchr(rec.fileName, '/', n));
+        const char* slash = static_cast<const char*>(std::memchr(fileName, '/', n));
         if (slash == nullptr)
             continue;
-        const std::string path(rec.fileName, n);
+        const std::string path(fileName, n);
         const std::string tail = path.substr(path.rfind('/') + 1);
-        std::memcpy(rec.fileName, tail.data(), tail.size());
-        rec.fileName[tail.size()] = '\0';
+        rec.fileName.SetWhole(tail);
         rec.fileNameLength = static_cast<std::uint32_t>(tail.size());
-        if (!mediaEnding(rec.fileName, tail.size()))
+        if (!mediaEnding(tail.c_str(), tail.size()))
             continue;
         out.records.push_back(rec);
         start = r.pos - 1;
