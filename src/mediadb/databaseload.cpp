@@ -46,8 +46,10 @@ std::vector<DatabaseOutcome> LoadDatabases(MediaCatalog& catalog,
                                            Progress* progress) {
     std::vector<DatabaseOutcome> outcomes;
     outcomes.reserve(paths.size());
-    for (const std::string& path : paths) {
-        DatabaseOutcome outcome{path, catalog.LoadDatabase(path, keepMissing, progress), {}};
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::string& path = paths[i];
+        const std::string& next = i + 1 < paths.size() ? paths[i + 1] : std::string();
+        DatabaseOutcome outcome{path, catalog.LoadDatabase(path, keepMissing, progress, next), {}};
         outcome.error = errorOf(outcome.result, catalog.LoadFailure(), path);
         outcomes.push_back(std::move(outcome));
     }

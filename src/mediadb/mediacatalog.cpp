@@ -91,12 +91,41 @@ void MediaCatalog::AddRecord(MediaRecord& record, bool keepMissing) {
     Register(stored);
 }
 
+MediaCatalog::Listing MediaCatalog::ListNow(const std::string& folder) {
+    Listing listing;
+    listing.listed = platform::ListDirectoryInTime(folder, listing.entries, listing.error);
+    return listing;
+}
+
+void MediaCatalog::PrefetchFolderOf(const std::string& databasePath) {
+    m_prefetched = {};
+    m_prefetchedFolder.clear();
+    if (databasePath.empty())
+        return;
+    std::error_code error;
+    const std::string folder =
+        platform::FolderOf(std::filesystem::absolute(databasePath, error).string());
+    if (error || !platform::FitsPathLimit(folder.size()))
+        return;
+    // The listing answers within the volume deadline, so waiting for it, or
+    // dropping it, never waits longer than that.
+    try {
+        m_prefetched = std::async(std::launch::async, [folder] { return ListNow(folder); });
+        m_prefetchedFolder = folder;
+    } catch (const std::system_error&) {
+        // No thread to spare: the folder is listed when its turn comes.
+    }
+}
+
 int MediaCatalog::IndexFolder(const std::string& path) {
-    std::vector<platform::DirEntry> entries;
-    int error = 0;
-    if (!platform::ListDirectoryInTime(path, entries, error)) {
-        LogError(error, path.c_str());
-        return error;
+    return IndexListing(path, ListNow(path));
+}
+
+int MediaCatalog::IndexListing(const std::string& path, Listing listing) {
+    std::vector<platform::DirEntry>& entries = listing.entries;
+    if (!listing.listed) {
+        LogError(listing.error, path.c_str());
+        return listing.error;
     }
     const SharedText folder(path);
     for (const platform::DirEntry& e : entries) {
@@ -195,7 +224,7 @@ std::string MediaCatalog::FullPath(const MediaRecord& record) {
 }
 
 MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, bool keepMissing,
-                                                    Progress* progress) {
+                                                    Progress* progress, const std::string& next) {
     m_loadFailure.clear();
     if (path.empty())
         return LoadResult::EmptyPath;
@@ -210,6 +239,11 @@ MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, boo
         m_loadFailure = m_scanner.OpenFailure();
         return LoadResult::CannotOpen;
     }
+    // A listing started while the database before was read is taken only
+    // by the load it was started for; any other drops it.
+    std::future<Listing> prefetched = std::move(m_prefetched);
+    const std::string prefetchedFolder = std::move(m_prefetchedFolder);
+    m_prefetchedFolder.clear();
     // The folder the database is listed in, not where a link to it leads:
     // the media files lie beside the listed database.
     const std::string folder = platform::FolderOf(std::filesystem::absolute(path).string());
@@ -225,12 +259,15 @@ MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, boo
     ClearDiskIndex();
     // Without the folder's listing no record could be told present or
     // missing: the database is not loaded.
-    if (const int error = IndexFolder(folder); error != 0) {
+    Listing listing =
+        prefetched.valid() && prefetchedFolder == folder ? prefetched.get() : ListNow(folder);
+    if (const int error = IndexListing(folder, std::move(listing)); error != 0) {
         m_loadFailure.systemCode = error;
         m_scanner.Close();
         ClearDiskIndex();
         return LoadResult::CannotOpen;
     }
+    PrefetchFolderOf(next);
     if (progress != nullptr)
         progress->SetText(folder);
 

@@ -8,9 +8,11 @@
 #include "io/bucketmap.h"
 #include "mediadb/mediarecord.h"
 #include "mediadb/recordscanner.h"
+#include "platform/directory.h"
 #include "platform/volumes.h"
 
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -51,7 +53,10 @@ public:
 
     void Reset();
     // Adds the records of one media database to what the catalog holds.
-    LoadResult LoadDatabase(const std::string& path, bool keepMissing, Progress* progress);
+    // With the path of the database to be loaded next, its folder is listed
+    // meanwhile, while this one's records are read.
+    LoadResult LoadDatabase(const std::string& path, bool keepMissing, Progress* progress,
+                            const std::string& next = {});
     // Why the last database could not be loaded (LoadResult::CannotOpen or
     // LoadResult::Broken); no system code when its folder's path is too long.
     // fileName is the path that failed: the database or its folder.
@@ -124,6 +129,19 @@ private:
     // Numbers a record just stored in its project.
     void Register(MediaRecord* stored);
 
+    struct Listing {
+        std::vector<platform::DirEntry> entries;
+        int error = 0;
+        bool listed = false;
+    };
+    static Listing ListNow(const std::string& folder);
+    int IndexListing(const std::string& path, Listing listing);
+    // Starts listing the folder of the database to be loaded next, for that
+    // load to take.
+    void PrefetchFolderOf(const std::string& databasePath);
+    // The listing of the folder the next load is expected to ask for.
+    std::string m_prefetchedFolder;
+    std::future<Listing> m_prefetched;
     std::unique_ptr<MediaRecord> m_work;
     std::uint32_t m_projectCount = 0;
     std::uint32_t m_fileCount = 0;

@@ -2,14 +2,23 @@
 
 #include "platform/volumes.h"
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <iterator>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace platform {
@@ -83,26 +92,26 @@ DIR* openFolder(const std::string& folder, int& error) {
 }
 
 // The facts of one entry of an open folder.
-DirEntry entryOf(int dirFd, const dirent* d, ListDetail detail) {
+DirEntry entryOf(int dirFd, std::string name, unsigned char type, ListDetail detail) {
     static const WriteAccess access;
     DirEntry entry;
-    entry.name = d->d_name;
-    entry.isLink = d->d_type == DT_LNK;
-    if (detail == ListDetail::NamesOnly && d->d_type != DT_UNKNOWN && d->d_type != DT_LNK) {
-        if (d->d_type == DT_DIR)
+    entry.name = std::move(name);
+    entry.isLink = type == DT_LNK;
+    if (detail == ListDetail::NamesOnly && type != DT_UNKNOWN && type != DT_LNK) {
+        if (type == DT_DIR)
             entry.attributes |= kAttrDirectory;
-        entry.isRegular = d->d_type == DT_REG;
+        entry.isRegular = type == DT_REG;
         return entry;
     }
-    if (d->d_type == DT_UNKNOWN) {
+    if (type == DT_UNKNOWN) {
         struct stat lst {};
-        entry.isLink =
-            ::fstatat(dirFd, d->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode);
+        entry.isLink = ::fstatat(dirFd, entry.name.c_str(), &lst, AT_SYMLINK_NOFOLLOW) == 0 &&
+                       S_ISLNK(lst.st_mode);
     }
     struct statx sx {};
     // Links are followed: a link to a media file counts as that file.
-    if (::statx(dirFd, d->d_name, AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME, &sx) ==
-        0) {
+    if (::statx(dirFd, entry.name.c_str(), AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME,
+                &sx) == 0) {
         const bool isDir = S_ISDIR(sx.stx_mode);
         entry.isRegular = S_ISREG(sx.stx_mode);
         if (isDir)
@@ -113,7 +122,7 @@ DirEntry entryOf(int dirFd, const dirent* d, ListDetail detail) {
             entry.attributes |= kAttrReadOnly;
         const statx_timestamp& t = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime;
         entry.creationTime = FileTimeFromUnix(t.tv_sec, t.tv_nsec);
-    } else if (d->d_type == DT_DIR) {
+    } else if (type == DT_DIR) {
         entry.attributes |= kAttrDirectory;
     } else if (entry.isLink) {
         entry.isDanglingLink = true;
@@ -123,11 +132,15 @@ DirEntry entryOf(int dirFd, const dirent* d, ListDetail detail) {
     return entry;
 }
 
-// Appends at most `most` further entries of an open folder; end is set when
+// A name the folder listed, before its facts are asked for.
+struct Listed {
+    std::string name;
+    unsigned char type = DT_UNKNOWN;
+};
+
+// Appends at most `most` further names of an open folder; end is set when
 // the folder has no more. False, with errno in error, when reading fails.
-bool readEntries(DIR* dir, ListDetail detail, std::size_t most, std::vector<DirEntry>& entries,
-                 bool& end, int& error) {
-    const int dirFd = ::dirfd(dir);
+bool readNames(DIR* dir, std::size_t most, std::vector<Listed>& names, bool& end, int& error) {
     for (std::size_t n = 0; n < most; ++n) {
         errno = 0;
         const dirent* d = ::readdir(dir);
@@ -136,8 +149,159 @@ bool readEntries(DIR* dir, ListDetail detail, std::size_t most, std::vector<DirE
             end = true;
             return error == 0;
         }
-        entries.push_back(entryOf(dirFd, d, detail));
+        names.push_back({d->d_name, d->d_type});
     }
+    return true;
+}
+
+// How many metadata requests a listing keeps in flight, chosen for each
+// volume (by device) from what it measures: a network volume answers each
+// request after a round trip, and overlapping the waits is what makes it
+// fast; a local disk with its metadata in memory gains little beyond the
+// cores, and a spinning or virtual disk can get slower with more. Widths 1,
+// 2, 4 ... 64 are tried upward while each doubles as a gain of at least a
+// tenth, the best kept, and now and then a neighbour tried again so that a
+// volume whose cache warms or cools is followed.
+class InFlightTuner {
+public:
+    static constexpr int kSteps = 7;
+
+    int Choose() {
+        ++m_chunks;
+        if (m_best + 1 < kSteps && m_rate[static_cast<std::size_t>(m_best + 1)] == 0)
+            return m_best + 1;
+        if (m_chunks % 16 == 0) {
+            const int probe = (m_chunks / 16) % 2 == 0 ? m_best + 1 : m_best - 1;
+            if (probe >= 0 && probe < kSteps)
+                return probe;
+        }
+        return m_best;
+    }
+
+    void Measured(int step, std::size_t entries, double seconds) {
+        const double rate = static_cast<double>(entries) / std::max(seconds, 1e-9);
+        double& kept = m_rate[static_cast<std::size_t>(step)];
+        kept = kept == 0 ? rate : (kept + rate) / 2;
+        m_best = 0;
+        for (int i = 1; i < kSteps; ++i) {
+            if (m_rate[static_cast<std::size_t>(i)] >
+                m_rate[static_cast<std::size_t>(m_best)] * 1.1)
+                m_best = i;
+        }
+    }
+
+    int Best() const { return m_best; }
+
+private:
+    std::array<double, kSteps> m_rate{}; // entries a second; 0 = not tried
+    int m_best = 0;
+    unsigned m_chunks = 0;
+};
+
+std::atomic<int> g_fixedInFlight{0};
+
+struct Tuners {
+    std::mutex mutex;
+    std::map<dev_t, InFlightTuner> byDevice;
+};
+
+Tuners& tuners() {
+    static Tuners* all = new Tuners; // used by threads that may outlive main
+    return *all;
+}
+
+// The facts of names[from, to), each computed by one of `width` threads
+// working through them; the calling thread is one of them. Each entry's
+// facts are those a single thread would give: only the order of asking
+// differs.
+void factsOf(int dirFd, std::vector<Listed>& names, std::size_t from, std::size_t to, int width,
+             std::vector<DirEntry>& out) {
+    std::atomic<std::size_t> next{from};
+    auto work = [&] {
+        for (std::size_t i = next++; i < to; i = next++) {
+            out[i] = entryOf(dirFd, std::move(names[i].name), names[i].type, ListDetail::Full);
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < width; ++i) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // no thread to spare: fewer at once
+        }
+    }
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+}
+
+// The facts of every listed name, in the listing's order, asked with as many
+// requests in flight as the volume's tuner (or the fixed setting) says.
+std::vector<DirEntry> entriesOf(int dirFd, dev_t device, std::vector<Listed>& names,
+                                ListDetail detail) {
+    std::vector<DirEntry> entries(names.size());
+    if (detail == ListDetail::NamesOnly) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            entries[i] = entryOf(dirFd, std::move(names[i].name), names[i].type, detail);
+        }
+        return entries;
+    }
+    for (std::size_t from = 0; from < names.size();) {
+        const int fixed = g_fixedInFlight.load();
+        int step = 0;
+        if (fixed == 0) {
+            const std::lock_guard lock(tuners().mutex);
+            step = tuners().byDevice[device].Choose();
+        }
+        const int width = fixed != 0 ? fixed : 1 << step;
+        // Chunks long enough that starting threads costs little beside the
+        // requests, short enough that trying a width is cheap.
+        const std::size_t chunk =
+            width == 1 ? 32
+                       : std::clamp<std::size_t>(16 * static_cast<std::size_t>(width), 256, 1024);
+        const std::size_t to = std::min(names.size(), from + chunk);
+        const auto start = std::chrono::steady_clock::now();
+        factsOf(dirFd, names, from, to, width, entries);
+        if (fixed == 0) {
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            const std::lock_guard lock(tuners().mutex);
+            tuners().byDevice[device].Measured(step, to - from, took.count());
+        }
+        from = to;
+    }
+    return entries;
+}
+
+} // namespace
+
+void SetMetadataRequestsInFlight(int count) {
+    g_fixedInFlight = std::clamp(count, 0, 1 << (InFlightTuner::kSteps - 1));
+}
+
+int MetadataRequestsInFlight(const std::string& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0)
+        return 1;
+    const std::lock_guard lock(tuners().mutex);
+    const auto found = tuners().byDevice.find(st.st_dev);
+    return found != tuners().byDevice.end() ? 1 << found->second.Best() : 1;
+}
+
+namespace {
+
+// Appends at most `most` further entries of an open folder; end is set when
+// the folder has no more. False, with errno in error, when reading fails.
+bool readEntries(DIR* dir, dev_t device, ListDetail detail, std::size_t most,
+                 std::vector<DirEntry>& entries, bool& end, int& error) {
+    std::vector<Listed> names;
+    names.reserve(std::min<std::size_t>(most, 1024));
+    if (!readNames(dir, most, names, end, error))
+        return false;
+    std::vector<DirEntry> read = entriesOf(::dirfd(dir), device, names, detail);
+    if (entries.empty())
+        entries = std::move(read);
+    else
+        std::move(read.begin(), read.end(), std::back_inserter(entries));
     return true;
 }
 
@@ -151,6 +315,7 @@ bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entri
     // outlive this call: the last of them closes it.
     struct Walk {
         DIR* dir = nullptr;
+        dev_t device = 0;
         Walk() = default;
         Walk(const Walk&) = delete;
         Walk& operator=(const Walk&) = delete;
@@ -168,6 +333,9 @@ bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entri
     const auto opened = AskVolumes<int>(key, [walk](const Volume& volume) {
         int openError = 0;
         walk->dir = openFolder(volume.root, openError);
+        struct stat st {};
+        if (walk->dir != nullptr && ::fstat(::dirfd(walk->dir), &st) == 0)
+            walk->device = st.st_dev;
         return openError;
     });
     if (!opened.front() || *opened.front() != 0) {
@@ -184,7 +352,8 @@ bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entri
         auto batch = AskVolumes<Batch>(key, [walk, detail](const Volume&) {
             constexpr std::size_t kBatchEntries = 1024;
             Batch b;
-            b.read = readEntries(walk->dir, detail, kBatchEntries, b.entries, b.end, b.error);
+            b.read = readEntries(walk->dir, walk->device, detail, kBatchEntries, b.entries, b.end,
+                                 b.error);
             return b;
         });
         if (!batch.front() || !batch.front()->read) {
@@ -214,7 +383,9 @@ bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, in
     if (dir == nullptr)
         return false;
     bool end = false;
-    const bool read = readEntries(dir, detail, SIZE_MAX, entries, end, error);
+    struct stat st {};
+    const dev_t device = ::fstat(::dirfd(dir), &st) == 0 ? st.st_dev : 0;
+    const bool read = readEntries(dir, device, detail, SIZE_MAX, entries, end, error);
     ::closedir(dir);
     if (!read)
         entries.clear();

@@ -46,6 +46,14 @@ bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, in
 bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entries, int& error,
                          ListDetail detail = ListDetail::Full);
 
+// How many requests for entries' facts a listing with full detail keeps in
+// flight at once: 0 (the default) lets each volume's own measurements decide;
+// 1 asks one at a time. The entries and their order are the same either way.
+void SetMetadataRequestsInFlight(int count);
+// The number in flight the listings of the volume holding folder settled on;
+// 1 before any was measured.
+int MetadataRequestsInFlight(const std::string& folder);
+
 // Seconds and nanoseconds since 1970 as 100 ns units since 1601.
 std::uint64_t FileTimeFromUnix(std::int64_t seconds, std::uint32_t nanoseconds);
 
