@@ -2,17 +2,24 @@
 // 5,000 files, each with its msmFMID.pmr naming its files in 100 projects
 // shared across folders, some files missing and some unreferenced -- database
 // after database as SCAN! does, for 20 folders (100,000 records) and 200
-// folders (1,000,000 records). Prints the total, the time split by step and
-// the peak memory per record.
+// folders (1,000,000 records), against a load one request at a time. Prints
+// the totals, the time split by step, the peak memory per record, the cold
+// load beside a cold find (as root), and the report.
+//   bench_catalog [FOLDERS] [--warm]   warm and cold loads (--warm: no cold)
+//   bench_catalog --latency            20 folders through a volume that
+//                                      answers each request after 1 ms (root)
 
 #include "benchclock.h"
 #include "benchdir.h"
 #include "builders/databasebuilder.h"
+#include "latencyvolume/latencyvolume.h"
+#include "mediadb/databaseload.h"
 #include "mediadb/mediacatalog.h"
 #include "mediadb/recordscanner.h"
 #include "report/report.h"
 
 #include "platform/directory.h"
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +30,9 @@
 #include <filesystem>
 #include <fstream>
 #include <malloc.h>
+#include <sched.h>
 #include <string>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,6 +97,7 @@ struct Split {
 
 // The steps of a database load one by one, timed separately.
 Split loadInSteps(const std::string& root, int folders) {
+    platform::SetMetadataRequestsInFlight(1);
     MediaCatalog catalog;
     Split split;
     RecordScanner scanner;
@@ -121,82 +131,205 @@ Split loadInSteps(const std::string& root, int folders) {
         catalog.RebuildFileArray();
         split.rebuild += since(t);
     }
+    platform::SetMetadataRequestsInFlight(0);
     return split;
+}
+
+// Loads the databases as SCAN! does; with 1 in flight and without the next
+// folder listed meanwhile, as a load one request at a time would.
+double timedLoad(const std::vector<std::string>& databases, bool sequential,
+                 std::uint32_t* records = nullptr) {
+    platform::SetMetadataRequestsInFlight(sequential ? 1 : 0);
+    MediaCatalog catalog;
+    const auto t = Clock::now();
+    if (sequential) {
+        for (const std::string& db : databases)
+            catalog.LoadDatabase(db, false, nullptr);
+    } else {
+        LoadDatabases(catalog, databases, false, nullptr);
+    }
+    const double seconds = since(t);
+    platform::SetMetadataRequestsInFlight(0);
+    if (records != nullptr)
+        *records = catalog.FileCount();
+    if (!catalog.isConsistent() ||
+        catalog.FileCount() != databases.size() * static_cast<std::size_t>(kFilesPerFolder)) {
+        std::printf("WRONG RESULT: %u records\n", catalog.FileCount());
+        std::exit(1);
+    }
+    return seconds;
+}
+
+std::vector<std::string> databasesOf(const std::string& root, int folders) {
+    std::vector<std::string> databases;
+    for (int f = 0; f < folders; ++f)
+        databases.push_back(root + "/" + std::to_string(f + 1) + "/msmFMID.pmr");
+    return databases;
+}
+
+bool dropCaches() {
+    ::sync();
+    std::ofstream drop("/proc/sys/vm/drop_caches");
+    drop << "3" << std::endl;
+    return static_cast<bool>(drop);
+}
+
+double timedCommand(const std::string& command) {
+    const auto t = Clock::now();
+    if (std::system(command.c_str()) != 0)
+        std::printf("  (%s failed)\n", command.c_str());
+    return since(t);
+}
+
+// The first `folders` folders read from a cold disk: the page cache, the
+// folders' entries and the files' metadata dropped before each pass.
+void coldLoads(const std::string& root, int folders) {
+    if (::geteuid() != 0 || !dropCaches()) {
+        std::printf("cold cache: skipped, dropping the page cache needs root\n");
+        return;
+    }
+    const std::vector<std::string> databases = databasesOf(root, folders);
+    std::string find = "find";
+    for (int f = 0; f < folders; ++f)
+        find += " '" + root + "/" + std::to_string(f + 1) + "'";
+    find += " -printf '%s %T@\\n' > /dev/null";
+    double sequential = 1e9, parallel = 1e9, listing = 1e9;
+    for (int round = 0; round < 2; ++round) {
+        dropCaches();
+        listing = std::min(listing, timedCommand(find));
+        dropCaches();
+        sequential = std::min(sequential, timedLoad(databases, true));
+        dropCaches();
+        parallel = std::min(parallel, timedLoad(databases, false));
+    }
+    const int records = folders * kFilesPerFolder;
+    std::printf("cold cache, %d records in %d folders (best of 2):\n", records, folders);
+    std::printf("  find -printf of size and time %.3f s\n", listing);
+    std::printf("  load one request at a time    %.3f s\n", sequential);
+    std::printf("  load as the program does      %.3f s (%d in flight): x%.2f of one at a time, "
+                "x%.2f of find\n",
+                parallel, platform::MetadataRequestsInFlight(root + "/1"), parallel / sequential,
+                parallel / listing);
+}
+
+// The first `folders` folders through a FUSE volume that answers every
+// request after 1 ms, each pass through a fresh mount.
+int latencyLoads(const std::string& root, int folders) {
+    if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        std::printf("volume with latency: skipped, mounting it needs root\n");
+        return 0;
+    }
+    const std::string mount = root + "-volume";
+    std::filesystem::create_directories(mount);
+    std::vector<std::string> databases = databasesOf(mount, folders);
+    const int records = folders * kFilesPerFolder;
+    std::printf("volume with 1 ms latency, %d records in %d folders:\n", records, folders);
+    double best = 1e9;
+    std::string bestWidth;
+    auto pass = [&](int inFlight, const std::vector<std::string>& dbs) {
+        LatencyVolume volume(mount, root);
+        if (!volume.mounted() || !volume.failure().empty()) {
+            std::printf("  skipped: %s\n", volume.failure().c_str());
+            return -1.0;
+        }
+        platform::SetMetadataRequestsInFlight(inFlight);
+        MediaCatalog catalog;
+        const auto t = Clock::now();
+        LoadDatabases(catalog, dbs, false, nullptr);
+        const double seconds = since(t);
+        const int chosen =
+            inFlight != 0 ? inFlight : platform::MetadataRequestsInFlight(mount + "/1");
+        platform::SetMetadataRequestsInFlight(0);
+        if (catalog.FileCount() != dbs.size() * static_cast<std::size_t>(kFilesPerFolder)) {
+            std::printf("  WRONG RESULT: %u records\n", catalog.FileCount());
+            std::exit(1);
+        }
+        std::printf("  %-28s %.3f s, %.0f records/s, %d requests in flight, most served at once "
+                    "%d\n",
+                    inFlight == 0 ? "as the program loads:" : "fixed:", seconds,
+                    static_cast<double>(catalog.FileCount()) / seconds, chosen,
+                    volume.mostInFlight());
+        if (seconds < best && dbs.size() == databases.size()) {
+            best = seconds;
+            bestWidth = std::to_string(chosen) + (inFlight == 0 ? " (measured)" : " (fixed)");
+        }
+        return seconds;
+    };
+    // One at a time takes over 5 s a folder: one folder, scaled.
+    const std::vector<std::string> one(databases.begin(), databases.begin() + 1);
+    const double oneAtATime = pass(1, one);
+    if (oneAtATime < 0)
+        return 0;
+    std::printf("  one at a time, scaled to %d folders: %.1f s\n", folders, oneAtATime * folders);
+    const double measured = pass(0, databases);
+    for (int width : {8, 16, 32, 64})
+        pass(width, databases);
+    std::printf("  best: %.3f s with %s; as the program loads: x%.1f faster than one at a "
+                "time\n",
+                best, bestWidth.c_str(), oneAtATime * folders / measured);
+    std::filesystem::remove(mount);
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const int maxFolders = argc > 1 ? std::atoi(argv[1]) : 200;
+    int maxFolders = 200;
+    bool latency = false;
+    bool cold = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--latency")
+            latency = true;
+        else if (arg == "--warm")
+            cold = false;
+        else
+            maxFolders = std::max(20, std::atoi(argv[i]));
+    }
     const std::string rootDir = MakeBenchDir("catalog");
     const char* root = rootDir.c_str();
     if (rootDir.empty()) {
         return 1;
     }
-    std::printf("writing %d folders of %d files under %s...\n", maxFolders, kFilesPerFolder, root);
-    for (int f = 0; f < maxFolders; ++f)
+    const int folderCount = latency ? 20 : maxFolders;
+    std::printf("writing %d folders of %d files under %s...\n", folderCount, kFilesPerFolder, root);
+    for (int f = 0; f < folderCount; ++f)
         writeFolder(root, f);
+    if (latency) {
+        const int code = latencyLoads(root, 20);
+        std::filesystem::remove_all(root);
+        return code;
+    }
 
-    double first = 0;
-    int firstFolders = 0;
     for (int folders : {20, maxFolders}) {
-        if (folders > maxFolders)
-            continue;
+        const std::vector<std::string> databases = databasesOf(root, folders);
         // Bring the folders and databases into the page cache.
-        for (int f = 0; f < folders; ++f) {
-            const std::string folder = std::string(root) + "/" + std::to_string(f + 1);
-            std::vector<platform::DirEntry> entries;
-            int error = 0;
-            platform::ListDirectory(folder, entries, error);
-            std::ifstream db(folder + "/msmFMID.pmr", std::ios::binary);
-            std::string bytes((std::istreambuf_iterator<char>(db)),
-                              std::istreambuf_iterator<char>());
-        }
+        timedLoad(databases, true);
         ::malloc_trim(0);
         const long baseKb = statusKb("VmRSS:");
         resetPeak();
-        double total = 0;
         std::uint32_t records = 0;
-        {
-            MediaCatalog catalog;
-            const auto t = Clock::now();
-            for (int f = 0; f < folders; ++f) {
-                const std::string db =
-                    std::string(root) + "/" + std::to_string(f + 1) + "/msmFMID.pmr";
-                catalog.LoadDatabase(db, false, nullptr);
-            }
-            total = since(t);
-            records = catalog.FileCount();
-            if (!catalog.isConsistent() ||
-                records != static_cast<std::uint32_t>(folders) * kFilesPerFolder ||
-                catalog.ProjectCount() != kProjects + 1) {
-                std::printf("WRONG RESULT: %u records, %u projects\n", records,
-                            catalog.ProjectCount());
-                return 1;
-            }
-        }
+        const double parallel = timedLoad(databases, false, &records);
         const long peakKb = statusKb("VmHWM:");
         ::malloc_trim(0);
+        const double sequential = timedLoad(databases, true);
         const Split split = loadInSteps(root, folders);
-        std::printf("%d folders, %u records: %.3f s total, %.2f us/record\n", folders, records,
-                    total, total * 1e6 / records);
-        std::printf("  split: index %.3f s, scan %.3f s, match+add %.3f s, unreferenced %.3f s, "
-                    "rebuild %.3f s\n",
+        std::printf("%d folders, %u records, warm cache: %.3f s (%.2f us/record, %d requests in "
+                    "flight); one request at a time %.3f s: x%.2f\n",
+                    folders, records, parallel, parallel * 1e6 / records,
+                    platform::MetadataRequestsInFlight(std::string(root) + "/1"), sequential,
+                    sequential / parallel);
+        std::printf("  split, one at a time: index %.3f s, scan %.3f s, match+add %.3f s, "
+                    "unreferenced %.3f s, rebuild %.3f s\n",
                     split.index, split.scan, split.add, split.unreferenced, split.rebuild);
         std::printf("  peak memory: %.0f bytes/record\n",
                     static_cast<double>(peakKb - baseKb) * 1024.0 / records);
-        if (first == 0) {
-            first = total;
-            firstFolders = folders;
-        } else {
-            std::printf("  time x%.2f for records x%.1f\n", total / first,
-                        static_cast<double>(folders) / firstFolders);
-        }
     }
+    if (cold)
+        coldLoads(root, 20);
     // The headless report over every folder: the same loads, then the text.
-    std::vector<std::string> databases;
-    for (int f = 0; f < maxFolders; ++f)
-        databases.push_back(std::string(root) + "/" + std::to_string(f + 1) + "/msmFMID.pmr");
+    const std::vector<std::string> databases = databasesOf(root, maxFolders);
     for (const auto format : {ReportRequest::Format::Csv, ReportRequest::Format::Json}) {
         ReportRequest request;
         request.format = format;
