@@ -4,16 +4,23 @@
 #include <cstdint>
 #include <cstdio>
 
-std::string CsvField(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
-        return std::string(text);
-    std::string out = "\"";
+void AppendCsvField(std::string& out, std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += text;
+        return;
+    }
+    out += '"';
     for (char c : text) {
         if (c == '"')
             out += '"';
         out += c;
     }
     out += '"';
+}
+
+std::string CsvField(std::string_view text) {
+    std::string out;
+    AppendCsvField(out, text);
     return out;
 }
 
@@ -120,8 +127,8 @@ std::string TerminalText(std::string_view text) {
     return out;
 }
 
-std::string JsonString(std::string_view text) {
-    std::string out = "\"";
+void AppendJsonString(std::string& out, std::string_view text) {
+    out += '"';
     for (std::size_t i = 0; i < text.size();) {
         const char c = text[i];
         const std::size_t n = sequenceLength(text, i);
@@ -151,5 +158,10 @@ std::string JsonString(std::string_view text) {
         i += n;
     }
     out += '"';
+}
+
+std::string JsonString(std::string_view text) {
+    std::string out;
+    AppendJsonString(out, text);
     return out;
 }

@@ -10,11 +10,13 @@
 
 // One CSV field, quoted when it must be.
 std::string CsvField(std::string_view text);
+void AppendCsvField(std::string& out, std::string_view text);
 // One CSV line of those fields, with its CR LF.
 std::string CsvLine(const std::vector<std::string>& fields);
 // A JSON string literal of UTF-8 text, quotes included; control characters
 // escaped, bytes that are not UTF-8 replaced by U+FFFD.
 std::string JsonString(std::string_view text);
+void AppendJsonString(std::string& out, std::string_view text);
 // Whether the bytes are UTF-8 throughout (JsonString keeps them as they are).
 bool IsUtf8(std::string_view text);
 // The bytes in base64 (RFC 4648, padded).

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <ostream>
 
 namespace {
@@ -24,12 +25,79 @@ const char* statusOf(const MediaRecord& record) {
     return "present";
 }
 
+// Text gathered in a buffer and handed to the stream in large pieces: a
+// million records are a million lines.
+class Chunked {
+public:
+    explicit Chunked(std::ostream& out) : m_out(out) { m_text.reserve(kPiece + 4096); }
+    ~Chunked() { Flush(); }
+    Chunked(const Chunked&) = delete;
+    Chunked& operator=(const Chunked&) = delete;
+
+    std::string& Text() { return m_text; }
+    // Hands the text on once it is a piece's worth.
+    void Next() {
+        if (m_text.size() >= kPiece)
+            Flush();
+    }
+    void Flush() {
+        m_out.write(m_text.data(), static_cast<std::streamsize>(m_text.size()));
+        m_text.clear();
+    }
+
+private:
+    static constexpr std::size_t kPiece = 1 << 20;
+    std::ostream& m_out;
+    std::string m_text;
+};
+
+// A record's folder as written, made once for all the records in a row that
+// share the folder's text.
+class FolderText {
+public:
+    template <class Write> const std::string& Of(const MediaRecord& record, Write write) {
+        if (!m_valid || !record.folder.shared().sharesWith(m_folder)) {
+            m_folder = record.folder.shared();
+            m_text.clear();
+            write(m_text, record.folder.view());
+            m_valid = true;
+        }
+        return m_text;
+    }
+
+private:
+    SharedText m_folder;
+    std::string m_text;
+    bool m_valid = false;
+};
+
+void appendNumber(std::string& out, std::uint64_t n) {
+    char digits[24];
+    const char* end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    out.append(digits, static_cast<std::size_t>(end - digits));
+}
+
 void writeCsv(const MediaCatalog& catalog, std::ostream& out) {
-    out << CsvLine({"project", "file", "folder", "size", "status"});
-    for (const auto& [key, project] : catalog.Projects()) {
-        for (const auto& [name, record] : project.files) {
-            out << CsvLine({project.name, record.fileName.str(), record.folder.str(),
-                            std::to_string(record.size), statusOf(record)});
+    Chunked text(out);
+    text.Text() += CsvLine({"project", "file", "folder", "size", "status"});
+    FolderText folder;
+    std::string project;
+    for (const auto& [key, entry] : catalog.Projects()) {
+        project.clear();
+        AppendCsvField(project, entry.name);
+        for (const auto& [name, record] : entry.files) {
+            std::string& line = text.Text();
+            line += project;
+            line += ',';
+            AppendCsvField(line, record.fileName);
+            line += ',';
+            line += folder.Of(record, AppendCsvField);
+            line += ',';
+            appendNumber(line, record.size);
+            line += ',';
+            line += statusOf(record);
+            line += "\r\n";
+            text.Next();
         }
     }
 }
@@ -37,13 +105,20 @@ void writeCsv(const MediaCatalog& catalog, std::ostream& out) {
 // A name as a JSON member, and when it is not UTF-8 its exact bytes beside
 // it: the readable string has lost them to U+FFFD, and a script needs them to
 // find the file.
+void appendJsonName(std::string& text, const char* member, std::string_view name) {
+    text += '"';
+    text += member;
+    text += "\": ";
+    AppendJsonString(text, name);
+    if (!IsUtf8(name)) {
+        text.append(", \"").append(member).append("_bytes\": \"");
+        text.append(Base64(name)).append("\"");
+    }
+}
+
 std::string jsonName(const char* member, std::string_view name) {
-    // Appended piece by piece: GCC 12 takes "..." + std::string at -O3 for
-    // an overlapping copy.
-    std::string text = "\"";
-    text.append(member).append("\": ").append(JsonString(name));
-    if (!IsUtf8(name))
-        text.append(", \"").append(member).append("_bytes\": \"").append(Base64(name)).append("\"");
+    std::string text;
+    appendJsonName(text, member, name);
     return text;
 }
 
@@ -61,6 +136,10 @@ void writeJson(const MediaCatalog& catalog, const std::vector<DatabaseOutcome>& 
     }
     out << "\n  ],\n  \"projects\": [";
     bool firstProject = true;
+    FolderText folder;
+    auto folderMember = [](std::string& text, std::string_view name) {
+        appendJsonName(text, "folder", name);
+    };
     for (const auto& [key, project] : catalog.Projects()) {
         std::uint64_t projectMissing = 0;
         for (const auto& [name, record] : project.files)
@@ -73,11 +152,22 @@ void writeJson(const MediaCatalog& catalog, const std::vector<DatabaseOutcome>& 
             << ", \"missing\": " << projectMissing << ", \"media\": [";
         firstProject = false;
         bool firstFile = true;
-        for (const auto& [name, record] : project.files) {
-            out << (firstFile ? "\n" : ",\n") << "      {" << jsonName("file", record.fileName)
-                << ", " << jsonName("folder", record.folder) << ", \"size\": " << record.size
-                << ", \"status\": \"" << statusOf(record) << "\"}";
-            firstFile = false;
+        {
+            Chunked text(out);
+            for (const auto& [name, record] : project.files) {
+                std::string& line = text.Text();
+                line += firstFile ? "\n      {" : ",\n      {";
+                appendJsonName(line, "file", record.fileName);
+                line += ", ";
+                line += folder.Of(record, folderMember);
+                line += ", \"size\": ";
+                appendNumber(line, record.size);
+                line += ", \"status\": \"";
+                line += statusOf(record);
+                line += "\"}";
+                firstFile = false;
+                text.Next();
+            }
         }
         out << (firstFile ? "]}" : "\n    ]}");
     }
