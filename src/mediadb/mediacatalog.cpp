@@ -19,6 +19,8 @@ MediaCatalog::~MediaCatalog() {
 }
 
 void MediaCatalog::Reset() {
+    m_prefetched = {};
+    m_prefetchedFolder.clear();
     m_totalSize = 0;
     m_projectCount = 0;
     m_fileCount = 0;
@@ -107,8 +109,9 @@ void MediaCatalog::PrefetchFolderOf(const std::string& databasePath) {
         platform::FolderOf(std::filesystem::absolute(databasePath, error).string());
     if (error || !platform::FitsPathLimit(folder.size()))
         return;
-    // The listing answers within the volume deadline, so waiting for it, or
-    // dropping it, never waits longer than that.
+    // Each batch of the listing answers within the volume deadline, so
+    // waiting for it, or dropping it (which waits for it to end), takes no
+    // longer than listing the folder when its turn comes.
     try {
         m_prefetched = std::async(std::launch::async, [folder] { return ListNow(folder); });
         m_prefetchedFolder = folder;
@@ -225,6 +228,12 @@ std::string MediaCatalog::FullPath(const MediaRecord& record) {
 
 MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, bool keepMissing,
                                                     Progress* progress, const std::string& next) {
+    // A listing started while the database before was read is taken only
+    // by the load it was started for, and only for its folder; a load that
+    // ends early, or any other, drops it.
+    std::future<Listing> prefetched = std::move(m_prefetched);
+    const std::string prefetchedFolder = std::move(m_prefetchedFolder);
+    m_prefetchedFolder.clear();
     m_loadFailure.clear();
     if (path.empty())
         return LoadResult::EmptyPath;
@@ -239,11 +248,6 @@ MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, boo
         m_loadFailure = m_scanner.OpenFailure();
         return LoadResult::CannotOpen;
     }
-    // A listing started while the database before was read is taken only
-    // by the load it was started for; any other drops it.
-    std::future<Listing> prefetched = std::move(m_prefetched);
-    const std::string prefetchedFolder = std::move(m_prefetchedFolder);
-    m_prefetchedFolder.clear();
     // The folder the database is listed in, not where a link to it leads:
     // the media files lie beside the listed database.
     const std::string folder = platform::FolderOf(std::filesystem::absolute(path).string());

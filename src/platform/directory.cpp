@@ -168,6 +168,8 @@ public:
 
     int Choose() {
         ++m_chunks;
+        if (m_rate[static_cast<std::size_t>(m_best)] == 0)
+            return m_best;
         if (m_best + 1 < kSteps && m_rate[static_cast<std::size_t>(m_best + 1)] == 0)
             return m_best + 1;
         if (m_chunks % 16 == 0) {
@@ -199,10 +201,15 @@ private:
 };
 
 std::atomic<int> g_fixedInFlight{0};
+constexpr int kMostInFlight = 1 << (InFlightTuner::kSteps - 1);
 
 struct Tuners {
     std::mutex mutex;
     std::map<dev_t, InFlightTuner> byDevice;
+    // Helper threads running for each device. A volume that stops answering
+    // holds those that asked it for good: no more than the widest width of
+    // them, however many folders of it are listed.
+    std::map<dev_t, int> helpers;
 };
 
 Tuners& tuners() {
@@ -214,25 +221,60 @@ Tuners& tuners() {
 // working through them; the calling thread is one of them. Each entry's
 // facts are those a single thread would give: only the order of asking
 // differs.
-void factsOf(int dirFd, std::vector<Listed>& names, std::size_t from, std::size_t to, int width,
-             std::vector<DirEntry>& out) {
-    std::atomic<std::size_t> next{from};
-    auto work = [&] {
-        for (std::size_t i = next++; i < to; i = next++) {
-            out[i] = entryOf(dirFd, std::move(names[i].name), names[i].type, ListDetail::Full);
+void factsOf(int dirFd, dev_t device, std::vector<Listed>& names, std::size_t from, std::size_t to,
+             int width, std::vector<DirEntry>& out) {
+    // Shared with the helpers. This call joins them before it returns, even
+    // on an exception, so the vectors outlive every use; when the volume
+    // stops answering, it waits with them and the caller gives up on the
+    // listing at its deadline.
+    struct Work {
+        std::atomic<std::size_t> next;
+        std::size_t to;
+        int dirFd;
+        std::vector<Listed>* names;
+        std::vector<DirEntry>* out;
+    };
+    auto work = std::make_shared<Work>();
+    work->next = from;
+    work->to = to;
+    work->dirFd = dirFd;
+    work->names = &names;
+    work->out = &out;
+    auto run = [](Work& w) {
+        for (std::size_t i = w.next++; i < w.to; i = w.next++) {
+            (*w.out)[i] = entryOf(w.dirFd, std::move((*w.names)[i].name), (*w.names)[i].type,
+                                  ListDetail::Full);
         }
     };
-    std::vector<std::thread> helpers;
-    for (int i = 1; i < width; ++i) {
+    struct Joined {
+        std::vector<std::thread> threads;
+        ~Joined() {
+            for (std::thread& thread : threads)
+                thread.join();
+        }
+    } helpers;
+    helpers.threads.reserve(kMostInFlight);
+    int wanted = std::min<int>(width - 1, static_cast<int>(to - from) - 1);
+    {
+        const std::lock_guard lock(tuners().mutex);
+        int& running = tuners().helpers[device];
+        wanted = std::max(0, std::min(wanted, kMostInFlight - running));
+        running += wanted;
+    }
+    for (int i = 0; i < wanted; ++i) {
         try {
-            helpers.emplace_back(work);
+            helpers.threads.emplace_back([work, run, device] {
+                run(*work);
+                const std::lock_guard lock(tuners().mutex);
+                --tuners().helpers[device];
+            });
         } catch (const std::system_error&) {
-            break; // no thread to spare: fewer at once
+            const std::lock_guard lock(tuners().mutex);
+            tuners().helpers[device] -= wanted - i; // no thread to spare: fewer at once
+            break;
         }
     }
-    work();
-    for (std::thread& helper : helpers)
-        helper.join();
+    run(*work);
 }
 
 // The facts of every listed name, in the listing's order, asked with as many
@@ -261,8 +303,9 @@ std::vector<DirEntry> entriesOf(int dirFd, dev_t device, std::vector<Listed>& na
                        : std::clamp<std::size_t>(16 * static_cast<std::size_t>(width), 256, 1024);
         const std::size_t to = std::min(names.size(), from + chunk);
         const auto start = std::chrono::steady_clock::now();
-        factsOf(dirFd, names, from, to, width, entries);
-        if (fixed == 0) {
+        factsOf(dirFd, device, names, from, to, width, entries);
+        // A short last chunk says little of the width.
+        if (fixed == 0 && to - from == chunk) {
             const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
             const std::lock_guard lock(tuners().mutex);
             tuners().byDevice[device].Measured(step, to - from, took.count());
@@ -275,13 +318,17 @@ std::vector<DirEntry> entriesOf(int dirFd, dev_t device, std::vector<Listed>& na
 } // namespace
 
 void SetMetadataRequestsInFlight(int count) {
-    g_fixedInFlight = std::clamp(count, 0, 1 << (InFlightTuner::kSteps - 1));
+    g_fixedInFlight = std::clamp(count, 0, kMostInFlight);
 }
 
 int MetadataRequestsInFlight(const std::string& folder) {
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0)
+    const auto device = AskVolumes<dev_t>({{folder, {}, VolumeType::Fixed}}, [](const Volume& v) {
+        struct stat st {};
+        return ::stat(v.root.c_str(), &st) == 0 ? st.st_dev : dev_t{};
+    });
+    if (!device.front())
         return 1;
+    const struct { dev_t st_dev; } st{*device.front()};
     const std::lock_guard lock(tuners().mutex);
     const auto found = tuners().byDevice.find(st.st_dev);
     return found != tuners().byDevice.end() ? 1 << found->second.Best() : 1;

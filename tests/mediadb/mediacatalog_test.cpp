@@ -196,3 +196,41 @@ TEST_F(MediaCatalogTest, LinksCountAsWhereTheDatabaseIsListed) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(RecordText, KeepsTheLimitsAndCuttingRulesOfItsField) {
+    RecordText<8> field; // seven bytes and a terminator
+    EXPECT_TRUE(field.SetWhole("1234567"));
+    EXPECT_EQ(field.view(), "1234567");
+    EXPECT_FALSE(field.SetWhole("12345678"));
+    EXPECT_TRUE(field.empty()); // never cut short
+    EXPECT_STREQ(field.c_str(), "");
+
+    // Cut to fit, never inside a character: "é" is two bytes at 6 and 7.
+    field.Set("abcdef\xC3\xA9xyz");
+    EXPECT_EQ(field.view(), "abcdef");
+    field.Set("abcde\xC3\xA9xyz");
+    EXPECT_EQ(field.view(), "abcde\xC3\xA9");
+
+    // A shared text that does not fit leaves the field empty too; one that
+    // fits is the same text, not a copy.
+    const SharedText longer("12345678");
+    EXPECT_FALSE(field.Share(longer));
+    EXPECT_TRUE(field.empty());
+    const SharedText fits("folder");
+    EXPECT_TRUE(field.Share(fits));
+    EXPECT_TRUE(field.shared().sharesWith(fits));
+
+    // Copies share; the text lives as long as any holder.
+    RecordText<8> copy;
+    {
+        RecordText<8> source;
+        source.SetWhole("clip");
+        copy = source;
+        EXPECT_TRUE(copy.shared().sharesWith(source.shared()));
+    }
+    EXPECT_EQ(copy.view(), "clip");
+}
+
+} // namespace

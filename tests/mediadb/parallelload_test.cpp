@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <random>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -139,7 +140,8 @@ TEST(ParallelLoad, ThroughAVolumeWithLatencyGivesTheSameAndOverlapsTheWaits) {
     // Each pass gets a fresh mount: the kernel keeps what it was told.
     auto timedLoad = [&](int inFlight, int& mostInFlight) {
         LatencyVolume volume(mount, dir.file("source"), std::chrono::milliseconds(2));
-        EXPECT_TRUE(volume.mounted()) << volume.failure();
+        if (!volume.mounted() || !volume.failure().empty())
+            ADD_FAILURE() << "the volume did not mount: " << volume.failure();
         const auto start = std::chrono::steady_clock::now();
         std::vector<std::string> got = load(through, inFlight, false);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
@@ -156,6 +158,31 @@ TEST(ParallelLoad, ThroughAVolumeWithLatencyGivesTheSameAndOverlapsTheWaits) {
     EXPECT_GT(oneSeconds, 1.5);
     EXPECT_LT(manySeconds, oneSeconds / 3);
     EXPECT_GT(manyMost, 4);
+}
+
+TEST(ParallelLoad, AFolderListedAheadIsTakenOnlyByTheLoadItWasListedFor) {
+    TempDir dir;
+    const std::string first = WriteDatabase(dir.file("a"), {{"a.omf", "P"}});
+    MakeFile(dir.file("a/a.omf"), 1);
+    MakeFile(dir.file("b/b.omf"), 2);
+    const std::string second = dir.file("b/msmFMID.pmr");
+    WriteBytes(second, {1, 2, 3}); // being rewritten: too small for now
+    MediaCatalog catalog;
+    LoadDatabases(catalog, {first, second}, false, nullptr);
+    EXPECT_EQ(catalog.FindFileByName("b.omf"), nullptr);
+    // Time for a listing started ahead to have ended, as it would have by
+    // the next scan.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+    // Later the folder has changed and its database is whole again: a new
+    // load lists it anew.
+    MakeFile(dir.file("b/new.omf"), 3);
+    WriteDatabase(dir.file("b"), {{"b.omf", "P"}, {"new.omf", "P"}});
+    LoadDatabases(catalog, {second}, false, nullptr);
+    const MediaRecord* added = catalog.FindFileByName("new.omf");
+    ASSERT_NE(added, nullptr);
+    EXPECT_FALSE(IsMissing(*added));
+    EXPECT_EQ(added->size, 3u);
 }
 
 } // namespace

@@ -116,10 +116,7 @@ TEST_F(RecordScannerTest, RecordEndingAtTheLastByteIsDelivered) {
     EXPECT_EQ(s.NextDatabaseRecord(r, nullptr), RecordScanner::ScanResult::EndOfFile);
     EXPECT_EQ(s.NextDatabaseRecord(r, nullptr), RecordScanner::ScanResult::EndOfFile);
     // Nothing of the last record is left in it.
-    EXPECT_TRUE(r.fileName.empty());
-    EXPECT_TRUE(r.projectName.empty());
-    EXPECT_EQ(r.fileNameLength, 0u);
-    EXPECT_EQ(r.projectNameLength, 0u);
+    EXPECT_TRUE(r == MediaRecord{});
 }
 
 TEST_F(RecordScannerTest, OpenResultsForSmallMissingAndOddFiles) {
