@@ -157,11 +157,13 @@ bool readNames(DIR* dir, std::size_t most, std::vector<Listed>& names, bool& end
 // How many metadata requests a listing keeps in flight, chosen for each
 // volume (by device) from what it measures: a network volume answers each
 // request after a round trip, and overlapping the waits is what makes it
-// fast; a local disk with its metadata in memory gains little beyond the
-// cores, and a spinning or virtual disk can get slower with more. Widths 1,
-// 2, 4 ... 64 are tried upward while each doubles as a gain of at least a
-// tenth, the best kept, and now and then a neighbour tried again so that a
-// volume whose cache warms or cools is followed.
+// fast; a local disk with its metadata in memory only spends processor time
+// on more threads (which the load beside them needs: the next folder is
+// listed while a database is read), and a spinning or virtual disk can get
+// slower with more. Widths 1, 2, 4 ... 64 are tried upward while each
+// doubling brings at least half as much again, as it does only where the
+// waits are what costs; the best is kept, and now and then a neighbour is
+// tried again so that a volume whose cache warms or cools is followed.
 class InFlightTuner {
 public:
     static constexpr int kSteps = 7;
@@ -187,7 +189,7 @@ public:
         m_best = 0;
         for (int i = 1; i < kSteps; ++i) {
             if (m_rate[static_cast<std::size_t>(i)] >
-                m_rate[static_cast<std::size_t>(m_best)] * 1.1)
+                m_rate[static_cast<std::size_t>(m_best)] * 1.5)
                 m_best = i;
         }
     }
