@@ -80,6 +80,9 @@ public:
     virtual std::uint32_t CatalogIndex(int row) const = 0;
     virtual void SetStatus(int row, const std::string& text) = 0;
     virtual void Deselect(int row) = 0;
+    // Selects the row again: a file whose copy failed, or was dropped when
+    // the run stopped, waits to be done.
+    virtual void Select(int row) = 0;
     // The byte total of the selected rows.
     virtual std::uint64_t SelectedBytes() const = 0;
     // Selects every row of the list.
