@@ -491,6 +491,8 @@ public:
     // starts nothing more.
     bool Take(FileOpUi& ui, Wait wait);
     bool Waiting(const std::string& name) const { return m_names.count(nameKey(name)) != 0; }
+    // Whether no copy waits.
+    bool Idle() const { return m_names.empty(); }
     std::vector<FileOpResult> Outcomes() { return std::exchange(m_outcomes, {}); }
 
 private:
@@ -625,6 +627,8 @@ public:
     bool progress(std::uint64_t done, std::uint64_t total) override {
         return m_ui.progress(done, total);
     }
+    // Whether files before it still wait.
+    bool Behind() const { return !m_placer.Idle(); }
     // Waits for the files before; false when one of them failed.
     bool Ready() {
         if (!m_stopped && !m_placer.Take(m_ui, RunRecord::Placer::Wait::All))
@@ -744,8 +748,6 @@ bool linkLeadsThereToo(const Plan& plan) {
     return ::stat(from.c_str(), &led) == 0 && sameFile(led, plan.content);
 }
 
-// ordered is the file's InOrderUi in a run that places its files later,
-// else null.
 // Whether renaming the source into the target's folder may succeed: not
 // when the two lie on different mounts, which rename refuses (EXDEV).
 bool mayRename(const Plan& plan) {
@@ -758,6 +760,8 @@ bool mayRename(const Plan& plan) {
            source.stx_mnt_id == folder.stx_mnt_id;
 }
 
+// ordered is the file's InOrderUi in a run that places its files later,
+// else null.
 FileOpResult moveOnto(const Plan& plan, int sourceFd, const FileOpFlags& flags, FileOpUi& ui,
                       CopyIo& io, RunRecord* run, InOrderUi* ordered) {
     // On one volume a rename, which moves a link as the link it is; a link
@@ -773,7 +777,7 @@ FileOpResult moveOnto(const Plan& plan, int sourceFd, const FileOpFlags& flags, 
     // A rename is not undone: the files before it go first. Between two
     // mounts it fails and changes nothing, so a move to another volume
     // waits for nobody.
-    if (rename && ordered != nullptr && mayRename(plan) && !ordered->Ready())
+    if (rename && ordered != nullptr && ordered->Behind() && mayRename(plan) && !ordered->Ready())
         return FileOpResult::Cancelled;
     int renamed = rename ? placeOnto(plan.source, plan) : EXDEV;
     // Checked again after the rename: should the link have come to lead
@@ -865,10 +869,9 @@ FileOpResult copyOrMove(FileFunction function, const std::string& source,
     RunRecord::Placer* placer = run != nullptr ? run->placer() : nullptr;
     if (placer == nullptr)
         return copyOrMoveNow(function, source, targetFolder, flags, ui, io, run, nullptr);
-    // Room for one more copy; and a file whose name a waiting copy takes
-    // must see that copy in place, as it would had the copy been placed at
-    // once (the same run never replaces it, a file of that name listed as a
-    // source is that copy).
+    // Room for one more copy. And a file whose name a waiting copy takes
+    // must find that copy in place, as it would had the copy been placed at
+    // once: the run then refuses to replace it, as a file it wrote itself.
     using Wait = RunRecord::Placer::Wait;
     if (!placer->Take(ui, Wait::Room) ||
         (placer->Waiting(nameOf(source)) && !placer->Take(ui, Wait::All)))

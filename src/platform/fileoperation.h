@@ -89,9 +89,9 @@ struct PlacingOptions {
     int flushers = 16;
     // How far the copying may run ahead of the placing: files written and
     // not yet placed, and their bytes (one file may be larger). A run that
-    // stops still flushes these.
+    // stops, or has copied its last file, still waits for these.
     std::size_t files = 64;
-    std::uint64_t bytes = std::uint64_t{256} << 20;
+    std::uint64_t bytes = std::uint64_t{64} << 20;
     // How long the flushes may go without one of them finishing, beyond a
     // second for each MiB they still have to write, before the volume is
     // taken to have stopped answering.

@@ -714,20 +714,21 @@ namespace {
 class OtherVolume {
 public:
     OtherVolume() : m_dir(QStringLiteral("/dev/shm/tolvane-test-XXXXXX")) {
-        struct stat here {
-        }, there{};
-        if (m_dir.isValid() && ::stat(m_here.path().c_str(), &here) == 0 &&
-            ::stat(path().c_str(), &there) == 0 && here.st_dev != there.st_dev)
-            m_path = m_dir.path().toStdString();
+        const std::string there = m_dir.path().toStdString();
+        struct stat a {};
+        struct stat b {};
+        if (m_dir.isValid() && ::stat(m_here.path().c_str(), &a) == 0 &&
+            ::stat(there.c_str(), &b) == 0 && a.st_dev != b.st_dev)
+            m_path = there;
     }
-    const std::string& path() const { return m_path.empty() ? m_none : m_path; }
+    // Empty when there is none.
+    const std::string& path() const { return m_path; }
     bool usable() const { return !m_path.empty(); }
 
 private:
     TempDir m_here;
     QTemporaryDir m_dir;
     std::string m_path;
-    std::string m_none;
 };
 
 // The functions whose copies are flushed: copies, and moves where another
@@ -1022,6 +1023,34 @@ TEST(FileOperationPlacedLater, QuestionsAndFilesOfAWaitingCopysNameComeAfterTheC
     EXPECT_EQ(contents(dir.file("dst/a.omf")), contents(dir.file("one/a.omf")));
     EXPECT_EQ(contents(dir.file("dst/c.omf")), contents(dir.file("one/c.omf")));
     EXPECT_EQ(names(dir.file("dst")), before);
+}
+
+TEST(FileOperationPlacedLater, AMoveThatRenamesWaitsForTheCopiesBeforeIt) {
+    TempDir dir;
+    OtherVolume other;
+    if (!other.usable())
+        GTEST_SKIP() << "no memory file system for a move to another volume";
+    // The first file comes from another volume and is copied, and its flush
+    // fails; the second lies on the target's volume and would be renamed.
+    writeFile(other.path() + "/far.omf", 5000, 1);
+    writeFile(dir.file("near/near.omf"), 6000, 2);
+    fs::create_directories(dir.file("dst"));
+    FlushHookIo io([](int) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        return EIO;
+    });
+    RecordingUi ui;
+    platform::RunRecord run;
+    run.PlaceLater();
+    const RunOutcome outcome = runOver({other.path() + "/far.omf", dir.file("near/near.omf")},
+                                       FileFunction::Move, dir.file("dst"), ui, io, run);
+    EXPECT_EQ(outcome.calls,
+              (std::vector<FileOpResult>{FileOpResult::Pending, FileOpResult::Cancelled}));
+    EXPECT_EQ(outcome.settled, std::vector<FileOpResult>{FileOpResult::Failed});
+    EXPECT_EQ(ui.errors, std::vector<std::string>{"Cannot move far.omf:\nInput/output error"});
+    EXPECT_TRUE(fs::exists(other.path() + "/far.omf"));
+    EXPECT_TRUE(fs::exists(dir.file("near/near.omf")));
+    EXPECT_TRUE(names(dir.file("dst")).empty());
 }
 
 TEST(FileOperationPlacedLater, AKilledRunLeavesOnlyWholeFlushedFilesUnderTheirNames) {
