@@ -433,28 +433,6 @@ TEST_F(FileOperationRunTest, ACancelledRunEndsOnlyOnceTheCopiesItWroteAreInPlace
     EXPECT_TRUE(log.lines().empty());
 }
 
-TEST_F(FileOperationRunTest, ACopyRunNeverReplacesAFileItWroteThatStillWaitsForItsFlush) {
-    MakeFile(dir.file("other/" + name(0)), 77);
-    MediaRecord twin = *catalog.GetRecord(0);
-    twin.folder.SetWhole(dir.file("other").c_str());
-    twin.projectName.SetWhole("Q"); // one name a project
-    twin.size = 77;
-    catalog.AddRecord(twin, true);
-    catalog.RebuildFileArray();
-    rows.rows = {{0, true, ""}, {indexIn(dir.file("other")), true, ""}, {1, true, ""}};
-    FlushHookIo io([](int fd) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        return FlushHookIo::SystemFlush(fd);
-    });
-    FileOperator files(io);
-    prompter.choose(dir.file("target"));
-    FileOperationRun(catalog, rows, host, prompter, host.confirm(), files).CopySelectedFiles();
-    EXPECT_EQ(statuses(), (std::vector<std::string>{"Copied...", "Not replaced...", "Copied..."}));
-    EXPECT_EQ(readAll(dir.file("target/" + name(0))), readAll(dir.file("media/" + name(0))));
-    ASSERT_EQ(prompter.questions().size(), 2u); // the chooser, then the refusal
-    EXPECT_NE(prompter.questions()[1].text.find("was written by this run"), std::string::npos);
-}
-
 TEST_F(FileOperationRunTest, ATargetPathTooLongIsSaid) {
     const std::string deep = dir.file(std::string(265 - dir.path().size(), 'd'));
     prompter.choose(deep);
