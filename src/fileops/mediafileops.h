@@ -99,7 +99,10 @@ struct Confirmations {
 };
 
 // One run over the selected rows: made for a command, it walks the rows
-// through the job's context (progress, cancel, busy window).
+// through the job's context (progress, cancel, busy window). Copies and
+// moves go on to the next row while the files before are flushed; a row is
+// done once its file is in place, and a run returns only when every file
+// it wrote is in place or removed.
 class FileOperationRun {
 public:
     FileOperationRun(MediaCatalog& catalog, FileSelection& rows, JobContext& context,

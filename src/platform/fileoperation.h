@@ -154,6 +154,8 @@ private:
 // is a symbolic link is copied as the content it leads to; a move renames
 // the link on its own volume and, across volumes, copies the content and
 // removes the link; a delete removes the link, never what it leads to.
+// With a run that places its files later, a copy (a move across volumes
+// too) returns Pending, or Cancelled once a file before it failed.
 FileOpResult FileOperation(FileFunction function, const std::string& source,
                            const std::string& targetFolder, const FileOpFlags& flags, FileOpUi& ui,
                            CopyIo& io = SystemCopyIo(), RunRecord* run = nullptr);
