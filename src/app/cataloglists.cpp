@@ -339,6 +339,10 @@ void CatalogLists::Deselect(int row) {
     m_files.SetSelected(row, false);
 }
 
+void CatalogLists::Select(int row) {
+    m_files.SetSelected(row, true);
+}
+
 void CatalogLists::FactsRead(int row) {
     const MediaRecord* record = m_catalog.GetRecord(m_files.ItemData(row));
     if (record == nullptr)

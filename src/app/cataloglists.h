@@ -90,6 +90,7 @@ public:
     std::uint32_t CatalogIndex(int row) const override;
     void SetStatus(int row, const std::string& text) override;
     void Deselect(int row) override;
+    void Select(int row) override;
     std::uint64_t SelectedBytes() const override { return m_selectedBytes; }
     void SelectAll() override;
     void FactsRead(int row) override;

@@ -9,6 +9,7 @@
 #include "resources/stringtable.h"
 
 #include <cerrno>
+#include <deque>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -28,21 +29,13 @@ bool fileMissing(MediaRecord& record) {
     return false;
 }
 
-// What became of one row's file.
-enum class Outcome { Done, Failed, Cancelled, NotExist, NotReplaced };
+// What became of one row's file. Pending: its copy waits for its flush.
+enum class Outcome { Done, Failed, Cancelled, NotExist, NotReplaced, Pending };
 
-Outcome mediaFileOperation(MediaCatalog& catalog, std::uint32_t index,
-                           platform::FileFunction function, const std::string& targetFolder,
-                           const platform::FileOpFlags& flags, platform::FileOpUi& ui,
-                           FileOperator& files, platform::RunRecord* run) {
-    MediaRecord* record = catalog.GetRecord(index);
-    if (record == nullptr)
-        return Outcome::Failed;
-    if (fileMissing(*record))
-        return Outcome::NotExist;
-    const std::string path = MediaCatalog::FullPath(*record);
-    const platform::FileOpResult result =
-        files.Perform(function, path, targetFolder, flags, ui, run);
+// What a row's file came to once its operation's result is known. A
+// failure is logged; a file moved or deleted marks its record missing.
+Outcome concluded(MediaRecord& record, platform::FileFunction function,
+                  platform::FileOpResult result, const std::string& targetFolder) {
     switch (result) {
     case platform::FileOpResult::Done:
         break;
@@ -57,14 +50,80 @@ Outcome mediaFileOperation(MediaCatalog& catalog, std::uint32_t index,
         // with nothing to report.
         return Outcome::Cancelled;
     case platform::FileOpResult::NotReplaced:
-        Log("Not replaced: " + platform::JoinPath(targetFolder, record->fileName) +
+        Log("Not replaced: " + platform::JoinPath(targetFolder, record.fileName) +
             " was written by this run");
         return Outcome::NotReplaced;
+    case platform::FileOpResult::Pending:
+        return Outcome::Pending;
     }
     if (function != platform::FileFunction::Copy)
-        record->attributes = kFileMissing;
+        record.attributes = kFileMissing;
     return Outcome::Done;
 }
+
+Outcome mediaFileOperation(MediaCatalog& catalog, std::uint32_t index,
+                           platform::FileFunction function, const std::string& targetFolder,
+                           const platform::FileOpFlags& flags, platform::FileOpUi& ui,
+                           FileOperator& files, platform::RunRecord* run) {
+    MediaRecord* record = catalog.GetRecord(index);
+    if (record == nullptr)
+        return Outcome::Failed;
+    if (fileMissing(*record))
+        return Outcome::NotExist;
+    const std::string path = MediaCatalog::FullPath(*record);
+    return concluded(*record, function, files.Perform(function, path, targetFolder, flags, ui, run),
+                     targetFolder);
+}
+
+// The rows of a run whose copies wait for their flush, in the order they
+// were handed on. A row is deselected when its copy is handed on, as the
+// run goes on with the next; it gets its status once its copy is in place,
+// or is selected again when the copy failed or was dropped after a failure.
+class HandedRows {
+public:
+    HandedRows(MediaCatalog& catalog, FileSelection& rows, platform::FileFunction function,
+               const char* status)
+        : m_catalog(catalog), m_rows(rows), m_function(function), m_status(status) {}
+
+    void Add(int row, std::uint32_t index) { m_handed.push_back({row, index}); }
+    // Gives the rows whose copies are settled their outcome; with wait,
+    // first waits for all of them. False when one failed.
+    bool Settle(platform::RunRecord& run, platform::FileOpUi& ui, bool wait) {
+        bool failed = false;
+        for (const platform::FileOpResult result : run.Settled(ui, wait)) {
+            const Handed handed = m_handed.front();
+            m_handed.pop_front();
+            MediaRecord* record = m_catalog.GetRecord(handed.index);
+            const Outcome outcome =
+                record != nullptr ? concluded(*record, m_function, result, {}) : Outcome::Failed;
+            if (outcome == Outcome::Done) {
+                m_rows.SetStatus(handed.row, m_status);
+            } else {
+                m_rows.Select(handed.row);
+                failed = failed || outcome == Outcome::Failed;
+            }
+        }
+        return !failed;
+    }
+    // Waits for the copies before a row whose file's name one of them
+    // takes: that row must find the copy in place, as it would had the copy
+    // been placed at once. False when one failed.
+    bool SettleBefore(const MediaRecord* record, platform::RunRecord& run, platform::FileOpUi& ui) {
+        return record == nullptr || !run.Waiting(record->fileName.str()) || Settle(run, ui, true);
+    }
+
+private:
+    struct Handed {
+        int row;
+        std::uint32_t index;
+    };
+
+    MediaCatalog& m_catalog;
+    FileSelection& m_rows;
+    platform::FileFunction m_function;
+    const char* m_status;
+    std::deque<Handed> m_handed;
+};
 
 // The status a row gets when its file is passed over.
 const char* skippedStatus(Outcome outcome) {
@@ -296,20 +355,37 @@ void FileOperationRun::Run(platform::FileFunction function) {
     const RunTexts texts = textsOf(function);
     JobRun job(m_context, texts.caption);
     RunUi ui(m_prompter, job.Window(), m_context, total);
+    // Copies go on to the next file while the disk takes the ones before.
     platform::RunRecord written;
+    if (function != platform::FileFunction::Delete)
+        written.PlaceLater();
+    HandedRows handed(m_catalog, m_rows, function, texts.status);
     for (int row = m_rows.FirstSelected(); row >= 0; row = m_rows.FirstSelected()) {
         if (!job.Next())
             break;
         const std::uint32_t index = m_rows.CatalogIndex(row);
+        if (!handed.SettleBefore(m_catalog.GetRecord(index), written, ui))
+            break;
         const Outcome outcome =
             mediaFileOperation(m_catalog, index, function, target, flags, ui, m_files, &written);
         if (outcome == Outcome::Failed || outcome == Outcome::Cancelled)
             break;
+        // A file passed over is said only once the files before it are done.
+        if (outcome == Outcome::NotExist && !handed.Settle(written, ui, true))
+            break;
         ui.FileDone(m_catalog.GetMediaFileSize(index));
         job.Step(ui.Done(), total);
-        m_rows.SetStatus(row, outcome == Outcome::Done ? texts.status : skippedStatus(outcome));
+        if (outcome == Outcome::Pending)
+            handed.Add(row, index);
+        else
+            m_rows.SetStatus(row, outcome == Outcome::Done ? texts.status : skippedStatus(outcome));
         m_rows.Deselect(row);
+        if (!handed.Settle(written, ui, false))
+            break;
     }
+    // Cancelled or stopped, the run ends only when every copy it wrote is
+    // in place or removed.
+    handed.Settle(written, ui, true);
 }
 
 void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
@@ -323,30 +399,44 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
     JobRun job(m_context, "Storing files....");
     RunUi ui(m_prompter, job.Window(), m_context, total);
     platform::RunRecord written;
-    auto aborted = [this](const std::string& why = {}) {
-        Tell(m_prompter, why.empty() ? "Aborted!" : "Aborted!\n" + why, "Orrin");
-    };
+    written.PlaceLater();
+    HandedRows handed(m_catalog, m_rows, function, options.moveFiles ? "Moved..." : "Copied...");
+    // Why the run was aborted: said once, after every copy it wrote is in
+    // place or removed. A failure of the run's own comes after the files
+    // before it are done; should one of them fail, that is the run's
+    // failure instead.
+    std::optional<std::string> abort;
     for (int row = m_rows.FirstSelected(); row >= 0; row = m_rows.FirstSelected()) {
         const std::uint32_t index = m_rows.CatalogIndex(row);
         MediaRecord* record = m_catalog.GetRecord(index);
         if (!job.Next())
             break;
+        if (!handed.SettleBefore(record, written, ui)) {
+            abort = "";
+            break;
+        }
         if (record != nullptr && fileMissing(*record)) {
+            if (!handed.Settle(written, ui, true)) {
+                abort = "";
+                break;
+            }
             m_rows.SetStatus(row, skippedStatus(Outcome::NotExist));
         } else if (record != nullptr) {
             const std::optional<std::string> destination =
                 StoreDestination(*record, options, volumes);
             if (!destination) {
-                aborted(
+                const std::string why =
                     "The path is too long: " +
-                    platform::JoinPath(StoreFolder(*record, options, volumes), record->fileName));
+                    platform::JoinPath(StoreFolder(*record, options, volumes), record->fileName);
+                abort = handed.Settle(written, ui, true) ? why : "";
                 break;
             }
             std::error_code error;
             if (!std::filesystem::is_directory(*destination, error) &&
                 !std::filesystem::create_directories(*destination, error)) {
-                LogError(error.value(), destination->c_str());
-                aborted();
+                if (handed.Settle(written, ui, true))
+                    LogError(error.value(), destination->c_str());
+                abort = "";
                 break;
             }
             const Outcome outcome = mediaFileOperation(m_catalog, index, function, *destination,
@@ -354,16 +444,26 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
             if (outcome == Outcome::Cancelled)
                 break;
             if (outcome == Outcome::Failed) {
-                aborted();
+                abort = "";
                 break;
             }
             ui.FileDone(m_catalog.GetMediaFileSize(index));
             job.Step(ui.Done(), total);
-            if (outcome != Outcome::Done)
+            if (outcome == Outcome::Pending)
+                handed.Add(row, index);
+            else if (outcome != Outcome::Done)
                 m_rows.SetStatus(row, skippedStatus(outcome));
             else
                 m_rows.SetStatus(row, options.moveFiles ? "Moved..." : "Copied...");
         }
         m_rows.Deselect(row);
+        if (!handed.Settle(written, ui, false)) {
+            abort = "";
+            break;
+        }
     }
+    if (!handed.Settle(written, ui, true) && !abort)
+        abort = "";
+    if (abort)
+        Tell(m_prompter, abort->empty() ? "Aborted!" : "Aborted!\n" + *abort, "Orrin");
 }

@@ -80,6 +80,9 @@ public:
     virtual std::uint32_t CatalogIndex(int row) const = 0;
     virtual void SetStatus(int row, const std::string& text) = 0;
     virtual void Deselect(int row) = 0;
+    // Selects the row again: a file whose copy failed, or was dropped when
+    // the run stopped, waits to be done.
+    virtual void Select(int row) = 0;
     // The byte total of the selected rows.
     virtual std::uint64_t SelectedBytes() const = 0;
     // Selects every row of the list.
@@ -96,7 +99,10 @@ struct Confirmations {
 };
 
 // One run over the selected rows: made for a command, it walks the rows
-// through the job's context (progress, cancel, busy window).
+// through the job's context (progress, cancel, busy window). Copies and
+// moves go on to the next row while the files before are flushed; a row is
+// done once its file is in place, and a run returns only when every file
+// it wrote is in place or removed.
 class FileOperationRun {
 public:
     FileOperationRun(MediaCatalog& catalog, FileSelection& rows, JobContext& context,

@@ -7,16 +7,22 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <fcntl.h>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -55,6 +61,8 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int Get() const { return m_fd; }
+    // Hands the descriptor on: it is no longer closed here.
+    int Release() { return std::exchange(m_fd, -1); }
     // Closes now; the errno of a failed close, else 0.
     int Close() {
         if (m_fd < 0)
@@ -109,6 +117,16 @@ int renameNoReplace(const std::string& from, const std::string& to) {
         return EEXIST;
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
+
+// Answers No to every question and drops every error: for callers without
+// a window.
+class Unheard final : public FileOpUi {
+public:
+    FileOpAnswer confirm(const std::string&, const std::string&) override {
+        return FileOpAnswer::No;
+    }
+    void showError(const std::string&, const std::string&) override {}
+};
 
 // The words of one function's messages.
 struct Wording {
@@ -195,11 +213,43 @@ int placeOnto(const std::string& written, const Plan& plan) {
     return ::rename(written.c_str(), plan.target.c_str()) == 0 ? 0 : errno;
 }
 
-FileOpResult failPlacing(FileOpUi& ui, const FileOpFlags& flags, const Plan& plan, int error) {
+// Why a written file could not be put in place.
+std::string whyNotPlaced(const Plan& plan, int error) {
     if (error == EEXIST)
-        return fail(ui, flags, plan.function, plan.name,
-                    plan.target + " changed while the file was copied; it is not replaced.");
-    return failErrno(ui, flags, plan.function, plan.name, error);
+        return plan.target + " changed while the file was copied; it is not replaced.";
+    return SystemErrorText(error);
+}
+
+FileOpResult failPlacing(FileOpUi& ui, const FileOpFlags& flags, const Plan& plan, int error) {
+    return fail(ui, flags, plan.function, plan.name, whyNotPlaced(plan, error));
+}
+
+// Starts writing the bytes just copied to the disk, so that the flush
+// later finds less to do; it waits for nothing. Its failures are no answer:
+// a write that fails is still reported by the flush, because starting the
+// writeback alone does not consume the file's write error.
+void startWriteback(int fd, std::uint64_t offset, std::uint64_t length) {
+    ::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(length),
+                      SYNC_FILE_RANGE_WRITE);
+}
+
+// After a move's copy is in place the source goes, and only while its path
+// still names the very file that was copied (through a second mount of the
+// same storage the copy may have taken its place). Empty when it is gone,
+// else why it stays.
+std::string removeMovedSource(const Plan& plan) {
+    struct stat written {};
+    struct stat now {};
+    if (::stat(plan.target.c_str(), &written) != 0 || written.st_size != plan.content.st_size)
+        return "The copy in " + plan.targetFolder + " is not complete; the file stays where it is.";
+    if (!stillNames(plan.source, plan.entry) || ::stat(plan.source.c_str(), &now) != 0 ||
+        !unchanged(plan.content, now))
+        return "It was copied to " + plan.targetFolder + ", but " + plan.source +
+               " is no longer the file that was copied; it is not removed.";
+    if (::unlink(plan.source.c_str()) != 0)
+        return "It was copied to " + plan.targetFolder +
+               " but could not be removed: " + SystemErrorText(errno);
+    return {};
 }
 
 // The owner, the group and the permissions of a copy: kept where this
@@ -216,9 +266,388 @@ int keepOwnerAndMode(int fd, const struct stat& source) {
     return errno;
 }
 
+// Placing later. A copy written in full is handed to the run's flushers with
+// its descriptor still open; the run goes on with the next file. Sound
+// because of four rules:
+//  - A flusher puts a copy under its name only after Flush returned 0 for
+//    its descriptor: no name ever holds bytes that are not on the disk. A
+//    move's source is removed only after that placement.
+//  - Copies are placed one at a time, in the order they were written, and
+//    once one fails none written after it is placed (their temporary files
+//    are removed): what a run leaves is what it would have left had it
+//    waited for each flush in line and stopped at the failure.
+//  - The run never goes past a copy whose outcome it does not know where
+//    that outcome could matter: a question, an error, the rename of a move,
+//    or a file whose name a waiting copy will take wait until every copy
+//    before them is placed (InOrderUi, Placer::Take).
+//  - Every system call on a handed copy (flush, close, rename, removal) is
+//    made by a flusher, never by the run's own thread, which only waits on
+//    a condition with a deadline: a volume that stops answering holds
+//    flushers, never the program.
+
+// Bytes a second below which a volume is taken to have stopped answering:
+// a flush is given the run's deadline and a second for each MiB it has to
+// write.
+constexpr std::uint64_t kSlowestWrite = 1u << 20;
+
+using Clock = std::chrono::steady_clock;
+
+// A copy written in full that waits for its flush and its placement.
+struct WrittenCopy {
+    enum class Step { Written, Flushing, Flushed, Placing, Settled };
+
+    Plan plan;
+    FileOpFlags flags;
+    std::string temporary;
+    int fd = -1;          // the flusher closes it
+    struct stat file {};  // the copy as it was written
+    CopyIo* io = nullptr; // outlives the run's flushes
+    Step step = Step::Written;
+    int flushError = 0;
+    // The run gave up waiting for it: nothing more is done for it but the
+    // removal of its temporary file, and its outcome is the run's.
+    bool abandoned = false;
+    // Taken by the run (which alone reads and sets this).
+    bool taken = false;
+    FileOpResult result = FileOpResult::Cancelled;
+    std::string why;
+
+    bool settled() const { return step == Step::Settled || abandoned; }
+};
+
+// What the run and its flushers share. Flushers hold it while they run,
+// which after the run gave up on a volume may be longer than the run.
+struct FlushQueue {
+    std::mutex mutex;
+    // New work for the flushers (a copy handed on, given up, the end).
+    std::condition_variable work;
+    // A copy settled, for the run (a flusher that flushes one goes on to
+    // place it itself).
+    std::condition_variable settled;
+    // In the order written, until the run has taken their outcome.
+    std::deque<std::shared_ptr<WrittenCopy>> copies;
+    bool placing = false; // one flusher places at a time
+    bool stopped = false; // a copy failed or was given up: no later one is placed
+    bool closing = false; // the run is over: idle flushers end
+    Clock::time_point lastFinished = Clock::now();
+};
+
+// The oldest copy whose flush nobody has started.
+std::shared_ptr<WrittenCopy> nextToFlush(const FlushQueue& queue) {
+    for (const auto& copy : queue.copies) {
+        if (copy->step == WrittenCopy::Step::Written)
+            return copy;
+    }
+    return nullptr;
+}
+
+// The copy to place now: the oldest one not settled, once it is flushed.
+// Copies the run gave up on hold up no others (all after them are given up
+// too); they still come here to have their temporary files removed.
+std::shared_ptr<WrittenCopy> nextToPlace(const FlushQueue& queue) {
+    if (queue.placing)
+        return nullptr;
+    for (const auto& copy : queue.copies) {
+        if (copy->step == WrittenCopy::Step::Settled)
+            continue;
+        if (copy->step == WrittenCopy::Step::Flushed)
+            return copy;
+        if (!copy->abandoned)
+            return nullptr;
+    }
+    return nullptr;
+}
+
+struct Placement {
+    FileOpResult result;
+    std::string why;
+};
+
+// Puts a flushed copy in place, or removes it when it is dropped or its
+// flush failed; a move's source then goes. wanted says whether the run
+// still waits for it, asked right before each step that cannot be undone.
+template <class Wanted>
+Placement placeFlushed(const WrittenCopy& copy, bool drop, const Wanted& wanted) {
+    const Plan& plan = copy.plan;
+    if (drop || copy.flushError != 0 || !wanted()) {
+        ::unlink(copy.temporary.c_str());
+        if (drop || copy.flushError == 0)
+            return {FileOpResult::Cancelled, {}};
+        return {FileOpResult::Failed, SystemErrorText(copy.flushError)};
+    }
+    if (const int placed = placeOnto(copy.temporary, plan); placed != 0) {
+        ::unlink(copy.temporary.c_str());
+        return {FileOpResult::Failed, whyNotPlaced(plan, placed)};
+    }
+    if (plan.function != FileFunction::Move)
+        return {FileOpResult::Done, {}};
+    if (!wanted())
+        return {FileOpResult::Cancelled, {}};
+    std::string why = removeMovedSource(plan);
+    if (!why.empty())
+        return {FileOpResult::Failed, std::move(why)};
+    return {FileOpResult::Done, {}};
+}
+
+// One flusher: places what is flushed, in order, else flushes the oldest
+// copy nobody flushes yet, until the run is over and nothing is left.
+void runFlusher(const std::shared_ptr<FlushQueue>& queue) {
+    std::unique_lock lock(queue->mutex);
+    for (;;) {
+        // Placing first: it makes room for the run.
+        if (const std::shared_ptr<WrittenCopy> copy = nextToPlace(*queue)) {
+            queue->placing = true;
+            copy->step = WrittenCopy::Step::Placing;
+            const bool drop = queue->stopped || copy->abandoned;
+            lock.unlock();
+            const Placement placed = placeFlushed(*copy, drop, [&] {
+                const std::lock_guard check(queue->mutex);
+                return !copy->abandoned;
+            });
+            lock.lock();
+            queue->placing = false;
+            copy->step = WrittenCopy::Step::Settled;
+            if (!copy->abandoned) {
+                copy->result = placed.result;
+                copy->why = placed.why;
+                if (placed.result != FileOpResult::Done)
+                    queue->stopped = true;
+            }
+            queue->lastFinished = Clock::now();
+            queue->settled.notify_one();
+            continue;
+        }
+        if (const std::shared_ptr<WrittenCopy> copy = nextToFlush(*queue)) {
+            copy->step = WrittenCopy::Step::Flushing;
+            const bool drop = queue->stopped || copy->abandoned;
+            const int fd = std::exchange(copy->fd, -1);
+            lock.unlock();
+            const int flushed = drop ? 0 : copy->io->Flush(fd);
+            // Some volumes (network shares) report a failed write only when
+            // the file is closed.
+            const int closed = ::close(fd) == 0 ? 0 : errno;
+            lock.lock();
+            copy->flushError = flushed != 0 ? flushed : closed;
+            copy->step = WrittenCopy::Step::Flushed;
+            queue->lastFinished = Clock::now();
+            continue;
+        }
+        if (queue->closing)
+            return;
+        queue->work.wait(lock);
+    }
+}
+
+// Why the run gave up on a copy.
+std::string whyGivenUp(const WrittenCopy& copy, Clock::duration waited) {
+    const Plan& plan = copy.plan;
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(waited).count();
+    const std::string stays =
+        plan.function == FileFunction::Move ? " " + plan.source + " stays where it is." : "";
+    if (copy.step == WrittenCopy::Step::Placing)
+        return plan.targetFolder + " stopped answering while the copy was put under its name; " +
+               "it may be there or not." + stays;
+    return plan.targetFolder + " has not finished writing the copy for " + std::to_string(seconds) +
+           " seconds and may have stopped answering. The copy is not put under its name; it "
+           "stays the temporary file " +
+           nameOf(copy.temporary) + " until the volume answers." + stays;
+}
+
+// The key of a file name that a waiting copy takes: without case, for
+// volumes that hold names without it.
+std::string nameKey(std::string name) {
+    for (char& c : name) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return name;
+}
+
+} // namespace
+
+class RunRecord::Placer {
+public:
+    enum class Wait { No, Room, All };
+
+    Placer(RunRecord& record, const PlacingOptions& options)
+        : m_record(record), m_options(options), m_queue(std::make_shared<FlushQueue>()) {}
+    ~Placer() {
+        {
+            const std::lock_guard lock(m_queue->mutex);
+            m_queue->closing = true;
+        }
+        m_queue->work.notify_all();
+    }
+    Placer(const Placer&) = delete;
+    Placer& operator=(const Placer&) = delete;
+
+    // Hands a copy written in full to the flushers, which close fd. False,
+    // with fd still the caller's, when no flusher can be started.
+    bool Hand(const Plan& plan, const FileOpFlags& flags, const std::string& temporary, int fd,
+              const struct stat& file, CopyIo& io);
+    // Takes the outcomes of copies that are settled, saying failures through
+    // ui; with Room first waits until the run may write another copy, with
+    // All until every copy is settled. False once a copy failed: the run
+    // starts nothing more.
+    bool Take(FileOpUi& ui, Wait wait);
+    bool Waiting(const std::string& name) const { return m_names.count(nameKey(name)) != 0; }
+    // Whether no copy waits.
+    bool Idle() const { return m_names.empty(); }
+    std::vector<FileOpResult> Outcomes() { return std::exchange(m_outcomes, {}); }
+
+private:
+    RunRecord& m_record;
+    PlacingOptions m_options;
+    std::shared_ptr<FlushQueue> m_queue;
+    int m_flushers = 0;
+    std::multiset<std::string> m_names; // of copies not yet taken
+    std::vector<FileOpResult> m_outcomes;
+    bool m_stopped = false;
+};
+
+bool RunRecord::Placer::Hand(const Plan& plan, const FileOpFlags& flags,
+                             const std::string& temporary, int fd, const struct stat& file,
+                             CopyIo& io) {
+    if (m_flushers < std::max(1, m_options.flushers)) {
+        try {
+            std::thread(runFlusher, m_queue).detach();
+            ++m_flushers;
+        } catch (const std::system_error&) {
+            if (m_flushers == 0)
+                return false;
+        }
+    }
+    auto copy = std::make_shared<WrittenCopy>();
+    copy->plan = plan;
+    copy->flags = flags;
+    copy->temporary = temporary;
+    copy->fd = fd;
+    copy->file = file;
+    copy->io = &io;
+    m_names.insert(nameKey(plan.name));
+    {
+        const std::lock_guard lock(m_queue->mutex);
+        // The deadline counts from the moment the flushers have work.
+        if (std::all_of(m_queue->copies.begin(), m_queue->copies.end(),
+                        [](const auto& c) { return c->settled(); }))
+            m_queue->lastFinished = Clock::now();
+        m_queue->copies.push_back(std::move(copy));
+    }
+    m_queue->work.notify_one();
+    return true;
+}
+
+bool RunRecord::Placer::Take(FileOpUi& ui, Wait wait) {
+    std::vector<std::shared_ptr<WrittenCopy>> taken;
+    {
+        std::unique_lock lock(m_queue->mutex);
+        FlushQueue& queue = *m_queue;
+        for (;;) {
+            std::size_t open = 0;
+            std::uint64_t openBytes = 0;
+            std::uint64_t unflushed = 0;
+            bool failed = m_stopped;
+            for (const auto& copy : queue.copies) {
+                const auto size = static_cast<std::uint64_t>(copy->file.st_size);
+                if (!copy->settled()) {
+                    ++open;
+                    openBytes += size;
+                    if (copy->step <= WrittenCopy::Step::Flushing)
+                        unflushed += size;
+                } else if (open == 0 && !copy->taken) {
+                    // In order: none after a copy still open.
+                    copy->taken = true;
+                    failed = failed || copy->result == FileOpResult::Failed;
+                    taken.push_back(copy);
+                }
+            }
+            while (!queue.copies.empty() && queue.copies.front()->taken &&
+                   queue.copies.front()->step == WrittenCopy::Step::Settled)
+                queue.copies.pop_front();
+            const bool room =
+                failed || (open < m_options.files && (open == 0 || openBytes < m_options.bytes));
+            if (open == 0 || wait == Wait::No || (wait == Wait::Room && room))
+                break;
+            const Clock::time_point limit =
+                queue.lastFinished + m_options.deadline +
+                std::chrono::milliseconds(
+                    static_cast<std::chrono::milliseconds::rep>(unflushed * 1000 / kSlowestWrite));
+            if (Clock::now() < limit) {
+                queue.settled.wait_until(lock, limit);
+                continue;
+            }
+            // No flush finished in time: the volume stopped answering. The
+            // oldest copy fails (unless one failed before), the others are
+            // dropped; whatever their flushers do when they return, none is
+            // placed.
+            const Clock::duration waited = Clock::now() - queue.lastFinished;
+            bool first = !queue.stopped;
+            for (const auto& copy : queue.copies) {
+                if (copy->settled())
+                    continue;
+                copy->abandoned = true;
+                copy->result = first ? FileOpResult::Failed : FileOpResult::Cancelled;
+                if (first)
+                    copy->why = whyGivenUp(*copy, waited);
+                first = false;
+            }
+            queue.stopped = true;
+            queue.work.notify_all();
+        }
+    }
+    for (const auto& copy : taken) {
+        m_names.erase(m_names.find(nameKey(copy->plan.name)));
+        if (copy->result == FileOpResult::Done) {
+            m_record.AddWritten(copy->plan.target, copy->file);
+        } else if (copy->result == FileOpResult::Failed) {
+            m_stopped = true;
+            fail(ui, copy->flags, copy->plan.function, copy->plan.name, copy->why);
+        }
+        m_outcomes.push_back(copy->result);
+    }
+    return !m_stopped;
+}
+
+namespace {
+
+// The questions and errors of one file of a run that places its files
+// later: they wait until every file before it is in place, so that they come
+// in the order of the files, and none comes once a file before it failed
+// (its error is said instead, and the file at hand does nothing more).
+class InOrderUi final : public FileOpUi {
+public:
+    InOrderUi(FileOpUi& ui, RunRecord::Placer& placer) : m_ui(ui), m_placer(placer) {}
+    FileOpAnswer confirm(const std::string& text, const std::string& caption) override {
+        return Ready() ? m_ui.confirm(text, caption) : FileOpAnswer::Cancel;
+    }
+    void showError(const std::string& text, const std::string& caption) override {
+        if (Ready())
+            m_ui.showError(text, caption);
+    }
+    bool progress(std::uint64_t done, std::uint64_t total) override {
+        return m_ui.progress(done, total);
+    }
+    // Whether files before it still wait.
+    bool Behind() const { return !m_placer.Idle(); }
+    // Waits for the files before; false when one of them failed.
+    bool Ready() {
+        if (!m_stopped && !m_placer.Take(m_ui, RunRecord::Placer::Wait::All))
+            m_stopped = true;
+        return !m_stopped;
+    }
+    bool Stopped() const { return m_stopped; }
+
+private:
+    FileOpUi& m_ui;
+    RunRecord::Placer& m_placer;
+    bool m_stopped = false;
+};
+
 // Copies the open source into a hidden temporary file in the target's
 // folder and puts it in place of the target when it is complete, flushed
-// and has the source's owner, permissions and modification time.
+// and has the source's owner, permissions and modification time. In a run
+// that places its files later the complete file is handed to the run's
+// flushers instead (Pending).
 FileOpResult copyInto(const Plan& plan, int sourceFd, const FileOpFlags& flags, FileOpUi& ui,
                       CopyIo& io, RunRecord* run) {
     const std::string& name = plan.name;
@@ -256,6 +685,10 @@ FileOpResult copyInto(const Plan& plan, int sourceFd, const FileOpFlags& flags, 
         }
         if (n == 0)
             break;
+        // The disk writes a large file while the rest of it is copied; a
+        // file of one transfer is left to its flush.
+        if (total > kTransferSize)
+            startWriteback(out.Get(), done, static_cast<std::uint64_t>(n));
         done += static_cast<std::uint64_t>(n);
         if (!ui.progress(done, total)) {
             discard();
@@ -273,11 +706,19 @@ FileOpResult copyInto(const Plan& plan, int sourceFd, const FileOpFlags& flags, 
     }
     const struct timespec times[2] = {plan.content.st_atim, plan.content.st_mtim};
     int error = keepOwnerAndMode(out.Get(), plan.content);
-    if (error == 0 && (::futimens(out.Get(), times) != 0 || ::fsync(out.Get()) != 0))
+    if (error == 0 && ::futimens(out.Get(), times) != 0)
         error = errno;
     struct stat written {};
     if (error == 0 && ::fstat(out.Get(), &written) != 0)
         error = errno;
+    RunRecord::Placer* placer = run != nullptr ? run->placer() : nullptr;
+    if (error == 0 && placer != nullptr &&
+        placer->Hand(plan, flags, temporary, out.Get(), written, io)) {
+        out.Release();
+        return FileOpResult::Pending;
+    }
+    if (error == 0)
+        error = io.Flush(out.Get());
     if (error == 0)
         error = out.Close();
     if (error != 0) {
@@ -307,8 +748,22 @@ bool linkLeadsThereToo(const Plan& plan) {
     return ::stat(from.c_str(), &led) == 0 && sameFile(led, plan.content);
 }
 
+// Whether renaming the source into the target's folder may succeed: not
+// when the two lie on different mounts, which rename refuses (EXDEV).
+bool mayRename(const Plan& plan) {
+    struct statx source {};
+    struct statx folder {};
+    return ::statx(AT_FDCWD, plan.source.c_str(), AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &source) !=
+               0 ||
+           ::statx(AT_FDCWD, plan.targetFolder.c_str(), 0, STATX_MNT_ID, &folder) != 0 ||
+           (source.stx_mask & folder.stx_mask & STATX_MNT_ID) == 0 ||
+           source.stx_mnt_id == folder.stx_mnt_id;
+}
+
+// ordered is the file's InOrderUi in a run that places its files later,
+// else null.
 FileOpResult moveOnto(const Plan& plan, int sourceFd, const FileOpFlags& flags, FileOpUi& ui,
-                      CopyIo& io, RunRecord* run) {
+                      CopyIo& io, RunRecord* run, InOrderUi* ordered) {
     // On one volume a rename, which moves a link as the link it is; a link
     // that would lead elsewhere from the target's folder moves its content,
     // as across volumes, and is never renamed onto a file it would then
@@ -318,8 +773,13 @@ FileOpResult moveOnto(const Plan& plan, int sourceFd, const FileOpFlags& flags, 
     const bool link = S_ISLNK(plan.entry.st_mode);
     // A link is never renamed onto a file it replaces: through a second
     // mount of the same storage that file may be the very one it leads to.
-    int renamed =
-        link && (plan.replace || !linkLeadsThereToo(plan)) ? EXDEV : placeOnto(plan.source, plan);
+    const bool rename = !link || (!plan.replace && linkLeadsThereToo(plan));
+    // A rename is not undone: the files before it go first. Between two
+    // mounts it fails and changes nothing, so a move to another volume
+    // waits for nobody.
+    if (rename && ordered != nullptr && ordered->Behind() && mayRename(plan) && !ordered->Ready())
+        return FileOpResult::Cancelled;
+    int renamed = rename ? placeOnto(plan.source, plan) : EXDEV;
     // Checked again after the rename: should the link have come to lead
     // elsewhere meanwhile, it is put back.
     struct stat led {};
@@ -338,34 +798,21 @@ FileOpResult moveOnto(const Plan& plan, int sourceFd, const FileOpFlags& flags, 
     }
     if (renamed != EXDEV)
         return failPlacing(ui, flags, plan, renamed);
-    // Another file system: a copy, checked, and only then the source goes,
-    // and only while its path still names the very file that was copied
-    // (through a second mount of the same storage the copy may have taken
-    // its place).
+    // Another file system: a copy, checked, and only then the source goes
+    // (in a run that places its files later, the flusher that placed the
+    // copy removes it).
     const FileOpResult copied = copyInto(plan, sourceFd, flags, ui, io, run);
     if (copied != FileOpResult::Done)
         return copied;
-    struct stat written {};
-    struct stat now {};
-    if (::stat(plan.target.c_str(), &written) != 0 || written.st_size != plan.content.st_size)
-        return fail(ui, flags, plan.function, plan.name,
-                    "The copy in " + plan.targetFolder +
-                        " is not complete; the file stays where it is.");
-    if (!stillNames(plan.source, plan.entry) || ::stat(plan.source.c_str(), &now) != 0 ||
-        !unchanged(plan.content, now))
-        return fail(ui, flags, plan.function, plan.name,
-                    "It was copied to " + plan.targetFolder + ", but " + plan.source +
-                        " is no longer the file that was copied; it is not removed.");
-    if (::unlink(plan.source.c_str()) != 0)
-        return fail(ui, flags, plan.function, plan.name,
-                    "It was copied to " + plan.targetFolder +
-                        " but could not be removed: " + SystemErrorText(errno));
+    const std::string kept = removeMovedSource(plan);
+    if (!kept.empty())
+        return fail(ui, flags, plan.function, plan.name, kept);
     return FileOpResult::Done;
 }
 
-FileOpResult copyOrMove(FileFunction function, const std::string& source,
-                        const std::string& targetFolder, const FileOpFlags& flags, FileOpUi& ui,
-                        CopyIo& io, RunRecord* run) {
+FileOpResult copyOrMoveNow(FileFunction function, const std::string& source,
+                           const std::string& targetFolder, const FileOpFlags& flags, FileOpUi& ui,
+                           CopyIo& io, RunRecord* run, InOrderUi* ordered) {
     Plan plan;
     plan.function = function;
     plan.source = source;
@@ -413,7 +860,26 @@ FileOpResult copyOrMove(FileFunction function, const std::string& source,
     }
     if (function == FileFunction::Copy)
         return copyInto(plan, in.Get(), flags, ui, io, run);
-    return moveOnto(plan, in.Get(), flags, ui, io, run);
+    return moveOnto(plan, in.Get(), flags, ui, io, run, ordered);
+}
+
+FileOpResult copyOrMove(FileFunction function, const std::string& source,
+                        const std::string& targetFolder, const FileOpFlags& flags, FileOpUi& ui,
+                        CopyIo& io, RunRecord* run) {
+    RunRecord::Placer* placer = run != nullptr ? run->placer() : nullptr;
+    if (placer == nullptr)
+        return copyOrMoveNow(function, source, targetFolder, flags, ui, io, run, nullptr);
+    // Room for one more copy. And a file whose name a waiting copy takes
+    // must find that copy in place, as it would had the copy been placed at
+    // once: the run then refuses to replace it, as a file it wrote itself.
+    using Wait = RunRecord::Placer::Wait;
+    if (!placer->Take(ui, Wait::Room) ||
+        (placer->Waiting(nameOf(source)) && !placer->Take(ui, Wait::All)))
+        return FileOpResult::Cancelled;
+    InOrderUi ordered(ui, *placer);
+    const FileOpResult result =
+        copyOrMoveNow(function, source, targetFolder, flags, ordered, io, run, &ordered);
+    return ordered.Stopped() ? FileOpResult::Cancelled : result;
 }
 
 bool makeFolder(const std::string& path) {
@@ -621,6 +1087,10 @@ FileOpResult deleteOne(const std::string& path, const FileOpFlags& flags, FileOp
 
 } // namespace
 
+int CopyIo::Flush(int fd) {
+    return ::fsync(fd) == 0 ? 0 : errno;
+}
+
 ssize_t CopyIo::Transfer(int in, int out, std::size_t count) {
     const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, count, 0);
     if (n >= 0 || (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
@@ -686,6 +1156,31 @@ int RemoveStaleCopies(const std::string& folder) {
     return removed;
 }
 
+RunRecord::RunRecord() = default;
+
+RunRecord::~RunRecord() {
+    if (m_placer != nullptr) {
+        Unheard nobody;
+        m_placer->Take(nobody, Placer::Wait::All);
+    }
+}
+
+void RunRecord::PlaceLater(const PlacingOptions& options) {
+    if (m_placer == nullptr)
+        m_placer = std::make_unique<Placer>(*this, options);
+}
+
+std::vector<FileOpResult> RunRecord::Settled(FileOpUi& ui, bool wait) {
+    if (m_placer == nullptr)
+        return {};
+    m_placer->Take(ui, wait ? Placer::Wait::All : Placer::Wait::No);
+    return m_placer->Outcomes();
+}
+
+bool RunRecord::Waiting(const std::string& name) const {
+    return m_placer != nullptr && m_placer->Waiting(name);
+}
+
 void RunRecord::AddWritten(const std::string& path, const struct stat& file) {
     m_paths.insert(path);
     m_files.insert({file.st_dev, file.st_ino});
@@ -741,13 +1236,7 @@ FileOpResult DeleteFiles(const std::vector<std::string>& paths, const FileOpFlag
                          FileOpUi* ui) {
     // Callers without a window get their questions answered No and their
     // errors dropped.
-    class Silent final : public FileOpUi {
-    public:
-        FileOpAnswer confirm(const std::string&, const std::string&) override {
-            return FileOpAnswer::No;
-        }
-        void showError(const std::string&, const std::string&) override {}
-    } silent;
+    Unheard silent;
     FileOpUi& use = ui != nullptr ? *ui : silent;
     for (const std::string& path : paths) {
         const FileOpResult result = deleteOne(path, flags, use);

@@ -12,8 +12,12 @@
 // or removed unless the path still names the file that was checked, and no
 // failure is reported as success.
 
+#include "platform/volumes.h"
+
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -39,10 +43,12 @@ struct FileOpFlags {
 enum class FileFunction { Move = 1, Copy = 2, Delete = 3 };
 enum class FileOpAnswer { Yes, No, Cancel };
 // AbortedByUser: the user said no to a question. Cancelled: progress said
-// stop inside the file; nothing is left of the copy. NotReplaced: the
-// target's name holds a file the same run wrote; nothing was changed and the
-// source stays.
-enum class FileOpResult { Done, Failed, AbortedByUser, Cancelled, NotReplaced };
+// stop inside the file, or its run stopped before it; nothing is left of the
+// copy. NotReplaced: the target's name holds a file the same run wrote;
+// nothing was changed and the source stays. Pending: only in a run that
+// places its files later: the copy is written and waits for its flush; the
+// run's record tells what became of it.
+enum class FileOpResult { Done, Failed, AbortedByUser, Cancelled, NotReplaced, Pending };
 
 class FileOpUi {
 public:
@@ -65,17 +71,72 @@ public:
     // Copies up to count bytes from in to out at their file offsets: the
     // bytes copied, 0 at the end of the source, or -1 with errno set.
     virtual ssize_t Transfer(int in, int out, std::size_t count);
+    // Flushes a written copy to the disk: 0, or the errno of the failure.
+    // A run that places its files later calls it from threads of its own,
+    // several at once, and a flush its run gave up waiting for returns
+    // whenever it returns: an io given to such a run must bear that and
+    // outlive its flushes.
+    virtual int Flush(int fd);
 };
 
 // The system's reads and writes.
 CopyIo& SystemCopyIo();
 
+// How a run that places its files later goes about it.
+struct PlacingOptions {
+    // Flushes waited for at once: a journaling file system commits the
+    // flushes that wait together in one go.
+    int flushers = 16;
+    // How far the copying may run ahead of the placing: files written and
+    // not yet placed, and their bytes (one file may be larger). A run that
+    // stops, or has copied its last file, still waits for these.
+    std::size_t files = 64;
+    std::uint64_t bytes = std::uint64_t{64} << 20;
+    // How long the flushes may go without one of them finishing, beyond a
+    // second for each MiB they still have to write, before the volume is
+    // taken to have stopped answering.
+    std::chrono::milliseconds deadline = kVolumeDeadline;
+};
+
 // What one run of file operations has done so far: the files it wrote,
 // which the same run never replaces (two media files of one name would
 // otherwise leave one), and the folders it has cleared of copies left by
 // stopped runs.
+//
+// A run may also place its files later: a copy is then written in full,
+// handed to flushers of the run's own and left Pending, and the run goes on
+// with the next file while the disk takes the ones before. A flusher puts a
+// copy under its name only once its flush has returned, in the order the
+// copies were written, and a move's source goes only after that; a copy
+// whose flush fails is never placed, and none written after it is either.
+// Whatever must see the files before it in place (a question, an error, a
+// rename of a move, a file of a name still waiting) waits for them first.
 class RunRecord {
 public:
+    class Placer;
+
+    RunRecord();
+    // Waits for the flushes still running, as Settled does, telling nobody.
+    ~RunRecord();
+    RunRecord(const RunRecord&) = delete;
+    RunRecord& operator=(const RunRecord&) = delete;
+
+    // From now on copies are placed later; single calls on a record that
+    // does not place later stay whole, each returning its outcome.
+    void PlaceLater(const PlacingOptions& options = {});
+    // What became of the copies that returned Pending, in the order they
+    // were written, as far as it is known: Done (flushed and in place, a
+    // move's source gone), Failed (said through ui as an operation says
+    // it), or Cancelled (a copy before it failed: its temporary file is
+    // removed and a move's source stays). With wait, returns only once every
+    // flush has ended or the volume stopped answering, which fails the
+    // oldest copy still waiting and leaves it under its temporary name.
+    std::vector<FileOpResult> Settled(FileOpUi& ui, bool wait);
+    // Whether a copy of that name (in any folder, in any case) waits.
+    bool Waiting(const std::string& name) const;
+    // Null unless the run places its files later.
+    Placer* placer() const { return m_placer.get(); }
+
     void AddWritten(const std::string& path, const struct stat& file);
     // Whether the file at path (lstat) is one this run wrote.
     bool Wrote(const std::string& path, const struct stat& file) const;
@@ -86,12 +147,15 @@ private:
     std::set<std::string> m_paths;
     std::set<std::pair<dev_t, ino_t>> m_files;
     std::set<std::string> m_folders;
+    std::unique_ptr<Placer> m_placer;
 };
 
 // Copies or moves one file into a folder, or deletes it. A media file that
 // is a symbolic link is copied as the content it leads to; a move renames
 // the link on its own volume and, across volumes, copies the content and
 // removes the link; a delete removes the link, never what it leads to.
+// With a run that places its files later, a copy (a move across volumes
+// too) returns Pending, or Cancelled once a file before it failed.
 FileOpResult FileOperation(FileFunction function, const std::string& source,
                            const std::string& targetFolder, const FileOpFlags& flags, FileOpUi& ui,
                            CopyIo& io = SystemCopyIo(), RunRecord* run = nullptr);

@@ -3,6 +3,7 @@
 #include "builders/mediafolder.h"
 #include "feedback/progress.h"
 #include "mediadb/mediacatalog.h"
+#include "support/flushhook.h"
 #include "support/logcapture.h"
 #include "support/rowselection.h"
 #include "support/scriptedprompter.h"
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include <QTemporaryDir>
 
@@ -350,6 +352,87 @@ TEST_F(FileOperationRunTest, TheOptionsDecideWhichRunsAskBeforeReplacingOrDeleti
     }
 }
 
+// Runs whose copies are flushed while the next file is copied: a row is
+// done only once its copy is flushed and in place.
+
+// Names in a folder, hidden ones included.
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(folder))
+        out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+TEST_F(FileOperationRunTest, AFailedFlushLeavesItsRowAndTheRowsAfterItToBeDone) {
+    // Rows hold files of 4000, 1000, 5000, 2000 and 3000 bytes: the third
+    // one's flush fails. The others take a while, so that the rows after it
+    // are written before the failure is known.
+    FlushHookIo io([](int fd) {
+        if (FlushHookIo::SizeOf(fd) == 5000)
+            return EIO;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return FlushHookIo::SystemFlush(fd);
+    });
+    FileOperator files(io);
+    // Moves go to another volume (a memory file system), where they copy.
+    QTemporaryDir other(QStringLiteral("/dev/shm/tolvane-test-XXXXXX"));
+    for (const bool move : {false, true}) {
+        if (move && !other.isValid())
+            GTEST_SKIP() << "no memory file system for moves to another volume";
+        const std::string target = move ? other.path().toStdString() : dir.file("target");
+        for (auto& r : rows.rows)
+            r = {r.index, true, ""};
+        log.clear();
+        const std::size_t asked = prompter.questions().size();
+        prompter.choose(target);
+        FileOperationRun run(catalog, rows, host, prompter, host.confirm(), files);
+        if (move)
+            run.MoveSelectedFiles();
+        else
+            run.CopySelectedFiles();
+        const std::string done = move ? "Moved..." : "Copied...";
+        EXPECT_EQ(statuses(), (std::vector<std::string>{done, done, "", "", ""}));
+        for (std::size_t i = 0; i < 5; ++i)
+            EXPECT_EQ(rows.rows[i].selected, i >= 2) << i;
+        EXPECT_EQ(namesIn(target), (std::vector<std::string>{"clip0.omf", "clip3.omf"}));
+        EXPECT_EQ(log.lines(), std::vector<std::string>{"ERROR: Operation Aborted"});
+        ASSERT_EQ(prompter.questions().size(), asked + 2); // the chooser, the failure
+        EXPECT_EQ(prompter.questions().back().text,
+                  std::string(move ? "Cannot move" : "Cannot copy") +
+                      " clip4.omf:\nInput/output error");
+        EXPECT_EQ(prompter.questions().back().caption,
+                  move ? "Error Moving File" : "Error Copying File");
+        // What failed or was never placed stays where it was.
+        for (std::uint32_t i = 0; i < 5; ++i) {
+            const bool gone = move && (i == 3 || i == 0);
+            EXPECT_EQ(fs::exists(dir.file("media/" + name(i))), !gone) << i;
+            EXPECT_EQ(IsMissing(*catalog.GetRecord(i)), gone) << i;
+        }
+    }
+}
+
+TEST_F(FileOperationRunTest, ACancelledRunEndsOnlyOnceTheCopiesItWroteAreInPlace) {
+    FlushHookIo io([](int fd) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        return FlushHookIo::SystemFlush(fd);
+    });
+    FileOperator files(io);
+    // Yes to the cancel question before the fourth file (each file is asked
+    // before it and once inside it).
+    host.cancelAt = 7;
+    prompter.choose(dir.file("target"));
+    FileOperationRun(catalog, rows, host, prompter, host.confirm(), files).CopySelectedFiles();
+    EXPECT_EQ(statuses(),
+              (std::vector<std::string>{"Copied...", "Copied...", "Copied...", "", ""}));
+    EXPECT_EQ(rows.FirstSelected(), 3);
+    EXPECT_EQ(namesIn(dir.file("target")),
+              (std::vector<std::string>{"clip0.omf", "clip3.omf", "clip4.omf"}));
+    for (std::uint32_t i : {3u, 0u, 4u})
+        EXPECT_EQ(readAll(dir.file("target/" + name(i))), readAll(dir.file("media/" + name(i))));
+    EXPECT_TRUE(log.lines().empty());
+}
+
 TEST_F(FileOperationRunTest, ATargetPathTooLongIsSaid) {
     const std::string deep = dir.file(std::string(265 - dir.path().size(), 'd'));
     prompter.choose(deep);
@@ -544,6 +627,37 @@ TEST(StoreRun, AYesToTheCancelQuestionInsideAFileEndsTheRunQuietly) {
     EXPECT_TRUE(log.lines().empty());
     EXPECT_TRUE(rows.rows[0].selected);
     EXPECT_TRUE(fs::is_empty(dir.file("store/P")));
+}
+
+TEST(StoreRun, AFailedFlushAbortsTheRunOnceItsFailureIsSaid) {
+    TempDir dir;
+    MediaCatalog catalog;
+    for (const auto& [file, size] : {std::pair{"a.omf", 10}, {"b.omf", 20}, {"c.omf", 30}}) {
+        MakeFile(dir.file(std::string("m/") + file), static_cast<std::size_t>(size));
+        catalog.AddRecord(*std::make_unique<MediaRecord>(recordOf("P", dir.file("m"), file)), true);
+    }
+    catalog.RebuildFileArray();
+    RowSelection rows = RowSelection::AllOf(catalog);
+    FlushHookIo io(
+        [](int fd) { return FlushHookIo::SizeOf(fd) == 20 ? EIO : FlushHookIo::SystemFlush(fd); });
+    FileOperator files(io);
+    FakeHost host;
+    ScriptedPrompter prompter;
+    LogCapture log;
+    StoreOptions options;
+    options.target = dir.file("store");
+    FileOperationRun(catalog, rows, host, prompter, host.confirm(), files)
+        .StoreSelectedFiles(options, {});
+    std::vector<std::string> statuses;
+    for (const auto& r : rows.rows)
+        statuses.push_back(catalog.GetRecord(r.index)->fileName.str() + ":" + r.status);
+    std::sort(statuses.begin(), statuses.end());
+    EXPECT_EQ(statuses, (std::vector<std::string>{"a.omf:Copied...", "b.omf:", "c.omf:"}));
+    ASSERT_EQ(prompter.questions().size(), 2u);
+    EXPECT_EQ(prompter.questions()[0].text, "Cannot copy b.omf:\nInput/output error");
+    EXPECT_EQ(prompter.questions()[1].text, "Aborted!");
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"ERROR: Operation Aborted"});
+    EXPECT_EQ(namesIn(dir.file("store/P")), std::vector<std::string>{"a.omf"});
 }
 
 TEST(StoreRun, AFolderThatCannotBeMadeAbortsTheRun) {

@@ -1,12 +1,15 @@
 #include "platform/fileoperation.h"
 
 #include "builders/mediafolder.h"
+#include "support/flushhook.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -15,12 +18,18 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <sched.h>
+#include <set>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+
+#include <QTemporaryDir>
 
 namespace {
 
@@ -692,6 +701,417 @@ TEST(FileOperationKilled, AKilledCopyLeavesNoFileUnderTheFinalName) {
     EXPECT_FALSE(fs::exists(dir.file("dst/big.omf")));
     for (const std::string& name : names(dir.file("dst")))
         EXPECT_TRUE(platform::IsTemporaryCopyName(name)) << name;
+}
+
+} // namespace
+
+namespace {
+
+// Runs that place their files later: a copy is flushed on the run's own
+// threads while the next file is copied, and takes its name after.
+
+// Holds whoever waits at it until it is opened, or for at most a while.
+class Gate {
+public:
+    // True when opened in time.
+    bool Wait(std::chrono::milliseconds most) {
+        std::unique_lock lock(m_mutex);
+        return m_opened.wait_for(lock, most, [this] { return m_open; });
+    }
+    void Open() {
+        const std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_opened.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_opened;
+    bool m_open = false;
+};
+
+// A folder on another volume than the test's temporary folders (a memory
+// file system), for moves that copy; empty where there is none.
+class OtherVolume {
+public:
+    OtherVolume() : m_dir(QStringLiteral("/dev/shm/tolvane-test-XXXXXX")) {
+        const std::string there = m_dir.path().toStdString();
+        struct stat a {};
+        struct stat b {};
+        if (m_dir.isValid() && ::stat(m_here.path().c_str(), &a) == 0 &&
+            ::stat(there.c_str(), &b) == 0 && a.st_dev != b.st_dev)
+            m_path = there;
+    }
+    // Empty when there is none.
+    const std::string& path() const { return m_path; }
+    bool usable() const { return !m_path.empty(); }
+
+private:
+    TempDir m_here;
+    QTemporaryDir m_dir;
+    std::string m_path;
+};
+
+// The functions whose copies are flushed: copies, and moves where another
+// volume makes them copies.
+std::vector<FileFunction> copyingFunctions(const OtherVolume& other) {
+    if (other.usable())
+        return {FileFunction::Copy, FileFunction::Move};
+    return {FileFunction::Copy};
+}
+
+// Notes what the folder holds whenever a question or an error comes.
+class SnapshotUi final : public RecordingUi {
+public:
+    explicit SnapshotUi(std::string folder) : m_folder(std::move(folder)) {}
+    FileOpAnswer confirm(const std::string& text, const std::string& caption) override {
+        seen.push_back(names(m_folder));
+        return RecordingUi::confirm(text, caption);
+    }
+    void showError(const std::string& text, const std::string& caption) override {
+        seen.push_back(names(m_folder));
+        RecordingUi::showError(text, caption);
+    }
+    std::vector<std::vector<std::string>> seen;
+
+private:
+    std::string m_folder;
+};
+
+// What a run does with its files: each handed to the operation in turn
+// until one fails or is cancelled, then every pending one waited for.
+struct RunOutcome {
+    std::vector<FileOpResult> calls;
+    std::vector<FileOpResult> settled;
+};
+
+RunOutcome runOver(const std::vector<std::string>& sources, FileFunction function,
+                   const std::string& target, platform::FileOpUi& ui, platform::CopyIo& io,
+                   platform::RunRecord& run, const platform::FileOpFlags& flags = kQuiet) {
+    RunOutcome out;
+    for (const std::string& source : sources) {
+        out.calls.push_back(platform::FileOperation(function, source, target, flags, ui, io, &run));
+        if (out.calls.back() == FileOpResult::Failed ||
+            out.calls.back() == FileOpResult::Cancelled ||
+            out.calls.back() == FileOpResult::AbortedByUser)
+            break;
+    }
+    out.settled = run.Settled(ui, true);
+    return out;
+}
+
+// Files clip0.omf ... in folder, each of a size of its own; their contents
+// by name.
+std::map<std::string, std::string> writeClips(const std::string& folder, int count,
+                                              std::vector<std::string>& paths) {
+    std::map<std::string, std::string> bytes;
+    for (int i = 0; i < count; ++i) {
+        const std::string name = "clip" + std::to_string(i) + ".omf";
+        paths.push_back(folder + "/" + name);
+        writeFile(paths.back(), 20000 + static_cast<std::size_t>(i) * 37001,
+                  static_cast<unsigned>(i) + 1);
+        bytes[name] = contents(paths.back());
+    }
+    return bytes;
+}
+
+// The size of the i-th file writeClips writes.
+off_t clipSize(int i) {
+    return static_cast<off_t>(20000 + i * 37001);
+}
+
+bool noTemporaries(const std::string& folder) {
+    const std::vector<std::string> all = names(folder);
+    return std::none_of(all.begin(), all.end(),
+                        [](const std::string& n) { return platform::IsTemporaryCopyName(n); });
+}
+
+TEST(FileOperationPlacedLater, AFileTakesItsNameOnlyOnceFlushedAndAMovesSourceGoesOnlyAfter) {
+    TempDir dir;
+    OtherVolume other;
+    for (const FileFunction function : copyingFunctions(other)) {
+        const bool move = function == FileFunction::Move;
+        const std::string from = (move ? other.path() : dir.path()) + "/from";
+        const std::string to = dir.file(move ? "moved" : "copied");
+        fs::create_directories(to);
+        std::vector<std::string> sources;
+        const std::map<std::string, std::string> bytes = writeClips(from, 24, sources);
+
+        std::mutex mutex;
+        std::set<ino_t> flushed;  // files whose flush has returned
+        int seenUnflushed = 0;    // final names seen holding a file not flushed
+        int sourcesGoneEarly = 0; // move sources gone before their copy's flush returned
+        Gate laterCopyBegun;      // the copy of a later file started during a flush
+        std::atomic<bool> firstFlushWaits{false};
+        bool overlapped = false;
+        class Io final : public FlushHookIo {
+        public:
+            using FlushHookIo::FlushHookIo;
+            std::function<void()> onTransfer;
+            ssize_t Transfer(int in, int out, std::size_t count) override {
+                onTransfer();
+                return FlushHookIo::Transfer(in, out, count);
+            }
+        } io([&](int fd) {
+            // The first flush waits for the run to begin copying another file.
+            if (!firstFlushWaits.exchange(true))
+                overlapped = laterCopyBegun.Wait(std::chrono::seconds(10));
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            const int result = FlushHookIo::SystemFlush(fd);
+            struct stat st {};
+            ::fstat(fd, &st);
+            const std::lock_guard lock(mutex);
+            const auto index = static_cast<std::size_t>((st.st_size - clipSize(0)) / 37001);
+            if (index >= sources.size() || !fs::exists(sources[index]))
+                ++sourcesGoneEarly;
+            flushed.insert(st.st_ino);
+            return result;
+        });
+        io.onTransfer = [&] {
+            if (firstFlushWaits)
+                laterCopyBegun.Open();
+        };
+        // Meanwhile every file that shows under its name must be one whose
+        // flush has returned.
+        std::atomic<bool> done{false};
+        std::thread watcher([&] {
+            while (!done) {
+                std::error_code ec;
+                for (fs::directory_iterator it(to, ec), end; !ec && it != end; it.increment(ec)) {
+                    const std::string name = it->path().filename().string();
+                    struct stat st {};
+                    if (platform::IsTemporaryCopyName(name) ||
+                        ::lstat(it->path().c_str(), &st) != 0)
+                        continue;
+                    const std::lock_guard lock(mutex);
+                    if (flushed.count(st.st_ino) == 0)
+                        ++seenUnflushed;
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        });
+        RecordingUi ui;
+        platform::RunRecord run;
+        run.PlaceLater();
+        const RunOutcome outcome = runOver(sources, function, to, ui, io, run);
+        done = true;
+        watcher.join();
+
+        EXPECT_EQ(outcome.calls, std::vector<FileOpResult>(24, FileOpResult::Pending));
+        EXPECT_EQ(outcome.settled, std::vector<FileOpResult>(24, FileOpResult::Done));
+        EXPECT_TRUE(ui.errors.empty());
+        EXPECT_TRUE(overlapped) << "the run waited for a flush before copying on";
+        EXPECT_EQ(seenUnflushed, 0);
+        EXPECT_EQ(sourcesGoneEarly, 0);
+        EXPECT_EQ(names(to).size(), bytes.size());
+        for (const auto& [name, content] : bytes)
+            EXPECT_EQ(contents(to + "/" + name), content) << name;
+        for (const std::string& source : sources)
+            EXPECT_EQ(fs::exists(source), !move) << source;
+    }
+}
+
+TEST(FileOperationPlacedLater, AFailedFlushPlacesNeitherItsFileNorAnyWrittenAfter) {
+    TempDir dir;
+    OtherVolume other;
+    for (const FileFunction function : copyingFunctions(other)) {
+        const bool move = function == FileFunction::Move;
+        const std::string from = (move ? other.path() : dir.path()) + "/from";
+        const std::string to = dir.file(move ? "moved" : "copied");
+        fs::create_directories(to);
+        std::vector<std::string> sources;
+        const std::map<std::string, std::string> bytes = writeClips(from, 6, sources);
+        // The third file's flush fails; the others take a while, so that
+        // later files are written before the failure is known.
+        FlushHookIo io([](int fd) {
+            if (FlushHookIo::SizeOf(fd) == clipSize(2))
+                return EIO;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            return FlushHookIo::SystemFlush(fd);
+        });
+        RecordingUi ui;
+        platform::RunRecord run;
+        run.PlaceLater();
+        const RunOutcome outcome = runOver(sources, function, to, ui, io, run);
+
+        // Handed on in order; settled as far as the failure, the rest dropped.
+        ASSERT_GE(outcome.settled.size(), 3u);
+        EXPECT_EQ(outcome.settled[0], FileOpResult::Done);
+        EXPECT_EQ(outcome.settled[1], FileOpResult::Done);
+        EXPECT_EQ(outcome.settled[2], FileOpResult::Failed);
+        for (std::size_t i = 3; i < outcome.settled.size(); ++i)
+            EXPECT_EQ(outcome.settled[i], FileOpResult::Cancelled) << i;
+        // A file that starts once the failure is known does nothing.
+        if (outcome.calls.back() != FileOpResult::Pending) {
+            EXPECT_EQ(outcome.calls.back(), FileOpResult::Cancelled);
+        }
+        ASSERT_EQ(ui.errors.size(), 1u);
+        EXPECT_EQ(ui.errors[0], std::string(move ? "Cannot move" : "Cannot copy") +
+                                    " clip2.omf:\nInput/output error");
+        EXPECT_EQ(names(to), (std::vector<std::string>{"clip0.omf", "clip1.omf"}));
+        for (int i = 0; i < 6; ++i) {
+            const std::string& source = sources[static_cast<std::size_t>(i)];
+            EXPECT_EQ(fs::exists(source), !move || i >= 2) << source;
+            if (fs::exists(source)) {
+                EXPECT_EQ(contents(source), bytes.at("clip" + std::to_string(i) + ".omf"));
+            }
+        }
+    }
+}
+
+TEST(FileOperationPlacedLater, AFlushThatNeverReturnsEndsTheRunAtTheDeadlineUnderNoName) {
+    TempDir dir;
+    OtherVolume other;
+    for (const FileFunction function : copyingFunctions(other)) {
+        const bool move = function == FileFunction::Move;
+        const std::string from = (move ? other.path() : dir.path()) + "/from";
+        const std::string to = dir.file(move ? "moved" : "copied");
+        fs::create_directories(to);
+        std::vector<std::string> sources;
+        writeClips(from, 4, sources);
+        // The second file's flush hangs as on a volume that stopped
+        // answering, until the test lets it go.
+        auto stuck = std::make_shared<Gate>();
+        FlushHookIo io([stuck](int fd) {
+            if (FlushHookIo::SizeOf(fd) == clipSize(1))
+                stuck->Wait(std::chrono::seconds(60));
+            return FlushHookIo::SystemFlush(fd);
+        });
+        RecordingUi ui;
+        platform::RunRecord run;
+        run.PlaceLater({.deadline = std::chrono::seconds(1)});
+        const auto start = std::chrono::steady_clock::now();
+        const RunOutcome outcome = runOver(sources, function, to, ui, io, run);
+        const auto waited = std::chrono::steady_clock::now() - start;
+
+        EXPECT_LT(waited, std::chrono::seconds(8));
+        ASSERT_GE(outcome.settled.size(), 2u);
+        EXPECT_EQ(outcome.settled[0], FileOpResult::Done);
+        EXPECT_EQ(outcome.settled[1], FileOpResult::Failed);
+        for (std::size_t i = 2; i < outcome.settled.size(); ++i)
+            EXPECT_EQ(outcome.settled[i], FileOpResult::Cancelled) << i;
+        ASSERT_EQ(ui.errors.size(), 1u);
+        EXPECT_NE(ui.errors[0].find("has not finished writing the copy"), std::string::npos)
+            << ui.errors[0];
+        EXPECT_NE(ui.errors[0].find("may have stopped answering"), std::string::npos);
+        // The hung copy stays a temporary file, under no name of its own.
+        const std::vector<std::string> left = names(to);
+        EXPECT_EQ(std::count(left.begin(), left.end(), "clip0.omf"), 1);
+        for (const std::string& name : left) {
+            if (name != "clip0.omf") {
+                EXPECT_TRUE(platform::IsTemporaryCopyName(name)) << name;
+            }
+        }
+        EXPECT_FALSE(noTemporaries(to));
+        // When the volume answers again the copy is removed, never placed,
+        // and a move's source stays.
+        stuck->Open();
+        for (int i = 0; i < 1000 && !noTemporaries(to); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(names(to), std::vector<std::string>{"clip0.omf"});
+        for (std::size_t i = 1; i < sources.size(); ++i)
+            EXPECT_TRUE(fs::exists(sources[i])) << sources[i];
+    }
+}
+
+TEST(FileOperationPlacedLater, QuestionsAndFilesOfAWaitingCopysNameComeAfterTheCopiesBefore) {
+    TempDir dir;
+    writeFile(dir.file("one/a.omf"), 3000, 1);
+    writeFile(dir.file("one/b.omf"), 4000, 2);
+    writeFile(dir.file("two/a.omf"), 5000, 3); // the same name as the first
+    writeFile(dir.file("one/c.omf"), 6000, 4);
+    writeFile(dir.file("dst/c.omf"), 10, 5); // to be replaced, after a question
+    FlushHookIo io([](int fd) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        return FlushHookIo::SystemFlush(fd);
+    });
+    SnapshotUi ui(dir.file("dst"));
+    ui.answers = {FileOpAnswer::Yes};
+    platform::RunRecord run;
+    run.PlaceLater();
+    const RunOutcome outcome = runOver({dir.file("one/a.omf"), dir.file("one/b.omf"),
+                                        dir.file("two/a.omf"), dir.file("one/c.omf")},
+                                       FileFunction::Copy, dir.file("dst"), ui, io, run, kConfirm);
+
+    // The second a.omf sees the first in place: not replaced, and said so
+    // only once a.omf and b.omf are there.
+    EXPECT_EQ(outcome.calls,
+              (std::vector<FileOpResult>{FileOpResult::Pending, FileOpResult::Pending,
+                                         FileOpResult::NotReplaced, FileOpResult::Pending}));
+    EXPECT_EQ(outcome.settled, std::vector<FileOpResult>(3, FileOpResult::Done));
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_NE(ui.errors[0].find("was written by this run"), std::string::npos);
+    ASSERT_EQ(ui.asked.size(), 1u);
+    EXPECT_EQ(ui.asked[0], dir.file("dst") + " already has a file named c.omf. Replace it?");
+    const std::vector<std::string> before{"a.omf", "b.omf", "c.omf"};
+    EXPECT_EQ(ui.seen, (std::vector<std::vector<std::string>>{before, before}));
+    EXPECT_EQ(contents(dir.file("dst/a.omf")), contents(dir.file("one/a.omf")));
+    EXPECT_EQ(contents(dir.file("dst/c.omf")), contents(dir.file("one/c.omf")));
+    EXPECT_EQ(names(dir.file("dst")), before);
+}
+
+TEST(FileOperationPlacedLater, AMoveThatRenamesWaitsForTheCopiesBeforeIt) {
+    TempDir dir;
+    OtherVolume other;
+    if (!other.usable())
+        GTEST_SKIP() << "no memory file system for a move to another volume";
+    // The first file comes from another volume and is copied, and its flush
+    // fails; the second lies on the target's volume and would be renamed.
+    writeFile(other.path() + "/far.omf", 5000, 1);
+    writeFile(dir.file("near/near.omf"), 6000, 2);
+    fs::create_directories(dir.file("dst"));
+    FlushHookIo io([](int) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        return EIO;
+    });
+    RecordingUi ui;
+    platform::RunRecord run;
+    run.PlaceLater();
+    const RunOutcome outcome = runOver({other.path() + "/far.omf", dir.file("near/near.omf")},
+                                       FileFunction::Move, dir.file("dst"), ui, io, run);
+    EXPECT_EQ(outcome.calls,
+              (std::vector<FileOpResult>{FileOpResult::Pending, FileOpResult::Cancelled}));
+    EXPECT_EQ(outcome.settled, std::vector<FileOpResult>{FileOpResult::Failed});
+    EXPECT_EQ(ui.errors, std::vector<std::string>{"Cannot move far.omf:\nInput/output error"});
+    EXPECT_TRUE(fs::exists(other.path() + "/far.omf"));
+    EXPECT_TRUE(fs::exists(dir.file("near/near.omf")));
+    EXPECT_TRUE(names(dir.file("dst")).empty());
+}
+
+TEST(FileOperationOnRealVolumes, ARunOntoAFullVolumeSaysSoOnceTheFilesBeforeArePlaced) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root for a mount namespace with a small tmpfs volume";
+    TempDir dir;
+    const int status = inChild([&] {
+        if (!ownMountNamespace())
+            return 77;
+        const std::string small = dir.file("small");
+        if (!mountSmall(small, "1m"))
+            return 77;
+        std::vector<std::string> sources;
+        for (int i = 0; i < 5; ++i) {
+            sources.push_back(dir.file("src/clip" + std::to_string(i) + ".omf"));
+            writeFile(sources.back(), 300u << 10, static_cast<unsigned>(i));
+        }
+        SnapshotUi ui(small);
+        platform::RunRecord run;
+        run.PlaceLater();
+        const RunOutcome outcome =
+            runOver(sources, FileFunction::Copy, small, ui, platform::SystemCopyIo(), run);
+        const std::vector<std::string> placed{"clip0.omf", "clip1.omf", "clip2.omf"};
+        CHILD_CHECK(outcome.calls.size() == 4);
+        CHILD_CHECK(outcome.calls.back() == FileOpResult::Failed);
+        CHILD_CHECK(outcome.settled == std::vector<FileOpResult>(3, FileOpResult::Done));
+        CHILD_CHECK(ui.errors ==
+                    std::vector<std::string>{"Cannot copy clip3.omf:\nNo space left on device"});
+        CHILD_CHECK(ui.seen == std::vector<std::vector<std::string>>{placed});
+        CHILD_CHECK(names(small) == placed);
+        for (int i = 0; i < 3; ++i)
+            CHILD_CHECK(contents(small + "/clip" + std::to_string(i) + ".omf") ==
+                        contents(sources[static_cast<std::size_t>(i)]));
+        return 0;
+    });
+    EXPECT_CHILD_PASSED(status, "no mount namespace or tmpfs here");
 }
 
 } // namespace

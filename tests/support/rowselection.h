@@ -41,6 +41,7 @@ public:
     std::uint32_t CatalogIndex(int row) const override { return at(row).index; }
     void SetStatus(int row, const std::string& text) override { at(row).status = text; }
     void Deselect(int row) override { at(row).selected = false; }
+    void Select(int row) override { at(row).selected = true; }
     std::uint64_t SelectedBytes() const override { return selectedBytes; }
     void SelectAll() override {
         for (Row& r : rows)
