@@ -298,11 +298,10 @@ std::vector<DirEntry> entriesOf(int dirFd, dev_t device, std::vector<Listed>& na
             step = tuners().byDevice[device].Choose();
         }
         const int width = fixed != 0 ? fixed : 1 << step;
-        // Chunks long enough that starting threads costs little beside the
-        // requests, short enough that trying a width is cheap.
-        const std::size_t chunk =
-            width == 1 ? 32
-                       : std::clamp<std::size_t>(16 * static_cast<std::size_t>(width), 256, 1024);
+        // About 32 requests a thread: long enough that starting threads
+        // costs little beside the requests, short enough that trying a width
+        // costs about the same few round trips at every width.
+        const std::size_t chunk = std::min<std::size_t>(32 * static_cast<std::size_t>(width), 1024);
         const std::size_t to = std::min(names.size(), from + chunk);
         const auto start = std::chrono::steady_clock::now();
         factsOf(dirFd, device, names, from, to, width, entries);
