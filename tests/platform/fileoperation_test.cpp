@@ -820,6 +820,25 @@ off_t clipSize(int i) {
     return static_cast<off_t>(20000 + i * 37001);
 }
 
+// A run's files: written into a folder on the other volume for a move (so
+// that it copies), beside the target otherwise; the target made.
+struct Clips {
+    std::string from;
+    std::string to;
+    std::vector<std::string> sources;
+    std::map<std::string, std::string> bytes;
+};
+
+Clips clipsFor(FileFunction function, const TempDir& dir, const OtherVolume& other, int count) {
+    const bool move = function == FileFunction::Move;
+    Clips clips;
+    clips.from = (move ? other.path() : dir.path()) + "/from";
+    clips.to = dir.file(move ? "moved" : "copied");
+    fs::create_directories(clips.to);
+    clips.bytes = writeClips(clips.from, count, clips.sources);
+    return clips;
+}
+
 bool noTemporaries(const std::string& folder) {
     const std::vector<std::string> all = names(folder);
     return std::none_of(all.begin(), all.end(),
@@ -831,11 +850,7 @@ TEST(FileOperationPlacedLater, AFileTakesItsNameOnlyOnceFlushedAndAMovesSourceGo
     OtherVolume other;
     for (const FileFunction function : copyingFunctions(other)) {
         const bool move = function == FileFunction::Move;
-        const std::string from = (move ? other.path() : dir.path()) + "/from";
-        const std::string to = dir.file(move ? "moved" : "copied");
-        fs::create_directories(to);
-        std::vector<std::string> sources;
-        const std::map<std::string, std::string> bytes = writeClips(from, 24, sources);
+        const auto [from, to, sources, bytes] = clipsFor(function, dir, other, 24);
 
         std::mutex mutex;
         std::set<ino_t> flushed;  // files whose flush has returned
@@ -916,11 +931,7 @@ TEST(FileOperationPlacedLater, AFailedFlushPlacesNeitherItsFileNorAnyWrittenAfte
     OtherVolume other;
     for (const FileFunction function : copyingFunctions(other)) {
         const bool move = function == FileFunction::Move;
-        const std::string from = (move ? other.path() : dir.path()) + "/from";
-        const std::string to = dir.file(move ? "moved" : "copied");
-        fs::create_directories(to);
-        std::vector<std::string> sources;
-        const std::map<std::string, std::string> bytes = writeClips(from, 6, sources);
+        const auto [from, to, sources, bytes] = clipsFor(function, dir, other, 6);
         // The third file's flush fails; the others take a while, so that
         // later files are written before the failure is known.
         FlushHookIo io([](int fd) {
@@ -963,12 +974,7 @@ TEST(FileOperationPlacedLater, AFlushThatNeverReturnsEndsTheRunAtTheDeadlineUnde
     TempDir dir;
     OtherVolume other;
     for (const FileFunction function : copyingFunctions(other)) {
-        const bool move = function == FileFunction::Move;
-        const std::string from = (move ? other.path() : dir.path()) + "/from";
-        const std::string to = dir.file(move ? "moved" : "copied");
-        fs::create_directories(to);
-        std::vector<std::string> sources;
-        writeClips(from, 4, sources);
+        const auto [from, to, sources, bytes] = clipsFor(function, dir, other, 4);
         // The second file's flush hangs as on a volume that stopped
         // answering, until the test lets it go.
         auto stuck = std::make_shared<Gate>();

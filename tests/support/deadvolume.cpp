@@ -1,5 +1,7 @@
 #include "support/deadvolume.h"
 
+#include "latencyvolume/latencyvolume.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -18,21 +20,9 @@ constexpr std::size_t kRequestBuffer = FUSE_MIN_READ_BUFFER + 1024 * 1024;
 } // namespace
 
 DeadVolume::DeadVolume(const std::string& mountPoint) : m_mountPoint(mountPoint) {
-    // Close-on-exec: a program the test starts must not hold the connection
-    // open after the test has aborted it.
-    m_fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
-    if (m_fd < 0) {
-        m_failure = std::string("/dev/fuse: ") + std::strerror(errno);
+    m_fd = MountFuse(mountPoint, "tolvane-dead", false, m_failure, m_mounted);
+    if (!m_mounted)
         return;
-    }
-    const std::string options =
-        "fd=" + std::to_string(m_fd) + ",rootmode=40000,user_id=0,group_id=0";
-    if (::mount("tolvane-dead", mountPoint.c_str(), "fuse", MS_NOSUID | MS_NODEV,
-                options.c_str()) != 0) {
-        m_failure = "mount fuse: " + std::string(std::strerror(errno));
-        return;
-    }
-    m_mounted = true;
     // The kernel's first request is FUSE_INIT.
     std::vector<char> request(kRequestBuffer);
     const ssize_t n = ::read(m_fd, request.data(), request.size());

@@ -441,6 +441,24 @@ private:
     std::atomic<int> m_mostInFlight{0};
 };
 
+int MountFuse(const std::string& mountPoint, const char* name, bool nonBlocking,
+              std::string& failure, bool& mounted) {
+    mounted = false;
+    const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC | (nonBlocking ? O_NONBLOCK : 0));
+    if (fd < 0) {
+        failure = std::string("/dev/fuse: ") + std::strerror(errno);
+        return -1;
+    }
+    const std::string options =
+        "fd=" + std::to_string(fd) + ",rootmode=40000,user_id=0,group_id=0,allow_other";
+    if (::mount(name, mountPoint.c_str(), "fuse", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
+        failure = "mount fuse: " + std::string(std::strerror(errno));
+        return fd;
+    }
+    mounted = true;
+    return fd;
+}
+
 LatencyVolume::LatencyVolume(const std::string& mountPoint, const std::string& source,
                              std::chrono::microseconds latency, int servers)
     : m_mountPoint(mountPoint) {
@@ -455,22 +473,11 @@ LatencyVolume::LatencyVolume(const std::string& mountPoint, const std::string& s
     }
     const std::string root = real;
     std::free(real);
-    // Close-on-exec: a program a test starts must not keep the connection
-    // open. Non-blocking, so that a server that finds no request after all
-    // goes back to checking whether it should stop.
-    m_fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC | O_NONBLOCK);
-    if (m_fd < 0) {
-        m_failure = std::string("/dev/fuse: ") + std::strerror(errno);
+    // Non-blocking, so that a server that finds no request after all goes
+    // back to checking whether it should stop.
+    m_fd = MountFuse(mountPoint, "tolvane-latency", true, m_failure, m_mounted);
+    if (!m_mounted)
         return;
-    }
-    const std::string options =
-        "fd=" + std::to_string(m_fd) + ",rootmode=40000,user_id=0,group_id=0,allow_other";
-    if (::mount("tolvane-latency", mountPoint.c_str(), "fuse", MS_NOSUID | MS_NODEV,
-                options.c_str()) != 0) {
-        m_failure = "mount fuse: " + std::string(std::strerror(errno));
-        return;
-    }
-    m_mounted = true;
 
     // The kernel's first request is FUSE_INIT, queued by the mount.
     std::vector<char> request(kRequestBuffer);

@@ -13,6 +13,13 @@
 #include <thread>
 #include <vector>
 
+// Opens a connection to the kernel's FUSE device (close-on-exec, so that a
+// program a test starts does not keep it open) and mounts it on mountPoint
+// under the given name. The descriptor, or -1 with the cause in failure; it
+// stays open when the mount fails, for the caller to close.
+int MountFuse(const std::string& mountPoint, const char* name, bool nonBlocking,
+              std::string& failure, bool& mounted);
+
 class LatencyVolume {
 public:
     // Mounts a read-only view of source on mountPoint (an existing empty
