@@ -113,7 +113,12 @@ void MediaCatalog::PrefetchFolderOf(const std::string& databasePath) {
     // waiting for it, or dropping it (which waits for it to end), takes no
     // longer than listing the folder when its turn comes.
     try {
-        m_prefetched = std::async(std::launch::async, [folder] { return ListNow(folder); });
+        m_prefetched = std::async(std::launch::async, [folder] {
+            const std::optional<platform::FolderStamp> stamp = platform::FolderStampInTime(folder);
+            Listing listing = ListNow(folder);
+            listing.stamp = stamp;
+            return listing;
+        });
         m_prefetchedFolder = folder;
     } catch (const std::system_error&) {
         // No thread to spare: the folder is listed when its turn comes.
@@ -263,8 +268,13 @@ MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, boo
     ClearDiskIndex();
     // Without the folder's listing no record could be told present or
     // missing: the database is not loaded.
-    Listing listing =
-        prefetched.valid() && prefetchedFolder == folder ? prefetched.get() : ListNow(folder);
+    // A folder listed ahead whose entries have changed since is listed anew:
+    // the records must meet the folder as it is when they are read.
+    Listing listing;
+    if (prefetched.valid() && prefetchedFolder == folder)
+        listing = prefetched.get();
+    if (!listing.stamp || listing.stamp != platform::FolderStampInTime(folder))
+        listing = ListNow(folder);
     if (const int error = IndexListing(folder, std::move(listing)); error != 0) {
         m_loadFailure.systemCode = error;
         m_scanner.Close();

@@ -133,6 +133,8 @@ private:
         std::vector<platform::DirEntry> entries;
         int error = 0;
         bool listed = false;
+        // The folder as it was before it was listed.
+        std::optional<platform::FolderStamp> stamp;
     };
     static Listing ListNow(const std::string& folder);
     int IndexListing(const std::string& path, Listing listing);

@@ -440,6 +440,20 @@ bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, in
     return read;
 }
 
+std::optional<FolderStamp> FolderStampInTime(const std::string& folder) {
+    const auto stamps = AskVolumes<std::optional<FolderStamp>>(
+        {{folder, {}, VolumeType::Fixed}}, [](const Volume& volume) -> std::optional<FolderStamp> {
+            struct stat st {};
+            if (::stat(volume.root.c_str(), &st) != 0)
+                return std::nullopt;
+            return FolderStamp{st.st_dev,
+                               st.st_ino,
+                               {st.st_mtim.tv_sec, st.st_mtim.tv_nsec},
+                               {st.st_ctim.tv_sec, st.st_ctim.tv_nsec}};
+        });
+    return stamps.front() ? *stamps.front() : std::nullopt;
+}
+
 bool PathExists(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0;

@@ -3,6 +3,7 @@
 // attribute bits, the size and the creation time.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,19 @@ void SetMetadataRequestsInFlight(int count);
 // The number in flight the listings of the volume holding folder settled on;
 // 1 before any was measured.
 int MetadataRequestsInFlight(const std::string& folder);
+
+// What changes when a folder's entries change: an entry added, removed or
+// renamed sets the folder's modification and change times.
+struct FolderStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t modified[2] = {};
+    std::int64_t changed[2] = {};
+    bool operator==(const FolderStamp&) const = default;
+};
+// The folder's stamp, asked within the volume deadline; nothing when it
+// cannot be had in time.
+std::optional<FolderStamp> FolderStampInTime(const std::string& folder);
 
 // Seconds and nanoseconds since 1970 as 100 ns units since 1601.
 std::uint64_t FileTimeFromUnix(std::int64_t seconds, std::uint32_t nanoseconds);

@@ -5,6 +5,7 @@
 #include "mediadb/databaseload.h"
 
 #include "builders/mediafolder.h"
+#include "feedback/progress.h"
 #include "latencyvolume/latencyvolume.h"
 #include "platform/directory.h"
 #include "support/logcapture.h"
@@ -183,6 +184,45 @@ TEST(ParallelLoad, AFolderListedAheadIsTakenOnlyByTheLoadItWasListedFor) {
     ASSERT_NE(added, nullptr);
     EXPECT_FALSE(IsMissing(*added));
     EXPECT_EQ(added->size, 3u);
+}
+
+// Changes a folder while the database before it is read, once the folder
+// has been listed ahead.
+class ChangeWhileReading : public Progress {
+public:
+    explicit ChangeWhileReading(std::string folder) : m_folder(std::move(folder)) {}
+    void Step(std::uint64_t, std::uint64_t) override {
+        if (m_changed)
+            return;
+        m_changed = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        MakeFile(m_folder + "/arrived.omf", 4);
+        std::filesystem::remove(m_folder + "/left.omf");
+    }
+    void SetText(const std::string&) override {}
+
+private:
+    std::string m_folder;
+    bool m_changed = false;
+};
+
+TEST(ParallelLoad, AFolderThatChangedAfterItWasListedAheadIsListedAnew) {
+    TempDir dir;
+    const std::string first = WriteDatabase(dir.file("a"), {{"a.omf", "P"}});
+    MakeFile(dir.file("a/a.omf"), 1);
+    MakeFile(dir.file("b/left.omf"), 2);
+    const std::string second =
+        WriteDatabase(dir.file("b"), {{"left.omf", "P"}, {"arrived.omf", "P"}});
+    ChangeWhileReading change(dir.file("b"));
+    MediaCatalog catalog;
+    LoadDatabases(catalog, {first, second}, true, &change);
+    const MediaRecord* arrived = catalog.FindFileByName("arrived.omf");
+    const MediaRecord* left = catalog.FindFileByName("left.omf");
+    ASSERT_NE(arrived, nullptr);
+    ASSERT_NE(left, nullptr);
+    EXPECT_FALSE(IsMissing(*arrived));
+    EXPECT_EQ(arrived->size, 4u);
+    EXPECT_TRUE(IsMissing(*left));
 }
 
 } // namespace
