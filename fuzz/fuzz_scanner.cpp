@@ -4,7 +4,6 @@
 #include "fuzzinput.h"
 #include "mediadb/recordscanner.h"
 
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -22,8 +21,7 @@ void scan(const std::string& path, const std::vector<std::uint8_t>& bytes, bool 
     while ((bin ? scanner.NextBinRecord(record, nullptr)
                 : scanner.NextDatabaseRecord(record, nullptr)) ==
            RecordScanner::ScanResult::RecordFound) {
-        if (n >= expected.records.size() ||
-            std::memcmp(&record, &expected.records[n], sizeof record) != 0)
+        if (n >= expected.records.size() || !(record == expected.records[n]))
             __builtin_trap();
         ++n;
     }
