@@ -542,6 +542,20 @@ TEST(FileOperationOnRealVolumes, AFileNoTrashTakesIsDeletedOnlyWhenTheUserSaysSo
     EXPECT_CHILD_PASSED(status, "no mount namespace, tmpfs or other user here");
 }
 
+// One file as a run over many files does it: handed to the run's flushers
+// and placed later; its outcome once settled.
+FileOpResult placedLater(FileFunction function, const std::string& source,
+                         const std::string& targetFolder, platform::FileOpUi& ui) {
+    platform::RunRecord run;
+    run.PlaceLater();
+    const FileOpResult result = platform::FileOperation(function, source, targetFolder, kQuiet, ui,
+                                                        platform::SystemCopyIo(), &run);
+    if (result != FileOpResult::Pending)
+        return result;
+    const std::vector<FileOpResult> settled = run.Settled(ui, true);
+    return settled.size() == 1 ? settled.front() : FileOpResult::Failed;
+}
+
 TEST(FileOperationOnRealVolumes, ASecondMountOfTheSameStorageNeverLosesTheSource) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root for a mount namespace and a FUSE mount";
@@ -565,14 +579,19 @@ TEST(FileOperationOnRealVolumes, ASecondMountOfTheSameStorageNeverLosesTheSource
         RecordingUi ui;
         int result = 0;
         for (FileFunction f : {FileFunction::Move, FileFunction::Copy}) {
-            if (platform::FileOperation(f, a + "/media/clip.omf", b + "/media", kQuiet, ui) !=
-                FileOpResult::Failed)
-                result = 1;
-            if (contents(a + "/media/clip.omf") != source ||
-                names(a + "/media") != std::vector<std::string>{"clip.omf"})
-                result = 2;
+            // At once, and as a run places its files later.
+            for (bool later : {false, true}) {
+                const std::string from = a + "/media/clip.omf";
+                if ((later ? placedLater(f, from, b + "/media", ui)
+                           : platform::FileOperation(f, from, b + "/media", kQuiet, ui)) !=
+                    FileOpResult::Failed)
+                    result = 1;
+                if (contents(from) != source ||
+                    names(a + "/media") != std::vector<std::string>{"clip.omf"})
+                    result = 2;
+            }
         }
-        if (result == 0 && ui.errors.size() != 2)
+        if (result == 0 && ui.errors.size() != 4)
             result = 3;
         // A link elsewhere to the file as the second view shows it, moved
         // onto the file with leave to replace it: the file stays whole.
@@ -601,28 +620,38 @@ TEST(FileOperationOnRealVolumes, ACopyNeverGivesSetIdBitsToAnotherOwner) {
     ::chown(dir.file("src/tool").c_str(), 65534, 65534);
     ::chmod(dir.file("src/tool").c_str(), 06755);
     // Root keeps the owner with the bits.
-    RecordingUi ui;
-    ASSERT_EQ(platform::FileOperation(FileFunction::Copy, dir.file("src/tool"), dir.file("dst"),
-                                      kQuiet, ui),
-              FileOpResult::Done);
-    struct stat st {};
-    ASSERT_EQ(::stat(dir.file("dst/tool").c_str(), &st), 0);
-    EXPECT_EQ(st.st_uid, 65534u);
-    EXPECT_EQ(st.st_gid, 65534u);
-    EXPECT_EQ(st.st_mode & 07777, 06755u);
+    for (bool later : {false, true}) {
+        RecordingUi ui;
+        const std::string from = dir.file("src/tool");
+        ASSERT_EQ(
+            later ? placedLater(FileFunction::Copy, from, dir.file("dst"), ui)
+                  : platform::FileOperation(FileFunction::Copy, from, dir.file("dst"), kQuiet, ui),
+            FileOpResult::Done);
+        struct stat st {};
+        ASSERT_EQ(::stat(dir.file("dst/tool").c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+        EXPECT_EQ(st.st_mode & 07777, 06755u);
+        fs::remove(dir.file("dst/tool"));
+    }
     // Another user's copy of a root program is an ordinary program of theirs.
-    fs::remove(dir.file("dst/tool"));
     ::chown(dir.file("src/tool").c_str(), 0, 0);
     const int status = inChild([&] {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             return 77;
-        RecordingUi local;
-        CHILD_CHECK(platform::FileOperation(FileFunction::Copy, dir.file("src/tool"),
-                                            dir.file("dst"), kQuiet, local) == FileOpResult::Done);
-        struct stat copy {};
-        CHILD_CHECK(::stat(dir.file("dst/tool").c_str(), &copy) == 0);
-        CHILD_CHECK(copy.st_uid == 65534);
-        CHILD_CHECK((copy.st_mode & 07777) == 0755);
+        // At once, and as a run places its files later.
+        for (bool later : {false, true}) {
+            RecordingUi local;
+            const std::string from = dir.file("src/tool");
+            CHILD_CHECK((later ? placedLater(FileFunction::Copy, from, dir.file("dst"), local)
+                               : platform::FileOperation(FileFunction::Copy, from, dir.file("dst"),
+                                                         kQuiet, local)) == FileOpResult::Done);
+            struct stat copy {};
+            CHILD_CHECK(::stat(dir.file("dst/tool").c_str(), &copy) == 0);
+            CHILD_CHECK(copy.st_uid == 65534);
+            CHILD_CHECK((copy.st_mode & 07777) == 0755);
+            CHILD_CHECK(::unlink(dir.file("dst/tool").c_str()) == 0);
+        }
         return 0;
     });
     EXPECT_CHILD_PASSED(status, "no other user here");
