@@ -225,28 +225,14 @@ Tuners& tuners() {
 // differs.
 void factsOf(int dirFd, dev_t device, std::vector<Listed>& names, std::size_t from, std::size_t to,
              int width, std::vector<DirEntry>& out) {
-    // Shared with the helpers. This call joins them before it returns, even
-    // on an exception, so the vectors outlive every use; when the volume
-    // stops answering, it waits with them and the caller gives up on the
-    // listing at its deadline.
-    struct Work {
-        std::atomic<std::size_t> next;
-        std::size_t to;
-        int dirFd;
-        std::vector<Listed>* names;
-        std::vector<DirEntry>* out;
-    };
-    auto work = std::make_shared<Work>();
-    work->next = from;
-    work->to = to;
-    work->dirFd = dirFd;
-    work->names = &names;
-    work->out = &out;
-    auto run = [](Work& w) {
-        for (std::size_t i = w.next++; i < w.to; i = w.next++) {
-            (*w.out)[i] = entryOf(w.dirFd, std::move((*w.names)[i].name), (*w.names)[i].type,
-                                  ListDetail::Full);
-        }
+    // The helpers share this call's state: it joins them before it returns,
+    // even on an exception (helpers is destroyed first), so everything they
+    // touch outlives them. When the volume stops answering, it waits with
+    // them and the caller gives up on the listing at its deadline.
+    std::atomic<std::size_t> next{from};
+    auto run = [&] {
+        for (std::size_t i = next++; i < to; i = next++)
+            out[i] = entryOf(dirFd, std::move(names[i].name), names[i].type, ListDetail::Full);
     };
     struct Joined {
         std::vector<std::thread> threads;
@@ -265,8 +251,8 @@ void factsOf(int dirFd, dev_t device, std::vector<Listed>& names, std::size_t fr
     }
     for (int i = 0; i < wanted; ++i) {
         try {
-            helpers.threads.emplace_back([work, run, device] {
-                run(*work);
+            helpers.threads.emplace_back([&run, device] {
+                run();
                 const std::lock_guard lock(tuners().mutex);
                 --tuners().helpers[device];
             });
@@ -276,7 +262,7 @@ void factsOf(int dirFd, dev_t device, std::vector<Listed>& names, std::size_t fr
             break;
         }
     }
-    run(*work);
+    run();
 }
 
 // The facts of every listed name, in the listing's order, asked with as many
