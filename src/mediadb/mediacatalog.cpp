@@ -32,28 +32,38 @@ void MediaCatalog::Reset() {
     m_binFolders.clear();
 }
 
-bool MediaCatalog::MatchOnDisk(MediaRecord& record) const {
-    record.size = 0;
-    record.attributes = kFileMissing;
-    const DiskFileEntry* entry = m_diskIndex.find(record.fileName);
-    if (entry == nullptr)
-        return false;
+namespace {
+// The facts of the file a record names, or missing without an entry.
+void takeFacts(MediaRecord& record, const DiskFileEntry* entry) {
+    if (entry == nullptr) {
+        record.size = 0;
+        record.attributes = kFileMissing;
+        return;
+    }
     record.attributes = static_cast<std::int32_t>(entry->attributes);
     record.size = entry->size;
     record.creationTime = entry->creationTime;
     // A folder too long for the field leaves it empty rather than cut short.
     record.folder.Share(entry->folder);
-    return true;
 }
 
-namespace {
 std::uint32_t nameHash(std::string_view name) {
     return FlatIndex::Spread(std::hash<std::string_view>{}(name));
 }
 } // namespace
 
+bool MediaCatalog::MatchOnDisk(MediaRecord& record) const {
+    const DiskFileEntry* entry = m_diskIndex.find(record.fileName);
+    takeFacts(record, entry);
+    return entry != nullptr;
+}
+
 bool MediaCatalog::HoldsFileName(std::string_view fileName) const {
-    return m_fileNames.find(nameHash(fileName), [&](std::uint32_t index) {
+    return HoldsFileName(fileName, nameHash(fileName));
+}
+
+bool MediaCatalog::HoldsFileName(std::string_view fileName, std::uint32_t hash) const {
+    return m_fileNames.find(hash, [&](std::uint32_t index) {
         return fileName == m_files[index]->fileName;
     }) != FlatIndex::kNone;
 }
@@ -61,8 +71,9 @@ bool MediaCatalog::HoldsFileName(std::string_view fileName) const {
 void MediaCatalog::Register(MediaRecord* stored) {
     m_files.push_back(stored);
     const std::string_view name = stored->fileName;
-    if (!HoldsFileName(name))
-        m_fileNames.add(nameHash(name), stored->catalogIndex);
+    const std::uint32_t hash = nameHash(name);
+    if (!HoldsFileName(name, hash))
+        m_fileNames.add(hash, stored->catalogIndex);
     m_totalSize += stored->size;
 }
 
@@ -178,8 +189,8 @@ void MediaCatalog::IndexFolderTree(const std::string& folder) {
 void MediaCatalog::AddUnreferencedFiles(bool keepMissing) {
     m_work = std::make_unique<MediaRecord>();
     for (const auto& [name, entry] : m_diskIndex) {
-        if ((entry.attributes & platform::kAttrDirectory) || name == kDatabaseFileName ||
-            name == kCompanionFileName || HoldsFileName(name))
+        if ((entry.attributes & platform::kAttrDirectory) || entry.referenced ||
+            name == kDatabaseFileName || name == kCompanionFileName || HoldsFileName(name))
             continue;
         *m_work = MediaRecord{};
         m_work->projectName.SetWhole(kUnreferencedProject);
@@ -189,7 +200,7 @@ void MediaCatalog::AddUnreferencedFiles(bool keepMissing) {
             continue;
         }
         m_work->fileNameLength = static_cast<std::uint32_t>(name.size());
-        MatchOnDisk(*m_work);
+        takeFacts(*m_work, &entry);
         AddRecord(*m_work, keepMissing);
     }
     m_work.reset();
@@ -288,8 +299,13 @@ MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, boo
     m_work = std::make_unique<MediaRecord>();
     while (m_scanner.NextDatabaseRecord(*m_work, progress) ==
            RecordScanner::ScanResult::RecordFound) {
-        MatchOnDisk(*m_work);
+        DiskFileEntry* onDisk = m_diskIndex.find(m_work->fileName);
+        takeFacts(*m_work, onDisk);
         AddRecord(*m_work, keepMissing);
+        // A file found is never missing, so the catalog now holds its name
+        // (added, or already held as a duplicate): it is no unreferenced file.
+        if (onDisk != nullptr)
+            onDisk->referenced = true;
     }
     const int readError = m_scanner.ReadError();
     m_scanner.Close();

@@ -38,6 +38,8 @@ struct DiskFileEntry {
     std::uint64_t size = 0;
     // The folder the entry was found in, shared by all entries of a folder.
     SharedText folder;
+    // Set once a record of the database being loaded found this file.
+    bool referenced = false;
 };
 
 class MediaCatalog {
@@ -124,6 +126,7 @@ public:
 private:
     // Whether any project holds a record of that name.
     bool HoldsFileName(std::string_view fileName) const;
+    bool HoldsFileName(std::string_view fileName, std::uint32_t hash) const;
     // The closing steps of a load: the duplicate count, the index dropped.
     void EndLoad();
     // Numbers a record just stored in its project.
