@@ -153,6 +153,7 @@ void CatalogLists::ClearFileAndProjectLists() {
     m_pendingRemoval.clear();
     m_removalPending = false;
     m_pendingAddition.clear();
+    m_rebuildPending = false;
     m_files.DeleteAllRows();
     m_files.repaint();
     m_projects.DeleteAllRows();
@@ -250,7 +251,59 @@ void CatalogLists::GatherRemoval(const std::string& name, Progress* progress) {
     m_removalPending = true;
 }
 
+void CatalogLists::ShowDuplicates(const DuplicateMedia& duplicates) {
+    const int shown = m_projects.FindItemData(kDuplicatesItem);
+    const bool wasSelected = shown >= 0 && m_projects.IsSelected(shown);
+    if (shown >= 0)
+        m_projects.RemoveRows([](std::uint32_t item) { return item == kDuplicatesItem; });
+    int at = 0;
+    while (at < m_projects.RowCount() &&
+           strcasecmp(m_projects.Text(at, 0).c_str(), kDuplicatesProject) <= 0)
+        ++at;
+    const int row = m_projects.InsertRow(at, kDuplicatesProject, kDuplicatesItem);
+    m_projects.SetText(row, static_cast<int>(ProjectColumn::Size),
+                       platform::FormatByteSize(duplicates.FreedBytes()));
+    if (wasSelected) {
+        // Its rows are of the search before: the list is made anew.
+        m_rebuildPending = true;
+        m_projects.SetSelected(row, true);
+        ApplyPendingRows();
+        UpdateSelectionSummary();
+    }
+}
+
+bool CatalogLists::ShowsDuplicates() const {
+    const int row = m_projects.FindItemData(kDuplicatesItem);
+    return row >= 0 && m_projects.IsSelected(row);
+}
+
+void CatalogLists::RebuildFileRows() {
+    m_files.DeleteAllRows();
+    std::vector<std::uint32_t> items;
+    for (const int row : m_projects.SelectedRows()) {
+        if (m_projects.ItemData(row) == kDuplicatesItem) {
+            if (const DuplicateMedia* duplicates = m_catalog.Duplicates())
+                items.insert(items.end(), duplicates->Copies().begin(), duplicates->Copies().end());
+        } else if (const ProjectRecord* project = m_catalog.FindProject(m_projects.Text(row, 0))) {
+            for (const auto& [fileName, record] : project->files)
+                items.push_back(record.catalogIndex);
+        }
+    }
+    m_files.AppendItems(items);
+}
+
 void CatalogLists::ApplyPendingRows() {
+    if (m_rebuildPending) {
+        m_rebuildPending = false;
+        m_removalPending = false;
+        std::fill(m_pendingRemoval.begin(), m_pendingRemoval.end(), 0);
+        m_pendingAddition.clear();
+        m_files.hide();
+        RebuildFileRows();
+        m_files.show();
+        UpdateFileCount();
+        return;
+    }
     if (!m_removalPending && m_pendingAddition.empty())
         return;
     m_files.hide();
@@ -272,7 +325,10 @@ void CatalogLists::OnProjectItemChanged(int row, bool wasSelected, bool isSelect
     MarkHeadersPlain(m_files);
     m_info.Clear();
     m_summaryLive = false;
-    if (row >= 0 && isSelected != wasSelected) {
+    if (row >= 0 && isSelected != wasSelected &&
+        (m_projects.ItemData(row) == kDuplicatesItem || ShowsDuplicates())) {
+        m_rebuildPending = true;
+    } else if (row >= 0 && isSelected != wasSelected) {
         const std::string name = m_projects.Text(row, 0);
         auto progress = ProgressWindow::Start(m_owner, res::IDD_PROGRESS, false);
         // The rows change once the whole change of the selection is known.
@@ -366,11 +422,14 @@ void CatalogLists::SortList(ListView& list, int c) {
         std::unordered_map<std::uint32_t, std::string> names;
         for (int row = 0; row < list.RowCount(); ++row)
             names[list.ItemData(row)] = list.Text(row, 0);
+        const DuplicateMedia* duplicates = m_catalog.Duplicates();
         if (c == static_cast<int>(ProjectColumn::Name)) {
             list.SortByText([&](std::uint32_t number) { return names[number].c_str(); });
         } else if (c == static_cast<int>(ProjectColumn::Size)) {
             list.SortByNumber(
                 [&](std::uint32_t number) -> std::uint64_t {
+                    if (number == kDuplicatesItem)
+                        return duplicates != nullptr ? duplicates->FreedBytes() : 0;
                     const ProjectRecord* project = m_catalog.FindProject(names[number]);
                     return project != nullptr ? project->totalSize : 0;
                 },

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+class DuplicateMedia;
 class ListView;
 class MediaCatalog;
 class MediaInfoPanel;
@@ -39,6 +40,10 @@ inline constexpr int kMediaColumnCount = 9;
 
 // The columns of the project list.
 enum class ProjectColumn { Name = 0, Size = 1 };
+
+// The item data of the project list's row of the duplicates, a number no
+// project has.
+inline constexpr std::uint32_t kDuplicatesItem = 0xFFFFFFFFu;
 
 // The text a media file row shows in a column, made from its record.
 std::string MediaColumnText(const MediaRecord& record, MediaColumn column);
@@ -77,6 +82,13 @@ public:
     void SortList(ListView& list, int column);
     // The catalog changed under the media file list's rows: repaint them.
     void RefreshFileRows();
+    // Adds the duplicates the catalog found to the project list as a
+    // project of their own, or shows them anew there, with the bytes that
+    // keeping one copy of each would free as its size.
+    void ShowDuplicates(const DuplicateMedia& duplicates);
+    // Whether the duplicates are among the selected projects: the media file
+    // list then holds their copies.
+    bool ShowsDuplicates() const;
     // Forgets the selection total, as a new scan does.
     void ResetSelectedBytes() { m_selectedBytes = 0; }
 
@@ -105,6 +117,10 @@ private:
     // the order the projects were selected.
     void ApplyPendingRows();
     void UpdateFileCount();
+    // Lists the files of the selected projects anew, in the project list's
+    // order: a file of a project and of the duplicates shows twice, and
+    // gathering by catalog index could not tell the two rows apart.
+    void RebuildFileRows();
 
     ListView& m_summary;
     SortableListView& m_projects;
@@ -125,4 +141,5 @@ private:
     std::vector<std::uint8_t> m_pendingRemoval;
     bool m_removalPending = false;
     std::vector<std::uint32_t> m_pendingAddition;
+    bool m_rebuildPending = false;
 };

@@ -1,5 +1,7 @@
 #include "app/listexport.h"
 
+#include "app/cataloglists.h"
+
 #include "io/csv.h"
 #include "mediadb/mediacatalog.h"
 #include "platform/formatting.h"
@@ -47,6 +49,14 @@ std::string MediaListCsv(const ListView& files, const MediaCatalog& catalog) {
 
 std::string ProjectListCsv(const ListView& projects, const MediaCatalog& catalog) {
     return listCsv(projects, {"Size (bytes)", "Files"}, [&](int row) {
+        if (projects.ItemData(row) == kDuplicatesItem) {
+            // The bytes keeping one copy of each would free, and the copies.
+            const DuplicateMedia* duplicates = catalog.Duplicates();
+            if (duplicates == nullptr)
+                return Fields(2);
+            return Fields{std::to_string(duplicates->FreedBytes()),
+                          std::to_string(duplicates->Copies().size())};
+        }
         const ProjectRecord* project = catalog.FindProject(projects.Text(row, 0));
         if (project == nullptr)
             return Fields(2);

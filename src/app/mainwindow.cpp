@@ -112,11 +112,33 @@ void MainWindow::ConnectCommands() {
     ConnectCommand(res::ID_COPY_PATH, [this] { CopyPathToClipboard(); });
     ConnectCommand(res::ID_COPY_FILES, onFiles(&CatalogSession::CopyFiles));
     ConnectCommand(res::ID_MOVE_FILES, onFiles(&CatalogSession::MoveFiles));
-    ConnectCommand(res::ID_DELETE_FILES, onFiles(&CatalogSession::DeleteFiles));
-    ConnectCommand(res::ID_DELETE_PROJECT_MEDIA, onFiles(&CatalogSession::DeleteProjectMedia));
+    // Deletes of rows listed from the duplicates keep the last copy of each.
+    auto unlessDuplicates =
+        [this, onFiles](void (CatalogSession::*job)(FileSelection&, JobContext&),
+                        void (CatalogSession::*keeping)(FileSelection&, JobContext&)) {
+            return [this, plain = onFiles(job), copies = onFiles(keeping)] {
+                if (m_lists->ShowsDuplicates())
+                    copies();
+                else
+                    plain();
+            };
+        };
+    ConnectCommand(res::ID_DELETE_FILES,
+                   unlessDuplicates(&CatalogSession::DeleteFiles, &CatalogSession::DeleteCopies));
+    ConnectCommand(res::ID_DELETE_PROJECT_MEDIA,
+                   unlessDuplicates(&CatalogSession::DeleteProjectMedia,
+                                    &CatalogSession::DeleteProjectCopies));
+    ConnectCommand(res::ID_FIND_DUPLICATES, [this] {
+        m_info->CloseMediaFile();
+        m_lists->ShowDuplicates(m_session.FindDuplicates(m_jobs));
+    });
     ConnectCommand(ID_ANALYSE_SELECTED, onFiles(&CatalogSession::AnalyseFiles));
     ConnectCommand(ID_STORE_SELECTED, [this] { StoreSelectedFiles(); });
     ConnectCommand(res::ID_STORE_PROJECTS, [this] {
+        if (m_lists->ShowsDuplicates()) {
+            m_session.RefuseProjectStoreOfDuplicates();
+            return;
+        }
         m_lists->SelectAll();
         StoreSelectedFiles();
     });
@@ -405,7 +427,7 @@ void MainWindow::ShowProjectListMenu(QPoint position) {
 
 void MainWindow::SetControlsEnabled(bool enabled) {
     for (int id : {res::ID_SCAN, res::ID_ADD_DATABASE, res::ID_EXIT, res::ID_SCAN_FOLDER,
-                   res::ID_VERIFY_FILES}) {
+                   res::ID_VERIFY_FILES, res::ID_FIND_DUPLICATES}) {
         if (QAction* action = MenuAction(id))
             action->setEnabled(enabled);
     }

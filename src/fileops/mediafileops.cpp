@@ -30,7 +30,37 @@ bool fileMissing(MediaRecord& record) {
 }
 
 // What became of one row's file. Pending: its copy waits for its flush.
-enum class Outcome { Done, Failed, Cancelled, NotExist, NotReplaced, Pending };
+// LastCopy: a delete kept the only copy of a duplicate group left on disk.
+enum class Outcome { Done, Failed, Cancelled, NotExist, NotReplaced, Pending, LastCopy };
+
+// Whether the file of a record is the last copy of its group of duplicates
+// still on disk. What counts is the disk as it is now, not the catalog: a
+// copy deleted earlier in the run, or by anyone else, is gone, and one whose
+// size has changed is no copy. A path that leads to this very file (a link,
+// a second mount, two records of one file) is no other copy either.
+bool isLastCopy(const MediaCatalog& catalog, std::uint32_t index) {
+    const DuplicateMedia* duplicates = catalog.Duplicates();
+    const MediaRecord* record = catalog.GetRecord(index);
+    if (duplicates == nullptr || record == nullptr)
+        return false;
+    const std::uint32_t group = duplicates->GroupOf(index);
+    if (group == DuplicateMedia::kNoGroup)
+        return false;
+    struct stat own {};
+    if (::stat(MediaCatalog::FullPath(*record).c_str(), &own) != 0)
+        return true;
+    for (const std::uint32_t other : duplicates->Group(group)) {
+        const MediaRecord* copy = catalog.GetRecord(other);
+        if (other == index || copy == nullptr || copy->folder.empty() ||
+            copy->fileName.view() != record->fileName.view())
+            continue;
+        struct stat st {};
+        if (::stat(MediaCatalog::FullPath(*copy).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            st.st_size == own.st_size && (st.st_dev != own.st_dev || st.st_ino != own.st_ino))
+            return false;
+    }
+    return true;
+}
 
 // What a row's file came to once its operation's result is known. A
 // failure is logged; a file moved or deleted marks its record missing.
@@ -127,6 +157,8 @@ private:
 
 // The status a row gets when its file is passed over.
 const char* skippedStatus(Outcome outcome) {
+    if (outcome == Outcome::LastCopy)
+        return "Last copy";
     return outcome == Outcome::NotExist ? "Not Exist" : "Not replaced...";
 }
 
@@ -331,7 +363,19 @@ void FileOperationRun::DeleteSelectedFiles() {
     Run(platform::FileFunction::Delete);
 }
 
+void FileOperationRun::DeleteSelectedCopies() {
+    Run(platform::FileFunction::Delete, true);
+}
+
+void FileOperationRun::DeleteProjectCopies() {
+    DeleteProjects(true);
+}
+
 void FileOperationRun::DeleteProjectMedia() {
+    DeleteProjects(false);
+}
+
+void FileOperationRun::DeleteProjects(bool keepLastCopies) {
     if (m_prompter.ask({"All media related to the project will be deleted\nAre You sure?",
                         "Orrin",
                         MsgButtons::YesNo,
@@ -339,10 +383,10 @@ void FileOperationRun::DeleteProjectMedia() {
                         {}}) != MsgAnswer::Yes)
         return;
     m_rows.SelectAll();
-    DeleteSelectedFiles();
+    Run(platform::FileFunction::Delete, keepLastCopies);
 }
 
-void FileOperationRun::Run(platform::FileFunction function) {
+void FileOperationRun::Run(platform::FileFunction function, bool keepLastCopies) {
     const platform::FileOpFlags flags = FlagsFor(function, false);
     const std::uint64_t total = m_rows.SelectedBytes();
     std::string target;
@@ -366,12 +410,20 @@ void FileOperationRun::Run(platform::FileFunction function) {
         const std::uint32_t index = m_rows.CatalogIndex(row);
         if (!handed.SettleBefore(m_catalog.GetRecord(index), written, ui))
             break;
-        const Outcome outcome =
-            mediaFileOperation(m_catalog, index, function, target, flags, ui, m_files, &written);
+        // Asked right before the file goes, after the files before it.
+        MediaRecord* record = m_catalog.GetRecord(index);
+        const bool keep = keepLastCopies && record != nullptr && !fileMissing(*record) &&
+                          isLastCopy(m_catalog, index);
+        if (keep)
+            Log("Last copy: " + MediaCatalog::FullPath(*record) + " is kept");
+        const Outcome outcome = keep ? Outcome::LastCopy
+                                     : mediaFileOperation(m_catalog, index, function, target, flags,
+                                                          ui, m_files, &written);
         if (outcome == Outcome::Failed || outcome == Outcome::Cancelled)
             break;
         // A file passed over is said only once the files before it are done.
-        if (outcome == Outcome::NotExist && !handed.Settle(written, ui, true))
+        if ((outcome == Outcome::NotExist || outcome == Outcome::LastCopy) &&
+            !handed.Settle(written, ui, true))
             break;
         ui.FileDone(m_catalog.GetMediaFileSize(index));
         job.Step(ui.Done(), total);

@@ -116,15 +116,23 @@ public:
     void CopySelectedFiles();
     void MoveSelectedFiles();
     void DeleteSelectedFiles();
+    // Deletes as DeleteSelectedFiles does, but never the last copy of a
+    // group of the catalog's duplicates: a row whose group has no other copy
+    // on disk right now (same name and size, another file) gets the status
+    // "Last copy" and the run goes on.
+    void DeleteSelectedCopies();
     // Asks first, then selects every listed file and deletes them.
     void DeleteProjectMedia();
+    // The same, keeping the last copy of each group of duplicates.
+    void DeleteProjectCopies();
     // Copies or moves the selected files into the store's layout below its
     // target; the volumes decide what a folder's drive is.
     void StoreSelectedFiles(const StoreOptions& options,
                             const std::vector<platform::Volume>& volumes);
 
 private:
-    void Run(platform::FileFunction function);
+    void Run(platform::FileFunction function, bool keepLastCopies = false);
+    void DeleteProjects(bool keepLastCopies);
     // The flags of one file's operation, as the options choose them.
     platform::FileOpFlags FlagsFor(platform::FileFunction function, bool storing) const;
 

@@ -30,6 +30,7 @@ void MediaCatalog::Reset() {
     m_published = 0;
     m_projects.clear();
     m_binFolders.clear();
+    m_duplicates.reset();
 }
 
 namespace {
@@ -69,6 +70,7 @@ bool MediaCatalog::HoldsFileName(std::string_view fileName, std::uint32_t hash) 
 }
 
 void MediaCatalog::Register(MediaRecord* stored) {
+    m_duplicates.reset();
     m_files.push_back(stored);
     const std::string_view name = stored->fileName;
     const std::uint32_t hash = nameHash(name);
@@ -208,6 +210,11 @@ void MediaCatalog::AddUnreferencedFiles(bool keepMissing) {
 
 void MediaCatalog::RebuildFileArray() {
     m_published = m_fileCount;
+}
+
+const DuplicateMedia& MediaCatalog::FindDuplicates() {
+    m_duplicates = std::make_unique<DuplicateMedia>(DuplicateMedia::Find(*this));
+    return *m_duplicates;
 }
 
 MediaRecord* MediaCatalog::FindFileByName(std::string_view fileName) {

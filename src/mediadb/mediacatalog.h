@@ -6,6 +6,7 @@
 // database's own folder.
 
 #include "io/bucketmap.h"
+#include "mediadb/duplicatemedia.h"
 #include "mediadb/mediarecord.h"
 #include "mediadb/recordscanner.h"
 #include "platform/directory.h"
@@ -119,6 +120,12 @@ public:
     const StringMap<DiskFileEntry>& DiskIndex() const { return m_diskIndex; }
     void ClearDiskIndex() { m_diskIndex.clear(); }
 
+    // The files held more than once, as the last search found them; null
+    // before a search, and again once a record is added or the catalog
+    // reset, so that a new scan or load never shows an old search.
+    const DuplicateMedia* Duplicates() const { return m_duplicates.get(); }
+    const DuplicateMedia& FindDuplicates();
+
     // Every invariant of a loaded catalog: the array numbers every record
     // without gaps, sizes add up, project numbers match.
     bool isConsistent() const;
@@ -167,4 +174,5 @@ private:
     // Catalog indexes by file name, for the question whether any project
     // holds a name.
     FlatIndex m_fileNames;
+    std::unique_ptr<DuplicateMedia> m_duplicates;
 };

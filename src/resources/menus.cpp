@@ -29,6 +29,7 @@ constexpr std::array kToolsMenu{
     MenuItem{"Show Console", ID_SHOW_CONSOLE, 0, {}},
     MenuItem{"Hardware Tool", ID_HARDWARE_TOOL, 0, {}},
     MenuItem{"OMFI info tool", ID_OMF_INFO_TOOL, 0, {}},
+    MenuItem{"Find Duplicate Media", ID_FIND_DUPLICATES, 0, {}},
 };
 
 constexpr std::array kMainMenu{

@@ -6,6 +6,7 @@
 #include "mediadb/filefacts.h"
 #include "mediadb/mediafolders.h"
 #include "platform/directory.h"
+#include "platform/formatting.h"
 
 CatalogSession::CatalogSession(Prompter& prompter, VolumeList volumes)
     : m_prompter(prompter), m_volumes(std::move(volumes)) {
@@ -88,6 +89,32 @@ void CatalogSession::DeleteFiles(FileSelection& rows, JobContext& context) {
 
 void CatalogSession::DeleteProjectMedia(FileSelection& rows, JobContext& context) {
     RunOn(rows, context).DeleteProjectMedia();
+}
+
+const DuplicateMedia& CatalogSession::FindDuplicates(JobContext& context) {
+    JobRun job(context, {}, JobRun::Busy::No);
+    const DuplicateMedia& found = m_catalog.FindDuplicates();
+    const std::uint64_t freed = found.FreedBytes();
+    Log("Duplicate media: " + std::to_string(found.GroupCount()) + " group(s), " +
+        std::to_string(found.Copies().size()) + " file(s); keeping one copy of each frees " +
+        platform::FormatByteSize(freed) + " (" + std::to_string(freed) + " bytes)");
+    return found;
+}
+
+void CatalogSession::DeleteCopies(FileSelection& rows, JobContext& context) {
+    RunOn(rows, context).DeleteSelectedCopies();
+}
+
+void CatalogSession::DeleteProjectCopies(FileSelection& rows, JobContext& context) {
+    RunOn(rows, context).DeleteProjectCopies();
+}
+
+void CatalogSession::RefuseProjectStoreOfDuplicates() {
+    Tell(m_prompter,
+         std::string(kDuplicatesProject) +
+             " lists copies that belong to other projects: store those projects, or select "
+             "the copies in the media file list and store them with F4.",
+         "Orrin");
 }
 
 void CatalogSession::StoreFiles(FileSelection& rows, JobContext& context,

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -120,7 +121,15 @@ TEST(CommandLineProgram, HelpAndAReportWithoutADisplay) {
                                    .object()
                                    .value(QStringLiteral("totals"))
                                    .toObject();
-    EXPECT_EQ(totals.value(QStringLiteral("files")).toInteger(), 4) << report.out;
+    // Every file of the folder but its database is reported.
+    qint64 mediaFiles = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(dir.file("AVID MediaFiles/MXF/1"))) {
+        const std::string name = entry.path().filename().string();
+        mediaFiles += entry.is_regular_file() && name != "msmFMID.pmr" && name != "msmMMOB.mdb";
+    }
+    EXPECT_GE(mediaFiles, 4);
+    EXPECT_EQ(totals.value(QStringLiteral("files")).toInteger(), mediaFiles) << report.out;
 
     // A report that cannot be written is a failure, not a cut-off document.
     if (!QFileInfo::exists(QStringLiteral("/dev/full")))

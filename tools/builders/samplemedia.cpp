@@ -6,6 +6,7 @@
 #include "builders/omfbuilder.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -103,6 +104,14 @@ std::string WriteSampleMedia(const std::string& root) {
         if (i < 3)
             mxfRecords.push_back({name, "Commercial"});
     }
+    // A take of the music video reused in a spot: the same file, copied into
+    // the MXF folder and listed there under the commercial.
+    std::error_code copied;
+    std::filesystem::copy_file(omfi + "/" + clipFile("MV", 2), mxf + "/" + clipFile("MV", 2),
+                               copied);
+    if (copied)
+        return {};
+    mxfRecords.push_back({clipFile("MV", 2), "Commercial"});
     WriteDatabase(mxf, mxfRecords, 7);
     bin.binPath("/Volumes/Media/AVID MediaFiles/MXF/1/COM00000_V1.mxf").filler(30, 9);
     const std::string binPath = root + "/Sample Bin.avb";

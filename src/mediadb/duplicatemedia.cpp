@@ -1,0 +1,123 @@
+#include "mediadb/duplicatemedia.h"
+
+#include "mediadb/mediacatalog.h"
+
+#include <algorithm>
+#include <functional>
+#include <tuple>
+
+namespace {
+
+struct Keyed {
+    std::uint64_t key;
+    std::uint32_t index;
+};
+
+std::uint64_t keyOf(const MediaRecord& record) {
+    // The name's hash mixed with the size: equal files have equal keys, and
+    // most runs of one key are one group.
+    const std::uint64_t name = std::hash<std::string_view>{}(record.fileName.view());
+    std::uint64_t size = record.size * 0x9E3779B97F4A7C15ull;
+    size ^= size >> 29;
+    return name ^ size;
+}
+
+} // namespace
+
+DuplicateMedia DuplicateMedia::Find(const MediaCatalog& catalog) {
+    DuplicateMedia found;
+    const std::uint32_t count = catalog.FileCount();
+    std::vector<Keyed> keyed;
+    keyed.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const MediaRecord* record = catalog.GetRecord(i);
+        if (record == nullptr || IsMissing(*record) || record->folder.empty())
+            continue;
+        keyed.push_back({keyOf(*record), i});
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        return a.key < b.key || (a.key == b.key && a.index < b.index);
+    });
+
+    auto record = [&](std::uint32_t index) -> const MediaRecord& {
+        return *catalog.GetRecord(index);
+    };
+    auto fields = [&](std::uint32_t index) {
+        const MediaRecord& r = record(index);
+        return std::tuple(r.fileName.view(), r.size, r.folder.view(), index);
+    };
+    // Groups as ranges of m_copies, before they are put in name order.
+    struct Range {
+        std::uint32_t begin;
+        std::uint32_t end;
+    };
+    std::vector<Range> ranges;
+    std::vector<std::uint32_t> run;
+    for (std::size_t at = 0; at < keyed.size();) {
+        std::size_t next = at + 1;
+        while (next < keyed.size() && keyed[next].key == keyed[at].key)
+            ++next;
+        if (next - at > 1) {
+            // A run of one key may mix names or sizes whose hashes met:
+            // sorted by name, size and folder, it falls into groups.
+            run.clear();
+            for (std::size_t i = at; i < next; ++i)
+                run.push_back(keyed[i].index);
+            std::sort(run.begin(), run.end(),
+                      [&](std::uint32_t a, std::uint32_t b) { return fields(a) < fields(b); });
+            for (std::size_t g = 0; g < run.size();) {
+                const MediaRecord& first = record(run[g]);
+                const auto begin = static_cast<std::uint32_t>(found.m_copies.size());
+                std::string_view lastFolder;
+                std::size_t end = g;
+                for (; end < run.size(); ++end) {
+                    const MediaRecord& r = record(run[end]);
+                    if (r.fileName.view() != first.fileName.view() || r.size != first.size)
+                        break;
+                    // Two records of one path are one file.
+                    if (end > g && r.folder.view() == lastFolder)
+                        continue;
+                    lastFolder = r.folder.view();
+                    found.m_copies.push_back(run[end]);
+                }
+                const auto copies = static_cast<std::uint32_t>(found.m_copies.size()) - begin;
+                if (copies > 1) {
+                    ranges.push_back({begin, begin + copies});
+                    found.m_freedBytes += first.size * (copies - 1);
+                } else {
+                    found.m_copies.resize(begin);
+                }
+                g = end;
+            }
+        }
+        at = next;
+    }
+
+    std::sort(ranges.begin(), ranges.end(), [&](const Range& a, const Range& b) {
+        const MediaRecord& ra = record(found.m_copies[a.begin]);
+        const MediaRecord& rb = record(found.m_copies[b.begin]);
+        return std::tuple(ra.fileName.view(), ra.size) < std::tuple(rb.fileName.view(), rb.size);
+    });
+    std::vector<std::uint32_t> ordered;
+    ordered.reserve(found.m_copies.size());
+    found.m_groupOf.assign(count, kNoGroup);
+    for (const Range& range : ranges) {
+        const auto group = static_cast<std::uint32_t>(found.m_groupStart.size());
+        found.m_groupStart.push_back(static_cast<std::uint32_t>(ordered.size()));
+        for (std::uint32_t i = range.begin; i < range.end; ++i) {
+            ordered.push_back(found.m_copies[i]);
+            found.m_groupOf[found.m_copies[i]] = group;
+        }
+    }
+    found.m_copies = std::move(ordered);
+    return found;
+}
+
+std::vector<std::uint32_t> DuplicateMedia::Group(std::size_t group) const {
+    if (group >= m_groupStart.size())
+        return {};
+    const std::size_t end =
+        group + 1 < m_groupStart.size() ? m_groupStart[group + 1] : m_copies.size();
+    return {m_copies.begin() + m_groupStart[group],
+            m_copies.begin() + static_cast<std::ptrdiff_t>(end)};
+}
