@@ -258,6 +258,8 @@ MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, boo
     const std::string prefetchedFolder = std::move(m_prefetchedFolder);
     m_prefetchedFolder.clear();
     m_loadFailure.clear();
+    // Even a load that adds nothing may have changed what is on disk.
+    m_duplicates.reset();
     if (path.empty())
         return LoadResult::EmptyPath;
     Log("------------<OPENING FILE>----------------");

@@ -682,4 +682,130 @@ TEST(StoreRun, AFolderThatCannotBeMadeAbortsTheRun) {
     EXPECT_EQ(host.busyChanges, (std::vector<bool>{true, false}));
 }
 
+// Copies of one media file in several folders, each a record of its own
+// project, and the duplicates found among them; deletes keep the last copy.
+class LastCopyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("XDG_DATA_HOME", dir.file("home/data").c_str(), 1);
+        host.confirmDelete = false;
+    }
+    void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
+    // A file of that size in the folder and its record; returns its index.
+    std::uint32_t add(const std::string& folder, const std::string& name, std::size_t size) {
+        writeSized(dir.file(folder + "/" + name), size, 3);
+        MediaRecord r{};
+        r.projectName.SetWhole("P" + std::to_string(catalog.FileCount()));
+        r.fileName.SetWhole(name);
+        r.folder.SetWhole(dir.file(folder));
+        r.size = size;
+        catalog.AddRecord(r, true);
+        catalog.RebuildFileArray();
+        return catalog.FileCount() - 1;
+    }
+    void select(const std::vector<std::uint32_t>& indexes) {
+        rows.rows.clear();
+        for (const std::uint32_t index : indexes)
+            rows.rows.push_back({index, true, ""});
+    }
+    std::vector<std::string> statuses() const {
+        std::vector<std::string> out;
+        for (const auto& r : rows.rows)
+            out.push_back(r.status);
+        return out;
+    }
+    bool onDisk(std::uint32_t index) {
+        return fs::exists(MediaCatalog::FullPath(*catalog.GetRecord(index)));
+    }
+    FileOperationRun run() { return {catalog, rows, host, prompter, host.confirm()}; }
+
+    TempDir dir;
+    LogCapture log;
+    MediaCatalog catalog;
+    RowSelection rows;
+    FakeHost host;
+    ScriptedPrompter prompter;
+};
+
+TEST_F(LastCopyTest, DeletingEveryCopyOfAGroupLeavesExactlyOne) {
+    const std::uint32_t c1 = add("c1", "dup.omf", 500);
+    const std::uint32_t c2 = add("c2", "dup.omf", 500);
+    const std::uint32_t c3 = add("c3", "dup.omf", 500);
+    const std::uint32_t pair1 = add("c1", "pair.omf", 70);
+    const std::uint32_t pair2 = add("c2", "pair.omf", 70);
+    const std::uint32_t single = add("c3", "single.omf", 10);
+    catalog.FindDuplicates();
+    ASSERT_EQ(catalog.Duplicates()->GroupCount(), 2u);
+    select({c2, pair1, c1, single, pair2, c3});
+    run().DeleteSelectedCopies();
+    EXPECT_EQ(statuses(), (std::vector<std::string>{"Deleted...", "Deleted...", "Deleted...",
+                                                    "Deleted...", "Last copy", "Last copy"}));
+    EXPECT_EQ(onDisk(c1) + onDisk(c2) + onDisk(c3), 1);
+    EXPECT_TRUE(onDisk(c3));
+    EXPECT_TRUE(onDisk(pair2));
+    EXPECT_FALSE(onDisk(single)); // no group: deleted as ever
+    EXPECT_FALSE(IsMissing(*catalog.GetRecord(c3)));
+    EXPECT_EQ(rows.FirstSelected(), -1);
+    const std::vector<std::string> lines = log.lines();
+    EXPECT_EQ(
+        std::count(lines.begin(), lines.end(), "Last copy: " + dir.file("c3/dup.omf") + " is kept"),
+        1);
+
+    // A second run over the one left keeps it too; a plain delete would not.
+    select({c3});
+    run().DeleteSelectedCopies();
+    EXPECT_EQ(statuses(), std::vector<std::string>{"Last copy"});
+    EXPECT_TRUE(onDisk(c3));
+}
+
+TEST_F(LastCopyTest, OnlyCopiesStillOnDiskCount) {
+    const std::uint32_t a1 = add("a1", "take.omf", 300);
+    const std::uint32_t a2 = add("a2", "take.omf", 300);
+    const std::uint32_t b1 = add("b1", "shot.omf", 200);
+    const std::uint32_t b2 = add("b2", "shot.omf", 200);
+    const std::uint32_t b3 = add("b3", "shot.omf", 200);
+    const std::uint32_t d1 = add("d1", "link.omf", 100);
+    const std::uint32_t d2 = add("d2", "link.omf", 100);
+    catalog.FindDuplicates();
+    ASSERT_EQ(catalog.Duplicates()->GroupCount(), 3u);
+    // Deleted outside the program: the copy left is the last.
+    fs::remove(MediaCatalog::FullPath(*catalog.GetRecord(a2)));
+    // One copy rewritten at another size, one removed: no copy either.
+    writeSized(MediaCatalog::FullPath(*catalog.GetRecord(b2)), 199, 1);
+    fs::remove(MediaCatalog::FullPath(*catalog.GetRecord(b3)));
+    // A link to the other copy leads to the very file.
+    const std::string linked = MediaCatalog::FullPath(*catalog.GetRecord(d2));
+    fs::remove(linked);
+    fs::create_symlink(MediaCatalog::FullPath(*catalog.GetRecord(d1)), linked);
+    select({a1, a2, b1, d1});
+    run().DeleteSelectedCopies();
+    EXPECT_EQ(statuses(),
+              (std::vector<std::string>{"Last copy", "Not Exist", "Last copy", "Last copy"}));
+    EXPECT_TRUE(onDisk(a1));
+    EXPECT_TRUE(onDisk(b1));
+    EXPECT_TRUE(onDisk(d1));
+
+    // Put back at its size, the copy counts again.
+    writeSized(MediaCatalog::FullPath(*catalog.GetRecord(b2)), 200, 1);
+    select({b1});
+    run().DeleteSelectedCopies();
+    EXPECT_EQ(statuses(), std::vector<std::string>{"Deleted..."});
+    EXPECT_FALSE(onDisk(b1));
+    EXPECT_TRUE(onDisk(b2));
+}
+
+TEST_F(LastCopyTest, DeletingTheProjectsMediaKeepsTheLastCopyToo) {
+    const std::uint32_t c1 = add("c1", "dup.omf", 50);
+    const std::uint32_t c2 = add("c2", "dup.omf", 50);
+    catalog.FindDuplicates();
+    select({c1, c2});
+    for (auto& r : rows.rows)
+        r.selected = false;
+    prompter.answer(MsgAnswer::Yes);
+    run().DeleteProjectCopies();
+    EXPECT_EQ(statuses(), (std::vector<std::string>{"Deleted...", "Last copy"}));
+    EXPECT_EQ(onDisk(c1) + onDisk(c2), 1);
+    EXPECT_EQ(prompter.questions().size(), 1u);
+}
+
 } // namespace
