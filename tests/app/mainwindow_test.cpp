@@ -3,6 +3,7 @@
 #include "builders/databasebuilder.h"
 #include "builders/mediafolder.h"
 #include "builders/omfbuilder.h"
+#include "builders/samplemedia.h"
 #include "platform/formatting.h"
 #include "platform/volumes.h"
 #include "resources/dialogtemplate.h"
@@ -825,6 +826,97 @@ TEST_F(MainWindowTest, AKeyDuringALongOperationAsksToCancel) {
     window.Jobs().SetBusy(false);
     EXPECT_TRUE(window.Control(res::IDC_SCAN)->isEnabled());
     EXPECT_TRUE(window.MenuAction(res::ID_VERIFY_FILES)->isEnabled());
+}
+
+// The sample media scanned in a window of their own: a pair of one file in
+// two media folders, each copy a file of another project.
+TEST(DuplicateMediaWindow, FindsTheSamplePairAndDeletingBothKeepsOne) {
+    TempDir dir;
+    LogCapture log;
+    ASSERT_FALSE(WriteSampleMedia(dir.file("MEDIA")).empty());
+    ::setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+    ScriptedPrompter prompter;
+    Services services{prompter, [&] {
+                          return std::vector<platform::Volume>{{dir.file("MEDIA"), "MEDIA"}};
+                      }};
+    MainWindow window(services);
+    ASSERT_TRUE(window.Initialise());
+    window.show();
+    window.Scan();
+    ListView& projects = window.Lists().ProjectList();
+    ListView& files = window.Lists().FileList();
+    const int projectCount = projects.RowCount();
+    EXPECT_EQ(projects.FindText("**DUPLICATES"), -1);
+
+    QAction* find = window.MenuAction(res::ID_FIND_DUPLICATES);
+    ASSERT_NE(find, nullptr);
+    EXPECT_EQ(find->text(), QStringLiteral("Find Duplicate Media"));
+    find->trigger();
+    ASSERT_EQ(projects.RowCount(), projectCount + 1);
+    const int duplicates = projects.FindText("**DUPLICATES");
+    ASSERT_GE(duplicates, 0);
+    const std::string omfi = dir.file("MEDIA/OMFI MediaFiles/1");
+    const std::string mxf = dir.file("MEDIA/AVID MediaFiles/MXF/1");
+    const auto size = std::filesystem::file_size(omfi + "/MV00002_V1.omf");
+    EXPECT_EQ(std::filesystem::file_size(mxf + "/MV00002_V1.omf"), size);
+    // One copy too many: its bytes are what keeping one would free.
+    EXPECT_EQ(projects.Text(duplicates, 1), platform::FormatByteSize(size));
+    const Lines logged = log.lines();
+    EXPECT_NE(std::find(logged.begin(), logged.end(),
+                        "Duplicate media: 1 group(s), 2 file(s); keeping one copy of each frees " +
+                            platform::FormatByteSize(size) + " (" + std::to_string(size) +
+                            " bytes)"),
+              logged.end());
+
+    projects.SetSelected(duplicates, true);
+    EXPECT_EQ(column(files, static_cast<int>(MediaColumn::FileName)),
+              (Lines{"MV00002_V1.omf", "MV00002_V1.omf"}));
+    Lines paths = column(files, static_cast<int>(MediaColumn::Path));
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (Lines{mxf, omfi}));
+    Lines owners = column(files, static_cast<int>(MediaColumn::ProjectName));
+    std::sort(owners.begin(), owners.end());
+    EXPECT_EQ(owners, (Lines{"Commercial", "Music Video"}));
+
+    // Beside a project holding one copy, the copy shows twice; the
+    // duplicates unselected, the project's files stay whole.
+    const int musicVideo = projects.FindText("Music Video");
+    const std::size_t musicFiles = window.Catalog().FindProject("Music Video")->files.size();
+    projects.SetSelected(musicVideo, true);
+    EXPECT_EQ(files.RowCount(), static_cast<int>(musicFiles) + 2);
+    projects.SetSelected(projects.FindText("**DUPLICATES"), false);
+    EXPECT_EQ(files.RowCount(), static_cast<int>(musicFiles));
+    projects.SetSelected(musicVideo, false);
+    EXPECT_EQ(files.RowCount(), 0);
+
+    // A store of whole projects refuses the duplicates, through the prompter.
+    projects.SetSelected(projects.FindText("**DUPLICATES"), true);
+    bool storeAsked = false;
+    window.m_storeDialog = [&] {
+        storeAsked = true;
+        return std::optional<StoreOptions>();
+    };
+    window.OnCommand(res::ID_STORE_PROJECTS);
+    EXPECT_FALSE(storeAsked);
+    ASSERT_EQ(prompter.questions().size(), 1u);
+    EXPECT_NE(prompter.questions()[0].text.find("**DUPLICATES"), std::string::npos);
+
+    // Both copies selected and deleted: one stays on disk.
+    window.OnCommand(res::ID_CONFIRM_DELETE);
+    files.SelectAllRows();
+    window.OnCommand(res::ID_DELETE_FILES);
+    Lines statuses = column(files, static_cast<int>(MediaColumn::Status));
+    std::sort(statuses.begin(), statuses.end());
+    EXPECT_EQ(statuses, (Lines{"Deleted...", "Last copy"}));
+    EXPECT_EQ(std::filesystem::exists(omfi + "/MV00002_V1.omf") +
+                  std::filesystem::exists(mxf + "/MV00002_V1.omf"),
+              1);
+
+    // A new scan forgets the search.
+    window.Scan();
+    EXPECT_EQ(projects.FindText("**DUPLICATES"), -1);
+    EXPECT_EQ(window.Catalog().Duplicates(), nullptr);
+    ::unsetenv("XDG_DATA_HOME");
 }
 
 } // namespace
