@@ -116,4 +116,27 @@ TEST(Screenshots, MainWindowAfterScanAndTheConsole) {
     EXPECT_EQ(window.Lists().ProjectList().RowCount(), 4);
 }
 
+// The main window with the duplicates of the sample media selected.
+TEST(Screenshots, DuplicateMedia) {
+    TempDir dir;
+    ASSERT_FALSE(WriteSampleMedia(dir.file("MEDIA")).empty());
+    ScriptedPrompter prompter;
+    Services services{prompter, [&] {
+                          return std::vector<platform::Volume>{{dir.file("MEDIA"), "MEDIA"}};
+                      }};
+    MainWindow window(services);
+    ASSERT_TRUE(window.Initialise());
+    window.resize(1200, 700);
+    window.show();
+    window.Scan();
+    window.OnCommand(res::ID_FIND_DUPLICATES);
+    ListView& projects = window.Lists().ProjectList();
+    const int duplicates = projects.FindText("**DUPLICATES");
+    ASSERT_GE(duplicates, 0);
+    projects.SetSelected(duplicates, true);
+    QApplication::processEvents();
+    EXPECT_EQ(window.Lists().FileList().RowCount(), 2);
+    EXPECT_TRUE(window.grab().save(outputFolder() + QStringLiteral("/duplicates.png")));
+}
+
 } // namespace
