@@ -93,7 +93,7 @@ void run(int files, int projects) {
 }
 
 // 1,000,000 records in 200 folders; every tenth file also lies, at the same
-// size, in the next folder, as a record of another project.
+// size, in the folder after its own, as a record of another project.
 void fillWithCopies(MediaCatalog& catalog, int files) {
     char text[100];
     for (int i = 0; i < files; ++i) {
@@ -103,7 +103,8 @@ void fillWithCopies(MediaCatalog& catalog, int files) {
         r.projectName.SetWhole(text);
         std::snprintf(text, sizeof text, "A%07dV1_%04X.omf", file, (file * 7919) & 0xFFFF);
         r.fileName.SetWhole(text);
-        std::snprintf(text, sizeof text, "/media/user/MEDIA/OMFI MediaFiles/%d", i / 5000 + 1);
+        std::snprintf(text, sizeof text, "/media/user/MEDIA/OMFI MediaFiles/%d",
+                      i / 5000 + 1 + (file != i ? 1 : 0));
         r.folder.SetWhole(text);
         r.fileNameLength = static_cast<std::uint32_t>(r.fileName.size());
         r.size = static_cast<std::uint64_t>((file * 2654435761u) % 50000000u);
