@@ -784,14 +784,6 @@ TEST_F(LastCopyTest, OnlyCopiesStillOnDiskCount) {
     EXPECT_TRUE(onDisk(a1));
     EXPECT_TRUE(onDisk(b1));
     EXPECT_TRUE(onDisk(d1));
-
-    // Put back at its size, the copy counts again.
-    writeSized(MediaCatalog::FullPath(*catalog.GetRecord(b2)), 200, 1);
-    select({b1});
-    run().DeleteSelectedCopies();
-    EXPECT_EQ(statuses(), std::vector<std::string>{"Deleted..."});
-    EXPECT_FALSE(onDisk(b1));
-    EXPECT_TRUE(onDisk(b2));
 }
 
 TEST_F(LastCopyTest, DeletingTheProjectsMediaKeepsTheLastCopyToo) {
