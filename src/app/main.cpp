@@ -1,4 +1,5 @@
 #include "app/application.h"
+#include "fileops/journal.h"
 #include "io/csv.h"
 #include "report/commandline.h"
 #include "widgets/qtprompter.h"
@@ -26,6 +27,8 @@ int main(int argc, char* argv[]) {
         return RunReport(line.request, platform::MountedVolumes(), std::cout, std::cerr,
                          progress.get());
     }
+    case CommandLine::Mode::History:
+        return RunHistory(line.history, JournalPath(), std::cout, std::cerr);
     case CommandLine::Mode::Windows:
         break;
     }

@@ -101,6 +101,41 @@ std::string Base64(std::string_view bytes) {
     return out;
 }
 
+std::optional<std::string> FromBase64(std::string_view text) {
+    if (text.size() % 4 != 0)
+        return std::nullopt;
+    auto digit = [](char c) -> int {
+        if (c >= 'A' && c <= 'Z')
+            return c - 'A';
+        if (c >= 'a' && c <= 'z')
+            return c - 'a' + 26;
+        if (c >= '0' && c <= '9')
+            return c - '0' + 52;
+        if (c == '+')
+            return 62;
+        if (c == '/')
+            return 63;
+        return -1;
+    };
+    std::string out;
+    out.reserve(text.size() / 4 * 3);
+    for (std::size_t i = 0; i < text.size(); i += 4) {
+        const bool last = i + 4 == text.size();
+        // Padding only at the end: "xx==" holds one byte, "xxx=" two.
+        const std::size_t pad = last && text[i + 3] == '=' ? (text[i + 2] == '=' ? 2 : 1) : 0;
+        std::uint32_t group = 0;
+        for (std::size_t k = 0; k < 4; ++k) {
+            const int value = k >= 4 - pad ? 0 : digit(text[i + k]);
+            if (value < 0)
+                return std::nullopt;
+            group = group << 6 | static_cast<std::uint32_t>(value);
+        }
+        for (std::size_t k = 0; k < 3 - pad; ++k)
+            out += static_cast<char>((group >> (16 - 8 * k)) & 0xFF);
+    }
+    return out;
+}
+
 std::string TerminalText(std::string_view text) {
     std::string out;
     auto escape = [&out](std::string_view bytes) {

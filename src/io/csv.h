@@ -4,6 +4,7 @@
 // quotes doubled; lines end in CR LF), JSON strings, and names made safe to
 // print.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,8 @@ void AppendJsonString(std::string& out, std::string_view text);
 bool IsUtf8(std::string_view text);
 // The bytes in base64 (RFC 4648, padded).
 std::string Base64(std::string_view bytes);
+// The bytes of padded base64; nothing when the text is not that.
+std::optional<std::string> FromBase64(std::string_view text);
 // The text as it may be shown on a terminal: a file name can carry escape
 // sequences that would move the cursor, retitle the window or worse. Control
 // characters (C0, DEL and C1) and bytes that are not UTF-8 come out as \xNN,

@@ -1,10 +1,15 @@
 #include "report/commandline.h"
 
+#include "fileops/journal.h"
+
 #include <QCommandLineParser>
 #include <QStringList>
 
+#include <optional>
+
 const char kCommandLineHelp[] =
     "Usage: tolvane [--report [--format csv|json] [--verify|--no-verify] [DATABASE ...]]\n"
+    "       tolvane --history [--format csv|json] [--since DATE]\n"
     "\n"
     "Without options, Tolvane opens its windows.\n"
     "\n"
@@ -23,6 +28,12 @@ const char kCommandLineHelp[] =
     "  --verify       Leave out files the databases name but that do not exist\n"
     "                 (the default, as the Options menu).\n"
     "  --no-verify    List such files as missing.\n"
+    "  --history      Print the operation journal: every copy, move, delete, store\n"
+    "                 and database deletion, oldest first, with its time (UTC),\n"
+    "                 user, host, operation, source, target, bytes, result and\n"
+    "                 message. CSV by default; --format json prints one array.\n"
+    "  --since DATE   With --history: only what was done from DATE on\n"
+    "                 (2026-12-01 or 2026-12-01T09:30, in UTC).\n"
     "  --help, -h     Print this text.\n"
     "\n"
     "Progress goes to standard error when it is a terminal. Exit status: 0; 1 when\n"
@@ -53,20 +64,83 @@ bool knownOption(const std::string& a) {
            a.starts_with("--format=");
 }
 
+bool knownHistoryOption(const std::string& a) {
+    return a == "--history" || a == "--format" || a.starts_with("--format=") || a == "--since" ||
+           a.starts_with("--since=");
+}
+
+// --history and its options, read by the same parser as the report's.
+CommandLine parseHistory(const std::vector<std::string>& arguments) {
+    CommandLine line;
+    line.mode = CommandLine::Mode::Error;
+    for (const std::string& a : arguments) {
+        if (a == "--report") {
+            line.error = "--history and --report do not go together";
+            return line;
+        }
+        if (a.starts_with("-") && a != "-" && !knownHistoryOption(a)) {
+            line.error = "unknown option " + a;
+            return line;
+        }
+    }
+    QCommandLineParser parser;
+    const QCommandLineOption historyOption(QStringLiteral("history"));
+    const QCommandLineOption formatOption(QStringLiteral("format"), QString(),
+                                          QStringLiteral("csv|json"));
+    const QCommandLineOption sinceOption(QStringLiteral("since"), QString(),
+                                         QStringLiteral("date"));
+    parser.addOptions({historyOption, formatOption, sinceOption});
+    QStringList texts{QStringLiteral("tolvane")};
+    for (const std::string& a : arguments)
+        texts.append(argumentText(a));
+    if (!parser.parse(texts)) {
+        line.error = parser.errorText().toStdString();
+        return line;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        line.error = "--history takes no paths";
+        return line;
+    }
+    if (parser.isSet(formatOption)) {
+        const QString value = parser.values(formatOption).last();
+        if (value == QStringLiteral("json")) {
+            line.history.format = HistoryRequest::Format::Json;
+        } else if (value != QStringLiteral("csv")) {
+            line.error = "--format takes csv or json";
+            return line;
+        }
+    }
+    if (parser.isSet(sinceOption)) {
+        const std::string value = argumentBytes(parser.values(sinceOption).last());
+        const std::optional<std::string> since = JournalSince(value);
+        if (!since) {
+            line.error = "--since takes a date: 2026-12-01 or 2026-12-01T09:30";
+            return line;
+        }
+        line.history.since = *since;
+    }
+    line.mode = CommandLine::Mode::History;
+    return line;
+}
+
 } // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine line;
     bool report = false;
+    bool history = false;
     bool help = false;
     for (const std::string& a : arguments) {
         report = report || a == "--report";
+        history = history || a == "--history";
         help = help || a == "--help" || a == "-h";
     }
     if (help) {
         line.mode = CommandLine::Mode::Help;
         return line;
     }
+    if (history)
+        return parseHistory(arguments);
     // Without them the arguments are Qt's own (-platform offscreen, ...).
     if (!report)
         return line;

@@ -1,0 +1,541 @@
+#include "fileops/journal.h"
+
+#include "io/csv.h"
+#include "platform/systemtext.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string homeFolder() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/')
+        return home;
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_dir != nullptr)
+        return found->pw_dir;
+    return "/";
+}
+
+std::string userName() {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_name != nullptr)
+        return found->pw_name;
+    return std::to_string(::geteuid());
+}
+
+std::string hostName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0)
+        return {};
+    return name;
+}
+
+// Makes the folders of path that are missing, readable by the user alone.
+int makeFolders(const std::string& folder) {
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string part = folder.substr(0, slash);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return errno;
+        if (slash == std::string::npos)
+            return 0;
+    }
+}
+
+void appendMember(std::string& line, const char* name, std::string_view text, bool exact) {
+    line += ", \"";
+    line += name;
+    line += "\": ";
+    AppendJsonString(line, text);
+    if (exact && !IsUtf8(text)) {
+        line += ", \"";
+        line += name;
+        line += "_bytes\": \"";
+        line += Base64(text);
+        line += '"';
+    }
+}
+
+void appendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// Reads the flat objects the journal writes: members whose values are
+// strings, whole numbers, true, false or null.
+class ObjectReader {
+public:
+    explicit ObjectReader(std::string_view text) : m_text(text) {}
+
+    template <class Member> bool Read(Member&& member) {
+        space();
+        if (!take('{'))
+            return false;
+        space();
+        if (take('}'))
+            return atEnd();
+        for (;;) {
+            std::string name;
+            space();
+            if (!string(name))
+                return false;
+            space();
+            if (!take(':'))
+                return false;
+            space();
+            if (!member(name, *this))
+                return false;
+            space();
+            if (take('}'))
+                return atEnd();
+            if (!take(','))
+                return false;
+        }
+    }
+
+    bool string(std::string& out) {
+        if (!take('"'))
+            return false;
+        while (m_at < m_text.size()) {
+            const char c = m_text[m_at++];
+            if (c == '"')
+                return true;
+            if (static_cast<unsigned char>(c) < 0x20)
+                return false;
+            if (c != '\\') {
+                out += c;
+                continue;
+            }
+            if (m_at >= m_text.size())
+                return false;
+            switch (m_text[m_at++]) {
+            case '"':
+                out += '"';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case '/':
+                out += '/';
+                break;
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'u': {
+                std::uint32_t code = 0;
+                if (!hex4(code))
+                    return false;
+                if (code >= 0xD800 && code < 0xDC00 && m_text.substr(m_at, 2) == "\\u") {
+                    m_at += 2;
+                    std::uint32_t low = 0;
+                    if (!hex4(low))
+                        return false;
+                    if (low >= 0xDC00 && low < 0xE000) {
+                        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                    } else {
+                        appendUtf8(out, 0xFFFD);
+                        code = low;
+                    }
+                }
+                appendUtf8(out, code >= 0xD800 && code < 0xE000 ? 0xFFFD : code);
+                break;
+            }
+            default:
+                return false;
+            }
+        }
+        return false;
+    }
+
+    bool number(std::uint64_t& out) {
+        const std::size_t start = m_at;
+        out = 0;
+        while (m_at < m_text.size() && m_text[m_at] >= '0' && m_text[m_at] <= '9') {
+            const auto digit = static_cast<std::uint64_t>(m_text[m_at] - '0');
+            if (out > (UINT64_MAX - digit) / 10)
+                return false;
+            out = out * 10 + digit;
+            ++m_at;
+        }
+        return m_at > start;
+    }
+
+    // A value of a member the journal does not know.
+    bool skip() {
+        if (m_at < m_text.size() && m_text[m_at] == '"') {
+            std::string ignored;
+            return string(ignored);
+        }
+        for (const std::string_view word : {"true", "false", "null"}) {
+            if (m_text.substr(m_at, word.size()) == word) {
+                m_at += word.size();
+                return true;
+            }
+        }
+        take('-');
+        std::uint64_t ignored = 0;
+        return number(ignored);
+    }
+
+private:
+    void space() {
+        while (m_at < m_text.size() &&
+               (m_text[m_at] == ' ' || m_text[m_at] == '\t' || m_text[m_at] == '\r'))
+            ++m_at;
+    }
+    bool take(char c) {
+        if (m_at < m_text.size() && m_text[m_at] == c) {
+            ++m_at;
+            return true;
+        }
+        return false;
+    }
+    bool atEnd() {
+        space();
+        return m_at == m_text.size();
+    }
+    bool hex4(std::uint32_t& code) {
+        if (m_text.size() - m_at < 4)
+            return false;
+        for (int k = 0; k < 4; ++k) {
+            const char c = m_text[m_at++];
+            std::uint32_t value = 0;
+            if (c >= '0' && c <= '9')
+                value = static_cast<std::uint32_t>(c - '0');
+            else if (c >= 'a' && c <= 'f')
+                value = static_cast<std::uint32_t>(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F')
+                value = static_cast<std::uint32_t>(c - 'A' + 10);
+            else
+                return false;
+            code = code << 4 | value;
+        }
+        return true;
+    }
+
+    std::string_view m_text;
+    std::size_t m_at = 0;
+};
+
+bool digits(std::string_view text, std::size_t at, std::size_t count) {
+    if (at + count > text.size())
+        return false;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+    }
+    return true;
+}
+
+int twoDigits(std::string_view text, std::size_t at) {
+    return (text[at] - '0') * 10 + (text[at + 1] - '0');
+}
+
+} // namespace
+
+std::string JournalPath() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    // A relative XDG path is to be ignored, as the base directory rules say.
+    const std::string base = state != nullptr && state[0] == '/'
+                                 ? std::string(state)
+                                 : homeFolder() + (homeFolder() == "/" ? "" : "/") + ".local/state";
+    return base + "/tolvane/journal.jsonl";
+}
+
+std::string JournalTime() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    tm utc{};
+    ::gmtime_r(&now.tv_sec, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+std::string JournalLine(const JournalEntry& entry) {
+    std::string line = "{\"time\": ";
+    AppendJsonString(line, entry.time);
+    appendMember(line, "user", entry.user, false);
+    appendMember(line, "host", entry.host, false);
+    appendMember(line, "operation", entry.operation, false);
+    appendMember(line, "source", entry.source, true);
+    appendMember(line, "target", entry.target, true);
+    line += ", \"bytes\": " + std::to_string(entry.bytes);
+    appendMember(line, "result", entry.result, false);
+    appendMember(line, "message", entry.message, false);
+    line += "}\n";
+    return line;
+}
+
+std::optional<JournalEntry> ParseJournalLine(std::string_view line) {
+    JournalEntry entry;
+    bool hasTime = false;
+    bool hasOperation = false;
+    bool hasResult = false;
+    std::optional<std::string> sourceBytes;
+    std::optional<std::string> targetBytes;
+    ObjectReader reader(line);
+    const bool read = reader.Read([&](const std::string& name, ObjectReader& r) {
+        std::string* text = nullptr;
+        if (name == "time") {
+            text = &entry.time;
+            hasTime = true;
+        } else if (name == "user") {
+            text = &entry.user;
+        } else if (name == "host") {
+            text = &entry.host;
+        } else if (name == "operation") {
+            text = &entry.operation;
+            hasOperation = true;
+        } else if (name == "source") {
+            text = &entry.source;
+        } else if (name == "target") {
+            text = &entry.target;
+        } else if (name == "result") {
+            text = &entry.result;
+            hasResult = true;
+        } else if (name == "message") {
+            text = &entry.message;
+        } else if (name == "bytes") {
+            return r.number(entry.bytes);
+        } else if (name == "source_bytes" || name == "target_bytes") {
+            std::string encoded;
+            if (!r.string(encoded))
+                return false;
+            std::optional<std::string> bytes = FromBase64(encoded);
+            if (!bytes)
+                return false;
+            (name == "source_bytes" ? sourceBytes : targetBytes) = std::move(bytes);
+            return true;
+        } else {
+            return r.skip();
+        }
+        text->clear();
+        return r.string(*text);
+    });
+    if (!read || !hasTime || !hasOperation || !hasResult)
+        return std::nullopt;
+    if (sourceBytes)
+        entry.source = std::move(*sourceBytes);
+    if (targetBytes)
+        entry.target = std::move(*targetBytes);
+    return entry;
+}
+
+JournalWriter::JournalWriter(std::string path) : m_path(std::move(path)) {}
+
+JournalWriter::~JournalWriter() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void JournalWriter::Failed(const char* what, int error) {
+    if (!m_failed)
+        m_failure = std::string("The operation journal ") + m_path + " could not be " + what +
+                    ": " + platform::SystemErrorText(error);
+    m_failed = true;
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+bool JournalWriter::Open() {
+    if (m_fd >= 0)
+        return true;
+    const std::size_t slash = m_path.rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+        if (const int error = makeFolders(m_path.substr(0, slash)); error != 0) {
+            Failed("made", error);
+            return false;
+        }
+    }
+    m_fd = ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (m_fd < 0) {
+        Failed("opened", errno);
+        return false;
+    }
+    // A line cut short by a full disk or a crash must not swallow the next
+    // one: it is ended first, and stays a damaged line of its own.
+    struct stat st {};
+    char last = '\n';
+    if (::fstat(m_fd, &st) == 0 && st.st_size > 0) {
+        const int reader = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (reader >= 0) {
+            if (::pread(reader, &last, 1, st.st_size - 1) != 1)
+                last = '\n';
+            ::close(reader);
+        }
+    }
+    if (last != '\n' && ::write(m_fd, "\n", 1) != 1) {
+        Failed("written", errno);
+        return false;
+    }
+    m_user = userName();
+    m_host = hostName();
+    return true;
+}
+
+bool JournalWriter::Append(JournalEntry entry) {
+    if (m_failed || !Open())
+        return false;
+    if (entry.time.empty())
+        entry.time = JournalTime();
+    if (entry.user.empty())
+        entry.user = m_user;
+    if (entry.host.empty())
+        entry.host = m_host;
+    const std::string line = JournalLine(entry);
+    // One write a line: with O_APPEND the line lands whole at the end even
+    // when another program appends at the same time.
+    const ssize_t written = ::write(m_fd, line.data(), line.size());
+    if (written != static_cast<ssize_t>(line.size())) {
+        Failed("written", written < 0 ? errno : ENOSPC);
+        return false;
+    }
+    return true;
+}
+
+bool JournalWriter::Finish() {
+    if (m_fd < 0)
+        return !m_failed;
+    if (::fsync(m_fd) != 0) {
+        Failed("written", errno);
+        return false;
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0) {
+        Failed("written", errno);
+        return false;
+    }
+    return true;
+}
+
+std::string JournalWriter::TakeFailure() {
+    if (!m_failed || m_said)
+        return {};
+    m_said = true;
+    return m_failure;
+}
+
+JournalRead ReadJournal(const std::string& path, const std::function<void(JournalEntry&&)>& each) {
+    JournalRead read;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        read.error = errno;
+        return read;
+    }
+    std::vector<char> buffer(std::size_t{1} << 20);
+    std::string line;
+    bool overlong = false;
+    auto finishLine = [&] {
+        if (overlong) {
+            ++read.skipped;
+        } else if (!line.empty()) {
+            if (std::optional<JournalEntry> entry = ParseJournalLine(line)) {
+                ++read.entries;
+                each(std::move(*entry));
+            } else {
+                ++read.skipped;
+            }
+        }
+        line.clear();
+        overlong = false;
+    };
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            read.error = errno;
+            break;
+        }
+        if (n == 0)
+            break;
+        std::string_view chunk(buffer.data(), static_cast<std::size_t>(n));
+        while (!chunk.empty()) {
+            const std::size_t end = chunk.find('\n');
+            const std::string_view piece = chunk.substr(0, end);
+            if (!overlong && line.size() + piece.size() <= kMaxJournalLine)
+                line.append(piece);
+            else {
+                overlong = true;
+                line.clear();
+            }
+            if (end == std::string_view::npos)
+                break;
+            finishLine();
+            chunk.remove_prefix(end + 1);
+        }
+    }
+    // The last line may lack its line feed: it counts when it is whole.
+    if (!line.empty() || overlong)
+        finishLine();
+    ::close(fd);
+    return read;
+}
+
+std::optional<std::string> JournalSince(std::string_view date) {
+    if (!digits(date, 0, 4) || date.size() < 10 || date[4] != '-' || !digits(date, 5, 2) ||
+        date[7] != '-' || !digits(date, 8, 2))
+        return std::nullopt;
+    const int month = twoDigits(date, 5);
+    const int day = twoDigits(date, 8);
+    if (month < 1 || month > 12 || day < 1 || day > 31)
+        return std::nullopt;
+    std::string time = "00:00:00";
+    std::string_view rest = date.substr(10);
+    if (!rest.empty()) {
+        if (rest[0] != 'T' && rest[0] != ' ')
+            return std::nullopt;
+        rest.remove_prefix(1);
+        if (rest.ends_with('Z'))
+            rest.remove_suffix(1);
+        if ((rest.size() != 5 && rest.size() != 8) || !digits(rest, 0, 2) || rest[2] != ':' ||
+            !digits(rest, 3, 2) || (rest.size() == 8 && (rest[5] != ':' || !digits(rest, 6, 2))))
+            return std::nullopt;
+        if (twoDigits(rest, 0) > 23 || twoDigits(rest, 3) > 59 ||
+            (rest.size() == 8 && twoDigits(rest, 6) > 60))
+            return std::nullopt;
+        time = std::string(rest) + (rest.size() == 5 ? ":00" : "");
+    }
+    return std::string(date.substr(0, 10)) + "T" + time + "Z";
+}
