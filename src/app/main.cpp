@@ -1,5 +1,5 @@
 #include "app/application.h"
-#include "fileops/journal.h"
+#include "io/journal.h"
 #include "io/csv.h"
 #include "report/commandline.h"
 #include "widgets/qtprompter.h"

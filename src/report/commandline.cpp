@@ -1,6 +1,6 @@
 #include "report/commandline.h"
 
-#include "fileops/journal.h"
+#include "io/journal.h"
 
 #include <QCommandLineParser>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "report/history.h"
 
-#include "fileops/journal.h"
+#include "io/journal.h"
 #include "io/csv.h"
 #include "platform/systemtext.h"
 

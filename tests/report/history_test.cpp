@@ -1,6 +1,6 @@
 #include "report/commandline.h"
 
-#include "fileops/journal.h"
+#include "io/journal.h"
 #include "support/csvreader.h"
 #include "support/tempdir.h"
 

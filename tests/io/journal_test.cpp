@@ -1,4 +1,4 @@
-#include "fileops/journal.h"
+#include "io/journal.h"
 
 #include "support/tempdir.h"
 

@@ -1,4 +1,4 @@
-#include "fileops/journal.h"
+#include "io/journal.h"
 
 #include "io/csv.h"
 #include "platform/systemtext.h"
