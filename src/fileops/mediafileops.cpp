@@ -3,9 +3,11 @@
 #include "feedback/log.h"
 #include "feedback/progress.h"
 #include "feedback/prompter.h"
+#include "io/journal.h"
 #include "mediadb/mediacatalog.h"
 #include "platform/directory.h"
 #include "platform/paths.h"
+#include "platform/systemtext.h"
 #include "resources/stringtable.h"
 
 #include <cerrno>
@@ -91,18 +93,107 @@ Outcome concluded(MediaRecord& record, platform::FileFunction function,
     return Outcome::Done;
 }
 
+// With performed, what the operation itself returned (Failed for a row
+// without a record; untouched for a file that does not exist).
 Outcome mediaFileOperation(MediaCatalog& catalog, std::uint32_t index,
                            platform::FileFunction function, const std::string& targetFolder,
                            const platform::FileOpFlags& flags, platform::FileOpUi& ui,
-                           FileOperator& files, platform::RunRecord* run) {
+                           FileOperator& files, platform::RunRecord* run,
+                           platform::FileOpResult* performed = nullptr) {
     MediaRecord* record = catalog.GetRecord(index);
-    if (record == nullptr)
+    if (record == nullptr) {
+        if (performed != nullptr)
+            *performed = platform::FileOpResult::Failed;
         return Outcome::Failed;
+    }
     if (fileMissing(*record))
         return Outcome::NotExist;
     const std::string path = MediaCatalog::FullPath(*record);
-    return concluded(*record, function, files.Perform(function, path, targetFolder, flags, ui, run),
-                     targetFolder);
+    const platform::FileOpResult result =
+        files.Perform(function, path, targetFolder, flags, ui, run);
+    if (performed != nullptr)
+        *performed = result;
+    return concluded(*record, function, result, targetFolder);
+}
+
+// The journal lines of one run: one for every file it acted on, passed over
+// or refused, each written before the file's row shows how it ended.
+class RunJournal {
+public:
+    explicit RunJournal(std::string operation) : m_operation(std::move(operation)) {}
+
+    // An error the user was shown: the next failure's message.
+    void Shown(const std::string& text) { m_shown = text; }
+
+    void Note(const MediaRecord* record, const std::string& targetFolder, const char* result,
+              std::string message) {
+        JournalEntry entry;
+        entry.operation = m_operation;
+        if (record != nullptr) {
+            entry.source = MediaCatalog::FullPath(*record);
+            if (!targetFolder.empty())
+                entry.target = platform::JoinPath(targetFolder, record->fileName);
+            entry.bytes = record->size;
+        }
+        entry.result = result;
+        entry.message = std::move(message);
+        m_writer.Append(std::move(entry));
+    }
+
+    // A file whose operation ran to a result.
+    void NoteResult(const MediaRecord* record, const std::string& targetFolder,
+                    platform::FileOpResult result) {
+        switch (result) {
+        case platform::FileOpResult::Done:
+            Note(record, targetFolder, "done", {});
+            break;
+        case platform::FileOpResult::Failed: {
+            // Files placed before it may be told first: the error is the
+            // failure's.
+            std::string shown = std::move(m_shown);
+            m_shown.clear();
+            Note(record, targetFolder, "failed",
+                 shown.empty() ? res::LoadResourceString(res::IDS_OPERATION_ABORTED) : shown);
+            break;
+        }
+        case platform::FileOpResult::AbortedByUser:
+            Note(record, targetFolder, "aborted",
+                 res::LoadResourceString(res::IDS_ABORTED_BY_USER));
+            break;
+        case platform::FileOpResult::Cancelled:
+            Note(record, targetFolder, "aborted", {});
+            break;
+        case platform::FileOpResult::NotReplaced:
+            Note(record, targetFolder, "failed",
+                 record != nullptr
+                     ? "Not replaced: " + platform::JoinPath(targetFolder, record->fileName) +
+                           " was written by this run"
+                     : std::string());
+            break;
+        case platform::FileOpResult::Pending:
+            break;
+        }
+    }
+
+    // Puts the run's lines on disk; a journal that could not be written is
+    // said once, and the run's work stands.
+    void Finish(Prompter& prompter) {
+        m_writer.Finish();
+        const std::string failure = m_writer.TakeFailure();
+        if (failure.empty())
+            return;
+        Log(failure);
+        Tell(prompter, failure, "Orrin");
+    }
+
+private:
+    std::string m_operation;
+    std::string m_shown;
+    JournalWriter m_writer;
+};
+
+const char* deleteOperation(const platform::FileOpFlags& flags) {
+    return flags.toTrash ? "trash" : "delete";
 }
 
 // The rows of a run whose copies wait for their flush, in the order they
@@ -112,10 +203,13 @@ Outcome mediaFileOperation(MediaCatalog& catalog, std::uint32_t index,
 class HandedRows {
 public:
     HandedRows(MediaCatalog& catalog, FileSelection& rows, platform::FileFunction function,
-               const char* status)
-        : m_catalog(catalog), m_rows(rows), m_function(function), m_status(status) {}
+               const char* status, RunJournal& journal)
+        : m_catalog(catalog), m_rows(rows), m_function(function), m_status(status),
+          m_journal(journal) {}
 
-    void Add(int row, std::uint32_t index) { m_handed.push_back({row, index}); }
+    void Add(int row, std::uint32_t index, const std::string& targetFolder) {
+        m_handed.push_back({row, index, targetFolder});
+    }
     // Gives the rows whose copies are settled their outcome; with wait,
     // first waits for all of them. False when one failed.
     bool Settle(platform::RunRecord& run, platform::FileOpUi& ui, bool wait) {
@@ -124,6 +218,7 @@ public:
             const Handed handed = m_handed.front();
             m_handed.pop_front();
             MediaRecord* record = m_catalog.GetRecord(handed.index);
+            m_journal.NoteResult(record, handed.targetFolder, result);
             const Outcome outcome =
                 record != nullptr ? concluded(*record, m_function, result, {}) : Outcome::Failed;
             if (outcome == Outcome::Done) {
@@ -146,12 +241,14 @@ private:
     struct Handed {
         int row;
         std::uint32_t index;
+        std::string targetFolder;
     };
 
     MediaCatalog& m_catalog;
     FileSelection& m_rows;
     platform::FileFunction m_function;
     const char* m_status;
+    RunJournal& m_journal;
     std::deque<Handed> m_handed;
 };
 
@@ -167,13 +264,16 @@ const char* skippedStatus(Outcome outcome) {
 // may cancel it.
 class RunUi final : public platform::FileOpUi {
 public:
-    RunUi(Prompter& prompter, Progress* progress, CancelCheck& cancel, std::uint64_t total)
-        : m_questions(prompter), m_progress(progress), m_cancel(cancel), m_total(total) {}
+    RunUi(Prompter& prompter, Progress* progress, CancelCheck& cancel, std::uint64_t total,
+          RunJournal& journal)
+        : m_questions(prompter), m_progress(progress), m_cancel(cancel), m_total(total),
+          m_journal(journal) {}
 
     platform::FileOpAnswer confirm(const std::string& text, const std::string& caption) override {
         return m_questions.confirm(text, caption);
     }
     void showError(const std::string& text, const std::string& caption) override {
+        m_journal.Shown(text);
         m_questions.showError(text, caption);
     }
     bool progress(std::uint64_t done, std::uint64_t) override {
@@ -189,6 +289,7 @@ private:
     Progress* m_progress;
     CancelCheck& m_cancel;
     std::uint64_t m_total;
+    RunJournal& m_journal;
     std::uint64_t m_before = 0;
 };
 
@@ -398,12 +499,15 @@ void FileOperationRun::Run(platform::FileFunction function, bool keepLastCopies)
     }
     const RunTexts texts = textsOf(function);
     JobRun job(m_context, texts.caption);
-    RunUi ui(m_prompter, job.Window(), m_context, total);
+    RunJournal journal(function == platform::FileFunction::Copy   ? "copy"
+                       : function == platform::FileFunction::Move ? "move"
+                                                                  : deleteOperation(flags));
+    RunUi ui(m_prompter, job.Window(), m_context, total, journal);
     // Copies go on to the next file while the disk takes the ones before.
     platform::RunRecord written;
     if (function != platform::FileFunction::Delete)
         written.PlaceLater();
-    HandedRows handed(m_catalog, m_rows, function, texts.status);
+    HandedRows handed(m_catalog, m_rows, function, texts.status, journal);
     for (int row = m_rows.FirstSelected(); row >= 0; row = m_rows.FirstSelected()) {
         if (!job.Next())
             break;
@@ -416,19 +520,27 @@ void FileOperationRun::Run(platform::FileFunction function, bool keepLastCopies)
                           isLastCopy(m_catalog, index);
         if (keep)
             Log("Last copy: " + MediaCatalog::FullPath(*record) + " is kept");
-        const Outcome outcome = keep ? Outcome::LastCopy
-                                     : mediaFileOperation(m_catalog, index, function, target, flags,
-                                                          ui, m_files, &written);
-        if (outcome == Outcome::Failed || outcome == Outcome::Cancelled)
-            break;
+        platform::FileOpResult performed = platform::FileOpResult::Pending;
+        const Outcome outcome =
+            keep ? Outcome::LastCopy
+                 : mediaFileOperation(m_catalog, index, function, target, flags, ui, m_files,
+                                      &written, &performed);
         // A file passed over is said only once the files before it are done.
         if ((outcome == Outcome::NotExist || outcome == Outcome::LastCopy) &&
             !handed.Settle(written, ui, true))
             break;
+        if (outcome == Outcome::NotExist)
+            journal.Note(m_catalog.GetRecord(index), target, "not exist", "Not Exist");
+        else if (outcome == Outcome::LastCopy)
+            journal.Note(m_catalog.GetRecord(index), target, "failed", "Last copy");
+        else
+            journal.NoteResult(m_catalog.GetRecord(index), target, performed);
+        if (outcome == Outcome::Failed || outcome == Outcome::Cancelled)
+            break;
         ui.FileDone(m_catalog.GetMediaFileSize(index));
         job.Step(ui.Done(), total);
         if (outcome == Outcome::Pending)
-            handed.Add(row, index);
+            handed.Add(row, index, target);
         else
             m_rows.SetStatus(row, outcome == Outcome::Done ? texts.status : skippedStatus(outcome));
         m_rows.Deselect(row);
@@ -438,6 +550,7 @@ void FileOperationRun::Run(platform::FileFunction function, bool keepLastCopies)
     // Cancelled or stopped, the run ends only when every copy it wrote is
     // in place or removed.
     handed.Settle(written, ui, true);
+    journal.Finish(m_prompter);
 }
 
 void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
@@ -449,10 +562,12 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
     const platform::FileOpFlags flags = FlagsFor(function, true);
     const std::uint64_t total = m_rows.SelectedBytes();
     JobRun job(m_context, "Storing files....");
-    RunUi ui(m_prompter, job.Window(), m_context, total);
+    RunJournal journal(options.moveFiles ? "store move" : "store copy");
+    RunUi ui(m_prompter, job.Window(), m_context, total, journal);
     platform::RunRecord written;
     written.PlaceLater();
-    HandedRows handed(m_catalog, m_rows, function, options.moveFiles ? "Moved..." : "Copied...");
+    HandedRows handed(m_catalog, m_rows, function, options.moveFiles ? "Moved..." : "Copied...",
+                      journal);
     // Why the run was aborted: said once, after every copy it wrote is in
     // place or removed. A failure of the run's own comes after the files
     // before it are done; should one of them fail, that is the run's
@@ -472,15 +587,17 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
                 abort = "";
                 break;
             }
+            journal.Note(record, {}, "not exist", "Not Exist");
             m_rows.SetStatus(row, skippedStatus(Outcome::NotExist));
         } else if (record != nullptr) {
             const std::optional<std::string> destination =
                 StoreDestination(*record, options, volumes);
             if (!destination) {
+                const std::string folder = StoreFolder(*record, options, volumes);
                 const std::string why =
-                    "The path is too long: " +
-                    platform::JoinPath(StoreFolder(*record, options, volumes), record->fileName);
+                    "The path is too long: " + platform::JoinPath(folder, record->fileName);
                 abort = handed.Settle(written, ui, true) ? why : "";
+                journal.Note(record, folder, "failed", why);
                 break;
             }
             std::error_code error;
@@ -488,11 +605,18 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
                 !std::filesystem::create_directories(*destination, error)) {
                 if (handed.Settle(written, ui, true))
                     LogError(error.value(), destination->c_str());
+                journal.Note(record, *destination, "failed",
+                             *destination + ": " + platform::SystemErrorText(error.value()));
                 abort = "";
                 break;
             }
+            platform::FileOpResult performed = platform::FileOpResult::Pending;
             const Outcome outcome = mediaFileOperation(m_catalog, index, function, *destination,
-                                                       flags, ui, m_files, &written);
+                                                       flags, ui, m_files, &written, &performed);
+            if (outcome == Outcome::NotExist)
+                journal.Note(record, *destination, "not exist", "Not Exist");
+            else
+                journal.NoteResult(record, *destination, performed);
             if (outcome == Outcome::Cancelled)
                 break;
             if (outcome == Outcome::Failed) {
@@ -502,7 +626,7 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
             ui.FileDone(m_catalog.GetMediaFileSize(index));
             job.Step(ui.Done(), total);
             if (outcome == Outcome::Pending)
-                handed.Add(row, index);
+                handed.Add(row, index, *destination);
             else if (outcome != Outcome::Done)
                 m_rows.SetStatus(row, skippedStatus(outcome));
             else
@@ -516,6 +640,7 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
     }
     if (!handed.Settle(written, ui, true) && !abort)
         abort = "";
+    journal.Finish(m_prompter);
     if (abort)
         Tell(m_prompter, abort->empty() ? "Aborted!" : "Aborted!\n" + *abort, "Orrin");
 }

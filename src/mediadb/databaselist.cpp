@@ -1,6 +1,7 @@
 #include "mediadb/databaselist.h"
 
 #include "feedback/log.h"
+#include "io/journal.h"
 #include "mediadb/mediafolders.h"
 #include "platform/directory.h"
 #include "platform/paths.h"
@@ -9,6 +10,34 @@
 #include <algorithm>
 #include <cerrno>
 #include <vector>
+
+#include <sys/stat.h>
+
+namespace {
+
+// Passes a file operation's questions and errors on, keeping the last error
+// for the journal.
+class ShownErrors final : public platform::FileOpUi {
+public:
+    explicit ShownErrors(platform::FileOpUi& ui) : m_ui(ui) {}
+    platform::FileOpAnswer confirm(const std::string& text, const std::string& caption) override {
+        return m_ui.confirm(text, caption);
+    }
+    void showError(const std::string& text, const std::string& caption) override {
+        last = text;
+        m_ui.showError(text, caption);
+    }
+    bool progress(std::uint64_t done, std::uint64_t total) override {
+        return m_ui.progress(done, total);
+    }
+
+    std::string last;
+
+private:
+    platform::FileOpUi& m_ui;
+};
+
+} // namespace
 
 std::vector<SearchProblem> DatabaseList::Discover(const std::vector<platform::Volume>& volumes) {
     m_entries.clear();
@@ -100,5 +129,32 @@ platform::FileOpResult DatabaseList::DeleteChecked(platform::FileOpUi& ui) {
     }
     if (paths.empty())
         return platform::FileOpResult::Done;
-    return platform::DeleteFiles(paths, {.ask = false, .toTrash = false}, &ui);
+    // One at a time, each with its journal line; the first that fails ends it.
+    JournalWriter journal;
+    ShownErrors shown(ui);
+    platform::FileOpResult result = platform::FileOpResult::Done;
+    for (const std::string& path : paths) {
+        struct stat st {};
+        const std::uint64_t bytes =
+            ::lstat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+        shown.last.clear();
+        result = platform::DeleteFiles({path}, {.ask = false, .toTrash = false}, &shown);
+        JournalEntry entry;
+        entry.operation = "delete database";
+        entry.source = path;
+        entry.bytes = bytes;
+        entry.result = result == platform::FileOpResult::Done     ? "done"
+                       : result == platform::FileOpResult::Failed ? "failed"
+                                                                  : "aborted";
+        entry.message = shown.last;
+        journal.Append(std::move(entry));
+        if (result != platform::FileOpResult::Done)
+            break;
+    }
+    journal.Finish();
+    if (const std::string failure = journal.TakeFailure(); !failure.empty()) {
+        Log(failure);
+        ui.showError(failure, "Orrin");
+    }
+    return result;
 }

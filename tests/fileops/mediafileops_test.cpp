@@ -2,6 +2,7 @@
 
 #include "builders/mediafolder.h"
 #include "feedback/progress.h"
+#include "io/journal.h"
 #include "mediadb/mediacatalog.h"
 #include "support/flushhook.h"
 #include "support/logcapture.h"
@@ -801,3 +802,113 @@ TEST_F(LastCopyTest, DeletingTheProjectsMediaKeepsTheLastCopyToo) {
 }
 
 } // namespace
+
+namespace {
+
+// The journal the runs of this test write: the test main points it into a
+// folder of the test's own; each test starts it anew.
+std::vector<JournalEntry> journalEntries() {
+    std::vector<JournalEntry> entries;
+    ReadJournal(JournalPath(), [&](JournalEntry&& e) { entries.push_back(std::move(e)); });
+    return entries;
+}
+
+// Rows that check, as each gets its outcome, that the journal says it already.
+class JournalFirstRows : public RowSelection {
+public:
+    explicit JournalFirstRows(MediaCatalog& catalog) : m_catalog(catalog) {}
+    void SetStatus(int row, const std::string& text) override {
+        const std::vector<JournalEntry> entries = journalEntries();
+        const std::string path = MediaCatalog::FullPath(*m_catalog.GetRecord(CatalogIndex(row)));
+        if (entries.empty() || entries.back().source != path)
+            late.push_back(path);
+        RowSelection::SetStatus(row, text);
+    }
+    std::vector<std::string> late;
+
+private:
+    MediaCatalog& m_catalog;
+};
+
+} // namespace
+
+// Every file a run acts on, passes over or is refused gets one line, written
+// before its row shows the outcome; the journal follows the rows' order.
+TEST_F(FileOperationRunTest, EveryFileHasItsJournalLineBeforeItsRowShowsIt) {
+    std::filesystem::remove(JournalPath());
+    fs::remove(dir.file("media/clip1.omf"));
+    JournalFirstRows checked(catalog);
+    checked.rows = rows.rows;
+    checked.selectedBytes = rows.selectedBytes;
+    prompter.choose(dir.file("target"));
+    FileOperationRun(catalog, checked, host, prompter, host.confirm()).CopySelectedFiles();
+    EXPECT_TRUE(checked.late.empty()) << checked.late.front();
+    std::vector<JournalEntry> entries = journalEntries();
+    ASSERT_EQ(entries.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) {
+        const JournalEntry& e = entries[i];
+        const MediaRecord& record = *catalog.GetRecord(checked.rows[i].index);
+        EXPECT_EQ(e.operation, "copy");
+        EXPECT_EQ(e.source, MediaCatalog::FullPath(record));
+        EXPECT_EQ(e.target, dir.file("target/" + record.fileName.str()));
+        EXPECT_EQ(e.bytes, record.size);
+        EXPECT_EQ(e.result, checked.rows[i].status == "Copied..." ? "done" : "not exist") << i;
+        EXPECT_FALSE(e.user.empty());
+        EXPECT_FALSE(e.time.empty());
+    }
+    EXPECT_EQ(entries[3].message, "Not Exist");
+
+    // A delete: to the trash, then a No, which ends the run there.
+    for (auto& r : checked.rows)
+        r = {r.index, true, ""};
+    prompter.answer(MsgAnswer::Yes);
+    prompter.answer(MsgAnswer::No);
+    FileOperationRun(catalog, checked, host, prompter, host.confirm()).DeleteSelectedFiles();
+    entries = journalEntries();
+    ASSERT_EQ(entries.size(), 7u);
+    EXPECT_EQ(entries[5].operation, "trash");
+    EXPECT_EQ(entries[5].result, "done");
+    EXPECT_EQ(entries[5].target, "");
+    EXPECT_EQ(entries[6].result, "aborted");
+    EXPECT_EQ(entries[6].message, "Operation Aborted by User");
+    EXPECT_TRUE(fs::exists(entries[6].source));
+    EXPECT_FALSE(fs::exists(entries[5].source));
+}
+
+// A copy whose flush fails is journaled with the error the user saw; a
+// journal that cannot be written is said once and stops nothing.
+TEST_F(FileOperationRunTest, FailuresAreJournaledAndAnUnwritableJournalStopsNothing) {
+    std::filesystem::remove(JournalPath());
+    FlushHookIo io([](int fd) {
+        return FlushHookIo::SizeOf(fd) == 5000 ? EIO : FlushHookIo::SystemFlush(fd);
+    });
+    FileOperator files(io);
+    prompter.choose(dir.file("target"));
+    FileOperationRun(catalog, rows, host, prompter, host.confirm(), files).CopySelectedFiles();
+    // Rows 3 and 0 are placed before the failure of row 4 is known.
+    const std::vector<JournalEntry> entries = journalEntries();
+    ASSERT_GE(entries.size(), 3u);
+    EXPECT_EQ(entries[0].result, "done");
+    EXPECT_EQ(entries[1].result, "done");
+    EXPECT_EQ(entries[2].source, dir.file("media/clip4.omf"));
+    EXPECT_EQ(entries[2].result, "failed");
+    EXPECT_EQ(entries[2].message, "Cannot copy clip4.omf:\nInput/output error");
+    for (std::size_t i = 3; i < entries.size(); ++i)
+        EXPECT_NE(entries[i].result, "done") << entries[i].source;
+
+    const std::string kept = qEnvironmentVariable("XDG_STATE_HOME").toStdString();
+    MakeFile(dir.file("not-a-folder"));
+    ::setenv("XDG_STATE_HOME", dir.file("not-a-folder").c_str(), 1);
+    for (auto& r : rows.rows)
+        r = {r.index, true, ""};
+    fs::remove_all(dir.file("target"));
+    MakeFolder(dir.file("target2"));
+    const std::size_t asked = prompter.questions().size();
+    prompter.choose(dir.file("target2"));
+    run().CopySelectedFiles();
+    ::setenv("XDG_STATE_HOME", kept.c_str(), 1);
+    EXPECT_EQ(statuses(), std::vector<std::string>(5, "Copied..."));
+    ASSERT_EQ(prompter.questions().size(), asked + 2); // the chooser, then the journal once
+    EXPECT_NE(prompter.questions().back().text.find("operation journal"), std::string::npos)
+        << prompter.questions().back().text;
+}

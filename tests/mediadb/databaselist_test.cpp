@@ -1,5 +1,7 @@
 #include "mediadb/databaselist.h"
 
+#include "io/journal.h"
+
 #include "builders/mediafolder.h"
 #include "platform/volumes.h"
 #include "support/logcapture.h"
@@ -152,6 +154,17 @@ TEST_F(DatabaseListTest, DeletesCheckedDatabasesWithTheirCompanions) {
     EXPECT_TRUE(fs::exists(dir.file("c/OMFI MediaFiles/3/msmFMID.pmr")));
     EXPECT_TRUE(fs::exists(dir.file("c/OMFI MediaFiles/3/msmMMOB.mdb")));
     EXPECT_TRUE(ui.messages.empty());
+    // Each file deleted has its line in the journal, the run's own.
+    std::vector<std::string> journaled;
+    ReadJournal(JournalPath(), [&](JournalEntry&& e) {
+        if (e.source.starts_with(dir.path()) && e.operation == "delete database" &&
+            e.result == "done")
+            journaled.push_back(e.source);
+    });
+    std::sort(journaled.begin(), journaled.end());
+    EXPECT_EQ(journaled, (std::vector<std::string>{dir.file("c/OMFI MediaFiles/1/msmFMID.pmr"),
+                                                   dir.file("c/OMFI MediaFiles/1/msmMMOB.mdb"),
+                                                   dir.file("c/OMFI MediaFiles/2/msmFMID.pmr")}));
     // Only the database left unchecked is found again.
     discover();
     EXPECT_EQ(list.CheckedPaths(),
