@@ -1,6 +1,6 @@
 #include "app/application.h"
-#include "io/journal.h"
 #include "io/csv.h"
+#include "io/journal.h"
 #include "report/commandline.h"
 #include "widgets/qtprompter.h"
 

@@ -1,7 +1,7 @@
 #include "report/history.h"
 
-#include "io/journal.h"
 #include "io/csv.h"
+#include "io/journal.h"
 #include "platform/systemtext.h"
 
 #include <cerrno>

@@ -83,7 +83,8 @@ TEST(History, PrintsTheJournalAsCsvAndJson) {
     EXPECT_EQ(entries[0].toObject()[QStringLiteral("source")].toString(), QStringLiteral("/old"));
     const QJsonObject second = entries[1].toObject();
     EXPECT_EQ(second[QStringLiteral("bytes")].toDouble(), 1234567890123.0);
-    EXPECT_EQ(QByteArray::fromBase64(second[QStringLiteral("source_bytes")].toString().toLatin1()).toStdString(),
+    EXPECT_EQ(QByteArray::fromBase64(second[QStringLiteral("source_bytes")].toString().toLatin1())
+                  .toStdString(),
               "/m/a,b \xE9");
 
     // No journal yet: nothing was done, which is no error.
