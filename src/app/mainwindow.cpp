@@ -3,12 +3,14 @@
 #include "app/aboutdlg.h"
 #include "app/application.h"
 #include "app/hardwaretooldlg.h"
+#include "app/historydlg.h"
 #include "app/listexport.h"
 #include "app/omfinfodlg.h"
 #include "app/storedlg.h"
 #include "app/workingwindow.h"
 #include "feedback/log.h"
 #include "feedback/prompter.h"
+#include "io/journal.h"
 #include "mediadb/mediaendings.h"
 #include "platform/builddate.h"
 #include "platform/qtext.h"
@@ -94,6 +96,14 @@ void MainWindow::ConnectCommands() {
     ConnectCommand(res::ID_EXPORT_MEDIA_LIST, [this] {
         m_session.ExportList("Export Media List", "media files.csv",
                              [this] { return MediaListCsv(m_lists->FileList(), Catalog()); });
+    });
+    ConnectCommand(res::ID_OPERATION_HISTORY, [this] {
+        RunDialog<HistoryDlg>(
+            JournalPath(),
+            [this](const std::function<std::string()>& csv) {
+                m_session.ExportList("Export Operation History", "operation history.csv", csv);
+            },
+            this);
     });
     ConnectCommand(res::ID_EXPORT_PROJECT_LIST, [this] {
         m_session.ExportList("Export Project List", "projects.csv",

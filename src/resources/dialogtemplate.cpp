@@ -97,6 +97,15 @@ constexpr std::array kOmfInfoControls{
     ControlTemplate{IDOK, ControlClass::Button, "OK", DefaultButton, 397, 251, 50, 10},
 };
 
+constexpr std::array kHistoryControls{
+    ControlTemplate{IDC_STATIC, ControlClass::Static, "Find:", 0, 3, 5, 22, 10},
+    ControlTemplate{IDC_HISTORY_FIND, ControlClass::Edit, "", 0, 26, 3, 200, 12},
+    ControlTemplate{IDC_HISTORY_COUNT, ControlClass::Static, "", 0, 232, 5, 150, 10},
+    ControlTemplate{IDC_HISTORY_LIST, ControlClass::ListView, "", SunkenEdge, 3, 18, 554, 222},
+    ControlTemplate{IDC_HISTORY_EXPORT, ControlClass::Button, "Export...", 0, 3, 244, 60, 14},
+    ControlTemplate{IDOK, ControlClass::Button, "Close", DefaultButton, 497, 244, 60, 14},
+};
+
 constexpr std::array kWorkingControls{
     ControlTemplate{IDC_STATIC, ControlClass::Static, "WORKING...", 0, 1, 1, 47, 8},
 };
@@ -127,6 +136,8 @@ constexpr std::array kDialogs{
                    {}},
     DialogTemplate{IDD_OMF_INFO, "OMFI info ...under development...", kDialogFont,
                    Caption | SysMenu | Centered, 0, 0, 448, 262, kOmfInfoControls},
+    DialogTemplate{IDD_HISTORY, "Operation History", kDialogFont, Caption | SysMenu | Centered, 0,
+                   0, 560, 261, kHistoryControls},
     DialogTemplate{IDD_ABOUT, "About Tolvane...", kDialogFont, Caption | SysMenu | Centered, 0, 0,
                    207, 65, kAboutControls},
     DialogTemplate{IDD_PROGRESS, "Please Wait ...", kDialogFont, Caption | Centered, 0, 0, 315, 28,

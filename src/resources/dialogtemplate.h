@@ -83,6 +83,7 @@ inline constexpr int IDD_STORE = 143;
 inline constexpr int IDD_HARDWARE_TOOL = 135;
 inline constexpr int IDD_ABOUT = 100;
 inline constexpr int IDD_OMF_INFO = 103;
+inline constexpr int IDD_HISTORY = 151;
 
 // Control ids. Each names one control of one window; only IDOK, IDCANCEL
 // and IDC_STATIC (controls that are never looked up) stand in several.
@@ -132,6 +133,11 @@ inline constexpr int IDC_STORE_DRIVE = 1055;
 inline constexpr int IDC_OMF_OPEN = 1060;
 inline constexpr int IDC_OMF_SHOW_CONSOLE = 1061;
 inline constexpr int IDC_OMF_TREE = 1062;
+// operation history window
+inline constexpr int IDC_HISTORY_FIND = 1100;
+inline constexpr int IDC_HISTORY_COUNT = 1101;
+inline constexpr int IDC_HISTORY_LIST = 1102;
+inline constexpr int IDC_HISTORY_EXPORT = 1103;
 // The first drive bar of the hardware tool; one more per row.
 inline constexpr int IDC_DRIVE_BAR_FIRST = 10285;
 

@@ -14,6 +14,7 @@ constexpr std::array kFileMenu{
     MenuItem{"Add Media Database...\tCtrl+O", ID_ADD_DATABASE, 0, {}},
     MenuItem{"Scan Media Folder...", ID_SCAN_FOLDER, 0, {}},
     MenuItem{"Export Media List...", ID_EXPORT_MEDIA_LIST, 0, {}},
+    MenuItem{"Operation History...", ID_OPERATION_HISTORY, 0, {}},
     MenuItem{"", 0, Separator, {}},
     MenuItem{"Exit", ID_EXIT, 0, {}},
 };

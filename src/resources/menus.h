@@ -31,6 +31,7 @@ inline constexpr int ID_READ_MXF = 32827;
 inline constexpr int ID_EXPORT_MEDIA_LIST = 32828;
 inline constexpr int ID_EXPORT_PROJECT_LIST = 32829;
 inline constexpr int ID_FIND_DUPLICATES = 32835;
+inline constexpr int ID_OPERATION_HISTORY = 32840;
 
 inline constexpr int IDR_MAIN_MENU = 136;
 inline constexpr int IDR_CONTEXT_MENUS = 139;

@@ -1,9 +1,12 @@
 #include "app/mainwindow.h"
+
+#include "app/historydlg.h"
 #include "app/omfinfodlg.h"
 #include "builders/databasebuilder.h"
 #include "builders/mediafolder.h"
 #include "builders/omfbuilder.h"
 #include "builders/samplemedia.h"
+#include "io/journal.h"
 #include "platform/formatting.h"
 #include "platform/volumes.h"
 #include "resources/dialogtemplate.h"
@@ -917,6 +920,36 @@ TEST(DuplicateMediaWindow, FindsTheSamplePairAndDeletingBothKeepsOne) {
     EXPECT_EQ(projects.FindText("**DUPLICATES"), -1);
     EXPECT_EQ(window.Catalog().Duplicates(), nullptr);
     ::unsetenv("XDG_DATA_HOME");
+}
+
+} // namespace
+
+namespace {
+
+// File, "Operation History..." shows what the window's own runs did, the
+// newest first.
+TEST_F(MainWindowTest, TheOperationHistoryShowsWhatTheRunsDid) {
+    std::filesystem::remove(JournalPath());
+    ::setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+    window.Scan();
+    window.Lists().ProjectList().SetSelected(projectRow("ProjB"), true);
+    ListView& files = window.Lists().FileList();
+    files.SetSelected(files.FindText("c.OMF"), true);
+    prompter.answer(MsgAnswer::Yes);
+    QTest::keyClick(&files, Qt::Key_F8);
+    ASSERT_FALSE(std::filesystem::exists(media + "/c.OMF"));
+    std::vector<std::string> newest;
+    window.m_runModal = [&](QDialog& dialog) {
+        const ListView& list = static_cast<HistoryDlg&>(dialog).List();
+        for (int c = 0; list.RowCount() > 0 && c < JournalTable::kColumns; ++c)
+            newest.push_back(list.Text(0, c));
+    };
+    window.OnCommand(res::ID_OPERATION_HISTORY);
+    ASSERT_EQ(newest.size(), static_cast<std::size_t>(JournalTable::kColumns));
+    EXPECT_EQ(newest[JournalTable::Operation], "trash");
+    EXPECT_EQ(newest[JournalTable::Source], media + "/c.OMF");
+    EXPECT_EQ(newest[JournalTable::Bytes], "70");
+    EXPECT_EQ(newest[JournalTable::Result], "done");
 }
 
 } // namespace
