@@ -3,10 +3,12 @@
 // into the build folder (or $TOLVANE_SCREENSHOT_DIR), for people to look at.
 
 #include "app/hardwaretooldlg.h"
+#include "app/historydlg.h"
 #include "app/mainwindow.h"
 #include "app/omfinfodlg.h"
 #include "builders/samplemedia.h"
 #include "feedback/log.h"
+#include "io/journal.h"
 #include "platform/volumes.h"
 #include "resources/menus.h"
 #include "support/scriptedprompter.h"
@@ -21,6 +23,8 @@
 #include <QSlider>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -137,6 +141,51 @@ TEST(Screenshots, DuplicateMedia) {
     QApplication::processEvents();
     EXPECT_EQ(window.Lists().FileList().RowCount(), 2);
     EXPECT_TRUE(window.grab().save(outputFolder() + QStringLiteral("/duplicates.png")));
+}
+
+// The operation history after a copy, a delete to the trash and a delete
+// of both copies of the duplicate pair (one of which is kept) in the sample.
+TEST(Screenshots, OperationHistory) {
+    TempDir dir;
+    ASSERT_FALSE(WriteSampleMedia(dir.file("MEDIA")).empty());
+    ::setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+    std::filesystem::remove(JournalPath());
+    ScriptedPrompter prompter;
+    Services services{prompter, [&] {
+                          return std::vector<platform::Volume>{{dir.file("MEDIA"), "MEDIA"}};
+                      }};
+    MainWindow window(services);
+    ASSERT_TRUE(window.Initialise());
+    window.resize(1200, 700);
+    window.show();
+    window.Scan();
+    ListView& projects = window.Lists().ProjectList();
+    ListView& files = window.Lists().FileList();
+    projects.SetSelected(projects.FindText("Documentary"), true);
+    files.SelectAllRows();
+    std::filesystem::create_directories(dir.file("BACKUP"));
+    prompter.choose(dir.file("BACKUP"));
+    window.OnCommand(res::ID_COPY_FILES);
+    files.ClearSelection();
+    files.SetSelected(0, true);
+    prompter.answer(MsgAnswer::Yes);
+    window.OnCommand(res::ID_DELETE_FILES);
+    window.OnCommand(res::ID_FIND_DUPLICATES);
+    projects.ClearSelection();
+    projects.SetSelected(projects.FindText("**DUPLICATES"), true);
+    files.SelectAllRows();
+    prompter.answer(MsgAnswer::Yes);
+    window.OnCommand(res::ID_DELETE_FILES);
+    bool shown = false;
+    window.m_runModal = [&](QDialog& dialog) {
+        dialog.show();
+        QApplication::processEvents();
+        shown = dialog.grab().save(outputFolder() + QStringLiteral("/history.png"));
+        EXPECT_GE(static_cast<HistoryDlg&>(dialog).List().RowCount(), 4);
+    };
+    window.OnCommand(res::ID_OPERATION_HISTORY);
+    EXPECT_TRUE(shown);
+    ::unsetenv("XDG_DATA_HOME");
 }
 
 } // namespace
