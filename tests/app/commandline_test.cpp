@@ -3,6 +3,7 @@
 #include "app/hardwaretooldlg.h"
 #include "builders/mediafolder.h"
 #include "builders/samplemedia.h"
+#include "io/journal.h"
 #include "mediadb/databaselist.h"
 #include "platform/volumes.h"
 #include "support/csvreader.h"
@@ -98,6 +99,33 @@ ProgramRun runProgram(const QStringList& arguments, const ProgramSetup& setup = 
     run.out = process.readAllStandardOutput().toStdString();
     run.err = process.readAllStandardError().toStdString();
     return run;
+}
+
+// The program prints the journal its environment points to, without a display.
+TEST(CommandLineProgram, HistoryWithoutADisplay) {
+    TempDir dir;
+    const QByteArray kept = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", QByteArray::fromStdString(dir.path()));
+    JournalWriter writer;
+    JournalEntry e;
+    e.operation = "move";
+    e.source = "/media/a.omf";
+    e.target = "/backup/a.omf";
+    e.bytes = 42;
+    e.result = "done";
+    ASSERT_TRUE(writer.Append(e));
+    ASSERT_TRUE(writer.Finish());
+    const ProgramRun history = runProgram({QStringLiteral("--history")});
+    const ProgramRun since = runProgram(
+        {QStringLiteral("--history"), QStringLiteral("--since"), QStringLiteral("2999-01-01")});
+    qputenv("XDG_STATE_HOME", kept);
+    EXPECT_EQ(history.exitCode, 0) << history.err;
+    const CsvRows rows = ReadCsv(history.out);
+    ASSERT_EQ(rows.size(), 2u) << history.out;
+    EXPECT_EQ(rows[1][3], "move");
+    EXPECT_EQ(rows[1][5], "/backup/a.omf");
+    EXPECT_EQ(since.exitCode, 0);
+    EXPECT_EQ(ReadCsv(since.out).size(), 1u); // the header alone
 }
 
 TEST(CommandLineProgram, HelpAndAReportWithoutADisplay) {
