@@ -2,10 +2,17 @@
 
 #include "io/csv.h"
 #include "platform/systemtext.h"
+#include "platform/volumes.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <ctime>
+#include <deque>
+#include <future>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -360,56 +367,117 @@ std::optional<JournalEntry> ParseJournalLine(std::string_view line) {
     return entry;
 }
 
-JournalWriter::JournalWriter(std::string path) : m_path(std::move(path)) {}
+// The file's calls run on a thread of the writer's own and are awaited for
+// at most the volume deadline: a journal on a network share whose server is
+// gone must not hold up the run that writes it. A call that does not return
+// in time is left to its thread, which owns what it touches.
+struct JournalWriter::Io {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<std::function<void()>> tasks;
+    bool quit = false;
+    int fd = -1;
+
+    static void Serve(const std::shared_ptr<Io>& io) {
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::unique_lock lock(io->mutex);
+                io->wake.wait(lock, [&] { return io->quit || !io->tasks.empty(); });
+                if (io->tasks.empty()) {
+                    if (io->fd >= 0)
+                        ::close(io->fd);
+                    return;
+                }
+                task = std::move(io->tasks.front());
+                io->tasks.pop_front();
+            }
+            task();
+        }
+    }
+};
+
+JournalWriter::JournalWriter(std::string path)
+    : m_path(std::move(path)), m_deadline(platform::kVolumeDeadline) {}
 
 JournalWriter::~JournalWriter() {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    if (m_io == nullptr)
+        return;
+    {
+        std::lock_guard lock(m_io->mutex);
+        m_io->quit = true;
+    }
+    m_io->wake.notify_one();
+}
+
+JournalWriter::Step JournalWriter::InTime(std::function<Step(int& fd)> work) {
+    if (m_io == nullptr) {
+        m_io = std::make_shared<Io>();
+        try {
+            std::thread(Io::Serve, m_io).detach();
+        } catch (const std::system_error& error) {
+            m_io.reset();
+            return {"written", error.code().value()};
+        }
+    }
+    auto result = std::make_shared<std::promise<Step>>();
+    std::future<Step> answer = result->get_future();
+    {
+        std::lock_guard lock(m_io->mutex);
+        m_io->tasks.push_back(
+            [io = m_io.get(), result, work = std::move(work)] { result->set_value(work(io->fd)); });
+    }
+    m_io->wake.notify_one();
+    if (answer.wait_for(m_deadline) != std::future_status::ready)
+        return {"written", ETIMEDOUT};
+    return answer.get();
 }
 
 void JournalWriter::Failed(const char* what, int error) {
-    if (!m_failed)
+    if (!m_failed) {
         m_failure = std::string("The operation journal ") + m_path + " could not be " + what +
-                    ": " + platform::SystemErrorText(error);
+                    ": " +
+                    (error == ETIMEDOUT ? std::string("its volume does not answer")
+                                        : platform::SystemErrorText(error));
+    }
     m_failed = true;
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
 }
 
 bool JournalWriter::Open() {
-    if (m_fd >= 0)
+    if (m_opened)
         return true;
-    const std::size_t slash = m_path.rfind('/');
-    if (slash != std::string::npos && slash > 0) {
-        if (const int error = makeFolders(m_path.substr(0, slash)); error != 0) {
-            Failed("made", error);
-            return false;
-        }
-    }
-    m_fd = ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (m_fd < 0) {
-        Failed("opened", errno);
-        return false;
-    }
-    // A line cut short by a full disk or a crash must not swallow the next
-    // one: it is ended first, and stays a damaged line of its own.
-    struct stat st {};
-    char last = '\n';
-    if (::fstat(m_fd, &st) == 0 && st.st_size > 0) {
-        const int reader = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (reader >= 0) {
-            if (::pread(reader, &last, 1, st.st_size - 1) != 1)
-                last = '\n';
-            ::close(reader);
-        }
-    }
-    if (last != '\n' && ::write(m_fd, "\n", 1) != 1) {
-        Failed("written", errno);
-        return false;
-    }
     m_user = userName();
     m_host = hostName();
+    const Step opened = InTime([path = m_path](int& fd) -> Step {
+        const std::size_t slash = path.rfind('/');
+        if (slash != std::string::npos && slash > 0) {
+            if (const int error = makeFolders(path.substr(0, slash)); error != 0)
+                return {"made", error};
+        }
+        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return {"opened", errno};
+        // A line cut short by a full disk or a crash must not swallow the
+        // next one: it is ended first, and stays a damaged line of its own.
+        struct stat st {};
+        char last = '\n';
+        if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+            const int reader = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (reader >= 0) {
+                if (::pread(reader, &last, 1, st.st_size - 1) != 1)
+                    last = '\n';
+                ::close(reader);
+            }
+        }
+        if (last != '\n' && ::write(fd, "\n", 1) != 1)
+            return {"written", errno};
+        return {};
+    });
+    if (opened.error != 0) {
+        Failed(opened.what, opened.error);
+        return false;
+    }
+    m_opened = true;
     return true;
 }
 
@@ -422,28 +490,36 @@ bool JournalWriter::Append(JournalEntry entry) {
         entry.user = m_user;
     if (entry.host.empty())
         entry.host = m_host;
-    const std::string line = JournalLine(entry);
     // One write a line: with O_APPEND the line lands whole at the end even
     // when another program appends at the same time.
-    const ssize_t written = ::write(m_fd, line.data(), line.size());
-    if (written != static_cast<ssize_t>(line.size())) {
-        Failed("written", written < 0 ? errno : ENOSPC);
+    const Step written = InTime([line = JournalLine(entry)](int& fd) -> Step {
+        const ssize_t n = ::write(fd, line.data(), line.size());
+        if (n != static_cast<ssize_t>(line.size()))
+            return {"written", n < 0 ? errno : ENOSPC};
+        return {};
+    });
+    if (written.error != 0) {
+        Failed(written.what, written.error);
         return false;
     }
     return true;
 }
 
 bool JournalWriter::Finish() {
-    if (m_fd < 0)
+    if (m_failed || !m_opened)
         return !m_failed;
-    if (::fsync(m_fd) != 0) {
-        Failed("written", errno);
-        return false;
-    }
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0) {
-        Failed("written", errno);
+    const Step synced = InTime([](int& fd) -> Step {
+        const int result = ::fsync(fd);
+        const int error = result != 0 ? errno : 0;
+        const int closed = ::close(fd);
+        fd = -1;
+        if (error != 0 || closed != 0)
+            return {"written", error != 0 ? error : errno};
+        return {};
+    });
+    m_opened = false;
+    if (synced.error != 0) {
+        Failed(synced.what, synced.error);
         return false;
     }
     return true;

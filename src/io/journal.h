@@ -8,8 +8,10 @@
 // costs nothing to add to. A journal that cannot be written is said once a
 // run; the operation goes on.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,7 +61,8 @@ public:
 
     // Appends the entry, with the time, user and host filled in where they
     // are empty. False when it could not be written; the first failure of
-    // the run is kept for TakeFailure.
+    // the run is kept for TakeFailure. A journal whose volume does not answer
+    // within the deadline fails, and every append after it at once.
     bool Append(JournalEntry entry);
     // Syncs what the run wrote to disk and closes the file.
     bool Finish();
@@ -67,13 +70,23 @@ public:
     // otherwise, so that a run says it once.
     std::string TakeFailure();
     const std::string& Path() const { return m_path; }
+    void SetDeadline(std::chrono::milliseconds deadline) { m_deadline = deadline; }
 
 private:
+    struct Io;
+    // How a call into the file ended: what could not be done, and errno.
+    struct Step {
+        const char* what = "";
+        int error = 0;
+    };
+    Step InTime(std::function<Step(int& fd)> work);
     bool Open();
     void Failed(const char* what, int error);
 
     std::string m_path;
-    int m_fd = -1;
+    std::shared_ptr<Io> m_io;
+    std::chrono::milliseconds m_deadline;
+    bool m_opened = false;
     bool m_failed = false;
     bool m_said = false;
     std::string m_failure;

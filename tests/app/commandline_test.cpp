@@ -216,6 +216,32 @@ TEST(RealMount, DiscoveryTheReportAndTheDriveWindowSeeANewVolume) {
     EXPECT_TRUE(shown);
 }
 
+// A journal on a volume that stops answering is given up at the deadline,
+// once: the run that writes it goes on. Run by tests/realmount.sh as root.
+TEST(DeadVolume, AJournalWhoseVolumeDoesNotAnswerIsGivenUpAtTheDeadline) {
+    if (std::getenv("TOLVANE_TEST_MOUNT") == nullptr || std::getenv("TOLVANE_TEST_FUSE") == nullptr)
+        GTEST_SKIP() << "run by tests/realmount.sh, as root, in a mount namespace, with /dev/fuse";
+    TempDir dir;
+    MakeFolder(dir.file("dead"));
+    DeadVolume dead(dir.file("dead"));
+    if (!dead.mounted())
+        GTEST_SKIP() << "no FUSE volume can be mounted here: " << dead.failure();
+    JournalWriter writer(dir.file("dead/tolvane/journal.jsonl"));
+    writer.SetDeadline(std::chrono::milliseconds(400));
+    JournalEntry entry;
+    entry.operation = "copy";
+    entry.result = "done";
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(writer.Append(entry));
+    EXPECT_FALSE(writer.Append(entry));
+    EXPECT_FALSE(writer.Finish());
+    EXPECT_LT(timer.elapsed(), 2000);
+    const std::string said = writer.TakeFailure();
+    EXPECT_NE(said.find("does not answer"), std::string::npos) << said;
+    EXPECT_EQ(writer.TakeFailure(), "");
+}
+
 // Run by tests/realmount.sh as root in a mount namespace of its own, with a
 // tmpfs at $TOLVANE_TEST_MOUNT and /dev/fuse; skipped anywhere else.
 TEST(DeadVolume, TheReportDiscoveryAndTheDriveWindowGoOnWithoutVolumesThatDoNotAnswer) {
