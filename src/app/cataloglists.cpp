@@ -199,6 +199,38 @@ void CatalogLists::UpdateFileCount() {
         m_fileCount->setText(QString::number(m_files.RowCount()) + QStringLiteral(" item(s)"));
 }
 
+void CatalogLists::Find(const FindRequest& request) {
+    const bool narrow =
+        m_find != nullptr && m_files.IsFiltered() && request.Narrows(m_find->Request());
+    auto filter = std::make_shared<MediaFilter>(m_catalog, request);
+    ListView::RowFilter accepts = [filter](std::uint32_t index, const ListView::OwnTexts* own) {
+        return filter->Accepts(index, own);
+    };
+    m_find = std::move(filter);
+    m_summaryLive = false;
+    TakeOffSelection(narrow ? m_files.NarrowFilter(std::move(accepts))
+                            : m_files.SetFilter(std::move(accepts)));
+    m_summaryLive = true;
+    UpdateFileCount();
+    UpdateSelectionSummary();
+}
+
+void CatalogLists::EndFind() {
+    m_find.reset();
+    m_files.ClearFilter();
+    UpdateFileCount();
+    UpdateSelectionSummary();
+}
+
+void CatalogLists::TakeOffSelection(const std::vector<std::uint32_t>& catalogIndexes) {
+    for (std::uint32_t index : catalogIndexes) {
+        if (const MediaRecord* record = m_catalog.GetRecord(index))
+            m_selectedBytes -= record->size;
+    }
+    if (!catalogIndexes.empty() && m_files.SelectedCount() == 0)
+        m_info.Clear();
+}
+
 void CatalogLists::SelectAllRows(ListView& list) {
     m_info.CloseMediaFile();
     m_summaryLive = false;
