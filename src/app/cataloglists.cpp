@@ -206,10 +206,11 @@ void CatalogLists::Find(const FindRequest& request) {
     ListView::RowFilter accepts = [filter](std::uint32_t index, const ListView::OwnTexts* own) {
         return filter->Accepts(index, own);
     };
+    ListView::RowAhead ahead = [filter](std::uint32_t index) { filter->Ahead(index); };
     m_find = std::move(filter);
     m_summaryLive = false;
-    TakeOffSelection(narrow ? m_files.NarrowFilter(std::move(accepts))
-                            : m_files.SetFilter(std::move(accepts)));
+    TakeOffSelection(narrow ? m_files.NarrowFilter(std::move(accepts), ahead)
+                            : m_files.SetFilter(std::move(accepts), ahead));
     m_summaryLive = true;
     UpdateFileCount();
     UpdateSelectionSummary();
@@ -223,9 +224,19 @@ void CatalogLists::EndFind() {
 }
 
 void CatalogLists::TakeOffSelection(const std::vector<std::uint32_t>& catalogIndexes) {
-    for (std::uint32_t index : catalogIndexes) {
-        if (const MediaRecord* record = m_catalog.GetRecord(index))
-            m_selectedBytes -= record->size;
+    if (catalogIndexes.size() > static_cast<std::size_t>(m_files.SelectedCount())) {
+        // Fewer rows stay selected than left: their sizes are added up
+        // instead (a find that hides most of a million selected rows).
+        m_selectedBytes = 0;
+        for (int row : m_files.SelectedRows()) {
+            if (const MediaRecord* record = m_catalog.GetRecord(m_files.ItemData(row)))
+                m_selectedBytes += record->size;
+        }
+    } else {
+        for (std::uint32_t index : catalogIndexes) {
+            if (const MediaRecord* record = m_catalog.GetRecord(index))
+                m_selectedBytes -= record->size;
+        }
     }
     if (!catalogIndexes.empty() && m_files.SelectedCount() == 0)
         m_info.Clear();

@@ -337,6 +337,9 @@ void MainWindow::OpenFindBar() {
         files->setGeometry(place.adjusted(0, m_findBarShift, 0, 0));
         m_findBar->show();
         m_findBar->raise();
+        // What the bar shows from its last use is found again.
+        if (m_findBar->Request() != FindRequest{})
+            m_findBar->FindNow();
     }
     m_findBar->TextLine().setFocus();
     m_findBar->TextLine().selectAll();

@@ -9,8 +9,16 @@
 namespace {
 
 // Past this many distinct texts a field's texts are not shared (a catalog
-// built otherwise): they are searched as they come.
+// built otherwise): they are searched as they come. The table of judged
+// texts has twice as many table, so that probes stay short.
 constexpr std::size_t kMostJudged = 4096;
+constexpr std::size_t kSlots = 2 * kMostJudged;
+
+std::size_t slotOf(const char* address) {
+    // Allocations are 16-byte aligned: the bits above spread the table.
+    const auto bits = reinterpret_cast<std::uintptr_t>(address) >> 4;
+    return static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> 51) & (kSlots - 1);
+}
 
 constexpr std::array<unsigned char, 256> lowerTable() {
     std::array<unsigned char, 256> table{};
@@ -34,7 +42,8 @@ constexpr int column(MediaColumn c) {
 bool FindRequest::Narrows(const FindRequest& earlier) const {
     if (earlier.status != FindStatus::All && earlier.status != status)
         return false;
-    return FoldedText(text).FoundIn(earlier.text);
+    // Every text that holds the new one holds the earlier one too.
+    return FoldedText(earlier.text).FoundIn(text);
 }
 
 FoldedText::FoldedText(std::string_view text) {
@@ -73,6 +82,21 @@ bool MediaFilter::Accepts(std::uint32_t catalogIndex, const ListView::OwnTexts* 
     if (record == nullptr)
         return false;
     return HasStatus(*record) && TextFound(catalogIndex, *record, own);
+}
+
+void MediaFilter::Ahead(std::uint32_t catalogIndex) {
+    const MediaRecord* record = m_catalog.GetRecord(catalogIndex);
+    if (record != nullptr) {
+        // A record spans two cache lines; its attributes lie in the second.
+        __builtin_prefetch(record);
+        __builtin_prefetch(reinterpret_cast<const char*>(record) + 64);
+    }
+    // Told four rows ago: its record has arrived by now.
+    const MediaRecord*& earlier = m_coming[m_next];
+    if (earlier != nullptr)
+        __builtin_prefetch(earlier->fileName.c_str());
+    earlier = record;
+    m_next = (m_next + 1) % m_coming.size();
 }
 
 bool MediaFilter::HasStatus(const MediaRecord& record) const {
@@ -143,18 +167,22 @@ bool MediaFilter::SharedFound(const SharedText& text, SharedJudgements& judgemen
     const char* address = text.c_str();
     if (address == judgements.last)
         return judgements.lastFound;
-    bool found = false;
-    if (const auto it = judgements.judged.find(address); it != judgements.judged.end()) {
-        found = it->second.found;
-    } else {
-        found = m_text.FoundIn(text.view());
-        if (judgements.judged.size() >= kMostJudged)
+    if (judgements.table.empty())
+        judgements.table.resize(kSlots);
+    std::size_t slot = slotOf(address);
+    while (judgements.table[slot].address != nullptr && judgements.table[slot].address != address)
+        slot = (slot + 1) & (kSlots - 1);
+    SharedJudgements::Slot& judged = judgements.table[slot];
+    if (judged.address == nullptr) {
+        const bool found = m_text.FoundIn(text.view());
+        if (judgements.kept.size() >= kMostJudged)
             return found;
-        judgements.judged.emplace(address, SharedJudgements::Judged{text, found});
+        judgements.kept.push_back(text);
+        judged = {address, found};
     }
     judgements.last = address;
-    judgements.lastFound = found;
-    return found;
+    judgements.lastFound = judged.found;
+    return judged.found;
 }
 
 bool MediaFilter::CompressionFound(const MediaRecord& record) {
@@ -162,8 +190,11 @@ bool MediaFilter::CompressionFound(const MediaRecord& record) {
         return m_text.FoundIn(record.codecName.view());
     if (record.compressionCode == 0)
         return false;
-    const auto [it, added] = m_compressionCodes.emplace(record.compressionCode, false);
-    if (added)
-        it->second = m_text.FoundIn(MediaColumnText(record, MediaColumn::Compression));
-    return it->second;
+    for (const auto& [code, found] : m_compressionCodes) {
+        if (code == record.compressionCode)
+            return found;
+    }
+    const bool found = m_text.FoundIn(MediaColumnText(record, MediaColumn::Compression));
+    m_compressionCodes.emplace_back(record.compressionCode, found);
+    return found;
 }

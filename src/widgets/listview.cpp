@@ -365,32 +365,35 @@ bool ListView::IsFiltered() const {
     return static_cast<bool>(m_model->filter);
 }
 
-std::vector<std::uint32_t> ListView::SetFilter(RowFilter filter) {
-    return ApplyFilter(std::move(filter), false);
+std::vector<std::uint32_t> ListView::SetFilter(RowFilter filter, RowAhead ahead) {
+    return ApplyFilter(std::move(filter), ahead, false);
 }
 
-std::vector<std::uint32_t> ListView::NarrowFilter(RowFilter filter) {
-    return ApplyFilter(std::move(filter), true);
+std::vector<std::uint32_t> ListView::NarrowFilter(RowFilter filter, RowAhead ahead) {
+    return ApplyFilter(std::move(filter), ahead, true);
 }
 
-std::vector<std::uint32_t> ListView::ApplyFilter(RowFilter filter, bool shownOnly) {
+std::vector<std::uint32_t> ListView::ApplyFilter(RowFilter filter, const RowAhead& ahead,
+                                                 bool shownOnly) {
     if (!filter) {
         ClearFilter();
         return {};
     }
+    // How many rows before its test a row is announced.
+    constexpr std::size_t kAhead = 8;
     const std::vector<ListModel::Row>& rows = m_model->rows;
+    const bool some = shownOnly && m_model->filter;
+    const std::size_t n = some ? m_model->shown.size() : rows.size();
+    auto position = [&](std::size_t i) {
+        return some ? m_model->shown[i] : static_cast<std::uint32_t>(i);
+    };
     std::vector<std::uint32_t> shown;
-    if (shownOnly && m_model->filter) {
-        for (std::uint32_t position : m_model->shown) {
-            const ListModel::Row& r = rows[position];
-            if (filter(r.itemData, m_model->own(r)))
-                shown.push_back(position);
-        }
-    } else {
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (filter(rows[i].itemData, m_model->own(rows[i])))
-                shown.push_back(static_cast<std::uint32_t>(i));
-        }
+    for (std::size_t i = 0; i < n; ++i) {
+        if (ahead && i + kAhead < n)
+            ahead(rows[position(i + kAhead)].itemData);
+        const ListModel::Row& r = rows[position(i)];
+        if (filter(r.itemData, m_model->own(r)))
+            shown.push_back(position(i));
     }
     return Reshape([&] {
         m_model->filter = std::move(filter);
@@ -531,10 +534,12 @@ std::vector<std::uint32_t> ListView::Reshape(const std::function<void()>& change
     // data where those are dense (catalog indexes, project numbers), else in
     // a set.
     const QItemSelection selection = selectionModel()->selection();
+    // Rows of a selection range or of the list: no bounds to check.
+    auto dataOf = [this](int row) { return m_model->at(row).itemData; };
     std::uint32_t maxData = 0;
     for (const QItemSelectionRange& range : selection) {
         for (int r = range.top(); r <= range.bottom(); ++r)
-            maxData = std::max(maxData, ItemData(r));
+            maxData = std::max(maxData, dataOf(r));
     }
     const bool dense =
         static_cast<std::uint64_t>(maxData) <= 4ull * static_cast<std::uint64_t>(RowCount()) + 1024;
@@ -546,9 +551,9 @@ std::vector<std::uint32_t> ListView::Reshape(const std::function<void()>& change
     for (const QItemSelectionRange& range : selection) {
         for (int r = range.top(); r <= range.bottom(); ++r) {
             if (dense)
-                flags[ItemData(r)] = 1;
+                flags[dataOf(r)] = 1;
             else
-                set.insert(ItemData(r));
+                set.insert(dataOf(r));
         }
     }
     auto wasSelected = [&](std::uint32_t item) {
@@ -561,18 +566,18 @@ std::vector<std::uint32_t> ListView::Reshape(const std::function<void()>& change
     int count = 0;
     if (!selection.isEmpty()) {
         for (int row = 0; row < RowCount();) {
-            if (!wasSelected(ItemData(row))) {
+            if (!wasSelected(dataOf(row))) {
                 ++row;
                 continue;
             }
             int last = row;
-            while (last + 1 < RowCount() && wasSelected(ItemData(last + 1)))
+            while (last + 1 < RowCount() && wasSelected(dataOf(last + 1)))
                 ++last;
             for (int r = row; r <= last; ++r) {
                 if (dense)
-                    flags[ItemData(r)] = 2;
+                    flags[dataOf(r)] = 2;
                 else
-                    kept.insert(ItemData(r));
+                    kept.insert(dataOf(r));
             }
             keep.select(m_model->index(row, 0),
                         m_model->index(last, std::max(0, ColumnCount() - 1)));
@@ -587,6 +592,7 @@ std::vector<std::uint32_t> ListView::Reshape(const std::function<void()>& change
     // The selected rows that are no longer shown.
     std::vector<std::uint32_t> dropped;
     if (dense) {
+        dropped.reserve(flags.size() - static_cast<std::size_t>(count));
         for (std::size_t item = 0; item < flags.size(); ++item) {
             if (flags[item] == 1)
                 dropped.push_back(static_cast<std::uint32_t>(item));
