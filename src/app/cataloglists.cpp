@@ -207,10 +207,20 @@ void CatalogLists::Find(const FindRequest& request) {
         return filter->Accepts(index, own);
     };
     ListView::RowAhead ahead = [filter](std::uint32_t index) { filter->Ahead(index); };
+    // A long list is shared among threads, each with a filter of its own:
+    // a filter keeps what it judged. Nothing changes the catalog meanwhile.
+    const ListView::FilterShare share = [filter] {
+        auto copy = std::make_shared<MediaFilter>(*filter);
+        return std::make_pair(
+            ListView::RowFilter([copy](std::uint32_t index, const ListView::OwnTexts* own) {
+                return copy->Accepts(index, own);
+            }),
+            ListView::RowAhead([copy](std::uint32_t index) { copy->Ahead(index); }));
+    };
     m_find = std::move(filter);
     m_summaryLive = false;
-    TakeOffSelection(narrow ? m_files.NarrowFilter(std::move(accepts), ahead)
-                            : m_files.SetFilter(std::move(accepts), ahead));
+    TakeOffSelection(narrow ? m_files.NarrowFilter(std::move(accepts), ahead, share)
+                            : m_files.SetFilter(std::move(accepts), ahead, share));
     m_summaryLive = true;
     UpdateFileCount();
     UpdateSelectionSummary();

@@ -13,6 +13,7 @@
 #include <cctype>
 #include <optional>
 #include <strings.h>
+#include <thread>
 #include <unordered_set>
 
 namespace {
@@ -365,36 +366,63 @@ bool ListView::IsFiltered() const {
     return static_cast<bool>(m_model->filter);
 }
 
-std::vector<std::uint32_t> ListView::SetFilter(RowFilter filter, RowAhead ahead) {
-    return ApplyFilter(std::move(filter), ahead, false);
+std::vector<std::uint32_t> ListView::SetFilter(RowFilter filter, RowAhead ahead,
+                                               const FilterShare& share) {
+    return ApplyFilter(std::move(filter), ahead, share, false);
 }
 
-std::vector<std::uint32_t> ListView::NarrowFilter(RowFilter filter, RowAhead ahead) {
-    return ApplyFilter(std::move(filter), ahead, true);
+std::vector<std::uint32_t> ListView::NarrowFilter(RowFilter filter, RowAhead ahead,
+                                                  const FilterShare& share) {
+    return ApplyFilter(std::move(filter), ahead, share, true);
 }
 
 std::vector<std::uint32_t> ListView::ApplyFilter(RowFilter filter, const RowAhead& ahead,
-                                                 bool shownOnly) {
+                                                 const FilterShare& share, bool shownOnly) {
     if (!filter) {
         ClearFilter();
         return {};
     }
     // How many rows before its test a row is announced.
     constexpr std::size_t kAhead = 8;
+    // Fewer rows are tested on one thread: starting others costs more.
+    constexpr std::size_t kRowsForThreads = 65536;
     const std::vector<ListModel::Row>& rows = m_model->rows;
     const bool some = shownOnly && m_model->filter;
     const std::size_t n = some ? m_model->shown.size() : rows.size();
     auto position = [&](std::size_t i) {
         return some ? m_model->shown[i] : static_cast<std::uint32_t>(i);
     };
-    std::vector<std::uint32_t> shown;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (ahead && i + kAhead < n)
-            ahead(rows[position(i + kAhead)].itemData);
-        const ListModel::Row& r = rows[position(i)];
-        if (filter(r.itemData, m_model->own(r)))
-            shown.push_back(position(i));
-    }
+    auto test = [&](const RowFilter& accepts, const RowAhead& told, std::size_t from,
+                    std::size_t to, std::vector<std::uint32_t>& shown) {
+        for (std::size_t i = from; i < to; ++i) {
+            if (told && i + kAhead < to)
+                told(rows[position(i + kAhead)].itemData);
+            const ListModel::Row& r = rows[position(i)];
+            if (accepts(r.itemData, m_model->own(r)))
+                shown.push_back(position(i));
+        }
+    };
+    const std::size_t threads =
+        share && n >= kRowsForThreads
+            ? std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8)
+            : 1;
+    std::vector<std::vector<std::uint32_t>> parts(threads);
+    {
+        std::vector<std::pair<RowFilter, RowAhead>> shares;
+        for (std::size_t t = 1; t < threads; ++t)
+            shares.push_back(share());
+        std::vector<std::jthread> workers;
+        for (std::size_t t = 1; t < threads; ++t) {
+            workers.emplace_back([&, t] {
+                test(shares[t - 1].first, shares[t - 1].second, n * t / threads,
+                     n * (t + 1) / threads, parts[t]);
+            });
+        }
+        test(filter, ahead, 0, n / threads, parts[0]);
+    } // the workers are joined here
+    std::vector<std::uint32_t> shown = std::move(parts[0]);
+    for (std::size_t t = 1; t < threads; ++t)
+        shown.insert(shown.end(), parts[t].begin(), parts[t].end());
     return Reshape([&] {
         m_model->filter = std::move(filter);
         m_model->shown = std::move(shown);

@@ -23,6 +23,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class ListModel;
@@ -68,6 +69,10 @@ public:
     // so that the memory the filter reads can be fetched meanwhile: over a
     // million rows, waiting for memory is most of a filter's time.
     using RowAhead = std::function<void(std::uint32_t itemData)>;
+    // Makes another filter that decides as the first does, for a share of
+    // the rows tested on a thread of its own: a long list is tested on every
+    // processor at once.
+    using FilterShare = std::function<std::pair<RowFilter, RowAhead>()>;
 
     explicit ListView(QWidget* parent = nullptr);
     ~ListView() override;
@@ -110,10 +115,12 @@ public:
     // later are tested as they come. A row that is hidden loses its
     // selection without a notification: the item data of those rows are
     // returned, so that whoever totals the selection can take them off.
-    std::vector<std::uint32_t> SetFilter(RowFilter filter, RowAhead ahead = {});
+    std::vector<std::uint32_t> SetFilter(RowFilter filter, RowAhead ahead = {},
+                                         const FilterShare& share = {});
     // The same, testing only the rows shown now: for a filter that refuses
     // every row the one in force refuses.
-    std::vector<std::uint32_t> NarrowFilter(RowFilter filter, RowAhead ahead = {});
+    std::vector<std::uint32_t> NarrowFilter(RowFilter filter, RowAhead ahead = {},
+                                            const FilterShare& share = {});
     // Shows every row again, in the list's order; rows that were hidden come
     // back unselected.
     void ClearFilter();
@@ -160,7 +167,8 @@ private:
     // notifications; returns the item data of selected rows no longer shown.
     std::vector<std::uint32_t> Reshape(const std::function<void()>& change);
     // Tests the rows against the filter: every row, or only those shown.
-    std::vector<std::uint32_t> ApplyFilter(RowFilter filter, const RowAhead& ahead, bool shownOnly);
+    std::vector<std::uint32_t> ApplyFilter(RowFilter filter, const RowAhead& ahead,
+                                           const FilterShare& share, bool shownOnly);
     // Reorders the rows by a permutation: order[i] is the old index of row i.
     void Reorder(const std::vector<std::uint32_t>& order);
 

@@ -7,6 +7,7 @@
 #include "app/listexport.h"
 #include "app/mainwindow.h"
 #include "builders/samplemedia.h"
+#include "mediadb/mediacatalog.h"
 #include "platform/formatting.h"
 #include "platform/volumes.h"
 #include "resources/dialogtemplate.h"
@@ -28,6 +29,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -339,6 +341,51 @@ TEST_F(FindTest, AFindAskedForDuringARunWaitsForItsEnd) {
     EXPECT_EQ(rowsOf(files()), all);
     window.OpenFindBar();
     EXPECT_EQ(rowsOf(files()), expected);
+}
+
+// A list long enough to be shared among threads, of texts nobody shares:
+// every find and every narrowing against the plain reading.
+TEST(FindAtScale, ALongListFindsWhatAPlainReadingFinds) {
+    ScriptedPrompter prompter;
+    Services services{prompter, [] { return std::vector<platform::Volume>{}; }};
+    MainWindow window(services);
+    ASSERT_TRUE(window.Initialise());
+    char text[100];
+    for (int i = 0; i < 70000; ++i) {
+        MediaRecord r;
+        std::snprintf(text, sizeof text, "Project %d", i % 7);
+        r.projectName.SetWhole(text);
+        std::snprintf(text, sizeof text, "A%06dV1_%04X.omf", i, (i * 7919) & 0xFFFF);
+        r.fileName.SetWhole(text);
+        r.fileNameLength = static_cast<std::uint32_t>(r.fileName.size());
+        std::snprintf(text, sizeof text, "/media/OMFI MediaFiles/%d", i / 5000);
+        r.folder.SetWhole(text);
+        r.size = static_cast<std::uint64_t>(i) * 1000;
+        r.attributes = i % 13 == 0 ? kFileMissing : (i % 17 == 0 ? 1 : 0);
+        r.compressionCode = i % 3 == 0 ? 75 : 0;
+        window.Catalog().AddRecord(r, true);
+    }
+    window.Catalog().RebuildFileArray();
+    CatalogLists& lists = window.Lists();
+    lists.FillProjectList();
+    lists.SelectAllRows(lists.ProjectList());
+    ListView& files = lists.FileList();
+    ASSERT_EQ(files.RowCount(), 70000);
+    lists.SortList(files, static_cast<int>(MediaColumn::Size));
+    const std::vector<FindRequest> requests{
+        {"V1_1", FindStatus::All},      {"V1_1A", FindStatus::All},
+        {"V1_1A", FindStatus::Missing}, {"files/1", FindStatus::All},
+        {"not ex", FindStatus::All},    {"PROJECT 3", FindStatus::Locked},
+        {"zq", FindStatus::All}};
+    std::vector<Indexes> expected;
+    for (const FindRequest& request : requests)
+        expected.push_back(plainReading(files, request.text, request.status));
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        lists.Find(requests[i]);
+        EXPECT_EQ(rowsOf(files), expected[i]) << requests[i].text;
+    }
+    lists.EndFind();
+    EXPECT_EQ(files.RowCount(), 70000);
 }
 
 TEST(FindMenu, ToolsHoldsFindWithItsShortcut) {
