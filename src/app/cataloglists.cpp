@@ -200,6 +200,59 @@ void CatalogLists::UpdateFileCount() {
         m_fileCount->setText(QString::number(m_files.RowCount()) + QStringLiteral(" item(s)"));
 }
 
+void CatalogLists::Find(const FindRequest& request) {
+    const bool narrow =
+        m_find != nullptr && m_files.IsFiltered() && request.Narrows(m_find->Request());
+    auto filter = std::make_shared<MediaFilter>(m_catalog, request);
+    ListView::RowFilter accepts = [filter](std::uint32_t index, const ListView::OwnTexts* own) {
+        return filter->Accepts(index, own);
+    };
+    ListView::RowAhead ahead = [filter](std::uint32_t index) { filter->Ahead(index); };
+    // A long list is shared among threads, each with a filter of its own:
+    // a filter keeps what it judged. Nothing changes the catalog meanwhile.
+    const ListView::FilterShare share = [filter] {
+        auto copy = std::make_shared<MediaFilter>(*filter);
+        return std::make_pair(
+            ListView::RowFilter([copy](std::uint32_t index, const ListView::OwnTexts* own) {
+                return copy->Accepts(index, own);
+            }),
+            ListView::RowAhead([copy](std::uint32_t index) { copy->Ahead(index); }));
+    };
+    m_find = std::move(filter);
+    m_summaryLive = false;
+    TakeOffSelection(narrow ? m_files.NarrowFilter(std::move(accepts), ahead, share)
+                            : m_files.SetFilter(std::move(accepts), ahead, share));
+    m_summaryLive = true;
+    UpdateFileCount();
+    UpdateSelectionSummary();
+}
+
+void CatalogLists::EndFind() {
+    m_find.reset();
+    m_files.ClearFilter();
+    UpdateFileCount();
+    UpdateSelectionSummary();
+}
+
+void CatalogLists::TakeOffSelection(const std::vector<std::uint32_t>& catalogIndexes) {
+    if (catalogIndexes.size() > static_cast<std::size_t>(m_files.SelectedCount())) {
+        // Fewer rows stay selected than left: their sizes are added up
+        // instead (a find that hides most of a million selected rows).
+        m_selectedBytes = 0;
+        for (int row : m_files.SelectedRows()) {
+            if (const MediaRecord* record = m_catalog.GetRecord(m_files.ItemData(row)))
+                m_selectedBytes += record->size;
+        }
+    } else {
+        for (std::uint32_t index : catalogIndexes) {
+            if (const MediaRecord* record = m_catalog.GetRecord(index))
+                m_selectedBytes -= record->size;
+        }
+    }
+    if (!catalogIndexes.empty() && m_files.SelectedCount() == 0)
+        m_info.Clear();
+}
+
 void CatalogLists::SelectAllRows(ListView& list) {
     m_info.CloseMediaFile();
     m_summaryLive = false;

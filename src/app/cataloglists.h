@@ -5,12 +5,14 @@
 // and the file count. The media file list is a view over the catalog: a row
 // is a catalog index, its texts are made from the record when painted.
 
+#include "app/mediafilter.h"
 #include "fileops/mediafileops.h"
 
 #include <QObject>
 #include <QPixmap>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -91,6 +93,15 @@ public:
     bool ShowsDuplicates() const;
     // Forgets the selection total, as a new scan does.
     void ResetSelectedBytes() { m_selectedBytes = 0; }
+    // Shows only the media files the request finds, among the rows of the
+    // selected projects now and later, until EndFind. Rows it hides lose
+    // their selection. A text that only adds to the one in force narrows
+    // what that found rather than testing every row again.
+    void Find(const FindRequest& request);
+    // Shows every row of the selected projects again.
+    void EndFind();
+    // The request in force; null when every row is shown.
+    const FindRequest* Finding() const { return m_find ? &m_find->Request() : nullptr; }
 
     SortableListView& ProjectList() const { return m_projects; }
     SortableListView& FileList() const { return m_files; }
@@ -121,6 +132,8 @@ private:
     // order: a file of a project and of the duplicates shows twice, and
     // gathering by catalog index could not tell the two rows apart.
     void RebuildFileRows();
+    // Rows that were selected went out of sight: their sizes leave the total.
+    void TakeOffSelection(const std::vector<std::uint32_t>& catalogIndexes);
 
     ListView& m_summary;
     SortableListView& m_projects;
@@ -142,4 +155,5 @@ private:
     bool m_removalPending = false;
     std::vector<std::uint32_t> m_pendingAddition;
     bool m_rebuildPending = false;
+    std::shared_ptr<MediaFilter> m_find;
 };

@@ -2,6 +2,7 @@
 
 #include "app/aboutdlg.h"
 #include "app/application.h"
+#include "app/findbar.h"
 #include "app/hardwaretooldlg.h"
 #include "app/historydlg.h"
 #include "app/listexport.h"
@@ -25,7 +26,9 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSlider>
@@ -164,6 +167,7 @@ void MainWindow::ConnectCommands() {
                    [this] { RunDialog<HardwareToolDlg>(m_services, this); });
     ConnectCommand(res::ID_HARDWARE_TOOL, [this] { RunDialog<HardwareToolDlg>(m_services, this); });
     ConnectCommand(res::ID_APP_ABOUT, [this] { RunDialog<AboutDlg>(this); });
+    ConnectCommand(res::ID_FIND, [this] { OpenFindBar(); });
 }
 
 void MainWindow::ConnectCommand(int id, std::function<void()> handler) {
@@ -228,6 +232,17 @@ bool MainWindow::Initialise() {
                                ControlAs<QLabel>(res::IDC_SELECTION_SUMMARY)},
         Catalog(), *m_info, this);
     ConnectControls();
+    // The find bar is hidden until asked for: the window's layout is the
+    // template's.
+    auto* findBar = new FindBar(Client());
+    if (findBar->Create()) {
+        findBar->hide();
+        m_findBar = findBar;
+        connect(m_findBar, &FindBar::findRequested, this, &MainWindow::OnFindRequested);
+        connect(m_findBar, &FindBar::closeRequested, this, &MainWindow::CloseFindBar);
+    } else {
+        delete findBar;
+    }
 
     // Sizes are the window's own, without the window manager's frame, which
     // is not known before the window is shown and varies between desktops.
@@ -246,6 +261,7 @@ bool MainWindow::Initialise() {
     }
     m_contextMenus = BuildPopUpMenus(res::IDR_CONTEXT_MENUS);
     InstallAccelerators(res::IDR_ACCELERATORS);
+    InstallAccelerators(res::IDR_WINDOW_ACCELERATORS);
     setMinimumSize(m_minWidth, m_minHeight);
     resize(outer.width(), height + 1);
 
@@ -322,8 +338,67 @@ void MainWindow::LayoutControls() {
                    res::IDC_LABEL_F4}) {
         place(id, [&](QRect r) { return QRect(r.left(), h - m_chromeHeight - 22, r.width(), 16); });
     }
+    if (m_findBar != nullptr) {
+        const QRect files = Control(res::IDC_FILE_LIST)->geometry();
+        m_findBar->resize(files.width(), m_findBar->height());
+    }
     m_info->FitColumns();
     m_lastSize = outer;
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // While the find bar is open, Escape closes it wherever the focus is.
+    if (event->key() == Qt::Key_Escape && m_findBar != nullptr && m_findBar->isVisible()) {
+        CloseFindBar();
+        return;
+    }
+    TemplateDialog::keyPressEvent(event);
+}
+
+// ---- find ----------------------------------------------------------------
+
+void MainWindow::OpenFindBar() {
+    if (m_findBar == nullptr)
+        return;
+    if (!m_findBar->isVisible()) {
+        // The bar takes the top of the media file list and a gap below it.
+        QWidget* files = Control(res::IDC_FILE_LIST);
+        const QRect place = files->geometry();
+        m_findBarShift = ToPixels(0, 0, 0, m_findBar->Template()->cy + 2).height();
+        m_findBar->setGeometry(place.left(), place.top(), place.width(), m_findBar->height());
+        files->setGeometry(place.adjusted(0, m_findBarShift, 0, 0));
+        m_findBar->show();
+        m_findBar->raise();
+        // What the bar shows from its last use is found again.
+        if (m_findBar->Request() != FindRequest{})
+            m_findBar->FindNow();
+    }
+    m_findBar->TextLine().setFocus();
+    m_findBar->TextLine().selectAll();
+}
+
+void MainWindow::CloseFindBar() {
+    if (m_findBar == nullptr || !m_findBar->isVisible())
+        return;
+    m_findBar->hide();
+    QWidget* files = Control(res::IDC_FILE_LIST);
+    files->setGeometry(files->geometry().adjusted(0, -m_findBarShift, 0, 0));
+    m_findBarShift = 0;
+    m_findPending = false;
+    m_lists->EndFind();
+    files->setFocus();
+}
+
+void MainWindow::OnFindRequested(const FindRequest& request) {
+    // A job at work walks the rows by their numbers: they stay as they are
+    // until it has ended.
+    if (m_busy) {
+        m_findPending = true;
+        return;
+    }
+    m_findPending = false;
+    if (m_findBar != nullptr && m_findBar->isVisible())
+        m_lists->Find(request);
 }
 
 // ---- commands ------------------------------------------------------------
@@ -436,6 +511,11 @@ void MainWindow::ShowProjectListMenu(QPoint position) {
 }
 
 void MainWindow::SetControlsEnabled(bool enabled) {
+    m_busy = !enabled;
+    if (m_findBar != nullptr)
+        m_findBar->setEnabled(enabled);
+    if (enabled && m_findPending && m_findBar != nullptr)
+        QTimer::singleShot(0, m_findBar, &FindBar::FindNow);
     for (int id : {res::ID_SCAN, res::ID_ADD_DATABASE, res::ID_EXIT, res::ID_SCAN_FOLDER,
                    res::ID_VERIFY_FILES, res::ID_FIND_DUPLICATES}) {
         if (QAction* action = MenuAction(id))

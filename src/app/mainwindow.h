@@ -23,6 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
+class FindBar;
 class QMenu;
 
 class MainWindow : public TemplateDialog {
@@ -59,6 +60,12 @@ public:
     DatabasePanel& DatabasesPanel() { return *m_databases; }
     JobContext& Jobs() { return m_jobs; }
     QMenu* ContextMenu(ContextMenuKind kind) const;
+    // The find bar over the media file list; null when it could not be made.
+    FindBar* Finder() const { return m_findBar; }
+    // Opens the find bar (Ctrl+F) and puts the focus in its text.
+    void OpenFindBar();
+    // Closes it (Escape): every row of the selected projects shows again.
+    void CloseFindBar();
     MediaCatalog& Catalog() { return m_session.Catalog(); }
     bool VerifyFiles() const { return m_session.GetOptions().verifyFiles; }
     bool ReadMxf() const { return m_session.GetOptions().readMxf; }
@@ -75,6 +82,7 @@ public:
 protected:
     QWidget* CreateControl(const res::ControlTemplate& control) override;
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void ConnectCommands();
@@ -97,6 +105,8 @@ private:
     void CopyPathToClipboard();
     void StoreSelectedFiles();
     void ShowConsole();
+    // A find the bar asked for; kept until the job at work has ended.
+    void OnFindRequested(const FindRequest& request);
 
     Services& m_services;
     CatalogSession m_session;
@@ -110,6 +120,11 @@ private:
     int m_minHeight = 0;
     int m_chromeHeight = 0;
     QSize m_lastSize;
+    FindBar* m_findBar = nullptr;
+    // How far the media file list moved down to make room for the find bar.
+    int m_findBarShift = 0;
+    bool m_busy = false;
+    bool m_findPending = false;
 
     std::unordered_map<int, std::function<void()>> m_handlers;
 };

@@ -106,6 +106,15 @@ constexpr std::array kHistoryControls{
     ControlTemplate{IDOK, ControlClass::Button, "Close", DefaultButton, 497, 244, 60, 14},
 };
 
+// One line above the media file list, as wide as the list's template.
+constexpr std::array kFindBarControls{
+    ControlTemplate{IDC_STATIC, ControlClass::Static, "Find:", 0, 1, 3, 19, 9},
+    ControlTemplate{IDC_FIND_TEXT, ControlClass::Edit, "", 0, 21, 1, 150, 12},
+    ControlTemplate{IDC_STATIC, ControlClass::Static, "Show:", 0, 177, 3, 21, 9},
+    ControlTemplate{IDC_FIND_STATUS, ControlClass::ComboBox, "All\nMissing\nLocked\nUnreferenced",
+                    0, 199, 1, 82, 12},
+};
+
 constexpr std::array kWorkingControls{
     ControlTemplate{IDC_STATIC, ControlClass::Static, "WORKING...", 0, 1, 1, 47, 8},
 };
@@ -140,6 +149,7 @@ constexpr std::array kDialogs{
                    0, 560, 261, kHistoryControls},
     DialogTemplate{IDD_ABOUT, "About Tolvane...", kDialogFont, Caption | SysMenu | Centered, 0, 0,
                    207, 65, kAboutControls},
+    DialogTemplate{IDD_FIND_BAR, "Find", kDialogFont, Child, 0, 0, 281, 14, kFindBarControls},
     DialogTemplate{IDD_PROGRESS, "Please Wait ...", kDialogFont, Caption | Centered, 0, 0, 315, 28,
                    kProgressControls},
     DialogTemplate{IDD_CONSOLE,

@@ -19,7 +19,8 @@ enum class ControlClass {
     CheckBox,
     Edit,
     GroupBox,
-    Icon, // text: the icon group's number
+    Icon,     // text: the icon group's number
+    ComboBox, // text: the choices, one a line
 };
 
 // Style bits that change how a window or control is built or behaves.
@@ -32,6 +33,8 @@ inline constexpr std::uint64_t MinimizeBox = 1ull << 3;
 inline constexpr std::uint64_t MaximizeBox = 1ull << 4;
 inline constexpr std::uint64_t Centered = 1ull << 5;
 inline constexpr std::uint64_t Topmost = 1ull << 6;
+// A part of another window rather than a window: its parent places it.
+inline constexpr std::uint64_t Child = 1ull << 7;
 // controls
 inline constexpr std::uint64_t VScroll = 1ull << 16;
 inline constexpr std::uint64_t StaticEdge = 1ull << 17;
@@ -84,6 +87,7 @@ inline constexpr int IDD_HARDWARE_TOOL = 135;
 inline constexpr int IDD_ABOUT = 100;
 inline constexpr int IDD_OMF_INFO = 103;
 inline constexpr int IDD_HISTORY = 151;
+inline constexpr int IDD_FIND_BAR = 150;
 
 // Control ids. Each names one control of one window; only IDOK, IDCANCEL
 // and IDC_STATIC (controls that are never looked up) stand in several.
@@ -138,6 +142,9 @@ inline constexpr int IDC_HISTORY_FIND = 1100;
 inline constexpr int IDC_HISTORY_COUNT = 1101;
 inline constexpr int IDC_HISTORY_LIST = 1102;
 inline constexpr int IDC_HISTORY_EXPORT = 1103;
+// find bar of the main window
+inline constexpr int IDC_FIND_TEXT = 1070;
+inline constexpr int IDC_FIND_STATUS = 1071;
 // The first drive bar of the hardware tool; one more per row.
 inline constexpr int IDC_DRIVE_BAR_FIRST = 10285;
 

@@ -31,6 +31,7 @@ constexpr std::array kToolsMenu{
     MenuItem{"Hardware Tool", ID_HARDWARE_TOOL, 0, {}},
     MenuItem{"OMFI info tool", ID_OMF_INFO_TOOL, 0, {}},
     MenuItem{"Find Duplicate Media", ID_FIND_DUPLICATES, 0, {}},
+    MenuItem{"Find...\tCtrl+F", ID_FIND, 0, {}},
 };
 
 constexpr std::array kMainMenu{
@@ -70,6 +71,10 @@ constexpr std::array kMainAccelerators{
     Accelerator{'A', true, ID_SELECT_ALL_ROWS},
 };
 
+constexpr std::array kWindowAccelerators{
+    Accelerator{'F', true, ID_FIND},
+};
+
 } // namespace
 
 const MenuTemplate* FindMenu(int id) {
@@ -79,6 +84,8 @@ const MenuTemplate* FindMenu(int id) {
 std::span<const Accelerator> FindAccelerators(int id) {
     if (id == IDR_ACCELERATORS)
         return kMainAccelerators;
+    if (id == IDR_WINDOW_ACCELERATORS)
+        return kWindowAccelerators;
     return {};
 }
 

@@ -32,10 +32,13 @@ inline constexpr int ID_EXPORT_MEDIA_LIST = 32828;
 inline constexpr int ID_EXPORT_PROJECT_LIST = 32829;
 inline constexpr int ID_FIND_DUPLICATES = 32835;
 inline constexpr int ID_OPERATION_HISTORY = 32840;
+inline constexpr int ID_FIND = 32830;
 
 inline constexpr int IDR_MAIN_MENU = 136;
 inline constexpr int IDR_CONTEXT_MENUS = 139;
 inline constexpr int IDR_ACCELERATORS = 140;
+// Keys of the main window alone: the sortable lists pass them on.
+inline constexpr int IDR_WINDOW_ACCELERATORS = 141;
 
 namespace menu {
 inline constexpr std::uint32_t Separator = 1u << 0;

@@ -13,6 +13,7 @@
 #include <cctype>
 #include <optional>
 #include <strings.h>
+#include <thread>
 #include <unordered_set>
 
 namespace {
@@ -25,10 +26,12 @@ constexpr int kTemplateBaseUnitX = 6;
 
 // The rows: item data, and for rows that keep texts of their own, the
 // number of those texts in a table beside the rows. A view's row without a
-// status keeps nothing else: eight bytes.
+// status keeps nothing else: eight bytes. A filtered list shows the rows
+// whose positions among all rows are in shown, in ascending order: four
+// bytes more for each row shown.
 class ListModel final : public QAbstractTableModel {
 public:
-    using Texts = std::vector<std::optional<std::string>>;
+    using Texts = ListView::OwnTexts;
     static constexpr std::uint32_t kNoTexts = 0xFFFFFFFFu;
     struct Row {
         std::uint32_t itemData;
@@ -38,7 +41,7 @@ public:
     using QAbstractTableModel::QAbstractTableModel;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override {
-        return parent.isValid() ? 0 : static_cast<int>(rows.size());
+        return parent.isValid() ? 0 : count();
     }
     int columnCount(const QModelIndex& parent = QModelIndex()) const override {
         return parent.isValid() ? 0 : static_cast<int>(columns.size());
@@ -55,10 +58,29 @@ public:
         return ToQt(columns[static_cast<std::size_t>(section)].title);
     }
 
+    // The rows shown.
+    int count() const { return static_cast<int>(filter ? shown.size() : rows.size()); }
+    // The position among all rows of a row shown.
+    std::size_t position(int row) const {
+        const auto at = static_cast<std::size_t>(row);
+        return filter ? shown[at] : at;
+    }
+    Row& at(int row) { return rows[position(row)]; }
+    const Row& at(int row) const { return rows[position(row)]; }
+    const Texts* own(const Row& r) const { return r.texts != kNoTexts ? &texts[r.texts] : nullptr; }
+    bool accepts(const Row& r) const { return filter(r.itemData, own(r)); }
+    // Which of all rows are shown, as flags by position.
+    std::vector<std::uint8_t> shownFlags() const {
+        std::vector<std::uint8_t> flags(rows.size(), 0);
+        for (std::uint32_t position : shown)
+            flags[position] = 1;
+        return flags;
+    }
+
     std::string text(int row, int column) const {
-        if (row < 0 || row >= static_cast<int>(rows.size()) || column < 0)
+        if (row < 0 || row >= count() || column < 0)
             return {};
-        const Row& r = rows[static_cast<std::size_t>(row)];
+        const Row& r = at(row);
         const auto c = static_cast<std::size_t>(column);
         if (r.texts != kNoTexts) {
             const Texts& own = texts[r.texts];
@@ -95,12 +117,13 @@ public:
 
     void clearRows() {
         rows.clear();
+        shown.clear();
         texts.clear();
         freeTexts.clear();
     }
 
     void setText(int row, int column, const std::string& value) {
-        store(rows[static_cast<std::size_t>(row)], column, value);
+        store(at(row), column, value);
         const QModelIndex changed = index(row, column);
         Q_EMIT dataChanged(changed, changed, {Qt::DisplayRole});
     }
@@ -122,6 +145,8 @@ public:
     std::vector<Texts> texts;
     std::vector<std::uint32_t> freeTexts;
     ListView::TextSource source;
+    ListView::RowFilter filter;
+    std::vector<std::uint32_t> shown;
 };
 
 // Shows the selection on the first column only, as a report list without
@@ -257,10 +282,28 @@ void ListView::SetTextSource(TextSource source) {
 int ListView::InsertRow(int at, const std::string& text, std::uint32_t itemData) {
     const int count = RowCount();
     const int row = at < 0 || at > count ? count : at;
+    ListModel::Row r{itemData};
+    m_model->store(r, 0, text);
+    if (!m_model->filter) {
+        m_model->insert(row, row, [&] { m_model->rows.insert(m_model->rows.begin() + row, r); });
+        return row;
+    }
+    // Among all rows, before the row shown at that place.
+    const std::size_t position = row < count ? m_model->position(row) : m_model->rows.size();
+    auto place = [&] {
+        m_model->rows.insert(m_model->rows.begin() + static_cast<std::ptrdiff_t>(position), r);
+        for (std::uint32_t& shown : m_model->shown) {
+            if (shown >= position)
+                ++shown;
+        }
+    };
+    if (!m_model->accepts(r)) {
+        place();
+        return -1;
+    }
     m_model->insert(row, row, [&] {
-        ListModel::Row r{itemData};
-        m_model->store(r, 0, text);
-        m_model->rows.insert(m_model->rows.begin() + row, r);
+        place();
+        m_model->shown.insert(m_model->shown.begin() + row, static_cast<std::uint32_t>(position));
     });
     return row;
 }
@@ -269,10 +312,29 @@ void ListView::AppendItems(const std::vector<std::uint32_t>& itemData) {
     if (itemData.empty())
         return;
     const int first = RowCount();
-    m_model->insert(first, first + static_cast<int>(itemData.size()) - 1, [&] {
+    auto append = [&] {
         m_model->rows.reserve(m_model->rows.size() + itemData.size());
         for (std::uint32_t item : itemData)
             m_model->rows.push_back({item});
+    };
+    if (!m_model->filter) {
+        m_model->insert(first, first + static_cast<int>(itemData.size()) - 1, append);
+        return;
+    }
+    // New rows keep no texts of their own yet.
+    std::vector<std::uint32_t> shown;
+    const std::size_t base = m_model->rows.size();
+    for (std::size_t i = 0; i < itemData.size(); ++i) {
+        if (m_model->filter(itemData[i], nullptr))
+            shown.push_back(static_cast<std::uint32_t>(base + i));
+    }
+    if (shown.empty()) {
+        append(); // nothing the view shows changes
+        return;
+    }
+    m_model->insert(first, first + static_cast<int>(shown.size()) - 1, [&] {
+        append();
+        m_model->shown.insert(m_model->shown.end(), shown.begin(), shown.end());
     });
 }
 
@@ -289,11 +351,92 @@ std::string ListView::Text(int row, int column) const {
 std::uint32_t ListView::ItemData(int row) const {
     if (row < 0 || row >= RowCount())
         return 0;
-    return m_model->rows[static_cast<std::size_t>(row)].itemData;
+    return m_model->at(row).itemData;
 }
 
 int ListView::RowCount() const {
+    return m_model->count();
+}
+
+int ListView::AllRowCount() const {
     return static_cast<int>(m_model->rows.size());
+}
+
+bool ListView::IsFiltered() const {
+    return static_cast<bool>(m_model->filter);
+}
+
+std::vector<std::uint32_t> ListView::SetFilter(RowFilter filter, RowAhead ahead,
+                                               const FilterShare& share) {
+    return ApplyFilter(std::move(filter), ahead, share, false);
+}
+
+std::vector<std::uint32_t> ListView::NarrowFilter(RowFilter filter, RowAhead ahead,
+                                                  const FilterShare& share) {
+    return ApplyFilter(std::move(filter), ahead, share, true);
+}
+
+std::vector<std::uint32_t> ListView::ApplyFilter(RowFilter filter, const RowAhead& ahead,
+                                                 const FilterShare& share, bool shownOnly) {
+    if (!filter) {
+        ClearFilter();
+        return {};
+    }
+    // How many rows before its test a row is announced.
+    constexpr std::size_t kAhead = 8;
+    // Fewer rows are tested on one thread: starting others costs more.
+    constexpr std::size_t kRowsForThreads = 65536;
+    const std::vector<ListModel::Row>& rows = m_model->rows;
+    const bool some = shownOnly && m_model->filter;
+    const std::size_t n = some ? m_model->shown.size() : rows.size();
+    auto position = [&](std::size_t i) {
+        return some ? m_model->shown[i] : static_cast<std::uint32_t>(i);
+    };
+    auto test = [&](const RowFilter& accepts, const RowAhead& told, std::size_t from,
+                    std::size_t to, std::vector<std::uint32_t>& shown) {
+        for (std::size_t i = from; i < to; ++i) {
+            if (told && i + kAhead < to)
+                told(rows[position(i + kAhead)].itemData);
+            const ListModel::Row& r = rows[position(i)];
+            if (accepts(r.itemData, m_model->own(r)))
+                shown.push_back(position(i));
+        }
+    };
+    const std::size_t threads =
+        share && n >= kRowsForThreads
+            ? std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8)
+            : 1;
+    std::vector<std::vector<std::uint32_t>> parts(threads);
+    {
+        std::vector<std::pair<RowFilter, RowAhead>> shares;
+        for (std::size_t t = 1; t < threads; ++t)
+            shares.push_back(share());
+        std::vector<std::jthread> workers;
+        for (std::size_t t = 1; t < threads; ++t) {
+            workers.emplace_back([&, t] {
+                test(shares[t - 1].first, shares[t - 1].second, n * t / threads,
+                     n * (t + 1) / threads, parts[t]);
+            });
+        }
+        test(filter, ahead, 0, n / threads, parts[0]);
+    } // the workers are joined here
+    std::vector<std::uint32_t> shown = std::move(parts[0]);
+    for (std::size_t t = 1; t < threads; ++t)
+        shown.insert(shown.end(), parts[t].begin(), parts[t].end());
+    return Reshape([&] {
+        m_model->filter = std::move(filter);
+        m_model->shown = std::move(shown);
+    });
+}
+
+void ListView::ClearFilter() {
+    if (!m_model->filter)
+        return;
+    Reshape([&] {
+        m_model->filter = nullptr;
+        m_model->shown.clear();
+        m_model->shown.shrink_to_fit();
+    });
 }
 
 void ListView::DeleteAllRows() {
@@ -302,19 +445,36 @@ void ListView::DeleteAllRows() {
 
 void ListView::RemoveRows(const std::function<bool(std::uint32_t)>& remove) {
     Reshape([&] {
-        std::erase_if(m_model->rows, [&](const ListModel::Row& r) {
-            if (!remove(r.itemData))
-                return false;
-            m_model->release(r);
-            return true;
-        });
+        std::vector<ListModel::Row>& rows = m_model->rows;
+        const bool filtered = static_cast<bool>(m_model->filter);
+        std::vector<std::uint8_t> shown =
+            filtered ? m_model->shownFlags() : std::vector<std::uint8_t>();
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (remove(rows[i].itemData)) {
+                m_model->release(rows[i]);
+                continue;
+            }
+            rows[kept] = rows[i];
+            if (filtered)
+                shown[kept] = shown[i];
+            ++kept;
+        }
+        rows.resize(kept);
+        if (filtered) {
+            m_model->shown.clear();
+            for (std::size_t i = 0; i < kept; ++i) {
+                if (shown[i] != 0)
+                    m_model->shown.push_back(static_cast<std::uint32_t>(i));
+            }
+        }
     });
 }
 
 int ListView::FindItemData(std::uint32_t itemData) const {
-    for (std::size_t i = 0; i < m_model->rows.size(); ++i) {
-        if (m_model->rows[i].itemData == itemData)
-            return static_cast<int>(i);
+    for (int i = 0; i < RowCount(); ++i) {
+        if (m_model->at(i).itemData == itemData)
+            return i;
     }
     return -1;
 }
@@ -334,6 +494,15 @@ void ListView::Reorder(const std::vector<std::uint32_t>& order) {
         for (std::uint32_t old : order)
             sorted.push_back(m_model->rows[old]);
         m_model->rows = std::move(sorted);
+        if (!m_model->filter)
+            return;
+        // The rows shown stay shown, in their new places.
+        const std::vector<std::uint8_t> shown = m_model->shownFlags();
+        m_model->shown.clear();
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            if (shown[order[i]] != 0)
+                m_model->shown.push_back(static_cast<std::uint32_t>(i));
+        }
     });
 }
 
@@ -388,28 +557,31 @@ void ListView::SortByText(const std::function<const char*(std::uint32_t)>& key) 
     Reorder(order);
 }
 
-void ListView::Reshape(const std::function<void()>& change) {
+std::vector<std::uint32_t> ListView::Reshape(const std::function<void()>& change) {
     // The selected rows are remembered by item data: as flags indexed by item
     // data where those are dense (catalog indexes, project numbers), else in
     // a set.
     const QItemSelection selection = selectionModel()->selection();
+    // Rows of a selection range or of the list: no bounds to check.
+    auto dataOf = [this](int row) { return m_model->at(row).itemData; };
     std::uint32_t maxData = 0;
     for (const QItemSelectionRange& range : selection) {
         for (int r = range.top(); r <= range.bottom(); ++r)
-            maxData = std::max(maxData, ItemData(r));
+            maxData = std::max(maxData, dataOf(r));
     }
     const bool dense =
         static_cast<std::uint64_t>(maxData) <= 4ull * static_cast<std::uint64_t>(RowCount()) + 1024;
     std::vector<std::uint8_t> flags;
     std::unordered_set<std::uint32_t> set;
+    std::unordered_set<std::uint32_t> kept;
     if (!selection.isEmpty() && dense)
         flags.assign(static_cast<std::size_t>(maxData) + 1, 0);
     for (const QItemSelectionRange& range : selection) {
         for (int r = range.top(); r <= range.bottom(); ++r) {
             if (dense)
-                flags[ItemData(r)] = 1;
+                flags[dataOf(r)] = 1;
             else
-                set.insert(ItemData(r));
+                set.insert(dataOf(r));
         }
     }
     auto wasSelected = [&](std::uint32_t item) {
@@ -422,13 +594,19 @@ void ListView::Reshape(const std::function<void()>& change) {
     int count = 0;
     if (!selection.isEmpty()) {
         for (int row = 0; row < RowCount();) {
-            if (!wasSelected(ItemData(row))) {
+            if (!wasSelected(dataOf(row))) {
                 ++row;
                 continue;
             }
             int last = row;
-            while (last + 1 < RowCount() && wasSelected(ItemData(last + 1)))
+            while (last + 1 < RowCount() && wasSelected(dataOf(last + 1)))
                 ++last;
+            for (int r = row; r <= last; ++r) {
+                if (dense)
+                    flags[dataOf(r)] = 2;
+                else
+                    kept.insert(dataOf(r));
+            }
             keep.select(m_model->index(row, 0),
                         m_model->index(last, std::max(0, ColumnCount() - 1)));
             count += last - row + 1;
@@ -439,6 +617,21 @@ void ListView::Reshape(const std::function<void()>& change) {
         selectionModel()->select(keep, QItemSelectionModel::Select | QItemSelectionModel::Rows);
     m_selectedCount = count;
     m_quiet = false;
+    // The selected rows that are no longer shown.
+    std::vector<std::uint32_t> dropped;
+    if (dense) {
+        dropped.reserve(flags.size() - static_cast<std::size_t>(count));
+        for (std::size_t item = 0; item < flags.size(); ++item) {
+            if (flags[item] == 1)
+                dropped.push_back(static_cast<std::uint32_t>(item));
+        }
+    } else {
+        for (std::uint32_t item : set) {
+            if (kept.count(item) == 0)
+                dropped.push_back(item);
+        }
+    }
+    return dropped;
 }
 
 bool ListView::IsSelected(int row) const {

@@ -9,6 +9,11 @@
 // data alone, and a text source makes its texts from the item data when they
 // are painted. Single texts set on a row of a view (a status) are kept with
 // the row and win over the source. A million rows cost a few bytes each.
+//
+// A list can be filtered: it then shows only the rows a filter accepts, and
+// row numbers, counts, selection, texts and searches are those of the rows
+// shown. Rows it hides keep their place among all rows: sorting orders them
+// too, and clearing the filter shows every row in the list's order.
 
 #include <QHeaderView>
 #include <QPixmap>
@@ -16,7 +21,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class ListModel;
@@ -52,6 +59,20 @@ public:
     };
     // A row's column text made from its item data.
     using TextSource = std::function<std::string(std::uint32_t itemData, int column)>;
+    // The texts a row keeps of its own, by column; a column without one
+    // shows the source's text.
+    using OwnTexts = std::vector<std::optional<std::string>>;
+    // Whether a row is shown, from its item data and its own texts (null
+    // when it keeps none).
+    using RowFilter = std::function<bool(std::uint32_t itemData, const OwnTexts* own)>;
+    // Told the item data of a row some places before the filter tests it,
+    // so that the memory the filter reads can be fetched meanwhile: over a
+    // million rows, waiting for memory is most of a filter's time.
+    using RowAhead = std::function<void(std::uint32_t itemData)>;
+    // Makes another filter that decides as the first does, for a share of
+    // the rows tested on a thread of its own: a long list is tested on every
+    // processor at once.
+    using FilterShare = std::function<std::pair<RowFilter, RowAhead>()>;
 
     explicit ListView(QWidget* parent = nullptr);
     ~ListView() override;
@@ -90,6 +111,23 @@ public:
     // The same with a text taken from each row once, ignoring letter case.
     void SortByText(const std::function<const char*(std::uint32_t)>& key);
 
+    // Shows only the rows the filter accepts, testing every row; rows added
+    // later are tested as they come. A row that is hidden loses its
+    // selection without a notification: the item data of those rows are
+    // returned, so that whoever totals the selection can take them off.
+    std::vector<std::uint32_t> SetFilter(RowFilter filter, RowAhead ahead = {},
+                                         const FilterShare& share = {});
+    // The same, testing only the rows shown now: for a filter that refuses
+    // every row the one in force refuses.
+    std::vector<std::uint32_t> NarrowFilter(RowFilter filter, RowAhead ahead = {},
+                                            const FilterShare& share = {});
+    // Shows every row again, in the list's order; rows that were hidden come
+    // back unselected.
+    void ClearFilter();
+    bool IsFiltered() const;
+    // Every row, shown or hidden.
+    int AllRowCount() const;
+
     bool IsSelected(int row) const;
     int SelectedCount() const { return m_selectedCount; }
     std::vector<int> SelectedRows() const;
@@ -126,8 +164,11 @@ protected:
 private:
     void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     // Runs a change of the rows that keeps the selected rows selected without
-    // notifications.
-    void Reshape(const std::function<void()>& change);
+    // notifications; returns the item data of selected rows no longer shown.
+    std::vector<std::uint32_t> Reshape(const std::function<void()>& change);
+    // Tests the rows against the filter: every row, or only those shown.
+    std::vector<std::uint32_t> ApplyFilter(RowFilter filter, const RowAhead& ahead,
+                                           const FilterShare& share, bool shownOnly);
     // Reorders the rows by a permutation: order[i] is the old index of row i.
     void Reorder(const std::vector<std::uint32_t>& order);
 

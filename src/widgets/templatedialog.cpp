@@ -4,6 +4,7 @@
 #include "widgets/pixelart.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -36,6 +37,8 @@ int mulDiv(int value, int numerator, int denominator) {
 
 Qt::WindowFlags windowFlagsFor(std::uint64_t style) {
     using namespace res::style;
+    if (style & Child)
+        return Qt::Widget;
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint;
     if (style & Caption)
         flags |= Qt::WindowTitleHint;
@@ -193,7 +196,8 @@ bool TemplateDialog::CreateFromTemplate(int templateId) {
     } else {
         move(frame.topLeft());
     }
-    if (!(dialog->style & res::style::SizingBorder))
+    // A part of a window takes the width its parent gives it.
+    if (!(dialog->style & (res::style::SizingBorder | res::style::Child)))
         setFixedSize(frame.size());
     return true;
 }
@@ -264,6 +268,11 @@ QWidget* TemplateDialog::CreateControl(const res::ControlTemplate& c) {
         icon->setPixmap(IconPixmap(std::atoi(c.text)));
         icon->setScaledContents(true);
         return icon;
+    }
+    case res::ControlClass::ComboBox: {
+        auto* box = new QComboBox(m_client);
+        box->addItems(text.split(QLatin1Char('\n')));
+        return box;
     }
     case res::ControlClass::ProgressBar: {
         auto* bar = new QProgressBar(m_client);

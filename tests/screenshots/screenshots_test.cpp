@@ -1,7 +1,9 @@
 // Writes pictures of the main window after SCAN! of the sample media, with a
-// project and a media file selected, and of the debug console, as PNG files
+// project and a media file selected, with the find bar open, and of the
+// debug console, as PNG files
 // into the build folder (or $TOLVANE_SCREENSHOT_DIR), for people to look at.
 
+#include "app/findbar.h"
 #include "app/hardwaretooldlg.h"
 #include "app/historydlg.h"
 #include "app/mainwindow.h"
@@ -19,6 +21,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QSlider>
 #include <QTreeWidget>
@@ -85,6 +88,20 @@ TEST(Screenshots, MainWindowAfterScanAndTheConsole) {
     EXPECT_EQ(window.Info().InfoList().RowCount(), 6);
     EXPECT_EQ(window.Info().InfoList().Text(3, 1), "VC3/DNxHD / dnxhd");
     EXPECT_TRUE(window.grab().save(folder + QStringLiteral("/main-window-mxf.png")));
+
+    // The find bar open over every project's files, a text typed.
+    projects.SelectAllRows();
+    const int all = window.Lists().FileList().RowCount();
+    window.OnCommand(res::ID_FIND);
+    ASSERT_NE(window.Finder(), nullptr);
+    window.Finder()->TextLine().setText(QStringLiteral("doc0000"));
+    window.Finder()->FindNow();
+    QApplication::processEvents();
+    EXPECT_GT(window.Lists().FileList().RowCount(), 0);
+    EXPECT_LT(window.Lists().FileList().RowCount(), all);
+    EXPECT_TRUE(window.grab().save(folder + QStringLiteral("/find-bar.png")));
+    window.CloseFindBar();
+    EXPECT_EQ(window.Lists().FileList().RowCount(), all);
 
     console.resize(700, 400);
     window.OnCommand(res::ID_SHOW_CONSOLE);

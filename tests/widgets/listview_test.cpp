@@ -2,6 +2,9 @@
 
 #include <QAbstractItemModel>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -137,6 +140,160 @@ TEST_F(ListViewTest, BulkChangesKeepTheSelectionWithoutNotifications) {
     list.DeleteAllRows();
     EXPECT_EQ(list.SelectedCount(), 0);
     EXPECT_TRUE(changes.empty());
+}
+
+} // namespace
+
+namespace {
+
+// A filtered list against a plain one: a vector of all rows with their
+// selection and status, filtered by a loop. Random rows are added, removed,
+// sorted, given a status, selected; the filter is set, narrowed, cleared.
+TEST(ListViewFilter, ShowsWhatAPlainFilterOfAllRowsShows) {
+    struct Plain {
+        std::uint32_t item;
+        bool selected;
+        std::string status;
+    };
+    std::vector<Plain> all;
+    ListView list;
+    list.SetColumns({{"Name", 100}, {"Status", 50}});
+    list.SetTextSource([](std::uint32_t item, int column) {
+        return column == 0 ? std::to_string(item) : std::string();
+    });
+    std::uint32_t modulus = 0; // 0: no filter
+    auto accepts = [&](std::uint32_t item, const std::string& status) {
+        return modulus == 0 || item % modulus == 0 || status == "kept";
+    };
+    auto filter = [&] {
+        const std::uint32_t m = modulus;
+        return [m](std::uint32_t item, const ListView::OwnTexts* own) {
+            const bool kept = own != nullptr && own->size() > 1 && (*own)[1] == "kept";
+            return item % m == 0 || kept;
+        };
+    };
+    std::vector<std::size_t> shown; // positions in all
+    auto check = [&](int step) {
+        ASSERT_EQ(list.RowCount(), static_cast<int>(shown.size())) << step;
+        ASSERT_EQ(list.AllRowCount(), static_cast<int>(all.size())) << step;
+        int selected = 0;
+        for (std::size_t r = 0; r < shown.size(); ++r) {
+            const Plain& p = all[shown[r]];
+            ASSERT_EQ(list.ItemData(static_cast<int>(r)), p.item) << step;
+            ASSERT_EQ(list.IsSelected(static_cast<int>(r)), p.selected) << step;
+            ASSERT_EQ(list.Text(static_cast<int>(r), 1), p.status) << step;
+            selected += p.selected ? 1 : 0;
+        }
+        ASSERT_EQ(list.SelectedCount(), selected) << step;
+    };
+    auto refilter = [&](bool narrowing) {
+        // What the plain list hides loses its selection.
+        std::vector<std::uint32_t> dropped;
+        std::vector<std::size_t> next;
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            const bool wasShown = std::find(shown.begin(), shown.end(), i) != shown.end();
+            if (narrowing && !wasShown)
+                continue;
+            if (accepts(all[i].item, all[i].status)) {
+                next.push_back(i);
+            } else if (wasShown && all[i].selected) {
+                all[i].selected = false;
+                dropped.push_back(all[i].item);
+            }
+        }
+        shown = next;
+        return dropped;
+    };
+    std::uint32_t nextItem = 0;
+    std::srand(7);
+    for (int step = 0; step < 400; ++step) {
+        switch (std::rand() % 8) {
+        case 0: { // rows added, tested as they come
+            std::vector<std::uint32_t> items;
+            for (int i = std::rand() % 20; i > 0; --i) {
+                items.push_back(nextItem);
+                all.push_back({nextItem++, false, ""});
+                if (accepts(all.back().item, ""))
+                    shown.push_back(all.size() - 1);
+            }
+            list.AppendItems(items);
+            break;
+        }
+        case 1: { // rows of one remainder removed
+            const std::uint32_t gone = static_cast<std::uint32_t>(std::rand() % 5);
+            list.RemoveRows([&](std::uint32_t item) { return item % 5 == gone; });
+            std::vector<Plain> kept;
+            std::vector<std::size_t> keptShown;
+            for (std::size_t i = 0; i < all.size(); ++i) {
+                if (all[i].item % 5 == gone)
+                    continue;
+                if (std::find(shown.begin(), shown.end(), i) != shown.end())
+                    keptShown.push_back(kept.size());
+                kept.push_back(all[i]);
+            }
+            all = kept;
+            shown = keptShown;
+            break;
+        }
+        case 2: { // sorted by the last digit, stably
+            list.SortByNumber([](std::uint32_t item) { return item % 10; }, false);
+            std::vector<std::size_t> order(all.size());
+            for (std::size_t i = 0; i < order.size(); ++i)
+                order[i] = i;
+            std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+                return all[a].item % 10 < all[b].item % 10;
+            });
+            std::vector<Plain> sorted;
+            std::vector<std::size_t> sortedShown;
+            for (std::size_t i : order) {
+                if (std::find(shown.begin(), shown.end(), i) != shown.end())
+                    sortedShown.push_back(sorted.size());
+                sorted.push_back(all[i]);
+            }
+            all = sorted;
+            shown = sortedShown;
+            break;
+        }
+        case 3: // a shown row selected or unselected
+        case 4:
+            if (!shown.empty()) {
+                const std::size_t r = static_cast<std::size_t>(std::rand()) % shown.size();
+                const bool select = std::rand() % 3 != 0;
+                list.SetSelected(static_cast<int>(r), select);
+                all[shown[r]].selected = select;
+            }
+            break;
+        case 5: // a shown row's own status
+            if (!shown.empty()) {
+                const std::size_t r = static_cast<std::size_t>(std::rand()) % shown.size();
+                list.SetText(static_cast<int>(r), 1, "kept");
+                all[shown[r]].status = "kept";
+            }
+            break;
+        case 6: { // a filter on a new modulus, or a narrower one
+            const bool narrowing = modulus != 0 && std::rand() % 2 == 0;
+            modulus = narrowing ? modulus * 2 : static_cast<std::uint32_t>(2 + std::rand() % 4);
+            std::vector<std::uint32_t> dropped =
+                narrowing ? list.NarrowFilter(filter()) : list.SetFilter(filter());
+            std::vector<std::uint32_t> expected = refilter(narrowing);
+            std::sort(dropped.begin(), dropped.end());
+            std::sort(expected.begin(), expected.end());
+            ASSERT_EQ(dropped, expected) << step;
+            ASSERT_TRUE(list.IsFiltered());
+            break;
+        }
+        case 7: // every row again
+            if (std::rand() % 3 == 0) {
+                list.ClearFilter();
+                modulus = 0;
+                shown.clear();
+                for (std::size_t i = 0; i < all.size(); ++i)
+                    shown.push_back(i);
+            }
+            break;
+        }
+        check(step);
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "widgets/templatedialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -45,6 +46,12 @@ bool madeAs(const res::ControlTemplate& c, QWidget* widget) {
         return qobject_cast<QLineEdit*>(widget) != nullptr;
     case res::ControlClass::GroupBox:
         return qobject_cast<QGroupBox*>(widget) != nullptr;
+    case res::ControlClass::ComboBox: {
+        // One choice a line of its text.
+        auto* box = qobject_cast<QComboBox*>(widget);
+        return box != nullptr &&
+               box->count() == QString::fromLatin1(c.text).split(QLatin1Char('\n')).size();
+    }
     }
     return false;
 }
