@@ -122,13 +122,16 @@ class RunJournal {
 public:
     explicit RunJournal(std::string operation) : m_operation(std::move(operation)) {}
 
-    // An error the user was shown: the next failure's message.
+    // An error the user is shown: the message of the failure it belongs to.
     void Shown(const std::string& text) { m_shown = text; }
+    // The file at hand could not go to the trash and was deleted for good.
+    void DeletedForGood() { m_forGood = true; }
 
     void Note(const MediaRecord* record, const std::string& targetFolder, const char* result,
               std::string message) {
         JournalEntry entry;
-        entry.operation = m_operation;
+        entry.operation = m_forGood ? "delete" : m_operation;
+        m_forGood = false;
         if (record != nullptr) {
             entry.source = MediaCatalog::FullPath(*record);
             if (!targetFolder.empty())
@@ -163,13 +166,15 @@ public:
         case platform::FileOpResult::Cancelled:
             Note(record, targetFolder, "aborted", {});
             break;
-        case platform::FileOpResult::NotReplaced:
-            Note(record, targetFolder, "failed",
-                 record != nullptr
-                     ? "Not replaced: " + platform::JoinPath(targetFolder, record->fileName) +
-                           " was written by this run"
-                     : std::string());
+        case platform::FileOpResult::NotReplaced: {
+            std::string shown = std::move(m_shown);
+            m_shown.clear();
+            if (shown.empty() && record != nullptr)
+                shown = "Not replaced: " + platform::JoinPath(targetFolder, record->fileName) +
+                        " was written by this run";
+            Note(record, targetFolder, "failed", std::move(shown));
             break;
+        }
         case platform::FileOpResult::Pending:
             break;
         }
@@ -189,12 +194,70 @@ public:
 private:
     std::string m_operation;
     std::string m_shown;
+    bool m_forGood = false;
     JournalWriter m_writer;
 };
 
 const char* deleteOperation(const platform::FileOpFlags& flags) {
     return flags.toTrash ? "trash" : "delete";
 }
+
+// The questions of one file go to the prompter; its progress moves the
+// run's progress window on from the bytes done before it, and a key press
+// may cancel it. While an operation and its journal line are under way, the
+// errors it shows are held back: the journal has the failure before the
+// user sees it.
+class RunUi final : public platform::FileOpUi {
+public:
+    RunUi(Prompter& prompter, Progress* progress, CancelCheck& cancel, std::uint64_t total,
+          RunJournal& journal)
+        : m_questions(prompter), m_progress(progress), m_cancel(cancel), m_total(total),
+          m_journal(journal) {}
+
+    platform::FileOpAnswer confirm(const std::string& text, const std::string& caption) override {
+        const platform::FileOpAnswer answer = m_questions.confirm(text, caption);
+        if (answer == platform::FileOpAnswer::Yes &&
+            text.ends_with(platform::kPermanentDeleteQuestion))
+            m_journal.DeletedForGood();
+        return answer;
+    }
+    void showError(const std::string& text, const std::string& caption) override {
+        m_journal.Shown(text);
+        if (m_holding > 0)
+            m_held.push_back({text, caption});
+        else
+            m_questions.showError(text, caption);
+    }
+    bool progress(std::uint64_t done, std::uint64_t) override {
+        if (m_progress != nullptr)
+            m_progress->Step(m_before + done, m_total);
+        return !m_cancel.CheckCancel();
+    }
+    void FileDone(std::uint64_t size) { m_before += size; }
+    std::uint64_t Done() const { return m_before; }
+
+    void Hold() { ++m_holding; }
+    // Shows what was held back, once the journal has its lines.
+    void Release() {
+        if (--m_holding > 0)
+            return;
+        m_journal.Shown({});
+        std::vector<std::pair<std::string, std::string>> held;
+        held.swap(m_held);
+        for (const auto& [text, caption] : held)
+            m_questions.showError(text, caption);
+    }
+
+private:
+    PromptingFileOpUi m_questions;
+    Progress* m_progress;
+    CancelCheck& m_cancel;
+    std::uint64_t m_total;
+    RunJournal& m_journal;
+    std::uint64_t m_before = 0;
+    int m_holding = 0;
+    std::vector<std::pair<std::string, std::string>> m_held;
+};
 
 // The rows of a run whose copies wait for their flush, in the order they
 // were handed on. A row is deselected when its copy is handed on, as the
@@ -212,8 +275,9 @@ public:
     }
     // Gives the rows whose copies are settled their outcome; with wait,
     // first waits for all of them. False when one failed.
-    bool Settle(platform::RunRecord& run, platform::FileOpUi& ui, bool wait) {
+    bool Settle(platform::RunRecord& run, RunUi& ui, bool wait) {
         bool failed = false;
+        ui.Hold();
         for (const platform::FileOpResult result : run.Settled(ui, wait)) {
             const Handed handed = m_handed.front();
             m_handed.pop_front();
@@ -228,12 +292,13 @@ public:
                 failed = failed || outcome == Outcome::Failed;
             }
         }
+        ui.Release();
         return !failed;
     }
     // Waits for the copies before a row whose file's name one of them
     // takes: that row must find the copy in place, as it would had the copy
     // been placed at once. False when one failed.
-    bool SettleBefore(const MediaRecord* record, platform::RunRecord& run, platform::FileOpUi& ui) {
+    bool SettleBefore(const MediaRecord* record, platform::RunRecord& run, RunUi& ui) {
         return record == nullptr || !run.Waiting(record->fileName.str()) || Settle(run, ui, true);
     }
 
@@ -258,40 +323,6 @@ const char* skippedStatus(Outcome outcome) {
         return "Last copy";
     return outcome == Outcome::NotExist ? "Not Exist" : "Not replaced...";
 }
-
-// The questions of one file go to the prompter; its progress moves the
-// run's progress window on from the bytes done before it, and a key press
-// may cancel it.
-class RunUi final : public platform::FileOpUi {
-public:
-    RunUi(Prompter& prompter, Progress* progress, CancelCheck& cancel, std::uint64_t total,
-          RunJournal& journal)
-        : m_questions(prompter), m_progress(progress), m_cancel(cancel), m_total(total),
-          m_journal(journal) {}
-
-    platform::FileOpAnswer confirm(const std::string& text, const std::string& caption) override {
-        return m_questions.confirm(text, caption);
-    }
-    void showError(const std::string& text, const std::string& caption) override {
-        m_journal.Shown(text);
-        m_questions.showError(text, caption);
-    }
-    bool progress(std::uint64_t done, std::uint64_t) override {
-        if (m_progress != nullptr)
-            m_progress->Step(m_before + done, m_total);
-        return !m_cancel.CheckCancel();
-    }
-    void FileDone(std::uint64_t size) { m_before += size; }
-    std::uint64_t Done() const { return m_before; }
-
-private:
-    PromptingFileOpUi m_questions;
-    Progress* m_progress;
-    CancelCheck& m_cancel;
-    std::uint64_t m_total;
-    RunJournal& m_journal;
-    std::uint64_t m_before = 0;
-};
 
 struct RunTexts {
     const char* caption;
@@ -521,20 +552,22 @@ void FileOperationRun::Run(platform::FileFunction function, bool keepLastCopies)
         if (keep)
             Log("Last copy: " + MediaCatalog::FullPath(*record) + " is kept");
         platform::FileOpResult performed = platform::FileOpResult::Pending;
-        const Outcome outcome =
-            keep ? Outcome::LastCopy
-                 : mediaFileOperation(m_catalog, index, function, target, flags, ui, m_files,
-                                      &written, &performed);
+        ui.Hold();
+        const Outcome outcome = keep ? Outcome::LastCopy
+                                     : mediaFileOperation(m_catalog, index, function, target, flags,
+                                                          ui, m_files, &written, &performed);
         // A file passed over is said only once the files before it are done.
-        if ((outcome == Outcome::NotExist || outcome == Outcome::LastCopy) &&
-            !handed.Settle(written, ui, true))
-            break;
+        const bool settled = (outcome != Outcome::NotExist && outcome != Outcome::LastCopy) ||
+                             handed.Settle(written, ui, true);
         if (outcome == Outcome::NotExist)
             journal.Note(m_catalog.GetRecord(index), target, "not exist", "Not Exist");
         else if (outcome == Outcome::LastCopy)
             journal.Note(m_catalog.GetRecord(index), target, "failed", "Last copy");
         else
             journal.NoteResult(m_catalog.GetRecord(index), target, performed);
+        ui.Release();
+        if (!settled)
+            break;
         if (outcome == Outcome::Failed || outcome == Outcome::Cancelled)
             break;
         ui.FileDone(m_catalog.GetMediaFileSize(index));
@@ -611,12 +644,14 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
                 break;
             }
             platform::FileOpResult performed = platform::FileOpResult::Pending;
+            ui.Hold();
             const Outcome outcome = mediaFileOperation(m_catalog, index, function, *destination,
                                                        flags, ui, m_files, &written, &performed);
             if (outcome == Outcome::NotExist)
                 journal.Note(record, *destination, "not exist", "Not Exist");
             else
                 journal.NoteResult(record, *destination, performed);
+            ui.Release();
             if (outcome == Outcome::Cancelled)
                 break;
             if (outcome == Outcome::Failed) {

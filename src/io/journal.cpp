@@ -182,7 +182,8 @@ public:
                         code = low;
                     }
                 }
-                appendUtf8(out, code >= 0xD800 && code < 0xE000 ? 0xFFFD : code);
+                // A zero would end the field in a table of the journal.
+                appendUtf8(out, code == 0 || (code >= 0xD800 && code < 0xE000) ? 0xFFFD : code);
                 break;
             }
             default:
@@ -205,11 +206,40 @@ public:
         return m_at > start;
     }
 
-    // A value of a member the journal does not know.
-    bool skip() {
-        if (m_at < m_text.size() && m_text[m_at] == '"') {
+    // A value of a member the journal does not know: any JSON value, nested
+    // at most a few levels.
+    bool skip(int depth = 0) {
+        if (depth > 8 || m_at >= m_text.size())
+            return false;
+        if (m_text[m_at] == '"') {
             std::string ignored;
             return string(ignored);
+        }
+        if (m_text[m_at] == '[' || m_text[m_at] == '{') {
+            const char close = m_text[m_at] == '[' ? ']' : '}';
+            ++m_at;
+            space();
+            if (take(close))
+                return true;
+            for (;;) {
+                space();
+                if (close == '}') {
+                    std::string name;
+                    if (!string(name))
+                        return false;
+                    space();
+                    if (!take(':'))
+                        return false;
+                    space();
+                }
+                if (!skip(depth + 1))
+                    return false;
+                space();
+                if (take(close))
+                    return true;
+                if (!take(','))
+                    return false;
+            }
         }
         for (const std::string_view word : {"true", "false", "null"}) {
             if (m_text.substr(m_at, word.size()) == word) {
@@ -219,7 +249,16 @@ public:
         }
         take('-');
         std::uint64_t ignored = 0;
-        return number(ignored);
+        if (!number(ignored))
+            return false;
+        if (take('.') && !number(ignored))
+            return false;
+        if (take('e') || take('E')) {
+            if (!take('+'))
+                take('-');
+            return number(ignored);
+        }
+        return true;
     }
 
 private:
@@ -582,9 +621,14 @@ JournalRead ReadJournal(const std::string& path, const std::function<void(Journa
             chunk.remove_prefix(end + 1);
         }
     }
-    // The last line may lack its line feed: it counts when it is whole.
-    if (!line.empty() || overlong)
-        finishLine();
+    // The last line may lack its line feed: it counts when it is whole, and
+    // is no damage when it is not (another program may be writing it).
+    if (!overlong && !line.empty()) {
+        if (std::optional<JournalEntry> entry = ParseJournalLine(line)) {
+            ++read.entries;
+            each(std::move(*entry));
+        }
+    }
     ::close(fd);
     return read;
 }

@@ -1054,8 +1054,7 @@ FileOpResult deleteOne(const std::string& path, const FileOpFlags& flags, FileOp
             return fail(ui, flags, FileFunction::Delete, name,
                         "The file changed before it was deleted.");
         // Losing the undo is the user's decision, whatever the flags say.
-        if (ui.confirm(name + " cannot be moved to the Trash. Delete it permanently?",
-                       "Confirm File Delete") != FileOpAnswer::Yes)
+        if (ui.confirm(name + kPermanentDeleteQuestion, "Confirm File Delete") != FileOpAnswer::Yes)
             return FileOpResult::AbortedByUser;
     } else if (flags.ask &&
                ui.confirm("Are you sure you want to permanently delete '" + name + "'?",

@@ -41,6 +41,10 @@ struct FileOpFlags {
 };
 
 enum class FileFunction { Move = 1, Copy = 2, Delete = 3 };
+// How the question ends that a delete asks when its file cannot go to the
+// trash; a Yes deletes the file for good.
+inline constexpr char kPermanentDeleteQuestion[] =
+    " cannot be moved to the Trash. Delete it permanently?";
 enum class FileOpAnswer { Yes, No, Cancel };
 // AbortedByUser: the user said no to a question. Cancelled: progress said
 // stop inside the file, or its run stopped before it; nothing is left of the

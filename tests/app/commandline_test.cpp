@@ -104,7 +104,11 @@ ProgramRun runProgram(const QStringList& arguments, const ProgramSetup& setup = 
 // The program prints the journal its environment points to, without a display.
 TEST(CommandLineProgram, HistoryWithoutADisplay) {
     TempDir dir;
-    const QByteArray kept = qgetenv("XDG_STATE_HOME");
+    // The journal of the tests' own process is put back whatever fails.
+    struct Restore {
+        QByteArray kept = qgetenv("XDG_STATE_HOME");
+        ~Restore() { qputenv("XDG_STATE_HOME", kept); }
+    } restore;
     qputenv("XDG_STATE_HOME", QByteArray::fromStdString(dir.path()));
     JournalWriter writer;
     JournalEntry e;
@@ -118,7 +122,6 @@ TEST(CommandLineProgram, HistoryWithoutADisplay) {
     const ProgramRun history = runProgram({QStringLiteral("--history")});
     const ProgramRun since = runProgram(
         {QStringLiteral("--history"), QStringLiteral("--since"), QStringLiteral("2999-01-01")});
-    qputenv("XDG_STATE_HOME", kept);
     EXPECT_EQ(history.exitCode, 0) << history.err;
     const CsvRows rows = ReadCsv(history.out);
     ASSERT_EQ(rows.size(), 2u) << history.out;

@@ -950,6 +950,7 @@ TEST_F(MainWindowTest, TheOperationHistoryShowsWhatTheRunsDid) {
     EXPECT_EQ(newest[JournalTable::Source], media + "/c.OMF");
     EXPECT_EQ(newest[JournalTable::Bytes], "70");
     EXPECT_EQ(newest[JournalTable::Result], "done");
+    ::unsetenv("XDG_DATA_HOME");
 }
 
 } // namespace

@@ -882,16 +882,35 @@ TEST_F(FileOperationRunTest, EveryFileHasItsJournalLineBeforeItsRowShowsIt) {
     EXPECT_FALSE(fs::exists(entries[5].source));
 }
 
-// A copy whose flush fails is journaled with the error the user saw; a
-// journal that cannot be written is said once and stops nothing.
+// A prompter that checks, as each message is shown, whether the journal
+// already holds a line with that message.
+class JournalWatchingPrompter : public ScriptedPrompter {
+public:
+    MsgAnswer ask(const Question& question) override {
+        bool found = false;
+        for (const JournalEntry& e : journalEntries())
+            found = found || e.message == question.text;
+        journaledWhenShown.push_back(found);
+        return ScriptedPrompter::ask(question);
+    }
+    std::vector<bool> journaledWhenShown;
+};
+
+// A copy whose flush fails is journaled with the error the user saw, before
+// it is shown; a journal that cannot be written is said once and stops
+// nothing.
 TEST_F(FileOperationRunTest, FailuresAreJournaledAndAnUnwritableJournalStopsNothing) {
     std::filesystem::remove(JournalPath());
     FlushHookIo io([](int fd) {
         return FlushHookIo::SizeOf(fd) == 5000 ? EIO : FlushHookIo::SystemFlush(fd);
     });
     FileOperator files(io);
-    prompter.choose(dir.file("target"));
-    FileOperationRun(catalog, rows, host, prompter, host.confirm(), files).CopySelectedFiles();
+    JournalWatchingPrompter watching;
+    watching.choose(dir.file("target"));
+    FileOperationRun(catalog, rows, host, watching, host.confirm(), files).CopySelectedFiles();
+    ASSERT_EQ(watching.questions().size(), 2u); // the chooser, the failure
+    EXPECT_EQ(watching.questions().back().text, "Cannot copy clip4.omf:\nInput/output error");
+    EXPECT_EQ(watching.journaledWhenShown, (std::vector<bool>{true}));
     // How many of the files before the failure were placed depends on
     // when their flushes end: each line says what its row says.
     const std::vector<JournalEntry> entries = journalEntries();
