@@ -97,4 +97,34 @@ TEST_F(MxfInputTest, ReadsEndAtTheDeadline) {
     EXPECT_TRUE(deadline.expired);
 }
 
+// Against the rates written out: a fraction is a video rate in any form,
+// and nothing else is.
+TEST(VideoRates, AreTheRatesPicturesAreMadeAtInAnyForm) {
+    for (const auto& [num, den] : {std::pair{24, 1},
+                                   {25, 1},
+                                   {30, 1},
+                                   {50, 1},
+                                   {60, 1},
+                                   {24000, 1001},
+                                   {30000, 1001},
+                                   {60000, 1001},
+                                   {50000, 2000},
+                                   {60000, 2002},
+                                   {48, 1},
+                                   {120000, 1001}}) {
+        EXPECT_TRUE(IsVideoRate(num, den)) << num << "/" << den;
+    }
+    for (const auto& [num, den] : {std::pair{48000, 1},
+                                   {44100, 1},
+                                   {25000, 1001},
+                                   {2997, 100},
+                                   {0, 0},
+                                   {25, 0},
+                                   {-25, -1},
+                                   {1, 25},
+                                   {23976, 1000}}) {
+        EXPECT_FALSE(IsVideoRate(num, den)) << num << "/" << den;
+    }
+}
+
 } // namespace
