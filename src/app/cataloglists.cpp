@@ -493,16 +493,19 @@ void CatalogLists::SortList(ListView& list, int c) {
         return text(&MediaRecord::sourceName);
     case MediaColumn::Duration:
         // By length in time, so that files of different rates compare: in
-        // microseconds, which tell any two frame counts of one rate apart.
-        return number([](const MediaRecord& r) {
-            return static_cast<std::uint64_t>(DurationSeconds(r) * 1e6 + 0.5);
+        // microseconds, which tell any two frame counts of one rate apart
+        // (a crafted count beyond 500,000 years sorts as that).
+        return number([](const MediaRecord& r) -> std::uint64_t {
+            const double microseconds = DurationSeconds(r) * 1e6;
+            return microseconds < 1.8e19 ? static_cast<std::uint64_t>(microseconds + 0.5)
+                                         : UINT64_MAX;
         });
     case MediaColumn::Resolution:
         return number([](const MediaRecord& r) {
             return IsSound(r) ? 0 : std::uint64_t{r.width} * r.height;
         });
     case MediaColumn::FrameRate:
-        // In thousandths of a frame a second: 23.976 below 24.
+        // In millionths of a frame a second: 23.976 below 24.
         return number([](const MediaRecord& r) -> std::uint64_t {
             if (IsSound(r) || r.rate == 0)
                 return 0;
