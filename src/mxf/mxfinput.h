@@ -6,7 +6,9 @@
 // by counts it reads from index table segments and keeps every metadata set
 // it reads, so a file whose index segments declare more than the file could
 // hold, or that holds more metadata sets than any real file, is refused
-// before the demuxer sees those bytes.
+// before the demuxer sees those bytes. On the way, what the demuxer does not
+// pass on is picked up: the picture's displayed size and the tracks' edit
+// rates (within the same limits and the same deadline).
 
 #include "platform/sysfile.h"
 
