@@ -16,6 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const MxfFacts& facts = reader.Facts();
     if (facts.frameCount < 0 || (facts.hasPicture && (facts.width < 0 || facts.height < 0)))
         __builtin_trap();
+    if (facts.displayWidth < 0 || facts.displayHeight < 0 || facts.channels < 0 ||
+        facts.sampleRate < 0 || facts.sampleCount < 0)
+        __builtin_trap();
     // The first frame, the one after it (read on), and frame 0 again (sought).
     for (std::int64_t n : {0, 1, 0}) {
         if (!reader.DecodeFrame(n))

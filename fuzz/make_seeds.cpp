@@ -94,6 +94,13 @@ int main(int argc, char** argv) {
     clip.projectName.clear();
     clip.frames = 1;
     written = WriteMxfFile(mxf + "/op1a.mxf", clip) && written;
+    // A sound file, its duration told at 29.97.
+    MxfSoundDesc sound;
+    sound.projectName = "Project";
+    sound.samples = 8008;
+    sound.timecodeRateNumerator = 30000;
+    sound.timecodeRateDenominator = 1001;
+    written = WriteMxfSoundFile(mxf + "/sound_A1.mxf", sound) && written;
     // Index table segments declaring far more than the file holds: edit
     // units by the million, and entries the segment does not hold.
     MxfFileDesc small;

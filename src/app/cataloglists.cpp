@@ -1,6 +1,7 @@
 #include "app/cataloglists.h"
 
 #include "app/mediainfopanel.h"
+#include "mediadb/essencetext.h"
 #include "mediadb/mediacatalog.h"
 #include "mediadb/mediaendings.h"
 #include "omf/omfreader.h"
@@ -66,6 +67,12 @@ std::string MediaColumnText(const MediaRecord& r, MediaColumn c) {
         return r.projectName.str();
     case MediaColumn::SourceName:
         return exists ? std::string(r.sourceName) : std::string();
+    case MediaColumn::Duration:
+        return exists ? DurationText(r) : std::string();
+    case MediaColumn::Resolution:
+        return exists ? ResolutionText(r) : std::string();
+    case MediaColumn::FrameRate:
+        return exists ? FrameRateText(r) : std::string();
     }
     return {};
 }
@@ -116,7 +123,10 @@ void CatalogLists::SetUp() {
                         {"Creation Date", 100, platform::FormatFileTime(lateDate)},
                         {"Comp", 60},
                         {"Project Name", 200},
-                        {"Source Name", 200}});
+                        {"Source Name", 200},
+                        {"Duration", 80, "00:00:00;00"},
+                        {"Resolution", 80, "9999 x 9999"},
+                        {"Frame Rate", 60, "23.976"}});
     FillSummaryList();
     MarkHeadersPlain(m_files);
     MarkHeadersPlain(m_projects);
@@ -458,6 +468,8 @@ void CatalogLists::FactsRead(int row) {
         return;
     m_files.SetText(row, column(MediaColumn::NameInBin), record->nameInBin.str());
     m_files.SetText(row, column(MediaColumn::SourceName), record->sourceName.str());
+    for (MediaColumn c : {MediaColumn::Duration, MediaColumn::Resolution, MediaColumn::FrameRate})
+        m_files.SetText(row, column(c), MediaColumnText(*record, c));
     if (record->compressionCode != 0 || record->codecName[0] != '\0')
         m_files.SetText(row, column(MediaColumn::Compression),
                         MediaColumnText(*record, MediaColumn::Compression));
@@ -505,6 +517,14 @@ void CatalogLists::SortList(ListView& list, int c) {
             },
             true);
     };
+    auto number = [&](auto of) {
+        list.SortByNumber(
+            [&](std::uint32_t index) -> std::uint64_t {
+                const MediaRecord* r = record(index);
+                return r != nullptr && !IsMissing(*r) ? of(*r) : 0;
+            },
+            true);
+    };
     switch (static_cast<MediaColumn>(c)) {
     case MediaColumn::FileName:
         return text(&MediaRecord::fileName);
@@ -524,5 +544,25 @@ void CatalogLists::SortList(ListView& list, int c) {
         return text(&MediaRecord::projectName);
     case MediaColumn::SourceName:
         return text(&MediaRecord::sourceName);
+    case MediaColumn::Duration:
+        // By length in time, so that files of different rates compare: in
+        // microseconds, which tell any two frame counts of one rate apart
+        // (a crafted count beyond 500,000 years sorts as that).
+        return number([](const MediaRecord& r) -> std::uint64_t {
+            const double microseconds = DurationSeconds(r) * 1e6;
+            return microseconds < 1.8e19 ? static_cast<std::uint64_t>(microseconds + 0.5)
+                                         : UINT64_MAX;
+        });
+    case MediaColumn::Resolution:
+        return number([](const MediaRecord& r) {
+            return IsSound(r) ? 0 : std::uint64_t{r.width} * r.height;
+        });
+    case MediaColumn::FrameRate:
+        // In millionths of a frame a second: 23.976 below 24.
+        return number([](const MediaRecord& r) -> std::uint64_t {
+            if (IsSound(r) || r.rate == 0)
+                return 0;
+            return std::uint64_t{RateNumerator(r.rate)} * 1000000 / RateDenominator(r.rate);
+        });
     }
 }

@@ -37,8 +37,12 @@ enum class MediaColumn {
     Compression = 6,
     ProjectName = 7,
     SourceName = 8,
+    // An MXF file's essence (empty for other files).
+    Duration = 9,
+    Resolution = 10,
+    FrameRate = 11,
 };
-inline constexpr int kMediaColumnCount = 9;
+inline constexpr int kMediaColumnCount = 12;
 
 // The columns of the project list.
 enum class ProjectColumn { Name = 0, Size = 1 };

@@ -1,6 +1,7 @@
 #include "app/mediafilter.h"
 
 #include "app/cataloglists.h"
+#include "mediadb/essencetext.h"
 #include "mediadb/mediacatalog.h"
 #include "platform/directory.h"
 
@@ -35,6 +36,11 @@ unsigned char lower(char c) {
 
 constexpr int column(MediaColumn c) {
     return static_cast<int>(c);
+}
+
+// Whether a text of these characters only may hold the folded text.
+bool onlyOf(std::string_view folded, std::string_view characters) {
+    return folded.find_first_not_of(characters) == std::string_view::npos;
 }
 
 } // namespace
@@ -75,7 +81,12 @@ bool FoldedText::FoundIn(std::string_view text) const {
 MediaFilter::MediaFilter(const MediaCatalog& catalog, FindRequest request)
     : m_catalog(catalog), m_request(std::move(request)), m_text(m_request.text),
       m_inNotExist(m_text.FoundIn("Not Exist")), m_inLocked(m_text.FoundIn("!Locked")),
-      m_inDirectory(m_text.FoundIn(".DIR.")) {}
+      m_inDirectory(m_text.FoundIn(".DIR.")),
+      // The essence columns hold digits and a few signs: a text of other
+      // characters is not looked for there (no timecode is made for it).
+      m_inDuration(onlyOf(m_text.Folded(), "0123456789:;")),
+      m_inResolution(onlyOf(m_text.Folded(), "0123456789 x")),
+      m_inFrameRate(onlyOf(m_text.Folded(), "0123456789.")) {}
 
 bool MediaFilter::Accepts(std::uint32_t catalogIndex, const ListView::OwnTexts* own) {
     const MediaRecord* record = m_catalog.GetRecord(catalogIndex);
@@ -159,8 +170,35 @@ bool MediaFilter::TextFound(std::uint32_t catalogIndex, const MediaRecord& recor
     if (found(MediaColumn::ProjectName,
               [&] { return SharedFound(record.projectName.shared(), m_projects); }))
         return true;
-    return found(MediaColumn::SourceName,
-                 [&] { return exists && m_text.FoundIn(record.sourceName.view()); });
+    if (found(MediaColumn::SourceName,
+              [&] { return exists && m_text.FoundIn(record.sourceName.view()); }))
+        return true;
+    return exists && EssenceFound(record);
+}
+
+bool MediaFilter::EssenceFound(const MediaRecord& record) {
+    if (m_inDuration && record.duration != 0 && m_text.FoundIn(DurationText(record)))
+        return true;
+    if (IsSound(record))
+        return false;
+    // A catalog holds a few sizes and rates: each is judged once.
+    auto judged = [this](std::uint64_t key, auto&& text) {
+        for (const auto& [known, found] : m_essenceKeys) {
+            if (known == key)
+                return found;
+        }
+        const bool found = m_text.FoundIn(text());
+        if (m_essenceKeys.size() < 256)
+            m_essenceKeys.emplace_back(key, found);
+        return found;
+    };
+    if (m_inResolution && record.width != 0 &&
+        judged((std::uint64_t{record.width} << 32) | record.height,
+               [&] { return ResolutionText(record); }))
+        return true;
+    // Rates are told apart from sizes by the top bit, which no size sets.
+    return m_inFrameRate && record.rate != 0 &&
+           judged((std::uint64_t{1} << 63) | record.rate, [&] { return FrameRateText(record); });
 }
 
 bool MediaFilter::SharedFound(const SharedText& text, SharedJudgements& judgements) {

@@ -1,8 +1,9 @@
 #pragma once
 // Which rows of the media file list the find bar shows: those where a shown
 // text column (Media File, Name in bin, Status, Path, Comp, Project Name,
-// Source Name) holds the typed text, ignoring the case of A to Z as the
-// list's sorting does, and whose file has the chosen status.
+// Source Name, Duration, Resolution, Frame Rate) holds the typed text,
+// ignoring the case of A to Z as the list's sorting does, and whose file has
+// the chosen status.
 //
 // A million rows are tested in well under the time of a keystroke: the text
 // is folded once, a row's own texts are searched where it has them, and the
@@ -40,6 +41,7 @@ public:
     explicit FoldedText(std::string_view text);
     bool FoundIn(std::string_view text) const;
     bool Empty() const { return m_text.empty(); }
+    std::string_view Folded() const { return m_text; }
 
 private:
     std::string m_text; // lower case
@@ -77,6 +79,7 @@ private:
     };
     bool SharedFound(const SharedText& text, SharedJudgements& judgements);
     bool CompressionFound(const MediaRecord& record);
+    bool EssenceFound(const MediaRecord& record);
 
     const MediaCatalog& m_catalog;
     FindRequest m_request;
@@ -85,10 +88,15 @@ private:
     bool m_inNotExist = false;
     bool m_inLocked = false;
     bool m_inDirectory = false;
+    bool m_inDuration = false;
+    bool m_inResolution = false;
+    bool m_inFrameRate = false;
     SharedJudgements m_folders;
     SharedJudgements m_projects;
     // Compression codes judged, by code: a catalog holds a few.
     std::vector<std::pair<std::uint32_t, bool>> m_compressionCodes;
+    // Sizes and frame rates judged, by their numbers.
+    std::vector<std::pair<std::uint64_t, bool>> m_essenceKeys;
     std::array<const MediaRecord*, 4> m_coming{};
     std::size_t m_next = 0;
 };

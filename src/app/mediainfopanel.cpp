@@ -64,7 +64,7 @@ void MediaInfoPanel::ShowMediaInfo(MediaRecord* record) {
     if (record->creationTime != 0)
         AddRow(0, "Creation Date:", platform::FormatFileTime(record->creationTime));
     AddRow(1, "Size:", platform::FormatKBSize(record->size));
-    constexpr unsigned kShown = kFactClip | kFactCompression | kFactSource;
+    constexpr unsigned kShown = kFactClip | kFactCompression | kFactSource | kFactEssence;
     const std::optional<FileFacts> facts = m_reader.Read(*record, kShown);
     if (!facts)
         return;

@@ -37,8 +37,9 @@ MediaCatalog::ScanResult MediaCatalog::ScanMediaFolder(const std::string& folder
         if (progress != nullptr)
             progress->Step(counter, total);
         ++counter;
-        const std::optional<FileFacts> facts = reader.Read(
-            platform::JoinPath(folder, name), kFactProject | kFactClip | kFactCompression);
+        const std::optional<FileFacts> facts =
+            reader.Read(platform::JoinPath(folder, name),
+                        kFactProject | kFactClip | kFactCompression | kFactEssence);
         reader.Close();
         if (!facts)
             continue; // listed as unreferenced below
@@ -51,7 +52,7 @@ MediaCatalog::ScanResult MediaCatalog::ScanMediaFolder(const std::string& folder
         // The scan looks up no OMF file's source; an MXF file's comes with
         // its other facts.
         ApplyFacts(*facts,
-                   kFactProject | kFactClip | kFactCompression |
+                   kFactProject | kFactClip | kFactCompression | kFactEssence |
                        (facts->kind == FileFacts::Kind::Mxf ? kFactSource : 0u),
                    *m_work);
         MatchOnDisk(*m_work);
@@ -107,10 +108,10 @@ MediaCatalog::ScanResult MediaCatalog::ScanBin(const std::string& binPath, Progr
             m_work->projectName.SetWhole(kFileNotExistProject);
             m_work->projectNameLength = sizeof kFileNotExistProject - 1;
         } else if (const std::optional<FileFacts> facts =
-                       reader.Read(*m_work, kFactProject | kFactClip)) {
+                       reader.Read(*m_work, kFactProject | kFactClip | kFactEssence)) {
             // The bin tells the rest; its files' compression and source are
-            // not read.
-            ApplyFacts(*facts, kFactProject | kFactClip, *m_work);
+            // not read. An MXF file's essence comes with its other facts.
+            ApplyFacts(*facts, kFactProject | kFactClip | kFactEssence, *m_work);
         }
         reader.Close();
         const std::uint32_t index = m_fileCount;

@@ -2,6 +2,7 @@
 
 #include "mediadb/mediacatalog.h"
 
+#include <cstdint>
 #include <cstring>
 
 bool IsMxfName(std::string_view name) {
@@ -13,6 +14,27 @@ namespace {
 // A text the OMF reader wrote into a buffer of that size.
 std::string bufferText(const char* buffer, std::size_t size) {
     return std::string(buffer, strnlen(buffer, size));
+}
+
+// A count for a 16-bit field; 0 (unknown) when it does not fit.
+std::uint16_t small(int n) {
+    return n > 0 && n <= UINT16_MAX ? static_cast<std::uint16_t>(n) : 0;
+}
+
+void essenceOf(const MxfFacts& mxf, FileFacts& facts) {
+    if (mxf.hasPicture) {
+        facts.rate = PackRate(mxf.frameRateNumerator, mxf.frameRateDenominator);
+        facts.duration = facts.rate != 0 ? static_cast<std::uint64_t>(mxf.frameCount) : 0;
+        facts.width = small(mxf.displayWidth);
+        facts.height = small(mxf.displayHeight);
+        if (facts.width == 0 || facts.height == 0)
+            facts.width = facts.height = 0;
+    } else if (mxf.hasSound && mxf.sampleRate > 0) {
+        facts.sampleRate = static_cast<std::uint32_t>(mxf.sampleRate);
+        facts.duration = static_cast<std::uint64_t>(mxf.sampleCount);
+        facts.channels = small(mxf.channels);
+        facts.rate = PackRate(mxf.timecodeRateNumerator, mxf.timecodeRateDenominator);
+    }
 }
 
 } // namespace
@@ -30,6 +52,7 @@ std::optional<FileFacts> FactsReader::Read(const std::string& path, unsigned wan
         facts.codecName = mxf.codecName;
         facts.sourceName = mxf.sourceName;
         facts.hasSource = !mxf.sourceName.empty();
+        essenceOf(mxf, facts);
         return facts;
     }
     if (!m_omf.Open(path.c_str()))
@@ -93,4 +116,12 @@ void ApplyFacts(const FileFacts& facts, unsigned fields, MediaRecord& record) {
     // A source that cannot be read is none.
     if (fields & kFactSource)
         SetRecordText(record.sourceName, facts.sourceName);
+    if (fields & kFactEssence) {
+        record.duration = facts.duration;
+        record.rate = facts.rate;
+        record.sampleRate = facts.sampleRate;
+        record.width = facts.width;
+        record.height = facts.height;
+        record.channels = facts.channels;
+    }
 }

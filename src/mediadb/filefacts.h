@@ -23,8 +23,11 @@ enum FactField : unsigned {
     kFactClip = 2,
     kFactCompression = 4,
     kFactSource = 8,
+    // An MXF file's duration, size and rates (nothing for OMF files).
+    kFactEssence = 16,
 };
-inline constexpr unsigned kAllFacts = kFactProject | kFactClip | kFactCompression | kFactSource;
+inline constexpr unsigned kAllFacts =
+    kFactProject | kFactClip | kFactCompression | kFactSource | kFactEssence;
 
 struct FileFacts {
     enum class Kind { Omf, Mxf };
@@ -42,6 +45,13 @@ struct FileFacts {
     // The tape or source file; hasSource when it could be read.
     std::string sourceName;
     bool hasSource = false;
+    // An MXF file's essence, as the record keeps it (MediaRecord).
+    std::uint64_t duration = 0;
+    PackedRate rate = 0;
+    std::uint32_t sampleRate = 0;
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+    std::uint16_t channels = 0;
 };
 
 class FactsReader {

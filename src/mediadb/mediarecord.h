@@ -78,6 +78,36 @@ private:
     SharedText m_text;
 };
 
+// A rate (frames or samples per second) packed into 32 bits: the reduced
+// fraction's numerator in the high 20 bits, its denominator in the low 12.
+// 0 is none; a rate whose reduced fraction does not fit is none too.
+using PackedRate = std::uint32_t;
+inline constexpr std::uint32_t kRateDenominatorBits = 12;
+
+constexpr PackedRate PackRate(std::int64_t num, std::int64_t den) {
+    if (num <= 0 || den <= 0)
+        return 0;
+    std::int64_t a = num;
+    std::int64_t b = den;
+    while (b != 0) {
+        const std::int64_t r = a % b;
+        a = b;
+        b = r;
+    }
+    num /= a;
+    den /= a;
+    if (num >= (std::int64_t{1} << (32 - kRateDenominatorBits)) ||
+        den >= (std::int64_t{1} << kRateDenominatorBits))
+        return 0;
+    return static_cast<PackedRate>(num << kRateDenominatorBits | den);
+}
+constexpr std::uint32_t RateNumerator(PackedRate rate) {
+    return rate >> kRateDenominatorBits;
+}
+constexpr std::uint32_t RateDenominator(PackedRate rate) {
+    return rate & ((1u << kRateDenominatorBits) - 1);
+}
+
 struct MediaRecord {
     RecordText<72> projectName;
     RecordText<261> folder;         // where the file lies; empty when it was not found
@@ -94,6 +124,16 @@ struct MediaRecord {
     std::int32_t attributes = 0; // file attribute bits, or kFileMissing
     std::uint32_t catalogIndex = 0;
     std::uint32_t projectNumber = 0;
+    // What an MXF file's essence is, as the file says (0 when unknown or not
+    // read; OMF files leave them 0). A picture: its frames at `rate`, and
+    // its displayed size. Sound: its samples at `sampleRate`, its channels,
+    // and in `rate` the video rate its duration is told in timecode at.
+    std::uint64_t duration = 0;
+    PackedRate rate = 0;
+    std::uint32_t sampleRate = 0;
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+    std::uint16_t channels = 0;
 
     // Field by field, texts by their characters.
     bool operator==(const MediaRecord&) const = default;

@@ -34,6 +34,18 @@ constexpr std::uint64_t kMinIndexEntrySize = 11;
 constexpr std::uint64_t kEntryMemory = 10;
 constexpr std::uint64_t kEditUnitMemory = 34;
 
+// Structural metadata sets: 06 0e 2b 34 02 53 01 vv 0d 01 01 01 01 01 xx 00,
+// xx telling the set's class.
+constexpr std::uint8_t kStructuralKey[14] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01,
+                                             0x01, 0x0d, 0x01, 0x01, 0x01, 0x01, 0x01};
+constexpr std::uint8_t kTrackClass = 0x3b;
+// Generic picture, CDCI, RGBA and MPEG video descriptors.
+constexpr std::uint8_t kPictureClasses[] = {0x27, 0x28, 0x29, 0x51};
+constexpr std::uint16_t kTagEditRate = 0x4b01;
+constexpr std::uint16_t kTagDisplayHeight = 0x3208;
+constexpr std::uint16_t kTagDisplayWidth = 0x3209;
+constexpr std::uint16_t kTagFrameLayout = 0x320c;
+
 bool isIndexSegmentKey(const std::uint8_t* key) {
     for (int i = 0; i < 16; ++i) {
         if (i != 7 && key[i] != kIndexSegmentKey[i])
@@ -42,7 +54,36 @@ bool isIndexSegmentKey(const std::uint8_t* key) {
     return true;
 }
 
+// The class byte of a structural metadata set's key; 0 for other keys.
+std::uint8_t structuralClass(const std::uint8_t* key) {
+    for (int i = 0; i < 14; ++i) {
+        if (i != 7 && key[i] != kStructuralKey[i])
+            return 0;
+    }
+    return key[15] == 0 ? key[14] : 0;
+}
+
+bool isPictureClass(std::uint8_t c) {
+    return std::find(std::begin(kPictureClasses), std::end(kPictureClasses), c) !=
+           std::end(kPictureClasses);
+}
+
 } // namespace
+
+bool IsVideoRate(std::int64_t num, std::int64_t den) {
+    if (num <= 0 || den <= 0)
+        return false;
+    for (const std::int64_t frames : {24, 25, 30, 48, 50, 60, 96, 100, 120}) {
+        if (num == frames * den)
+            return true;
+        // The NTSC rates: frames * 1000 / 1001.
+        if (frames % 24 != 0 && frames % 30 != 0)
+            continue;
+        if (num <= INT64_MAX / 1001 && num * 1001 == frames * 1000 * den)
+            return true;
+    }
+    return false;
+}
 
 bool MxfDeadline::Passed() {
     if (!expired && std::chrono::steady_clock::now() > end)
@@ -175,6 +216,11 @@ bool MxfInput::CheckRange(const std::uint8_t* bytes, std::size_t count, std::uin
             return Refuse("more metadata sets than any real file holds");
         if (isIndexSegmentKey(key) && !CheckIndexSegment(keyAt))
             return false;
+        const std::uint8_t setClass = structuralClass(key);
+        if (setClass == kTrackClass && m_header.videoRateDenominator == 0)
+            ReadTrack(keyAt);
+        else if (isPictureClass(setClass) && !m_havePicture)
+            ReadPictureDescriptor(keyAt);
         if (m_deadline.expired)
             return true;
     }
@@ -199,23 +245,84 @@ bool MxfInput::ReadNumber(std::uint64_t pos, int size, std::uint64_t& value) {
     return true;
 }
 
-bool MxfInput::CheckIndexSegment(std::uint64_t keyAt) {
+bool MxfInput::SetValue(std::uint64_t keyAt, std::uint64_t& valueAt, std::uint64_t& end) {
     // The length: one byte below 0x80, else 0x80 plus the count of the
     // big-endian bytes that follow (at most 8, or the demuxer reads none).
     std::uint64_t first = 0;
     if (!ReadNumber(keyAt + 16, 1, first))
-        return true;
+        return false;
     std::uint64_t length = first;
-    std::uint64_t valueAt = keyAt + 17;
+    valueAt = keyAt + 17;
     if (first >= 0x80) {
         const int bytes = static_cast<int>(first & 0x7f);
         if (bytes == 0 || bytes > 8 || !ReadNumber(valueAt, bytes, length))
-            return true;
+            return false;
         valueAt += static_cast<std::uint64_t>(bytes);
     }
     if (valueAt >= m_size)
+        return false;
+    end = valueAt + std::min(length, m_size - valueAt);
+    return true;
+}
+
+void MxfInput::ReadTrack(std::uint64_t keyAt) {
+    std::uint64_t valueAt = 0;
+    std::uint64_t end = 0;
+    if (!SetValue(keyAt, valueAt, end))
+        return;
+    int items = 0;
+    for (std::uint64_t pos = valueAt; pos + 4 <= end && ++items <= kMaxSegmentItems;) {
+        std::uint64_t tag = 0;
+        std::uint64_t size = 0;
+        if (m_deadline.Passed() || !ReadNumber(pos, 2, tag) || !ReadNumber(pos + 2, 2, size))
+            return;
+        pos += 4;
+        if (size > end - pos)
+            return;
+        std::uint64_t num = 0;
+        std::uint64_t den = 0;
+        if (tag == kTagEditRate && size == 8 && ReadNumber(pos, 4, num) &&
+            ReadNumber(pos + 4, 4, den) && num <= INT32_MAX && den <= INT32_MAX &&
+            IsVideoRate(static_cast<std::int64_t>(num), static_cast<std::int64_t>(den))) {
+            m_header.videoRateNumerator = static_cast<std::int32_t>(num);
+            m_header.videoRateDenominator = static_cast<std::int32_t>(den);
+            return;
+        }
+        pos += size;
+    }
+}
+
+void MxfInput::ReadPictureDescriptor(std::uint64_t keyAt) {
+    std::uint64_t valueAt = 0;
+    std::uint64_t end = 0;
+    if (!SetValue(keyAt, valueAt, end))
+        return;
+    m_havePicture = true;
+    int items = 0;
+    for (std::uint64_t pos = valueAt; pos + 4 <= end && ++items <= kMaxSegmentItems;) {
+        std::uint64_t tag = 0;
+        std::uint64_t size = 0;
+        if (m_deadline.Passed() || !ReadNumber(pos, 2, tag) || !ReadNumber(pos + 2, 2, size))
+            return;
+        pos += 4;
+        if (size > end - pos)
+            return;
+        std::uint64_t value = 0;
+        if (tag == kTagDisplayWidth && size == 4 && ReadNumber(pos, 4, value))
+            m_header.displayWidth = static_cast<std::uint32_t>(value);
+        else if (tag == kTagDisplayHeight && size == 4 && ReadNumber(pos, 4, value))
+            m_header.displayHeight = static_cast<std::uint32_t>(value);
+        else if (tag == kTagFrameLayout && size == 1 && ReadNumber(pos, 1, value))
+            m_header.frameLayout = static_cast<int>(value);
+        pos += size;
+    }
+}
+
+bool MxfInput::CheckIndexSegment(std::uint64_t keyAt) {
+    std::uint64_t valueAt = 0;
+    std::uint64_t end = 0;
+    if (!SetValue(keyAt, valueAt, end))
         return true;
-    const std::uint64_t end = valueAt + std::min(length, m_size - valueAt);
 
     // The items as the demuxer walks them: a tag and a size of 2 bytes each;
     // the duration and the entry array are read whatever the size says, and

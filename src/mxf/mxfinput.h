@@ -6,7 +6,9 @@
 // by counts it reads from index table segments and keeps every metadata set
 // it reads, so a file whose index segments declare more than the file could
 // hold, or that holds more metadata sets than any real file, is refused
-// before the demuxer sees those bytes.
+// before the demuxer sees those bytes. On the way, what the demuxer does not
+// pass on is picked up: the picture's displayed size and the tracks' edit
+// rates (within the same limits and the same deadline).
 
 #include "platform/sysfile.h"
 
@@ -17,6 +19,25 @@
 #include <string>
 
 struct AVIOContext;
+
+// What the header metadata says that the demuxer does not pass on, picked up
+// from the bytes while the file opens.
+struct MxfHeaderFacts {
+    // The first picture descriptor's DisplayWidth and DisplayHeight, its
+    // height as given (a field's for field layouts), and its FrameLayout;
+    // 0, 0 and -1 when it has none.
+    std::uint32_t displayWidth = 0;
+    std::uint32_t displayHeight = 0;
+    int frameLayout = -1;
+    // The first edit rate of a track that is a video rate (the timecode
+    // track's, in a sound file whose track counts samples); 0/0 when none.
+    std::int32_t videoRateNumerator = 0;
+    std::int32_t videoRateDenominator = 0;
+};
+
+// Whether num/den is a rate pictures are made at: 23.976, 24, 25, 29.97,
+// 30, 47.95, 48, 50, 59.94, 60 and their doubles (any form of the fraction).
+bool IsVideoRate(std::int64_t num, std::int64_t den);
 
 // When reading must end.
 struct MxfDeadline {
@@ -52,6 +73,8 @@ public:
     void SetChecking(bool checking) { m_checking = checking; }
     // Why the file was refused; empty while it is not.
     const std::string& Refusal() const { return m_refusal; }
+    // What the header metadata looked at so far said.
+    const MxfHeaderFacts& HeaderFacts() const { return m_header; }
 
 private:
     static int ReadPacket(void* opaque, std::uint8_t* buffer, int size);
@@ -64,6 +87,13 @@ private:
                     std::uint64_t from, std::uint64_t to);
     // Adds up what the index table segment whose key is at keyAt declares.
     bool CheckIndexSegment(std::uint64_t keyAt);
+    // Where the value of the set whose key is at keyAt starts and ends;
+    // false when its length cannot be read.
+    bool SetValue(std::uint64_t keyAt, std::uint64_t& valueAt, std::uint64_t& end);
+    // Picks the display size and layout from a picture descriptor, and the
+    // edit rate from a track, within the item limit and the deadline.
+    void ReadPictureDescriptor(std::uint64_t keyAt);
+    void ReadTrack(std::uint64_t keyAt);
     // Big-endian number of `size` bytes at pos; false past the end.
     bool ReadNumber(std::uint64_t pos, int size, std::uint64_t& value);
     bool Refuse(const char* reason);
@@ -85,4 +115,6 @@ private:
     std::uint64_t m_metadataSets = 0;
     std::uint64_t m_indexEntries = 0;
     std::uint64_t m_indexedUnits = 0;
+    MxfHeaderFacts m_header;
+    bool m_havePicture = false;
 };

@@ -4,6 +4,7 @@
 #include "mxf/mxfinput.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -60,6 +61,38 @@ bool isUsable(AVRational r) {
 void quietLibraries() {
     static std::once_flag once;
     std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+// The displayed size from the descriptor, where it gives a usable one.
+void readDisplaySize(const MxfHeaderFacts& header, MxfFacts& facts) {
+    facts.displayWidth = facts.width;
+    facts.displayHeight = facts.height;
+    // SeparateFields (1) and SegmentedFrame (4) give a field's height.
+    const std::uint64_t fields = header.frameLayout == 1 || header.frameLayout == 4 ? 2 : 1;
+    const std::uint64_t height = header.displayHeight * fields;
+    if (header.displayWidth > 0 && header.displayWidth <= INT_MAX && height > 0 &&
+        height <= INT_MAX) {
+        facts.displayWidth = static_cast<int>(header.displayWidth);
+        facts.displayHeight = static_cast<int>(height);
+    }
+}
+
+void readSound(const AVStream& stream, const MxfHeaderFacts& header, MxfFacts& facts) {
+    const AVCodecParameters* parameters = stream.codecpar;
+    facts.hasSound = true;
+    facts.channels = std::max(0, parameters->ch_layout.nb_channels);
+    facts.sampleRate = std::max(0, parameters->sample_rate);
+    if (facts.sampleRate > 0 && stream.duration > 0 && isUsable(stream.time_base))
+        facts.sampleCount =
+            av_rescale_q(stream.duration, stream.time_base, AVRational{1, facts.sampleRate});
+    if (facts.sampleCount < 0)
+        facts.sampleCount = 0;
+    facts.timecodeRateNumerator = 25;
+    facts.timecodeRateDenominator = 1;
+    if (header.videoRateDenominator > 0) {
+        facts.timecodeRateNumerator = header.videoRateNumerator;
+        facts.timecodeRateDenominator = header.videoRateDenominator;
+    }
 }
 
 } // namespace
@@ -223,6 +256,9 @@ bool MxfReader::Open(const std::string& path) {
             if (m_facts.frameCount < 0)
                 m_facts.frameCount = 0;
             state->startTime = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+            readDisplaySize(state->input->HeaderFacts(), m_facts);
+        } else if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) {
+            readSound(*stream, state->input->HeaderFacts(), m_facts);
         }
     }
     // A new demuxer stands at the first frame.

@@ -28,13 +28,29 @@ struct MxfFacts {
     // The picture's stored size (a coded height may be padded to 16 lines).
     int width = 0;
     int height = 0;
+    // The picture's displayed size: its descriptor's DisplayWidth and
+    // DisplayHeight (a field's height doubled for field layouts), else the
+    // stored size. 0 when unknown.
+    int displayWidth = 0;
+    int displayHeight = 0;
     // Frames per second as a fraction; 0/0 when unknown.
     int frameRateNumerator = 0;
     int frameRateDenominator = 0;
+    // Sound (a file without a picture): channels, samples per second and
+    // the samples the file declares; 0 when unknown.
+    int channels = 0;
+    int sampleRate = 0;
+    std::int64_t sampleCount = 0;
+    // The rate a sound file's duration is told in timecode at: the first of
+    // its tracks' edit rates that is a video rate (the project's), else 25.
+    int timecodeRateNumerator = 0;
+    int timecodeRateDenominator = 0;
     // Whether the operational pattern is OP-Atom (one essence a file).
     bool opAtom = false;
-    // Whether the file holds a picture stream (an audio file holds none).
+    // Whether the file holds a picture stream (an audio file holds none),
+    // and whether its first stream is sound.
     bool hasPicture = false;
+    bool hasSound = false;
 };
 
 class MxfReader {

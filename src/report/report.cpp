@@ -3,6 +3,8 @@
 #include "io/csv.h"
 #include "mediadb/databaselist.h"
 #include "mediadb/databaseload.h"
+#include "mediadb/essencetext.h"
+#include "mediadb/filefacts.h"
 #include "mediadb/mediacatalog.h"
 #include "platform/directory.h"
 #include "platform/systemtext.h"
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <ostream>
 
 namespace {
@@ -77,6 +80,57 @@ void appendNumber(std::string& out, std::uint64_t n) {
     out.append(digits, static_cast<std::size_t>(end - digits));
 }
 
+// A number with up to `places` decimals, without trailing zeros.
+void appendDecimal(std::string& out, double value, int places) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.*f", places, value);
+    std::string_view digits = text;
+    if (digits.find('.') != std::string_view::npos) {
+        while (digits.back() == '0')
+            digits.remove_suffix(1);
+        if (digits.back() == '.')
+            digits.remove_suffix(1);
+    }
+    out += digits;
+}
+
+// An MXF file's essence as JSON members after its status: a picture's
+// frames, frame rate and displayed size, or sound's channels, sample rate
+// and seconds. Nothing for other files and files that cannot be read.
+void appendEssence(std::string& line, const MediaRecord& record, FactsReader& reader) {
+    if (IsMissing(record) || !IsMxfName(record.fileName.view()))
+        return;
+    const std::optional<FileFacts> facts = reader.Read(record, kFactEssence);
+    reader.Close();
+    if (!facts || facts->kind != FileFacts::Kind::Mxf)
+        return;
+    MediaRecord read;
+    ApplyFacts(*facts, kFactEssence, read);
+    if (IsSound(read)) {
+        if (read.channels != 0) {
+            line += ", \"channels\": ";
+            appendNumber(line, read.channels);
+        }
+        line += ", \"sample_rate\": ";
+        appendNumber(line, read.sampleRate);
+        line += ", \"duration_seconds\": ";
+        appendDecimal(line, DurationSeconds(read), 6);
+        return;
+    }
+    if (read.rate != 0) {
+        line += ", \"duration_frames\": ";
+        appendNumber(line, read.duration);
+        line += ", \"frame_rate\": ";
+        line += RateText(read.rate);
+    }
+    if (read.width != 0) {
+        line += ", \"width\": ";
+        appendNumber(line, read.width);
+        line += ", \"height\": ";
+        appendNumber(line, read.height);
+    }
+}
+
 void writeCsv(const MediaCatalog& catalog, std::ostream& out) {
     Chunked text(out);
     text.Text() += CsvLine({"project", "file", "folder", "size", "status"});
@@ -137,6 +191,8 @@ void writeJson(const MediaCatalog& catalog, const std::vector<DatabaseOutcome>& 
     out << "\n  ],\n  \"projects\": [";
     bool firstProject = true;
     FolderText folder;
+    // MXF files are read for their essence; OMF files tell none cheaply.
+    FactsReader reader;
     auto folderMember = [](std::string& text, std::string_view name) {
         appendJsonName(text, "folder", name);
     };
@@ -164,7 +220,9 @@ void writeJson(const MediaCatalog& catalog, const std::vector<DatabaseOutcome>& 
                 appendNumber(line, record.size);
                 line += ", \"status\": \"";
                 line += statusOf(record);
-                line += "\"}";
+                line += '"';
+                appendEssence(line, record, reader);
+                line += '}';
                 firstFile = false;
                 text.Next();
             }

@@ -52,7 +52,7 @@ void CatalogSession::AnalyseFiles(FileSelection& rows, JobContext& context) {
     JobRun job(context, {});
     FactsReader reader;
     reader.SetReadMxf(m_options.readMxf);
-    constexpr unsigned kRead = kFactClip | kFactCompression | kFactSource;
+    constexpr unsigned kRead = kFactClip | kFactCompression | kFactSource | kFactEssence;
     std::uint64_t done = 0;
     for (int row : selected) {
         if (!job.Next())

@@ -39,9 +39,11 @@ namespace {
 using Indexes = std::vector<std::uint32_t>;
 
 // The columns whose texts a find searches.
-const std::vector<MediaColumn> kSearched{
-    MediaColumn::FileName,    MediaColumn::NameInBin,   MediaColumn::Status,    MediaColumn::Path,
-    MediaColumn::Compression, MediaColumn::ProjectName, MediaColumn::SourceName};
+const std::vector<MediaColumn> kSearched{MediaColumn::FileName,    MediaColumn::NameInBin,
+                                         MediaColumn::Status,      MediaColumn::Path,
+                                         MediaColumn::Compression, MediaColumn::ProjectName,
+                                         MediaColumn::SourceName,  MediaColumn::Duration,
+                                         MediaColumn::Resolution,  MediaColumn::FrameRate};
 
 std::string lowered(std::string text) {
     for (char& c : text)
@@ -127,10 +129,10 @@ TEST_F(FindTest, TypingFindsWhatAPlainReadingOfTheShownTextsFinds) {
     ASSERT_TRUE(bar().isVisible());
     // Letters added one by one narrow; a letter taken away, or a text typed
     // anew, tests every row again.
-    const std::vector<std::string> texts{"d",        "do",      "doc",   "doc0000", "doc",
-                                         "DOC00001", "mv",      "Spot",  "hdcam 0", "not exist",
-                                         "!LOCK",    "lock",    "unref", "**",      "omfi m",
-                                         "dnx",      "Music V", "_v1.",  "zzz",     ".DIR."};
+    const std::vector<std::string> texts{
+        "d",         "do",    "doc",     "doc0000", "doc", "DOC00001", "mv",  "Spot",    "hdcam 0",
+        "not exist", "!LOCK", "lock",    "unref",   "**",  "omfi m",   "dnx", "Music V", "_v1.",
+        "zzz",       ".DIR.", "00:00:0", "x 1",     "25",  ";",        "1"};
     for (const std::string& text : texts) {
         SCOPED_TRACE(text);
         window.CloseFindBar();
@@ -363,6 +365,20 @@ TEST(FindAtScale, ALongListFindsWhatAPlainReadingFinds) {
         r.size = static_cast<std::uint64_t>(i) * 1000;
         r.attributes = i % 13 == 0 ? kFileMissing : (i % 17 == 0 ? 1 : 0);
         r.compressionCode = i % 3 == 0 ? 75 : 0;
+        // Essence facts of pictures and of sound, and of none.
+        static constexpr PackedRate kRates[] = {PackRate(25, 1), PackRate(30000, 1001),
+                                                PackRate(24000, 1001)};
+        if (i % 4 != 3) {
+            r.duration = static_cast<std::uint64_t>(i) * 37;
+            r.rate = kRates[i % 3];
+            if (i % 4 == 2) {
+                r.sampleRate = 48000;
+                r.channels = 2;
+            } else {
+                r.width = static_cast<std::uint16_t>(i % 2 == 0 ? 1920 : 720);
+                r.height = static_cast<std::uint16_t>(i % 2 == 0 ? 1080 : 576);
+            }
+        }
         window.Catalog().AddRecord(r, true);
     }
     window.Catalog().RebuildFileArray();
@@ -376,7 +392,9 @@ TEST(FindAtScale, ALongListFindsWhatAPlainReadingFinds) {
         {"V1_1", FindStatus::All},      {"V1_1A", FindStatus::All},
         {"V1_1A", FindStatus::Missing}, {"files/1", FindStatus::All},
         {"not ex", FindStatus::All},    {"PROJECT 3", FindStatus::Locked},
-        {"zq", FindStatus::All}};
+        {"zq", FindStatus::All},        {"01:0", FindStatus::All},
+        {"29.97", FindStatus::All},     {"x 57", FindStatus::All},
+        {";1", FindStatus::Missing}};
     std::vector<Indexes> expected;
     for (const FindRequest& request : requests)
         expected.push_back(plainReading(files, request.text, request.status));

@@ -304,4 +304,130 @@ TEST_F(MxfReaderTest, IndexSegmentsDeclaringMoreThanTheFileHoldsAreRefused) {
     EXPECT_TRUE(open({MxfIndexSegment(3, 80000000, 0, 0)}));
 }
 
+// The picture's size as shown, not as stored, and its rate, for the rates
+// the editing application records at.
+TEST_F(MxfReaderTest, PicturesGiveTheirDisplayedSizeAndTheirRate) {
+    struct Case {
+        int width, height, num, den, frames;
+    };
+    for (const Case& c : {Case{320, 176, 25, 1, 3}, Case{320, 180, 30000, 1001, 4},
+                          Case{256, 200, 24000, 1001, 5}}) {
+        MxfFileDesc desc = clip();
+        desc.width = c.width;
+        desc.height = c.height;
+        desc.frameRateNumerator = c.num;
+        desc.frameRateDenominator = c.den;
+        desc.frames = c.frames;
+        ASSERT_TRUE(reader.Open(write(desc)));
+        const MxfFacts& facts = reader.Facts();
+        EXPECT_EQ(facts.displayWidth, c.width);
+        EXPECT_EQ(facts.displayHeight, c.height);
+        // The demuxer's size is the stored one, whole lines of 16.
+        EXPECT_EQ(facts.height, (c.height + 15) / 16 * 16);
+        EXPECT_EQ(std::int64_t{facts.frameRateNumerator} * c.den,
+                  std::int64_t{c.num} * facts.frameRateDenominator)
+            << facts.frameRateNumerator << "/" << facts.frameRateDenominator;
+        EXPECT_EQ(facts.frameCount, c.frames);
+        EXPECT_FALSE(facts.hasSound);
+    }
+}
+
+// The picture descriptor's items changed in place: a field layout doubles
+// the height given, and a display size of 0 is none.
+TEST_F(MxfReaderTest, FieldLayoutsAndMissingDisplaySizes) {
+    MxfFileDesc desc = clip();
+    desc.height = 180;
+    const std::string path = write(desc);
+    std::ifstream in(path, std::ios::binary);
+    const Bytes plain((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Every copy of an item (header and footer metadata) replaced.
+    auto patched = [](const Bytes& item, const Bytes& by, Bytes bytes) {
+        int found = 0;
+        for (auto it = std::search(bytes.begin(), bytes.end(), item.begin(), item.end());
+             it != bytes.end(); it = std::search(it + 1, bytes.end(), item.begin(), item.end())) {
+            std::copy(by.begin(), by.end(), it);
+            ++found;
+        }
+        EXPECT_GT(found, 0);
+        return bytes;
+    };
+    const Bytes fullFrame{0x32, 0x0c, 0x00, 0x01, 0x00};
+    const Bytes displayHeight{0x32, 0x08, 0x00, 0x04, 0, 0, 0, 180};
+    const Bytes fieldHeight{0x32, 0x08, 0x00, 0x04, 0, 0, 0, 90};
+    const Bytes displayWidth{0x32, 0x09, 0x00, 0x04, 0, 0, 0x01, 0x40};
+    const Bytes noWidth{0x32, 0x09, 0x00, 0x04, 0, 0, 0, 0};
+    // Separate fields of 90 lines each; a segmented frame the same.
+    for (const std::uint8_t fields : {std::uint8_t{1}, std::uint8_t{4}}) {
+        const Bytes layout{0x32, 0x0c, 0x00, 0x01, fields};
+        WriteBytes(path, patched(displayHeight, fieldHeight, patched(fullFrame, layout, plain)));
+        ASSERT_TRUE(reader.Open(path));
+        EXPECT_EQ(reader.Facts().displayHeight, 180) << int{fields};
+        EXPECT_EQ(reader.Facts().displayWidth, 320);
+    }
+    // A single field (2) is one field's height.
+    const Bytes singleField{0x32, 0x0c, 0x00, 0x01, 2};
+    WriteBytes(path, patched(displayHeight, fieldHeight, patched(fullFrame, singleField, plain)));
+    ASSERT_TRUE(reader.Open(path));
+    EXPECT_EQ(reader.Facts().displayHeight, 90);
+    // No display width: the stored size.
+    WriteBytes(path, patched(displayWidth, noWidth, plain));
+    ASSERT_TRUE(reader.Open(path));
+    EXPECT_EQ(reader.Facts().displayWidth, 320);
+    EXPECT_EQ(reader.Facts().displayHeight, 192);
+}
+
+TEST_F(MxfReaderTest, SoundFilesGiveChannelsSampleRateSamplesAndTheirVideoRate) {
+    struct Case {
+        int bits, num, den;
+        std::int64_t samples;
+    };
+    // Whole frames of the timecode's rate: the muxer declares its duration
+    // in those (30 frames of 29.97 are 48,048 samples).
+    for (const Case& c :
+         {Case{16, 25, 1, 96000}, Case{24, 30000, 1001, 48048}, Case{16, 24000, 1001, 2 * 48048}}) {
+        MxfSoundDesc desc;
+        desc.clipName = "Voice";
+        desc.projectName = "Harbour Lights";
+        desc.bitsPerSample = c.bits;
+        desc.samples = c.samples;
+        desc.timecodeRateNumerator = c.num;
+        desc.timecodeRateDenominator = c.den;
+        const std::string path = dir.file("sound_A1.mxf");
+        ASSERT_TRUE(WriteMxfSoundFile(path, desc));
+        ASSERT_TRUE(reader.Open(path));
+        const MxfFacts& facts = reader.Facts();
+        EXPECT_EQ(facts.clipName, "Voice");
+        EXPECT_EQ(facts.projectName, "Harbour Lights");
+        EXPECT_TRUE(facts.opAtom);
+        EXPECT_FALSE(facts.hasPicture);
+        EXPECT_TRUE(facts.hasSound);
+        EXPECT_EQ(facts.codecShortName, c.bits == 24 ? "pcm_s24le" : "pcm_s16le");
+        EXPECT_EQ(facts.channels, 1);
+        EXPECT_EQ(facts.sampleRate, 48000);
+        EXPECT_EQ(facts.sampleCount, c.samples);
+        EXPECT_EQ(std::int64_t{facts.timecodeRateNumerator} * c.den,
+                  std::int64_t{c.num} * facts.timecodeRateDenominator);
+        EXPECT_EQ(facts.width, 0);
+        EXPECT_EQ(facts.frameCount, 0);
+        EXPECT_FALSE(reader.DecodeFrame(0));
+
+        // Without a video rate among the tracks' edit rates (each turned
+        // into 48000/1 in place), the duration is told at 25.
+        std::ifstream in(path, std::ios::binary);
+        Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        in.close();
+        const Bytes editRate{0x4b, 0x01, 0x00, 0x08};
+        for (auto it = std::search(bytes.begin(), bytes.end(), editRate.begin(), editRate.end());
+             it != bytes.end();
+             it = std::search(it + 1, bytes.end(), editRate.begin(), editRate.end())) {
+            const Bytes samples{0, 0, 0xbb, 0x80, 0, 0, 0, 1};
+            std::copy(samples.begin(), samples.end(), it + 4);
+        }
+        WriteBytes(path, bytes);
+        ASSERT_TRUE(reader.Open(path));
+        EXPECT_EQ(reader.Facts().timecodeRateNumerator, 25);
+        EXPECT_EQ(reader.Facts().timecodeRateDenominator, 1);
+    }
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "builders/mediafolder.h"
 #include "builders/samplemedia.h"
+#include "mxf/mxfreader.h"
 #include "support/csvreader.h"
 #include "support/samplemediatest.h"
 #include "support/tempdir.h"
@@ -177,6 +178,58 @@ TEST_F(ReportTest, JsonHoldsDatabasesTotalsAndProjects) {
     EXPECT_EQ(totals.value(QStringLiteral("unreferenced")).toInteger(), 3);
     EXPECT_EQ(documentary.value(QStringLiteral("files")).toInteger(), 7);
     EXPECT_EQ(documentary.value(QStringLiteral("missing")).toInteger(), 1);
+
+    // MXF files carry their essence as numbers, as the reader reads them;
+    // other files none of it.
+    std::map<std::string, QJsonObject> media;
+    for (const QJsonValue& project : projects) {
+        for (const QJsonValue& file : project.toObject().value(QStringLiteral("media")).toArray())
+            media[file.toObject().value(QStringLiteral("file")).toString().toStdString()] =
+                file.toObject();
+    }
+    const std::string mxfFolder = dir.file("AVID MediaFiles/MXF/1");
+    int pictures = 0;
+    int sounds = 0;
+    for (const auto& [name, file] : media) {
+        auto number = [&](const char* member) {
+            return file.value(QLatin1String(member)).toDouble(-1);
+        };
+        MxfReader reader;
+        if (!name.ends_with(".mxf") || !reader.Open(mxfFolder + "/" + name)) {
+            EXPECT_FALSE(file.contains(QStringLiteral("duration_frames"))) << name;
+            EXPECT_FALSE(file.contains(QStringLiteral("sample_rate"))) << name;
+            continue;
+        }
+        const MxfFacts& facts = reader.Facts();
+        if (facts.hasPicture) {
+            ++pictures;
+            EXPECT_EQ(number("duration_frames"), double(facts.frameCount)) << name;
+            EXPECT_NEAR(number("frame_rate"),
+                        double(facts.frameRateNumerator) / facts.frameRateDenominator, 0.001);
+            EXPECT_EQ(number("width"), facts.displayWidth) << name;
+            EXPECT_EQ(number("height"), facts.displayHeight) << name;
+            EXPECT_FALSE(file.contains(QStringLiteral("channels"))) << name;
+        } else {
+            ++sounds;
+            EXPECT_EQ(number("channels"), facts.channels) << name;
+            EXPECT_EQ(number("sample_rate"), facts.sampleRate) << name;
+            EXPECT_NEAR(number("duration_seconds"), double(facts.sampleCount) / facts.sampleRate,
+                        1e-6)
+                << name;
+            EXPECT_FALSE(file.contains(QStringLiteral("width"))) << name;
+        }
+    }
+    // Every picture and sound file of the folder, the unreferenced one too.
+    int videoFiles = 0;
+    int audioFiles = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(mxfFolder)) {
+        const std::string name = entry.path().filename().string();
+        videoFiles += name.ends_with("_V1.mxf") ? 1 : 0;
+        audioFiles += name.ends_with("_A1.mxf") ? 1 : 0;
+    }
+    EXPECT_EQ(pictures, videoFiles);
+    EXPECT_EQ(sounds, audioFiles);
+    EXPECT_GT(sounds, 0);
 }
 
 TEST(TerminalProgressLine, IsRewrittenInPlaceOncePerPercentAndClearedAtTheEnd) {

@@ -1,5 +1,6 @@
 #include "builders/mxfbuilder.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -227,8 +228,8 @@ bool mux(const std::string& path, const MxfFileDesc& desc) {
     e.codec = avcodec_alloc_context3(dnxhd);
     e.codec->width = desc.width;
     e.codec->height = desc.height;
-    e.codec->time_base = {1, desc.framesPerSecond};
-    e.codec->framerate = {desc.framesPerSecond, 1};
+    e.codec->time_base = {desc.frameRateDenominator, desc.frameRateNumerator};
+    e.codec->framerate = {desc.frameRateNumerator, desc.frameRateDenominator};
     e.codec->pix_fmt = AV_PIX_FMT_YUV422P;
     const bool fullHd = desc.width == 1920 && desc.height == 1080;
     if (fullHd)
@@ -287,13 +288,17 @@ bool mux(const std::string& path, const MxfFileDesc& desc) {
 
 } // namespace
 
-bool WriteMxfFile(const std::string& path, const MxfFileDesc& desc) {
-    bool written = mux(path, desc);
-    if (written && !desc.projectName.empty()) {
+namespace {
+
+// Muxes with `muxed`, then adds the project name; nothing is left under path
+// when either fails.
+bool finish(const std::string& path, bool muxed, const std::string& projectName) {
+    bool written = muxed;
+    if (written && !projectName.empty()) {
         std::ifstream in(path, std::ios::binary);
         Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         in.close();
-        written = addProjectName(file, desc.projectName);
+        written = addProjectName(file, projectName);
         if (written) {
             std::ofstream out(path, std::ios::binary | std::ios::trunc);
             out.write(reinterpret_cast<const char*>(file.data()),
@@ -307,6 +312,70 @@ bool WriteMxfFile(const std::string& path, const MxfFileDesc& desc) {
         std::filesystem::remove(path, ignored);
     }
     return written;
+}
+
+bool muxSound(const std::string& path, const MxfSoundDesc& desc) {
+    av_log_set_level(AV_LOG_QUIET);
+    Encoder e;
+    const bool deep = desc.bitsPerSample == 24;
+    if (avformat_alloc_output_context2(&e.format, nullptr, "mxf_opatom", path.c_str()) < 0)
+        return false;
+    AVStream* stream = avformat_new_stream(e.format, nullptr);
+    if (stream == nullptr)
+        return false;
+    AVCodecParameters* parameters = stream->codecpar;
+    parameters->codec_type = AVMEDIA_TYPE_AUDIO;
+    parameters->codec_id = deep ? AV_CODEC_ID_PCM_S24LE : AV_CODEC_ID_PCM_S16LE;
+    parameters->sample_rate = desc.sampleRate;
+    parameters->bits_per_coded_sample = desc.bitsPerSample;
+    av_channel_layout_default(&parameters->ch_layout, 1);
+    stream->time_base = {1, desc.sampleRate};
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%d/%d", desc.timecodeRateNumerator,
+                  desc.timecodeRateDenominator);
+    av_opt_set(e.format->priv_data, "mxf_audio_edit_rate", rate, 0);
+    av_dict_set(&e.format->metadata, "material_package_name", desc.clipName.c_str(), 0);
+    if (!desc.tapeName.empty())
+        av_dict_set(&e.format->metadata, "reel_name", desc.tapeName.c_str(), 0);
+    if (avio_open(&e.format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0 ||
+        avformat_write_header(e.format, nullptr) < 0)
+        return false;
+    e.packet = av_packet_alloc();
+    if (e.packet == nullptr)
+        return false;
+    // Packets of a tenth of a second or less, each a ramp of small values.
+    const int bytesPerSample = desc.bitsPerSample / 8;
+    const std::int64_t piece = std::max(1, desc.sampleRate / 10);
+    for (std::int64_t at = 0; at < desc.samples; at += piece) {
+        const std::int64_t n = std::min(piece, desc.samples - at);
+        if (av_new_packet(e.packet, static_cast<int>(n * bytesPerSample)) < 0)
+            return false;
+        for (std::int64_t i = 0; i < n; ++i) {
+            const auto value = static_cast<std::uint32_t>((at + i) % 256);
+            for (int b = 0; b < bytesPerSample; ++b)
+                e.packet->data[i * bytesPerSample + b] =
+                    static_cast<std::uint8_t>(b == 0 ? value : 0);
+        }
+        e.packet->pts = at;
+        e.packet->dts = at;
+        e.packet->duration = n;
+        e.packet->stream_index = stream->index;
+        av_packet_rescale_ts(e.packet, AVRational{1, desc.sampleRate}, stream->time_base);
+        if (av_write_frame(e.format, e.packet) < 0)
+            return false;
+        av_packet_unref(e.packet);
+    }
+    return av_write_trailer(e.format) == 0;
+}
+
+} // namespace
+
+bool WriteMxfFile(const std::string& path, const MxfFileDesc& desc) {
+    return finish(path, mux(path, desc), desc.projectName);
+}
+
+bool WriteMxfSoundFile(const std::string& path, const MxfSoundDesc& desc) {
+    return finish(path, muxSound(path, desc), desc.projectName);
 }
 
 std::vector<std::uint8_t> MxfIndexSegment(std::uint32_t sid, std::uint64_t duration,

@@ -24,7 +24,9 @@ struct MxfFileDesc {
     int width = 320;
     int height = 240;
     int frames = 3;
-    int framesPerSecond = 25;
+    // Frames per second as a fraction: 30000/1001 is 29.97.
+    int frameRateNumerator = 25;
+    int frameRateDenominator = 1;
     int bitRateMbps = 120;
     bool opAtom = true;
     // Grain over every frame (a pseudo-random shade of up to 24 levels per
@@ -35,6 +37,24 @@ struct MxfFileDesc {
 
 // Writes the file; false (and nothing left under path) when it cannot.
 bool WriteMxfFile(const std::string& path, const MxfFileDesc& desc);
+
+// A sound file as the editing application writes beside a picture ("_A1"):
+// one channel of PCM in OP-Atom, through libavformat's OP-Atom muxer. Its
+// track counts samples; its timecode runs at timecodeRate, the project's
+// video rate. The samples are a quiet ramp.
+struct MxfSoundDesc {
+    std::string clipName = "Clip";
+    std::string projectName;
+    std::string tapeName;
+    int sampleRate = 48000;
+    // 16 or 24 (PCM s16le or s24le).
+    int bitsPerSample = 16;
+    std::int64_t samples = 48000;
+    int timecodeRateNumerator = 25;
+    int timecodeRateDenominator = 1;
+};
+
+bool WriteMxfSoundFile(const std::string& path, const MxfSoundDesc& desc);
 
 // An index table segment for damaged and hostile files: index stream `sid`
 // over the essence of body stream 1, edit rate 25/1 from edit unit 0, the

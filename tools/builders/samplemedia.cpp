@@ -87,7 +87,9 @@ std::string WriteSampleMedia(const std::string& root) {
     WriteDatabase(omfi, records);
 
     // Commercial: OP-Atom MXF pictures (DNxHR) from tapes, the project in
-    // each file; one file the database does not list.
+    // each file; one file the database does not list. The first two spots
+    // have their sound beside them (one channel each, 16 and 24 bits), as
+    // long as their pictures.
     std::vector<DbRecord> mxfRecords;
     for (int i = 0; i < 4; ++i) {
         char name[40];
@@ -103,6 +105,19 @@ std::string WriteSampleMedia(const std::string& root) {
             return {};
         if (i < 3)
             mxfRecords.push_back({name, "Commercial"});
+        if (i < 2) {
+            std::snprintf(name, sizeof name, "COM%05d_A1.mxf", i);
+            MxfSoundDesc sound;
+            sound.clipName = desc.clipName;
+            sound.projectName = desc.projectName;
+            sound.tapeName = desc.tapeName;
+            sound.bitsPerSample = i == 0 ? 16 : 24;
+            sound.samples = std::int64_t{desc.frames} * sound.sampleRate *
+                            desc.frameRateDenominator / desc.frameRateNumerator;
+            if (!WriteMxfSoundFile(mxf + "/" + name, sound))
+                return {};
+            mxfRecords.push_back({name, "Commercial"});
+        }
     }
     // A take of the music video reused in a spot: the same file, copied into
     // the MXF folder and listed there under the commercial.
