@@ -265,20 +265,27 @@ bool MxfInput::SetValue(std::uint64_t keyAt, std::uint64_t& valueAt, std::uint64
     return true;
 }
 
-void MxfInput::ReadTrack(std::uint64_t keyAt) {
+template <typename Item> bool MxfInput::EachItem(std::uint64_t keyAt, Item&& item) {
     std::uint64_t valueAt = 0;
     std::uint64_t end = 0;
     if (!SetValue(keyAt, valueAt, end))
-        return;
+        return false;
     int items = 0;
     for (std::uint64_t pos = valueAt; pos + 4 <= end && ++items <= kMaxSegmentItems;) {
         std::uint64_t tag = 0;
         std::uint64_t size = 0;
         if (m_deadline.Passed() || !ReadNumber(pos, 2, tag) || !ReadNumber(pos + 2, 2, size))
-            return;
+            break;
         pos += 4;
-        if (size > end - pos)
-            return;
+        if (size > end - pos || !item(tag, pos, size))
+            break;
+        pos += size;
+    }
+    return true;
+}
+
+void MxfInput::ReadTrack(std::uint64_t keyAt) {
+    EachItem(keyAt, [this](std::uint64_t tag, std::uint64_t pos, std::uint64_t size) {
         std::uint64_t num = 0;
         std::uint64_t den = 0;
         if (tag == kTagEditRate && size == 8 && ReadNumber(pos, 4, num) &&
@@ -286,36 +293,24 @@ void MxfInput::ReadTrack(std::uint64_t keyAt) {
             IsVideoRate(static_cast<std::int64_t>(num), static_cast<std::int64_t>(den))) {
             m_header.videoRateNumerator = static_cast<std::int32_t>(num);
             m_header.videoRateDenominator = static_cast<std::int32_t>(den);
-            return;
+            return false;
         }
-        pos += size;
-    }
+        return true;
+    });
 }
 
 void MxfInput::ReadPictureDescriptor(std::uint64_t keyAt) {
-    std::uint64_t valueAt = 0;
-    std::uint64_t end = 0;
-    if (!SetValue(keyAt, valueAt, end))
-        return;
-    m_havePicture = true;
-    int items = 0;
-    for (std::uint64_t pos = valueAt; pos + 4 <= end && ++items <= kMaxSegmentItems;) {
-        std::uint64_t tag = 0;
-        std::uint64_t size = 0;
-        if (m_deadline.Passed() || !ReadNumber(pos, 2, tag) || !ReadNumber(pos + 2, 2, size))
-            return;
-        pos += 4;
-        if (size > end - pos)
-            return;
-        std::uint64_t value = 0;
-        if (tag == kTagDisplayWidth && size == 4 && ReadNumber(pos, 4, value))
-            m_header.displayWidth = static_cast<std::uint32_t>(value);
-        else if (tag == kTagDisplayHeight && size == 4 && ReadNumber(pos, 4, value))
-            m_header.displayHeight = static_cast<std::uint32_t>(value);
-        else if (tag == kTagFrameLayout && size == 1 && ReadNumber(pos, 1, value))
-            m_header.frameLayout = static_cast<int>(value);
-        pos += size;
-    }
+    m_havePicture |=
+        EachItem(keyAt, [this](std::uint64_t tag, std::uint64_t pos, std::uint64_t size) {
+            std::uint64_t value = 0;
+            if (tag == kTagDisplayWidth && size == 4 && ReadNumber(pos, 4, value))
+                m_header.displayWidth = static_cast<std::uint32_t>(value);
+            else if (tag == kTagDisplayHeight && size == 4 && ReadNumber(pos, 4, value))
+                m_header.displayHeight = static_cast<std::uint32_t>(value);
+            else if (tag == kTagFrameLayout && size == 1 && ReadNumber(pos, 1, value))
+                m_header.frameLayout = static_cast<int>(value);
+            return true;
+        });
 }
 
 bool MxfInput::CheckIndexSegment(std::uint64_t keyAt) {

@@ -90,6 +90,10 @@ private:
     // Where the value of the set whose key is at keyAt starts and ends;
     // false when its length cannot be read.
     bool SetValue(std::uint64_t keyAt, std::uint64_t& valueAt, std::uint64_t& end);
+    // Calls item(tag, valueAt, size) for each item of the local set whose
+    // key is at keyAt, within the item limit and the deadline, until it
+    // says false; false when the set's length cannot be read.
+    template <typename Item> bool EachItem(std::uint64_t keyAt, Item&& item);
     // Picks the display size and layout from a picture descriptor, and the
     // edit rate from a track, within the item limit and the deadline.
     void ReadPictureDescriptor(std::uint64_t keyAt);
