@@ -233,6 +233,8 @@ bool MediaFilter::CompressionFound(const MediaRecord& record) {
             return found;
     }
     const bool found = m_text.FoundIn(MediaColumnText(record, MediaColumn::Compression));
-    m_compressionCodes.emplace_back(record.compressionCode, found);
+    // Crafted files may bring any number of codes: past a few, each is told.
+    if (m_compressionCodes.size() < 256)
+        m_compressionCodes.emplace_back(record.compressionCode, found);
     return found;
 }

@@ -8,12 +8,15 @@
 #include "platform/directory.h"
 #include "platform/paths.h"
 #include "platform/systemtext.h"
+#include "platform/volumes.h"
 #include "resources/stringtable.h"
 
 #include <cerrno>
 #include <deque>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -35,30 +38,84 @@ bool fileMissing(MediaRecord& record) {
 // LastCopy: a delete kept the only copy of a duplicate group left on disk.
 enum class Outcome { Done, Failed, Cancelled, NotExist, NotReplaced, Pending, LastCopy };
 
+// What a path leads to now: a regular file's identity, its size and its
+// modification time; inode 0 when it is no regular file.
+struct OnDisk {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    struct timespec changed {};
+    // A hash of the file's first and last bytes: two recordings of one name
+    // and length (sound of one duration) differ there, in the identifiers
+    // their headers hold.
+    std::uint64_t ends = 0;
+};
+
+// What a path leads to, read through one open descriptor.
+OnDisk onDisk(const std::string& path) {
+    constexpr std::size_t kEnd = 64 * 1024;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    OnDisk found;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        std::vector<unsigned char> bytes(kEnd);
+        std::uint64_t hash = 0xcbf29ce484222325ull; // FNV-1a
+        bool read = true;
+        for (const off_t at : {off_t{0}, std::max<off_t>(0, st.st_size - off_t{kEnd})}) {
+            const ssize_t n = ::pread(fd, bytes.data(), kEnd, at);
+            read = read && n >= 0;
+            for (ssize_t i = 0; i < n; ++i)
+                hash = (hash ^ bytes[static_cast<std::size_t>(i)]) * 0x100000001b3ull;
+        }
+        if (read)
+            found = {st.st_dev, st.st_ino, st.st_size, st.st_mtim, hash};
+    }
+    ::close(fd);
+    return found;
+}
+
+// Whether two paths lead to one file. A second mount of the same storage
+// (a share mounted twice, over two protocols, through an overlay) gives the
+// file another device number; its inode, size and time of last change to
+// the nanosecond stay, which two different files do not share.
+bool sameFile(const OnDisk& a, const OnDisk& b) {
+    return a.inode == b.inode &&
+           (a.device == b.device || (a.size == b.size && a.changed.tv_sec == b.changed.tv_sec &&
+                                     a.changed.tv_nsec == b.changed.tv_nsec));
+}
+
 // Whether the file of a record is the last copy of its group of duplicates
 // still on disk. What counts is the disk as it is now, not the catalog: a
 // copy deleted earlier in the run, or by anyone else, is gone, and one whose
-// size has changed is no copy. A path that leads to this very file (a link,
-// a second mount, two records of one file) is no other copy either.
+// size or first and last bytes differ is no copy. A path that leads to this very file (a link,
+// a second mount, two records of one file) is no other copy either. Each
+// path is given the volume deadline: a copy on a volume that does not
+// answer is no copy to rely on. In doubt, the file is kept.
 bool isLastCopy(const MediaCatalog& catalog, std::uint32_t index) {
     const DuplicateMedia* duplicates = catalog.Duplicates();
     const MediaRecord* record = catalog.GetRecord(index);
     if (duplicates == nullptr || record == nullptr)
-        return false;
+        return true;
     const std::uint32_t group = duplicates->GroupOf(index);
     if (group == DuplicateMedia::kNoGroup)
         return false;
-    struct stat own {};
-    if (::stat(MediaCatalog::FullPath(*record).c_str(), &own) != 0)
-        return true;
+    std::vector<platform::Volume> paths{{MediaCatalog::FullPath(*record), {}, {}}};
     for (const std::uint32_t other : duplicates->Group(group)) {
         const MediaRecord* copy = catalog.GetRecord(other);
-        if (other == index || copy == nullptr || copy->folder.empty() ||
-            copy->fileName.view() != record->fileName.view())
-            continue;
-        struct stat st {};
-        if (::stat(MediaCatalog::FullPath(*copy).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-            st.st_size == own.st_size && (st.st_dev != own.st_dev || st.st_ino != own.st_ino))
+        if (other != index && copy != nullptr && !copy->folder.empty() &&
+            copy->fileName.view() == record->fileName.view())
+            paths.push_back({MediaCatalog::FullPath(*copy), {}, {}});
+    }
+    const std::vector<std::optional<OnDisk>> found = platform::AskVolumes<OnDisk>(
+        paths, [](const platform::Volume& path) { return onDisk(path.root); });
+    if (!found[0] || found[0]->inode == 0)
+        return true;
+    const OnDisk& own = *found[0];
+    for (std::size_t i = 1; i < found.size(); ++i) {
+        if (found[i] && found[i]->inode != 0 && found[i]->size == own.size &&
+            found[i]->ends == own.ends && !sameFile(*found[i], own))
             return false;
     }
     return true;

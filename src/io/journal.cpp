@@ -387,7 +387,8 @@ std::optional<JournalEntry> ParseJournalLine(std::string_view line) {
             if (!r.string(encoded))
                 return false;
             std::optional<std::string> bytes = FromBase64(encoded);
-            if (!bytes)
+            // No path holds a zero byte; a line that says one does is damaged.
+            if (!bytes || bytes->find('\0') != std::string::npos)
                 return false;
             (name == "source_bytes" ? sourceBytes : targetBytes) = std::move(bytes);
             return true;

@@ -23,18 +23,25 @@ public:
     platform::FileOpAnswer confirm(const std::string& text, const std::string& caption) override {
         return m_ui.confirm(text, caption);
     }
+    // Held back until the journal has the failure's line.
     void showError(const std::string& text, const std::string& caption) override {
         last = text;
-        m_ui.showError(text, caption);
+        m_held.emplace_back(text, caption);
     }
     bool progress(std::uint64_t done, std::uint64_t total) override {
         return m_ui.progress(done, total);
+    }
+    void ShowHeld() {
+        for (const auto& [text, caption] : m_held)
+            m_ui.showError(text, caption);
+        m_held.clear();
     }
 
     std::string last;
 
 private:
     platform::FileOpUi& m_ui;
+    std::vector<std::pair<std::string, std::string>> m_held;
 };
 
 } // namespace
@@ -148,6 +155,7 @@ platform::FileOpResult DatabaseList::DeleteChecked(platform::FileOpUi& ui) {
                                                                   : "aborted";
         entry.message = shown.last;
         journal.Append(std::move(entry));
+        shown.ShowHeld();
         if (result != platform::FileOpResult::Done)
             break;
     }

@@ -52,6 +52,9 @@ DuplicateMedia DuplicateMedia::Find(const MediaCatalog& catalog) {
         std::uint32_t end;
     };
     std::vector<Range> ranges;
+    // Further records of a listed path, with the record listed for it: they
+    // belong to its group too.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> aliases;
     std::vector<std::uint32_t> run;
     for (std::size_t at = 0; at < keyed.size();) {
         std::size_t next = at + 1;
@@ -75,8 +78,10 @@ DuplicateMedia DuplicateMedia::Find(const MediaCatalog& catalog) {
                     if (r.fileName.view() != first.fileName.view() || r.size != first.size)
                         break;
                     // Two records of one path are one file.
-                    if (end > g && r.folder.view() == lastFolder)
+                    if (end > g && r.folder.view() == lastFolder) {
+                        aliases.emplace_back(run[end], found.m_copies.back());
                         continue;
+                    }
                     lastFolder = r.folder.view();
                     found.m_copies.push_back(run[end]);
                 }
@@ -109,6 +114,8 @@ DuplicateMedia DuplicateMedia::Find(const MediaCatalog& catalog) {
             found.m_groupOf[found.m_copies[i]] = group;
         }
     }
+    for (const auto& [alias, listed] : aliases)
+        found.m_groupOf[alias] = found.m_groupOf[listed];
     found.m_copies = std::move(ordered);
     return found;
 }

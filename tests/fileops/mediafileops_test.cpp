@@ -3,6 +3,7 @@
 #include "builders/mediafolder.h"
 #include "feedback/progress.h"
 #include "io/journal.h"
+#include "latencyvolume/latencyvolume.h"
 #include "mediadb/mediacatalog.h"
 #include "support/flushhook.h"
 #include "support/logcapture.h"
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sys/stat.h>
 #include <thread>
 
 #include <QTemporaryDir>
@@ -774,8 +776,6 @@ TEST_F(LastCopyTest, OnlyCopiesStillOnDiskCount) {
     const std::uint32_t b3 = add("b3", "shot.omf", 200);
     const std::uint32_t d1 = add("d1", "link.omf", 100);
     const std::uint32_t d2 = add("d2", "link.omf", 100);
-    catalog.FindDuplicates();
-    ASSERT_EQ(catalog.Duplicates()->GroupCount(), 3u);
     // Deleted outside the program: the copy left is the last.
     fs::remove(MediaCatalog::FullPath(*catalog.GetRecord(a2)));
     // One copy rewritten at another size, one removed: no copy either.
@@ -785,13 +785,75 @@ TEST_F(LastCopyTest, OnlyCopiesStillOnDiskCount) {
     const std::string linked = MediaCatalog::FullPath(*catalog.GetRecord(d2));
     fs::remove(linked);
     fs::create_symlink(MediaCatalog::FullPath(*catalog.GetRecord(d1)), linked);
-    select({a1, a2, b1, d1});
+    // Two recordings of one name and length: other bytes, no copy.
+    const std::uint32_t e1 = add("e1", "sound.omf", 400);
+    add("e2", "sound.omf", 400);
+    writeSized(dir.file("e2/sound.omf"), 400, 9);
+    catalog.FindDuplicates();
+    ASSERT_EQ(catalog.Duplicates()->GroupCount(), 4u);
+    select({a1, a2, b1, d1, e1});
     run().DeleteSelectedCopies();
-    EXPECT_EQ(statuses(),
-              (std::vector<std::string>{"Last copy", "Not Exist", "Last copy", "Last copy"}));
+    EXPECT_EQ(statuses(), (std::vector<std::string>{"Last copy", "Not Exist", "Last copy",
+                                                    "Last copy", "Last copy"}));
     EXPECT_TRUE(onDisk(a1));
     EXPECT_TRUE(onDisk(b1));
     EXPECT_TRUE(onDisk(d1));
+    EXPECT_TRUE(onDisk(e1));
+}
+
+// A file two projects name in one folder is one file with two records: with
+// its copy elsewhere deleted first, neither record may take the file too.
+TEST_F(LastCopyTest, TwoRecordsOfOneFileAreOneCopy) {
+    const std::uint32_t a = add("a", "clip.omf", 80);
+    const std::uint32_t b = add("b", "clip.omf", 80);
+    MediaRecord again = *catalog.GetRecord(a);
+    again.projectName.SetWhole("Another");
+    catalog.AddRecord(again, true);
+    catalog.RebuildFileArray();
+    const std::uint32_t a2 = catalog.FileCount() - 1;
+    catalog.FindDuplicates();
+    select({b, a2, a});
+    run().DeleteSelectedCopies();
+    EXPECT_EQ(statuses(), (std::vector<std::string>{"Deleted...", "Last copy", "Last copy"}));
+    EXPECT_TRUE(onDisk(a));
+}
+
+// The same storage mounted a second time (here a passthrough volume of the
+// folder, another device number for the same files) shows each file twice;
+// the file seen through the second mount is no other copy.
+TEST_F(LastCopyTest, ThroughASecondMountAFileIsNoCopyOfItself) {
+    if (const char* fuse = std::getenv("TOLVANE_TEST_FUSE");
+        fuse == nullptr || fuse != std::string("fuse"))
+        GTEST_SKIP() << "needs root and /dev/fuse: run through realmount.sh";
+    const std::uint32_t own = add("storage/c1", "dup.omf", 300);
+    const std::string mount = dir.file("second");
+    fs::create_directories(mount);
+    LatencyVolume volume(mount, dir.file("storage"), std::chrono::milliseconds(0));
+    ASSERT_TRUE(volume.mounted() && volume.failure().empty()) << volume.failure();
+    struct stat real {};
+    struct stat seen {};
+    ASSERT_EQ(::stat(dir.file("storage/c1/dup.omf").c_str(), &real), 0);
+    ASSERT_EQ(::stat((mount + "/c1/dup.omf").c_str(), &seen), 0);
+    ASSERT_NE(real.st_dev, seen.st_dev);
+    MediaRecord view = *catalog.GetRecord(own);
+    view.projectName.SetWhole("Seen again");
+    view.folder.SetWhole(mount + "/c1");
+    catalog.AddRecord(view, true);
+    catalog.RebuildFileArray();
+    catalog.FindDuplicates();
+    ASSERT_EQ(catalog.Duplicates()->GroupCount(), 1u);
+    select({own});
+    run().DeleteSelectedCopies();
+    EXPECT_EQ(statuses(), std::vector<std::string>{"Last copy"});
+    EXPECT_TRUE(onDisk(own));
+
+    // A true copy elsewhere: then it goes.
+    const std::uint32_t copy = add("c2", "dup.omf", 300);
+    catalog.FindDuplicates();
+    select({own});
+    run().DeleteSelectedCopies();
+    EXPECT_EQ(statuses(), std::vector<std::string>{"Deleted..."});
+    EXPECT_TRUE(onDisk(copy));
 }
 
 TEST_F(LastCopyTest, DeletingTheProjectsMediaKeepsTheLastCopyToo) {

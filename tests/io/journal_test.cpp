@@ -94,6 +94,8 @@ TEST(Journal, LinesGiveBackWhatWasWritten) {
           R"({"time":"t","operation":"copy","result":"done")",
           R"({"time":"t","operation":"copy","result":"done","bytes":18446744073709551616})",
           R"({"time":"t","operation":"copy","result":"done","source_bytes":"@@@@"})",
+          // "a", a zero byte, "b": no path holds one.
+          R"({"time":"t","operation":"copy","result":"done","source_bytes":"YQBi"})",
           R"({"time":"t","operation":"copy","result":"do)",
           R"({"time":"t\u12","operation":"c","result":"d"})"})
         EXPECT_FALSE(ParseJournalLine(damaged)) << damaged;

@@ -109,11 +109,15 @@ TEST(DuplicateMedia, CraftedDatabasesMatchAPlainReading) {
     const PlainGroups plain = plainReading(catalog);
     EXPECT_EQ(searched(catalog, found).groups, plain.groups);
     EXPECT_EQ(found.FreedBytes(), plain.freed);
-    // Two records of A's clip.omf, only one of them listed.
+    // Two records of A's clip.omf, only one of them listed, both of its
+    // group: a delete of either knows the file has a copy.
     std::size_t clipsInA = 0;
     for (std::uint32_t i = 0; i < catalog.FileCount(); ++i) {
         const MediaRecord& r = *catalog.GetRecord(i);
-        clipsInA += r.fileName == std::string("clip.omf") && r.folder.view() == a;
+        if (r.fileName == std::string("clip.omf") && r.folder.view() == a) {
+            ++clipsInA;
+            EXPECT_EQ(found.GroupOf(i), 0u);
+        }
     }
     EXPECT_EQ(clipsInA, 2u);
     EXPECT_EQ(found.Copies().size(), 4u);
