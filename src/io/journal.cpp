@@ -5,6 +5,7 @@
 #include "platform/volumes.h"
 
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <ctime>
@@ -572,14 +573,102 @@ std::string JournalWriter::TakeFailure() {
     return m_failure;
 }
 
+namespace {
+
+// Reads a file a piece at a time on a thread of its own, a few pieces ahead
+// of whoever takes them. A journal on a share that stops answering blocks
+// that thread for good, not the window or the command that reads: a piece
+// that does not come within the deadline ends the reading. The thread owns
+// only what it shares with the reader, and goes when its call returns.
+class PieceReader {
+public:
+    static constexpr std::size_t kPiece = std::size_t{1} << 20;
+    static constexpr std::size_t kAhead = 4;
+
+    PieceReader(std::string path, std::chrono::milliseconds deadline)
+        : m_shared(std::make_shared<Shared>()), m_deadline(deadline) {
+        try {
+            std::thread([shared = m_shared, path = std::move(path)] {
+                shared->Run(path);
+            }).detach();
+        } catch (const std::system_error& e) {
+            m_shared->error = e.code().value() != 0 ? e.code().value() : EAGAIN;
+            m_shared->done = true;
+        }
+    }
+    ~PieceReader() {
+        const std::lock_guard lock(m_shared->mutex);
+        m_shared->abandoned = true;
+        m_shared->changed.notify_all();
+    }
+    PieceReader(const PieceReader&) = delete;
+    PieceReader& operator=(const PieceReader&) = delete;
+
+    // The next piece; empty at the end, with error set on a failure (or
+    // ETIMEDOUT when the file stopped answering).
+    std::vector<char> Next(int& error) {
+        std::unique_lock lock(m_shared->mutex);
+        if (!m_shared->changed.wait_for(
+                lock, m_deadline, [this] { return !m_shared->pieces.empty() || m_shared->done; })) {
+            error = ETIMEDOUT;
+            return {};
+        }
+        if (m_shared->pieces.empty()) {
+            error = m_shared->error;
+            return {};
+        }
+        std::vector<char> piece = std::move(m_shared->pieces.front());
+        m_shared->pieces.pop_front();
+        m_shared->changed.notify_all();
+        return piece;
+    }
+
+private:
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::deque<std::vector<char>> pieces;
+        bool done = false;
+        bool abandoned = false;
+        int error = 0;
+
+        void Run(const std::string& path) {
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            int failure = fd < 0 ? errno : 0;
+            while (failure == 0) {
+                std::vector<char> piece(kPiece);
+                const ssize_t n = ::read(fd, piece.data(), piece.size());
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0) {
+                    failure = n < 0 ? errno : 0;
+                    break;
+                }
+                piece.resize(static_cast<std::size_t>(n));
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [this] { return pieces.size() < kAhead || abandoned; });
+                if (abandoned)
+                    break;
+                pieces.push_back(std::move(piece));
+                changed.notify_all();
+            }
+            if (fd >= 0)
+                ::close(fd);
+            const std::lock_guard lock(mutex);
+            error = failure;
+            done = true;
+            changed.notify_all();
+        }
+    };
+    std::shared_ptr<Shared> m_shared;
+    std::chrono::milliseconds m_deadline;
+};
+
+} // namespace
+
 JournalRead ReadJournal(const std::string& path, const std::function<void(JournalEntry&&)>& each) {
     JournalRead read;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        read.error = errno;
-        return read;
-    }
-    std::vector<char> buffer(std::size_t{1} << 20);
+    PieceReader pieces(path, platform::kVolumeDeadline);
     std::string line;
     bool overlong = false;
     auto finishLine = [&] {
@@ -597,21 +686,15 @@ JournalRead ReadJournal(const std::string& path, const std::function<void(Journa
         overlong = false;
     };
     for (;;) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            read.error = errno;
+        const std::vector<char> piece = pieces.Next(read.error);
+        if (piece.empty())
             break;
-        }
-        if (n == 0)
-            break;
-        std::string_view chunk(buffer.data(), static_cast<std::size_t>(n));
+        std::string_view chunk(piece.data(), piece.size());
         while (!chunk.empty()) {
             const std::size_t end = chunk.find('\n');
-            const std::string_view piece = chunk.substr(0, end);
-            if (!overlong && line.size() + piece.size() <= kMaxJournalLine)
-                line.append(piece);
+            const std::string_view part = chunk.substr(0, end);
+            if (!overlong && line.size() + part.size() <= kMaxJournalLine)
+                line.append(part);
             else {
                 overlong = true;
                 line.clear();
@@ -624,13 +707,12 @@ JournalRead ReadJournal(const std::string& path, const std::function<void(Journa
     }
     // The last line may lack its line feed: it counts when it is whole, and
     // is no damage when it is not (another program may be writing it).
-    if (!overlong && !line.empty()) {
+    if (read.error == 0 && !overlong && !line.empty()) {
         if (std::optional<JournalEntry> entry = ParseJournalLine(line)) {
             ++read.entries;
             each(std::move(*entry));
         }
     }
-    ::close(fd);
     return read;
 }
 

@@ -104,7 +104,8 @@ struct JournalRead {
 };
 
 // Hands every entry of the journal to each, in the order written; lines
-// longer than kMaxJournalLine are skipped, never held whole.
+// longer than kMaxJournalLine are skipped, never held whole. A journal that
+// stops answering ends the reading at the volume deadline, with ETIMEDOUT.
 inline constexpr std::size_t kMaxJournalLine = 1 << 20;
 JournalRead ReadJournal(const std::string& path, const std::function<void(JournalEntry&&)>& each);
 

@@ -243,6 +243,12 @@ TEST(DeadVolume, AJournalWhoseVolumeDoesNotAnswerIsGivenUpAtTheDeadline) {
     const std::string said = writer.TakeFailure();
     EXPECT_NE(said.find("does not answer"), std::string::npos) << said;
     EXPECT_EQ(writer.TakeFailure(), "");
+    // Reading it (the history window, --history) gives up at the deadline.
+    timer.restart();
+    const JournalRead read =
+        ReadJournal(dir.file("dead/tolvane/journal.jsonl"), [](JournalEntry&&) {});
+    EXPECT_EQ(read.error, ETIMEDOUT);
+    EXPECT_LT(timer.elapsed(), platform::kVolumeDeadline.count() + 2000);
 }
 
 // Run by tests/realmount.sh as root in a mount namespace of its own, with a
