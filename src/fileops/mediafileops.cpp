@@ -202,16 +202,17 @@ public:
 
     // A file whose operation ran to a result.
     void NoteResult(const MediaRecord* record, const std::string& targetFolder,
-                    platform::FileOpResult result) {
+                    platform::FileOpResult result, std::string said = {}) {
         switch (result) {
         case platform::FileOpResult::Done:
             Note(record, targetFolder, "done", {});
             break;
         case platform::FileOpResult::Failed: {
-            // Files placed before it may be told first: the error is the
-            // failure's.
-            std::string shown = std::move(m_shown);
-            m_shown.clear();
+            // What was said of this very failure; else the error shown last,
+            // which files placed before it may have been told before.
+            if (said.empty() || said == m_shown)
+                said = std::exchange(m_shown, {});
+            std::string shown = std::move(said);
             Note(record, targetFolder, "failed",
                  shown.empty() ? res::LoadResourceString(res::IDS_OPERATION_ABORTED) : shown);
             break;
@@ -335,11 +336,14 @@ public:
     bool Settle(platform::RunRecord& run, RunUi& ui, bool wait) {
         bool failed = false;
         ui.Hold();
-        for (const platform::FileOpResult result : run.Settled(ui, wait)) {
+        std::vector<std::string> said;
+        const std::vector<platform::FileOpResult> results = run.Settled(ui, wait, &said);
+        for (std::size_t i = 0; i < results.size(); ++i) {
+            const platform::FileOpResult result = results[i];
             const Handed handed = m_handed.front();
             m_handed.pop_front();
             MediaRecord* record = m_catalog.GetRecord(handed.index);
-            m_journal.NoteResult(record, handed.targetFolder, result);
+            m_journal.NoteResult(record, handed.targetFolder, result, std::move(said[i]));
             const Outcome outcome =
                 record != nullptr ? concluded(*record, m_function, result, {}) : Outcome::Failed;
             if (outcome == Outcome::Done) {
@@ -613,9 +617,17 @@ void FileOperationRun::Run(platform::FileFunction function, bool keepLastCopies)
         const Outcome outcome = keep ? Outcome::LastCopy
                                      : mediaFileOperation(m_catalog, index, function, target, flags,
                                                           ui, m_files, &written, &performed);
-        // A file passed over is said only once the files before it are done.
-        const bool settled = (outcome != Outcome::NotExist && outcome != Outcome::LastCopy) ||
-                             handed.Settle(written, ui, true);
+        // A file passed over is said only once the files before it are done;
+        // the lines of those settled meanwhile (a failure may have been told
+        // while this file went) come before this file's, and before the
+        // errors held back are shown.
+        const bool passedOver = outcome == Outcome::NotExist || outcome == Outcome::LastCopy;
+        if (outcome == Outcome::Pending) {
+            // Handed on: its row is told once its copy is settled.
+            handed.Add(row, index, target);
+            m_rows.Deselect(row);
+        }
+        const bool settled = handed.Settle(written, ui, passedOver);
         if (outcome == Outcome::NotExist)
             journal.Note(m_catalog.GetRecord(index), target, "not exist", "Not Exist");
         else if (outcome == Outcome::LastCopy)
@@ -623,18 +635,17 @@ void FileOperationRun::Run(platform::FileFunction function, bool keepLastCopies)
         else
             journal.NoteResult(m_catalog.GetRecord(index), target, performed);
         ui.Release();
-        if (!settled)
+        if (!settled && passedOver)
             break;
         if (outcome == Outcome::Failed || outcome == Outcome::Cancelled)
             break;
         ui.FileDone(m_catalog.GetMediaFileSize(index));
         job.Step(ui.Done(), total);
-        if (outcome == Outcome::Pending)
-            handed.Add(row, index, target);
-        else
+        if (outcome != Outcome::Pending) {
             m_rows.SetStatus(row, outcome == Outcome::Done ? texts.status : skippedStatus(outcome));
-        m_rows.Deselect(row);
-        if (!handed.Settle(written, ui, false))
+            m_rows.Deselect(row);
+        }
+        if (!settled || !handed.Settle(written, ui, false))
             break;
     }
     // Cancelled or stopped, the run ends only when every copy it wrote is
@@ -666,6 +677,8 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
     for (int row = m_rows.FirstSelected(); row >= 0; row = m_rows.FirstSelected()) {
         const std::uint32_t index = m_rows.CatalogIndex(row);
         MediaRecord* record = m_catalog.GetRecord(index);
+        bool earlierSettled = true;
+        bool handedOn = false;
         if (!job.Next())
             break;
         if (!handed.SettleBefore(record, written, ui)) {
@@ -704,6 +717,14 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
             ui.Hold();
             const Outcome outcome = mediaFileOperation(m_catalog, index, function, *destination,
                                                        flags, ui, m_files, &written, &performed);
+            // Copies settled meanwhile are journaled first.
+            if (outcome == Outcome::Pending) {
+                // Handed on: its row is told once its copy is settled.
+                handed.Add(row, index, *destination);
+                m_rows.Deselect(row);
+                handedOn = true;
+            }
+            earlierSettled = handed.Settle(written, ui, false);
             if (outcome == Outcome::NotExist)
                 journal.Note(record, *destination, "not exist", "Not Exist");
             else
@@ -717,15 +738,14 @@ void FileOperationRun::StoreSelectedFiles(const StoreOptions& options,
             }
             ui.FileDone(m_catalog.GetMediaFileSize(index));
             job.Step(ui.Done(), total);
-            if (outcome == Outcome::Pending)
-                handed.Add(row, index, *destination);
-            else if (outcome != Outcome::Done)
-                m_rows.SetStatus(row, skippedStatus(outcome));
-            else
+            if (outcome == Outcome::Done)
                 m_rows.SetStatus(row, options.moveFiles ? "Moved..." : "Copied...");
+            else if (outcome != Outcome::Pending)
+                m_rows.SetStatus(row, skippedStatus(outcome));
         }
-        m_rows.Deselect(row);
-        if (!handed.Settle(written, ui, false)) {
+        if (!handedOn)
+            m_rows.Deselect(row);
+        if (!earlierSettled || !handed.Settle(written, ui, false)) {
             abort = "";
             break;
         }

@@ -146,12 +146,15 @@ Wording wordingOf(FileFunction function) {
     return {"delete", "Error Deleting File"};
 }
 
+std::string failureText(FileFunction function, const std::string& name, const std::string& why) {
+    return std::string("Cannot ") + wordingOf(function).verb + " " + name + ":\n" + why;
+}
+
 FileOpResult fail(FileOpUi& ui, const FileOpFlags& flags, FileFunction function,
                   const std::string& name, const std::string& why,
                   FileOpResult result = FileOpResult::Failed) {
-    const Wording w = wordingOf(function);
     if (flags.showErrors)
-        ui.showError(std::string("Cannot ") + w.verb + " " + name + ":\n" + why, w.caption);
+        ui.showError(failureText(function, name, why), wordingOf(function).caption);
     return result;
 }
 
@@ -493,7 +496,13 @@ public:
     bool Waiting(const std::string& name) const { return m_names.count(nameKey(name)) != 0; }
     // Whether no copy waits.
     bool Idle() const { return m_names.empty(); }
-    std::vector<FileOpResult> Outcomes() { return std::exchange(m_outcomes, {}); }
+    std::vector<FileOpResult> Outcomes(std::vector<std::string>* messages) {
+        if (messages != nullptr)
+            *messages = std::exchange(m_messages, {});
+        else
+            m_messages.clear();
+        return std::exchange(m_outcomes, {});
+    }
 
 private:
     RunRecord& m_record;
@@ -502,6 +511,7 @@ private:
     int m_flushers = 0;
     std::multiset<std::string> m_names; // of copies not yet taken
     std::vector<FileOpResult> m_outcomes;
+    std::vector<std::string> m_messages; // said of each outcome
     bool m_stopped = false;
 };
 
@@ -597,13 +607,17 @@ bool RunRecord::Placer::Take(FileOpUi& ui, Wait wait) {
     }
     for (const auto& copy : taken) {
         m_names.erase(m_names.find(nameKey(copy->plan.name)));
+        std::string said;
         if (copy->result == FileOpResult::Done) {
             m_record.AddWritten(copy->plan.target, copy->file);
         } else if (copy->result == FileOpResult::Failed) {
             m_stopped = true;
+            if (copy->flags.showErrors)
+                said = failureText(copy->plan.function, copy->plan.name, copy->why);
             fail(ui, copy->flags, copy->plan.function, copy->plan.name, copy->why);
         }
         m_outcomes.push_back(copy->result);
+        m_messages.push_back(std::move(said));
     }
     return !m_stopped;
 }
@@ -1169,11 +1183,12 @@ void RunRecord::PlaceLater(const PlacingOptions& options) {
         m_placer = std::make_unique<Placer>(*this, options);
 }
 
-std::vector<FileOpResult> RunRecord::Settled(FileOpUi& ui, bool wait) {
+std::vector<FileOpResult> RunRecord::Settled(FileOpUi& ui, bool wait,
+                                             std::vector<std::string>* messages) {
     if (m_placer == nullptr)
         return {};
     m_placer->Take(ui, wait ? Placer::Wait::All : Placer::Wait::No);
-    return m_placer->Outcomes();
+    return m_placer->Outcomes(messages);
 }
 
 bool RunRecord::Waiting(const std::string& name) const {

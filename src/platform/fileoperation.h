@@ -135,7 +135,10 @@ public:
     // removed and a move's source stays). With wait, returns only once every
     // flush has ended or the volume stopped answering, which fails the
     // oldest copy still waiting and leaves it under its temporary name.
-    std::vector<FileOpResult> Settled(FileOpUi& ui, bool wait);
+    // With messages, also what was said of each (empty but for failures),
+    // whenever it was said.
+    std::vector<FileOpResult> Settled(FileOpUi& ui, bool wait,
+                                      std::vector<std::string>* messages = nullptr);
     // Whether a copy of that name (in any folder, in any case) waits.
     bool Waiting(const std::string& name) const;
     // Null unless the run places its files later.
