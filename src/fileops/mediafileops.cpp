@@ -11,10 +11,12 @@
 #include "platform/volumes.h"
 #include "resources/stringtable.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <deque>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,13 +88,35 @@ bool sameFile(const OnDisk& a, const OnDisk& b) {
                                      a.changed.tv_nsec == b.changed.tv_nsec));
 }
 
+// Whether a file made in the folder own shows in each of the others: the
+// same folder reached through another mount does, whatever inode numbers
+// that mount gives its files. None when the probe cannot be made (a folder
+// that cannot be written, whose files cannot be deleted either).
+std::optional<std::vector<bool>> probeFolders(const std::string& own,
+                                              const std::vector<std::string>& others) {
+    std::string probe = platform::JoinPath(own, ".tolvane-probe-XXXXXX");
+    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    ::close(fd);
+    const std::string name = probe.substr(probe.rfind('/') + 1);
+    std::vector<bool> seen;
+    for (const std::string& folder : others) {
+        struct stat st {};
+        seen.push_back(::lstat(platform::JoinPath(folder, name).c_str(), &st) == 0);
+    }
+    ::unlink(probe.c_str());
+    return seen;
+}
+
 // Whether the file of a record is the last copy of its group of duplicates
 // still on disk. What counts is the disk as it is now, not the catalog: a
 // copy deleted earlier in the run, or by anyone else, is gone, and one whose
 // size or first and last bytes differ is no copy. A path that leads to this very file (a link,
 // a second mount, two records of one file) is no other copy either. Each
 // path is given the volume deadline: a copy on a volume that does not
-// answer is no copy to rely on. In doubt, the file is kept.
+// answer is no copy to rely on, and one seen through another mount of this
+// file's own folder is this file. In doubt, the file is kept.
 bool isLastCopy(const MediaCatalog& catalog, std::uint32_t index) {
     const DuplicateMedia* duplicates = catalog.Duplicates();
     const MediaRecord* record = catalog.GetRecord(index);
@@ -113,12 +137,25 @@ bool isLastCopy(const MediaCatalog& catalog, std::uint32_t index) {
     if (!found[0] || found[0]->inode == 0)
         return true;
     const OnDisk& own = *found[0];
+    std::vector<std::string> folders;
     for (std::size_t i = 1; i < found.size(); ++i) {
         if (found[i] && found[i]->inode != 0 && found[i]->size == own.size &&
             found[i]->ends == own.ends && !sameFile(*found[i], own))
-            return false;
+            folders.push_back(platform::FolderOf(paths[i].root));
     }
-    return true;
+    if (folders.empty())
+        return true;
+    // A mount that numbers its files itself shows this very file under
+    // other numbers: a copy counts only when its folder is another folder.
+    const std::vector<std::optional<std::optional<std::vector<bool>>>> probed =
+        platform::AskVolumes<std::optional<std::vector<bool>>>(
+            {{record->folder.str(), {}, {}}}, [folders](const platform::Volume& folder) {
+                return probeFolders(folder.root, folders);
+            });
+    if (!probed[0] || !*probed[0])
+        return true;
+    const std::vector<bool>& seen = **probed[0];
+    return std::find(seen.begin(), seen.end(), false) == seen.end();
 }
 
 // What a row's file came to once its operation's result is known. A

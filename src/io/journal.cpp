@@ -635,6 +635,11 @@ private:
         void Run(const std::string& path) {
             const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
             int failure = fd < 0 ? errno : 0;
+            // A journal is a file: a device or a pipe in its place may
+            // never end.
+            struct stat st {};
+            if (failure == 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)))
+                failure = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
             while (failure == 0) {
                 std::vector<char> piece(kPiece);
                 const ssize_t n = ::read(fd, piece.data(), piece.size());

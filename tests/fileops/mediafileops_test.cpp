@@ -819,8 +819,10 @@ TEST_F(LastCopyTest, TwoRecordsOfOneFileAreOneCopy) {
 }
 
 // The same storage mounted a second time (here a passthrough volume of the
-// folder, another device number for the same files) shows each file twice;
-// the file seen through the second mount is no other copy.
+// folder: another device number for the same files, and with an offset
+// other inode numbers too, as shares that number their files themselves)
+// shows each file twice; the file seen through the second mount is no other
+// copy.
 TEST_F(LastCopyTest, ThroughASecondMountAFileIsNoCopyOfItself) {
     if (const char* fuse = std::getenv("TOLVANE_TEST_FUSE");
         fuse == nullptr || fuse != std::string("fuse"))
@@ -828,24 +830,33 @@ TEST_F(LastCopyTest, ThroughASecondMountAFileIsNoCopyOfItself) {
     const std::uint32_t own = add("storage/c1", "dup.omf", 300);
     const std::string mount = dir.file("second");
     fs::create_directories(mount);
-    LatencyVolume volume(mount, dir.file("storage"), std::chrono::milliseconds(0));
-    ASSERT_TRUE(volume.mounted() && volume.failure().empty()) << volume.failure();
-    struct stat real {};
-    struct stat seen {};
-    ASSERT_EQ(::stat(dir.file("storage/c1/dup.omf").c_str(), &real), 0);
-    ASSERT_EQ(::stat((mount + "/c1/dup.omf").c_str(), &seen), 0);
-    ASSERT_NE(real.st_dev, seen.st_dev);
-    MediaRecord view = *catalog.GetRecord(own);
-    view.projectName.SetWhole("Seen again");
-    view.folder.SetWhole(mount + "/c1");
-    catalog.AddRecord(view, true);
-    catalog.RebuildFileArray();
-    catalog.FindDuplicates();
-    ASSERT_EQ(catalog.Duplicates()->GroupCount(), 1u);
-    select({own});
-    run().DeleteSelectedCopies();
-    EXPECT_EQ(statuses(), std::vector<std::string>{"Last copy"});
-    EXPECT_TRUE(onDisk(own));
+    for (const std::uint64_t inodeOffset : {0ull, 7000000ull}) {
+        SCOPED_TRACE(inodeOffset);
+        LatencyVolume volume(mount, dir.file("storage"), std::chrono::milliseconds(0), 4,
+                             inodeOffset);
+        ASSERT_TRUE(volume.mounted() && volume.failure().empty()) << volume.failure();
+        struct stat real {};
+        struct stat seen {};
+        ASSERT_EQ(::stat(dir.file("storage/c1/dup.omf").c_str(), &real), 0);
+        ASSERT_EQ(::stat((mount + "/c1/dup.omf").c_str(), &seen), 0);
+        ASSERT_NE(real.st_dev, seen.st_dev);
+        ASSERT_EQ(real.st_ino + inodeOffset, seen.st_ino);
+        if (catalog.FileCount() == 1) {
+            MediaRecord view = *catalog.GetRecord(own);
+            view.projectName.SetWhole("Seen again");
+            view.folder.SetWhole(mount + "/c1");
+            catalog.AddRecord(view, true);
+            catalog.RebuildFileArray();
+        }
+        catalog.FindDuplicates();
+        ASSERT_EQ(catalog.Duplicates()->GroupCount(), 1u);
+        select({own});
+        run().DeleteSelectedCopies();
+        EXPECT_EQ(statuses(), std::vector<std::string>{"Last copy"});
+        EXPECT_TRUE(onDisk(own));
+        // The probe that told the folders apart is gone.
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("storage/c1")), {}), 1);
+    }
 
     // A true copy elsewhere: then it goes.
     const std::uint32_t copy = add("c2", "dup.omf", 300);

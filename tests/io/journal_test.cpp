@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -144,6 +145,10 @@ TEST(Journal, AppendsAndReadsPastDamage) {
     EXPECT_EQ(entries[2].source, "/d");
     EXPECT_EQ(readAll(dir.file("none.jsonl"), &read).size(), 0u);
     EXPECT_EQ(read.error, ENOENT);
+    // A device in the journal's place would never end: it is refused.
+    std::filesystem::create_symlink("/dev/zero", dir.file("zero.jsonl"));
+    EXPECT_EQ(readAll(dir.file("zero.jsonl"), &read).size(), 0u);
+    EXPECT_EQ(read.error, EINVAL);
 }
 
 // Two programs writing at once: each line lands whole.

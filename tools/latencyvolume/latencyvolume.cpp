@@ -47,9 +47,9 @@ template <typename T> T bodyAs(const char* body, std::size_t length) {
     return value;
 }
 
-fuse_attr attrOf(const struct stat& st) {
+fuse_attr attrOf(const struct stat& st, std::uint64_t inodeOffset) {
     fuse_attr attr{};
-    attr.ino = st.st_ino;
+    attr.ino = st.st_ino + inodeOffset;
     attr.size = static_cast<std::uint64_t>(st.st_size);
     attr.blocks = static_cast<std::uint64_t>(st.st_blocks);
     attr.atime = static_cast<std::uint64_t>(st.st_atim.tv_sec);
@@ -73,8 +73,8 @@ fuse_attr attrOf(const struct stat& st) {
 // server thread runs.
 class LatencyVolume::Server {
 public:
-    Server(int fd, std::string source, std::chrono::microseconds latency)
-        : m_fd(fd), m_source(std::move(source)), m_latency(latency) {
+    Server(int fd, std::string source, std::chrono::microseconds latency, std::uint64_t inodeOffset)
+        : m_fd(fd), m_source(std::move(source)), m_latency(latency), m_inodeOffset(inodeOffset) {
         m_paths.push_back(m_source); // node FUSE_ROOT_ID
         m_nodes.emplace(m_source, FUSE_ROOT_ID);
     }
@@ -333,7 +333,7 @@ private:
         for (std::size_t i = request.offset; i < handle->listing.size(); ++i) {
             const Entry& entry = handle->listing[i];
             fuse_dirent dirent{};
-            dirent.ino = entry.ino;
+            dirent.ino = entry.ino + m_inodeOffset;
             dirent.off = i + 1;
             dirent.namelen = static_cast<std::uint32_t>(entry.name.size());
             dirent.type = entry.type;
@@ -401,11 +401,11 @@ private:
         return where->second;
     }
 
-    static int statOf(const std::string& path, fuse_attr& attr) {
+    int statOf(const std::string& path, fuse_attr& attr) const {
         struct stat st {};
         if (::fstatat(AT_FDCWD, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             return errno;
-        attr = attrOf(st);
+        attr = attrOf(st, m_inodeOffset);
         return 0;
     }
 
@@ -425,6 +425,7 @@ private:
     const int m_fd;
     const std::string m_source;
     const std::chrono::microseconds m_latency;
+    const std::uint64_t m_inodeOffset;
     std::atomic<bool> m_stop{false};
     std::mutex m_reading;
 
@@ -460,7 +461,8 @@ int MountFuse(const std::string& mountPoint, const char* name, bool nonBlocking,
 }
 
 LatencyVolume::LatencyVolume(const std::string& mountPoint, const std::string& source,
-                             std::chrono::microseconds latency, int servers)
+                             std::chrono::microseconds latency, int servers,
+                             std::uint64_t inodeOffset)
     : m_mountPoint(mountPoint) {
     // The real path: nodes are paths joined below it, which must not depend
     // on the working folder or on a trailing slash.
@@ -521,7 +523,7 @@ LatencyVolume::LatencyVolume(const std::string& mountPoint, const std::string& s
         return;
     }
 
-    m_server = std::make_unique<Server>(m_fd, root, latency);
+    m_server = std::make_unique<Server>(m_fd, root, latency, inodeOffset);
     for (int i = 0; i < std::max(1, servers); ++i)
         m_threads.emplace_back([this] { m_server->serve(); });
 }

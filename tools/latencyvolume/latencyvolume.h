@@ -24,10 +24,11 @@ class LatencyVolume {
 public:
     // Mounts a read-only view of source on mountPoint (an existing empty
     // folder); every request is answered after latency, by up to servers
-    // threads at once.
+    // threads at once. Its inode numbers are the source's plus inodeOffset
+    // (a share that numbers its files itself).
     LatencyVolume(const std::string& mountPoint, const std::string& source,
                   std::chrono::microseconds latency = std::chrono::milliseconds(1),
-                  int servers = 64);
+                  int servers = 64, std::uint64_t inodeOffset = 0);
     // Stops the servers, aborts the connection (every call still waiting on
     // the volume returns with an error) and detaches the mount.
     ~LatencyVolume();
