@@ -39,20 +39,22 @@ std::string FormatTimecode(std::uint64_t frames, PackedRate rate) {
     }
     const std::uint64_t seconds = frames / fps;
     // Written by hand: the find bar tells a million of these a keystroke.
-    char text[64];
-    char* at = text;
-    auto put = [&](std::uint64_t value, char after) {
-        if (value < 10)
-            *at++ = '0';
-        at = std::to_chars(at, text + sizeof text, value).ptr;
+    std::string text;
+    text.reserve(16);
+    auto put = [&text](std::uint64_t value, char after) {
+        char digits[24];
+        const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        if (end - digits < 2)
+            text += '0';
+        text.append(digits, static_cast<std::size_t>(end - digits));
         if (after != '\0')
-            *at++ = after;
+            text += after;
     };
     put(seconds / 3600, ':');
     put(seconds / 60 % 60, ':');
     put(seconds % 60, drop ? ';' : ':');
     put(frames % fps, '\0');
-    return std::string(text, at);
+    return text;
 }
 
 std::uint64_t DurationFrames(const MediaRecord& record) {
