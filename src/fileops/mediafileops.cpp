@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <deque>
 #include <fcntl.h>
 #include <filesystem>
@@ -51,6 +52,8 @@ struct OnDisk {
     // and length (sound of one duration) differ there, in the identifiers
     // their headers hold.
     std::uint64_t ends = 0;
+    // The folder the file really lies in, links followed.
+    std::string folder;
 };
 
 // What a path leads to, read through one open descriptor.
@@ -71,8 +74,11 @@ OnDisk onDisk(const std::string& path) {
             for (ssize_t i = 0; i < n; ++i)
                 hash = (hash ^ bytes[static_cast<std::size_t>(i)]) * 0x100000001b3ull;
         }
-        if (read)
-            found = {st.st_dev, st.st_ino, st.st_size, st.st_mtim, hash};
+        char* real = read ? ::realpath(path.c_str(), nullptr) : nullptr;
+        if (real != nullptr) {
+            found = {st.st_dev, st.st_ino, st.st_size, st.st_mtim, hash, platform::FolderOf(real)};
+            std::free(real);
+        }
     }
     ::close(fd);
     return found;
@@ -88,25 +94,43 @@ bool sameFile(const OnDisk& a, const OnDisk& b) {
                                      a.changed.tv_nsec == b.changed.tv_nsec));
 }
 
-// Whether a file made in the folder own shows in each of the others: the
-// same folder reached through another mount does, whatever inode numbers
-// that mount gives its files. None when the probe cannot be made (a folder
-// that cannot be written, whose files cannot be deleted either).
-std::optional<std::vector<bool>> probeFolders(const std::string& own,
-                                              const std::vector<std::string>& others) {
-    std::string probe = platform::JoinPath(own, ".tolvane-probe-XXXXXX");
-    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+// Whether a file made in folder from shows in folder in: 1 it does, 0 it
+// does not, -1 it cannot be told (no file can be made in from, or the look
+// failed otherwise than by finding nothing). The probe is named as a copy
+// in progress: listings pass it over, and one a killed process left is
+// removed as a stale copy.
+int seenThrough(const std::string& from, const std::string& in) {
+    std::string probe;
+    const int fd = platform::MakeTemporaryFile(from, probe);
     if (fd < 0)
-        return std::nullopt;
+        return -1;
     ::close(fd);
-    const std::string name = probe.substr(probe.rfind('/') + 1);
-    std::vector<bool> seen;
-    for (const std::string& folder : others) {
-        struct stat st {};
-        seen.push_back(::lstat(platform::JoinPath(folder, name).c_str(), &st) == 0);
-    }
+    struct stat st {};
+    const int seen =
+        ::lstat(platform::JoinPath(in, probe.substr(probe.rfind('/') + 1)).c_str(), &st) == 0
+            ? 1
+            : (errno == ENOENT ? 0 : -1);
     ::unlink(probe.c_str());
     return seen;
+}
+
+// Whether each of the other folders is a folder of its own, not the folder
+// own seen through another mount (whatever inode numbers that mount gives
+// its files). A probe made in own and not seen in the other folder, and,
+// where one can be made there, a probe made in the other folder and not
+// seen in own (a mount that caches its listings may miss the first): then
+// the folders differ. None when own takes no probe: a folder whose files
+// cannot be deleted either.
+std::optional<std::vector<bool>> foldersOfTheirOwn(const std::string& own,
+                                                   const std::vector<std::string>& others) {
+    std::vector<bool> apart;
+    for (const std::string& folder : others) {
+        const int forward = seenThrough(own, folder);
+        if (forward < 0)
+            return std::nullopt;
+        apart.push_back(forward == 0 && seenThrough(folder, own) <= 0);
+    }
+    return apart;
 }
 
 // Whether the file of a record is the last copy of its group of duplicates
@@ -141,7 +165,7 @@ bool isLastCopy(const MediaCatalog& catalog, std::uint32_t index) {
     for (std::size_t i = 1; i < found.size(); ++i) {
         if (found[i] && found[i]->inode != 0 && found[i]->size == own.size &&
             found[i]->ends == own.ends && !sameFile(*found[i], own))
-            folders.push_back(platform::FolderOf(paths[i].root));
+            folders.push_back(found[i]->folder);
     }
     if (folders.empty())
         return true;
@@ -149,13 +173,13 @@ bool isLastCopy(const MediaCatalog& catalog, std::uint32_t index) {
     // other numbers: a copy counts only when its folder is another folder.
     const std::vector<std::optional<std::optional<std::vector<bool>>>> probed =
         platform::AskVolumes<std::optional<std::vector<bool>>>(
-            {{record->folder.str(), {}, {}}}, [folders](const platform::Volume& folder) {
-                return probeFolders(folder.root, folders);
+            {{own.folder, {}, {}}}, [folders](const platform::Volume& folder) {
+                return foldersOfTheirOwn(folder.root, folders);
             });
     if (!probed[0] || !*probed[0])
         return true;
-    const std::vector<bool>& seen = **probed[0];
-    return std::find(seen.begin(), seen.end(), false) == seen.end();
+    const std::vector<bool>& apart = **probed[0];
+    return std::find(apart.begin(), apart.end(), true) == apart.end();
 }
 
 // What a row's file came to once its operation's result is known. A

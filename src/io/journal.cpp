@@ -633,13 +633,19 @@ private:
         int error = 0;
 
         void Run(const std::string& path) {
-            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            // Opened without waiting (a pipe would wait for a writer), then
+            // read as a file is.
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
             int failure = fd < 0 ? errno : 0;
             // A journal is a file: a device or a pipe in its place may
             // never end.
             struct stat st {};
-            if (failure == 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)))
+            if (failure == 0 && ::fstat(fd, &st) != 0)
+                failure = errno;
+            else if (failure == 0 && !S_ISREG(st.st_mode))
                 failure = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+            else if (failure == 0 && ::fcntl(fd, F_SETFL, O_RDONLY) != 0)
+                failure = errno;
             while (failure == 0) {
                 std::vector<char> piece(kPiece);
                 const ssize_t n = ::read(fd, piece.data(), piece.size());

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <tuple>
+#include <unordered_map>
 
 namespace {
 
@@ -116,6 +117,27 @@ DuplicateMedia DuplicateMedia::Find(const MediaCatalog& catalog) {
     }
     for (const auto& [alias, listed] : aliases)
         found.m_groupOf[alias] = found.m_groupOf[listed];
+    // A record of a listed path whose size the catalog has otherwise (read
+    // at another time) names the same file: it is of that file's group too,
+    // so that a delete of it knows the file's copies.
+    if (!ranges.empty()) {
+        std::unordered_multimap<std::string_view, std::uint32_t> listedByName;
+        listedByName.reserve(ordered.size());
+        for (const std::uint32_t index : ordered)
+            listedByName.emplace(record(index).fileName.view(), index);
+        for (const Keyed& k : keyed) {
+            if (found.m_groupOf[k.index] != kNoGroup)
+                continue;
+            const MediaRecord& r = record(k.index);
+            const auto [from, to] = listedByName.equal_range(r.fileName.view());
+            for (auto at = from; at != to; ++at) {
+                if (record(at->second).folder.view() == r.folder.view()) {
+                    found.m_groupOf[k.index] = found.m_groupOf[at->second];
+                    break;
+                }
+            }
+        }
+    }
     found.m_copies = std::move(ordered);
     return found;
 }

@@ -1169,6 +1169,11 @@ int RemoveStaleCopies(const std::string& folder) {
     return removed;
 }
 
+int MakeTemporaryFile(const std::string& folder, std::string& path) {
+    path = temporaryTemplate(folder);
+    return ::mkostemp(path.data(), O_CLOEXEC);
+}
+
 RunRecord::RunRecord() = default;
 
 RunRecord::~RunRecord() {

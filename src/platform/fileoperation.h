@@ -182,6 +182,11 @@ bool IsTemporaryCopyName(const std::string& name);
 // stopped (their process is gone); the count removed.
 int RemoveStaleCopies(const std::string& folder);
 
+// Makes an empty file in folder under a temporary copy's name, so that
+// listings pass it over and one left by a killed process is removed as a
+// stale copy; its descriptor, with its path in path, or -1 with errno.
+int MakeTemporaryFile(const std::string& folder, std::string& path);
+
 // Writes a whole file as a copy is written: under a hidden name in the same
 // folder, flushed to the disk, then renamed onto path, so that path is either
 // the old file or the whole new one. False with the system's description of

@@ -801,8 +801,9 @@ TEST_F(LastCopyTest, OnlyCopiesStillOnDiskCount) {
     EXPECT_TRUE(onDisk(e1));
 }
 
-// A file two projects name in one folder is one file with two records: with
-// its copy elsewhere deleted first, neither record may take the file too.
+// A file projects name in one folder is one file with several records (one
+// read when the file had another size): with its copy elsewhere deleted
+// first, none of them may take the file too.
 TEST_F(LastCopyTest, TwoRecordsOfOneFileAreOneCopy) {
     const std::uint32_t a = add("a", "clip.omf", 80);
     const std::uint32_t b = add("b", "clip.omf", 80);
@@ -811,10 +812,17 @@ TEST_F(LastCopyTest, TwoRecordsOfOneFileAreOneCopy) {
     catalog.AddRecord(again, true);
     catalog.RebuildFileArray();
     const std::uint32_t a2 = catalog.FileCount() - 1;
+    // A third, read when the file had another size.
+    again.projectName.SetWhole("Older");
+    again.size = 79;
+    catalog.AddRecord(again, true);
+    catalog.RebuildFileArray();
+    const std::uint32_t a3 = catalog.FileCount() - 1;
     catalog.FindDuplicates();
-    select({b, a2, a});
+    select({b, a2, a3, a});
     run().DeleteSelectedCopies();
-    EXPECT_EQ(statuses(), (std::vector<std::string>{"Deleted...", "Last copy", "Last copy"}));
+    EXPECT_EQ(statuses(),
+              (std::vector<std::string>{"Deleted...", "Last copy", "Last copy", "Last copy"}));
     EXPECT_TRUE(onDisk(a));
 }
 
@@ -846,10 +854,16 @@ TEST_F(LastCopyTest, ThroughASecondMountAFileIsNoCopyOfItself) {
             view.projectName.SetWhole("Seen again");
             view.folder.SetWhole(mount + "/c1");
             catalog.AddRecord(view, true);
+            // A link elsewhere to the file seen through the mount.
+            fs::create_directories(dir.file("c3"));
+            fs::create_symlink(mount + "/c1/dup.omf", dir.file("c3/dup.omf"));
+            view.projectName.SetWhole("Linked");
+            view.folder.SetWhole(dir.file("c3"));
+            catalog.AddRecord(view, true);
             catalog.RebuildFileArray();
         }
         catalog.FindDuplicates();
-        ASSERT_EQ(catalog.Duplicates()->GroupCount(), 1u);
+        ASSERT_EQ(catalog.Duplicates()->Group(0).size(), 3u);
         select({own});
         run().DeleteSelectedCopies();
         EXPECT_EQ(statuses(), std::vector<std::string>{"Last copy"});

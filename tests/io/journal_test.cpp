@@ -149,6 +149,9 @@ TEST(Journal, AppendsAndReadsPastDamage) {
     std::filesystem::create_symlink("/dev/zero", dir.file("zero.jsonl"));
     EXPECT_EQ(readAll(dir.file("zero.jsonl"), &read).size(), 0u);
     EXPECT_EQ(read.error, EINVAL);
+    ASSERT_EQ(::mkfifo(dir.file("pipe.jsonl").c_str(), 0600), 0);
+    EXPECT_EQ(readAll(dir.file("pipe.jsonl"), &read).size(), 0u);
+    EXPECT_EQ(read.error, EINVAL);
 }
 
 // Two programs writing at once: each line lands whole.
