@@ -11,16 +11,17 @@ namespace {
 
 struct Keyed {
     std::uint64_t key;
+    std::uint64_t name; // the name's hash, never 0
     std::uint32_t index;
 };
 
-std::uint64_t keyOf(const MediaRecord& record) {
+Keyed keyedOf(const MediaRecord& record, std::uint32_t index) {
     // The name's hash mixed with the size: equal files have equal keys, and
     // most runs of one key are one group.
-    const std::uint64_t name = std::hash<std::string_view>{}(record.fileName.view());
+    const std::uint64_t name = std::hash<std::string_view>{}(record.fileName.view()) | 1;
     std::uint64_t size = record.size * 0x9E3779B97F4A7C15ull;
     size ^= size >> 29;
-    return name ^ size;
+    return {name ^ size, name, index};
 }
 
 } // namespace
@@ -34,7 +35,7 @@ DuplicateMedia DuplicateMedia::Find(const MediaCatalog& catalog) {
         const MediaRecord* record = catalog.GetRecord(i);
         if (record == nullptr || IsMissing(*record) || record->folder.empty())
             continue;
-        keyed.push_back({keyOf(*record), i});
+        keyed.push_back(keyedOf(*record, i));
     }
     std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
         return a.key < b.key || (a.key == b.key && a.index < b.index);
@@ -123,10 +124,27 @@ DuplicateMedia DuplicateMedia::Find(const MediaCatalog& catalog) {
     if (!ranges.empty()) {
         std::unordered_multimap<std::string_view, std::uint32_t> listedByName;
         listedByName.reserve(ordered.size());
-        for (const std::uint32_t index : ordered)
-            listedByName.emplace(record(index).fileName.view(), index);
+        // The listed names' hashes in a table of their own: most records are
+        // of no listed name, and are passed over by one probe with the hash
+        // taken when they were keyed, without reading the record again.
+        std::size_t slots = 1024;
+        while (slots < 2 * ordered.size())
+            slots *= 2;
+        std::vector<std::uint64_t> hashes(slots, 0);
+        auto slotOf = [&hashes, slots](std::uint64_t hash) {
+            std::size_t slot = hash & (slots - 1);
+            while (hashes[slot] != 0 && hashes[slot] != hash)
+                slot = (slot + 1) & (slots - 1);
+            return slot;
+        };
         for (const Keyed& k : keyed) {
-            if (found.m_groupOf[k.index] != kNoGroup)
+            if (found.m_groupOf[k.index] == kNoGroup)
+                continue;
+            listedByName.emplace(record(k.index).fileName.view(), k.index);
+            hashes[slotOf(k.name)] = k.name;
+        }
+        for (const Keyed& k : keyed) {
+            if (found.m_groupOf[k.index] != kNoGroup || hashes[slotOf(k.name)] == 0)
                 continue;
             const MediaRecord& r = record(k.index);
             const auto [from, to] = listedByName.equal_range(r.fileName.view());
