@@ -41,8 +41,8 @@ bool fileMissing(MediaRecord& record) {
 // LastCopy: a delete kept the only copy of a duplicate group left on disk.
 enum class Outcome { Done, Failed, Cancelled, NotExist, NotReplaced, Pending, LastCopy };
 
-// What a path leads to now: a regular file's identity, its size and its
-// modification time; inode 0 when it is no regular file.
+// What a path leads to now: a regular file's identity, size, modification
+// time, ends and folder; inode 0 when it is no regular file.
 struct OnDisk {
     dev_t device = 0;
     ino_t inode = 0;
@@ -86,8 +86,9 @@ OnDisk onDisk(const std::string& path) {
 
 // Whether two paths lead to one file. A second mount of the same storage
 // (a share mounted twice, over two protocols, through an overlay) gives the
-// file another device number; its inode, size and time of last change to
-// the nanosecond stay, which two different files do not share.
+// file another device number; its inode, size and modification time to the
+// nanosecond often stay. Two files that share all three are taken for one,
+// which keeps a file rather than deletes one.
 bool sameFile(const OnDisk& a, const OnDisk& b) {
     return a.inode == b.inode &&
            (a.device == b.device || (a.size == b.size && a.changed.tv_sec == b.changed.tv_sec &&
@@ -136,11 +137,11 @@ std::optional<std::vector<bool>> foldersOfTheirOwn(const std::string& own,
 // Whether the file of a record is the last copy of its group of duplicates
 // still on disk. What counts is the disk as it is now, not the catalog: a
 // copy deleted earlier in the run, or by anyone else, is gone, and one whose
-// size or first and last bytes differ is no copy. A path that leads to this very file (a link,
-// a second mount, two records of one file) is no other copy either. Each
-// path is given the volume deadline: a copy on a volume that does not
-// answer is no copy to rely on, and one seen through another mount of this
-// file's own folder is this file. In doubt, the file is kept.
+// size or first and last bytes differ is no copy. A path that leads to this
+// very file (a link, a second mount, two records of one file) is no other
+// copy either. Each path is given the volume deadline: a copy on a volume
+// that does not answer is no copy to rely on, and one seen through another
+// mount of this file's own folder is this file. In doubt, the file is kept.
 bool isLastCopy(const MediaCatalog& catalog, std::uint32_t index) {
     const DuplicateMedia* duplicates = catalog.Duplicates();
     const MediaRecord* record = catalog.GetRecord(index);
