@@ -111,12 +111,8 @@ public:
         for (;;) {
             std::string name;
             space();
-            if (!string(name))
+            if (!memberName(name))
                 return false;
-            space();
-            if (!take(':'))
-                return false;
-            space();
             if (!member(name, *this))
                 return false;
             space();
@@ -125,6 +121,17 @@ public:
             if (!take(','))
                 return false;
         }
+    }
+
+    // A member's name and its colon, and the blanks after them.
+    bool memberName(std::string& name) {
+        if (!string(name))
+            return false;
+        space();
+        if (!take(':'))
+            return false;
+        space();
+        return true;
     }
 
     bool string(std::string& out) {
@@ -224,15 +231,9 @@ public:
                 return true;
             for (;;) {
                 space();
-                if (close == '}') {
-                    std::string name;
-                    if (!string(name))
-                        return false;
-                    space();
-                    if (!take(':'))
-                        return false;
-                    space();
-                }
+                std::string name;
+                if (close == '}' && !memberName(name))
+                    return false;
                 if (!skip(depth + 1))
                     return false;
                 space();

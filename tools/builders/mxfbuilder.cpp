@@ -17,6 +17,17 @@ extern "C" {
 
 namespace {
 
+// Names the clip and its tape in the file's metadata, opens the file and
+// writes its header.
+bool nameAndOpen(AVFormatContext* format, const std::string& clipName, const std::string& tapeName,
+                 const std::string& path) {
+    av_dict_set(&format->metadata, "material_package_name", clipName.c_str(), 0);
+    if (!tapeName.empty())
+        av_dict_set(&format->metadata, "reel_name", tapeName.c_str(), 0);
+    return avio_open(&format->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0 &&
+           avformat_write_header(format, nullptr) >= 0;
+}
+
 // Lumas in the video range (16..235) and the greys they draw as.
 constexpr int kBackgroundLuma = 200;
 int markLuma(int n) {
@@ -244,11 +255,7 @@ bool mux(const std::string& path, const MxfFileDesc& desc) {
     if (stream == nullptr || avcodec_parameters_from_context(stream->codecpar, e.codec) < 0)
         return false;
     stream->time_base = e.codec->time_base;
-    av_dict_set(&e.format->metadata, "material_package_name", desc.clipName.c_str(), 0);
-    if (!desc.tapeName.empty())
-        av_dict_set(&e.format->metadata, "reel_name", desc.tapeName.c_str(), 0);
-    if (avio_open(&e.format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0 ||
-        avformat_write_header(e.format, nullptr) < 0)
+    if (!nameAndOpen(e.format, desc.clipName, desc.tapeName, path))
         return false;
     e.frame = av_frame_alloc();
     e.packet = av_packet_alloc();
@@ -334,11 +341,7 @@ bool muxSound(const std::string& path, const MxfSoundDesc& desc) {
     std::snprintf(rate, sizeof rate, "%d/%d", desc.timecodeRateNumerator,
                   desc.timecodeRateDenominator);
     av_opt_set(e.format->priv_data, "mxf_audio_edit_rate", rate, 0);
-    av_dict_set(&e.format->metadata, "material_package_name", desc.clipName.c_str(), 0);
-    if (!desc.tapeName.empty())
-        av_dict_set(&e.format->metadata, "reel_name", desc.tapeName.c_str(), 0);
-    if (avio_open(&e.format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0 ||
-        avformat_write_header(e.format, nullptr) < 0)
+    if (!nameAndOpen(e.format, desc.clipName, desc.tapeName, path))
         return false;
     e.packet = av_packet_alloc();
     if (e.packet == nullptr)
