@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -982,6 +983,42 @@ public:
     }
     std::vector<bool> journaledWhenShown;
 };
+
+// A copy's failure that comes out while a later file waits for the copies
+// before it (its question does) is journaled as the failure it is, before it
+// is shown and before the later file's line.
+TEST_F(FileOperationRunTest, AFailureToldDuringALaterFileIsJournaledFirst) {
+    std::filesystem::remove(JournalPath());
+    // clip4's flush fails late, after its row has been handed on.
+    FlushHookIo io([](int fd) {
+        if (FlushHookIo::SizeOf(fd) != 5000)
+            return FlushHookIo::SystemFlush(fd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return EIO;
+    });
+    FileOperator files(io);
+    // clip1, next after clip4, meets a file of its name: its question waits
+    // for clip4's flush.
+    MakeFile(dir.file("target/clip1.omf"), 10);
+    JournalWatchingPrompter watching;
+    watching.choose(dir.file("target"));
+    FileOperationRun(catalog, rows, host, watching, host.confirm(), files).CopySelectedFiles();
+    const std::string error = "Cannot copy clip4.omf:\nInput/output error";
+    ASSERT_EQ(watching.questions().size(), 2u); // the chooser, the failure
+    EXPECT_EQ(watching.questions().back().text, error);
+    EXPECT_EQ(watching.journaledWhenShown, (std::vector<bool>{true}));
+    std::vector<std::string> order;
+    for (const JournalEntry& e : journalEntries()) {
+        order.push_back(fs::path(e.source).filename().string() + " " + e.result);
+        if (e.result == "failed") {
+            EXPECT_EQ(e.message, error);
+        }
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"clip3.omf done", "clip0.omf done",
+                                               "clip4.omf failed", "clip1.omf aborted"}));
+    EXPECT_EQ(statuses()[2], "");
+    EXPECT_TRUE(rows.rows[2].selected);
+}
 
 // A copy whose flush fails is journaled with the error the user saw, before
 // it is shown; a journal that cannot be written is said once and stops
