@@ -1,6 +1,7 @@
 #include "app/cataloglists.h"
 
 #include "app/mediainfopanel.h"
+#include "feedback/log.h"
 #include "mediadb/essencetext.h"
 #include "mediadb/mediacatalog.h"
 #include "mediadb/mediaendings.h"
@@ -13,6 +14,8 @@
 #include "widgets/progresswindow.h"
 #include "widgets/sortablelistview.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 
@@ -565,4 +568,23 @@ void CatalogLists::SortList(ListView& list, int c) {
             return std::uint64_t{RateNumerator(r.rate)} * 1000000 / RateDenominator(r.rate);
         });
     }
+}
+
+const MediaRecord* CatalogLists::FirstSelectedRecord() const {
+    const int row = m_files.FirstSelected();
+    return row >= 0 ? m_catalog.GetRecord(m_files.ItemData(row)) : nullptr;
+}
+
+void CatalogLists::CopyPathToClipboard() const {
+    const MediaRecord* record = FirstSelectedRecord();
+    if (record == nullptr)
+        return;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr) {
+        Log("Cannot open the Clipboard");
+        return;
+    }
+    clipboard->setText(ToQt(record->folder));
+    if (clipboard->text() != ToQt(record->folder))
+        Log("Unable to set Clipboard data");
 }

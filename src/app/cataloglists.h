@@ -94,7 +94,11 @@ public:
     void ShowDuplicates(const DuplicateMedia& duplicates);
     // Whether the duplicates are among the selected projects: the media file
     // list then holds their copies.
-    bool ShowsDuplicates() const;
+    bool ShowsDuplicates() const override;
+    // The record of the first selected media file; null when none.
+    const MediaRecord* FirstSelectedRecord() const;
+    // Puts the first selected file's folder on the clipboard.
+    void CopyPathToClipboard() const;
     // Forgets the selection total, as a new scan does.
     void ResetSelectedBytes() { m_selectedBytes = 0; }
     // Shows only the media files the request finds, among the rows of the

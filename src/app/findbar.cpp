@@ -1,5 +1,6 @@
 #include "app/findbar.h"
 
+#include "app/cataloglists.h"
 #include "platform/qtext.h"
 
 #include <QComboBox>
@@ -52,4 +53,74 @@ void FindBar::keyPressEvent(QKeyEvent* event) {
     default:
         TemplateDialog::keyPressEvent(event);
     }
+}
+
+FindBar* FindBar::Over(QWidget* parent, QWidget* list, CatalogLists* lists) {
+    auto* bar = new FindBar(parent);
+    if (!bar->Create()) {
+        delete bar;
+        return nullptr;
+    }
+    bar->hide();
+    bar->Attach(list, lists);
+    connect(bar, &FindBar::closeRequested, bar, &FindBar::Close);
+    return bar;
+}
+
+void FindBar::Attach(QWidget* list, CatalogLists* lists) {
+    m_list = list;
+    m_lists = lists;
+    connect(this, &FindBar::findRequested, this, &FindBar::Find);
+}
+
+void FindBar::Open() {
+    if (m_list == nullptr)
+        return;
+    if (!isVisible()) {
+        // The bar takes the top of the list and a gap below it.
+        const QRect place = m_list->geometry();
+        m_shift = ToPixels(0, 0, 0, Template()->cy + 2).height();
+        setGeometry(place.left(), place.top(), place.width(), height());
+        m_list->setGeometry(place.adjusted(0, m_shift, 0, 0));
+        show();
+        raise();
+        if (Request() != FindRequest{})
+            FindNow();
+    }
+    m_text->setFocus();
+    m_text->selectAll();
+}
+
+void FindBar::Close() {
+    if (m_list == nullptr || !isVisible())
+        return;
+    hide();
+    m_pause.stop();
+    m_list->setGeometry(m_list->geometry().adjusted(0, -m_shift, 0, 0));
+    m_shift = 0;
+    m_pending = false;
+    m_lists->EndFind();
+    m_list->setFocus();
+}
+
+void FindBar::FitToList() {
+    if (m_list != nullptr)
+        resize(m_list->width(), height());
+}
+
+void FindBar::SetBusy(bool busy) {
+    m_busy = busy;
+    setEnabled(!busy);
+    if (!busy && m_pending)
+        QTimer::singleShot(0, this, &FindBar::FindNow);
+}
+
+void FindBar::Find(const FindRequest& request) {
+    if (m_busy) {
+        m_pending = true;
+        return;
+    }
+    m_pending = false;
+    if (isVisible() && m_lists != nullptr)
+        m_lists->Find(request);
 }

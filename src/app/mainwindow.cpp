@@ -23,12 +23,9 @@
 #include "widgets/pixelart.h"
 #include "widgets/sortablelistview.h"
 
-#include <QClipboard>
 #include <QDesktopServices>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSlider>
@@ -122,25 +119,12 @@ void MainWindow::ConnectCommands() {
     ConnectCommand(res::IDC_DELETE_DATABASES, [this] {
         m_databases->DeleteChecked(m_services.prompter, m_services.volumes());
     });
-    ConnectCommand(res::ID_COPY_PATH, [this] { CopyPathToClipboard(); });
+    ConnectCommand(res::ID_COPY_PATH, [this] { m_lists->CopyPathToClipboard(); });
     ConnectCommand(res::ID_COPY_FILES, onFiles(&CatalogSession::CopyFiles));
     ConnectCommand(res::ID_MOVE_FILES, onFiles(&CatalogSession::MoveFiles));
-    // Deletes of rows listed from the duplicates keep the last copy of each.
-    auto unlessDuplicates =
-        [this, onFiles](void (CatalogSession::*job)(FileSelection&, JobContext&),
-                        void (CatalogSession::*keeping)(FileSelection&, JobContext&)) {
-            return [this, plain = onFiles(job), copies = onFiles(keeping)] {
-                if (m_lists->ShowsDuplicates())
-                    copies();
-                else
-                    plain();
-            };
-        };
-    ConnectCommand(res::ID_DELETE_FILES,
-                   unlessDuplicates(&CatalogSession::DeleteFiles, &CatalogSession::DeleteCopies));
-    ConnectCommand(res::ID_DELETE_PROJECT_MEDIA,
-                   unlessDuplicates(&CatalogSession::DeleteProjectMedia,
-                                    &CatalogSession::DeleteProjectCopies));
+    // Rows listed from the duplicates keep the last copy of each group.
+    ConnectCommand(res::ID_DELETE_FILES, onFiles(&CatalogSession::DeleteFiles));
+    ConnectCommand(res::ID_DELETE_PROJECT_MEDIA, onFiles(&CatalogSession::DeleteProjectMedia));
     ConnectCommand(res::ID_FIND_DUPLICATES, [this] {
         m_info->CloseMediaFile();
         m_lists->ShowDuplicates(m_session.FindDuplicates(m_jobs));
@@ -160,7 +144,7 @@ void MainWindow::ConnectCommands() {
         RunDialog<OmfInfoDlg>(m_services, std::string(), this);
     });
     ConnectCommand(res::ID_SHOW_OMF_INFO, [this] {
-        if (const MediaRecord* record = FirstSelectedRecord())
+        if (const MediaRecord* record = m_lists->FirstSelectedRecord())
             RunDialog<OmfInfoDlg>(m_services, MediaCatalog::FullPath(*record), this);
     });
     ConnectCommand(res::IDC_HARDWARE_TOOL,
@@ -234,15 +218,7 @@ bool MainWindow::Initialise() {
     ConnectControls();
     // The find bar is hidden until asked for: the window's layout is the
     // template's.
-    auto* findBar = new FindBar(Client());
-    if (findBar->Create()) {
-        findBar->hide();
-        m_findBar = findBar;
-        connect(m_findBar, &FindBar::findRequested, this, &MainWindow::OnFindRequested);
-        connect(m_findBar, &FindBar::closeRequested, this, &MainWindow::CloseFindBar);
-    } else {
-        delete findBar;
-    }
+    m_findBar = FindBar::Over(Client(), Control(res::IDC_FILE_LIST), m_lists.get());
 
     // Sizes are the window's own, without the window manager's frame, which
     // is not known before the window is shown and varies between desktops.
@@ -338,10 +314,8 @@ void MainWindow::LayoutControls() {
                    res::IDC_LABEL_F4}) {
         place(id, [&](QRect r) { return QRect(r.left(), h - m_chromeHeight - 22, r.width(), 16); });
     }
-    if (m_findBar != nullptr) {
-        const QRect files = Control(res::IDC_FILE_LIST)->geometry();
-        m_findBar->resize(files.width(), m_findBar->height());
-    }
+    if (m_findBar != nullptr)
+        m_findBar->FitToList();
     m_info->FitColumns();
     m_lastSize = outer;
 }
@@ -355,50 +329,14 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     TemplateDialog::keyPressEvent(event);
 }
 
-// ---- find ----------------------------------------------------------------
-
 void MainWindow::OpenFindBar() {
-    if (m_findBar == nullptr)
-        return;
-    if (!m_findBar->isVisible()) {
-        // The bar takes the top of the media file list and a gap below it.
-        QWidget* files = Control(res::IDC_FILE_LIST);
-        const QRect place = files->geometry();
-        m_findBarShift = ToPixels(0, 0, 0, m_findBar->Template()->cy + 2).height();
-        m_findBar->setGeometry(place.left(), place.top(), place.width(), m_findBar->height());
-        files->setGeometry(place.adjusted(0, m_findBarShift, 0, 0));
-        m_findBar->show();
-        m_findBar->raise();
-        // What the bar shows from its last use is found again.
-        if (m_findBar->Request() != FindRequest{})
-            m_findBar->FindNow();
-    }
-    m_findBar->TextLine().setFocus();
-    m_findBar->TextLine().selectAll();
+    if (m_findBar != nullptr)
+        m_findBar->Open();
 }
 
 void MainWindow::CloseFindBar() {
-    if (m_findBar == nullptr || !m_findBar->isVisible())
-        return;
-    m_findBar->hide();
-    QWidget* files = Control(res::IDC_FILE_LIST);
-    files->setGeometry(files->geometry().adjusted(0, -m_findBarShift, 0, 0));
-    m_findBarShift = 0;
-    m_findPending = false;
-    m_lists->EndFind();
-    files->setFocus();
-}
-
-void MainWindow::OnFindRequested(const FindRequest& request) {
-    // A job at work walks the rows by their numbers: they stay as they are
-    // until it has ended.
-    if (m_busy) {
-        m_findPending = true;
-        return;
-    }
-    m_findPending = false;
-    if (m_findBar != nullptr && m_findBar->isVisible())
-        m_lists->Find(request);
+    if (m_findBar != nullptr)
+        m_findBar->Close();
 }
 
 // ---- commands ------------------------------------------------------------
@@ -441,25 +379,6 @@ void MainWindow::StoreSelectedFiles() {
         return;
     if (const std::optional<StoreOptions> options = m_storeDialog ? m_storeDialog() : std::nullopt)
         m_session.StoreFiles(*m_lists, m_jobs, *options);
-}
-
-const MediaRecord* MainWindow::FirstSelectedRecord() {
-    const int row = m_lists->FileList().FirstSelected();
-    return row >= 0 ? Catalog().GetRecord(m_lists->FileList().ItemData(row)) : nullptr;
-}
-
-void MainWindow::CopyPathToClipboard() {
-    const MediaRecord* record = FirstSelectedRecord();
-    if (record == nullptr)
-        return;
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (clipboard == nullptr) {
-        Log("Cannot open the Clipboard");
-        return;
-    }
-    clipboard->setText(ToQt(record->folder));
-    if (clipboard->text() != ToQt(record->folder))
-        Log("Unable to set Clipboard data");
 }
 
 void MainWindow::OpenMediaFile(int row) {
@@ -511,11 +430,8 @@ void MainWindow::ShowProjectListMenu(QPoint position) {
 }
 
 void MainWindow::SetControlsEnabled(bool enabled) {
-    m_busy = !enabled;
     if (m_findBar != nullptr)
-        m_findBar->setEnabled(enabled);
-    if (enabled && m_findPending && m_findBar != nullptr)
-        QTimer::singleShot(0, m_findBar, &FindBar::FindNow);
+        m_findBar->SetBusy(!enabled);
     for (int id : {res::ID_SCAN, res::ID_ADD_DATABASE, res::ID_EXIT, res::ID_SCAN_FOLDER,
                    res::ID_VERIFY_FILES, res::ID_FIND_DUPLICATES}) {
         if (QAction* action = MenuAction(id))

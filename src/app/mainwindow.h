@@ -98,15 +98,10 @@ private:
     void ShowProjectListMenu(QPoint position);
     void SetControlsEnabled(bool enabled);
     QAction* PopUp(QMenu& menu, QPoint globalPosition);
-    // The record of the first selected media file; null when none.
-    const MediaRecord* FirstSelectedRecord();
     // A media folder's or a bin's scan, as the user chooses it.
     void ScanWithoutDatabases(bool bin);
-    void CopyPathToClipboard();
     void StoreSelectedFiles();
     void ShowConsole();
-    // A find the bar asked for; kept until the job at work has ended.
-    void OnFindRequested(const FindRequest& request);
 
     Services& m_services;
     CatalogSession m_session;
@@ -121,10 +116,6 @@ private:
     int m_chromeHeight = 0;
     QSize m_lastSize;
     FindBar* m_findBar = nullptr;
-    // How far the media file list moved down to make room for the find bar.
-    int m_findBarShift = 0;
-    bool m_busy = false;
-    bool m_findPending = false;
 
     std::unordered_map<int, std::function<void()>> m_handlers;
 };

@@ -618,19 +618,7 @@ void FileOperationRun::DeleteSelectedFiles() {
     Run(platform::FileFunction::Delete);
 }
 
-void FileOperationRun::DeleteSelectedCopies() {
-    Run(platform::FileFunction::Delete, true);
-}
-
-void FileOperationRun::DeleteProjectCopies() {
-    DeleteProjects(true);
-}
-
 void FileOperationRun::DeleteProjectMedia() {
-    DeleteProjects(false);
-}
-
-void FileOperationRun::DeleteProjects(bool keepLastCopies) {
     if (m_prompter.ask({"All media related to the project will be deleted\nAre You sure?",
                         "Orrin",
                         MsgButtons::YesNo,
@@ -638,10 +626,12 @@ void FileOperationRun::DeleteProjects(bool keepLastCopies) {
                         {}}) != MsgAnswer::Yes)
         return;
     m_rows.SelectAll();
-    Run(platform::FileFunction::Delete, keepLastCopies);
+    Run(platform::FileFunction::Delete);
 }
 
-void FileOperationRun::Run(platform::FileFunction function, bool keepLastCopies) {
+void FileOperationRun::Run(platform::FileFunction function) {
+    const bool keepLastCopies =
+        function == platform::FileFunction::Delete && m_rows.ShowsDuplicates();
     const platform::FileOpFlags flags = FlagsFor(function, false);
     const std::uint64_t total = m_rows.SelectedBytes();
     std::string target;

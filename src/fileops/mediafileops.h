@@ -89,6 +89,9 @@ public:
     virtual void SelectAll() = 0;
     // The record of a row was read anew from its file: the row shows it.
     virtual void FactsRead(int row) = 0;
+    // Whether the rows are the catalog's duplicates: a delete then never
+    // takes the last copy of a group (see FileOperationRun).
+    virtual bool ShowsDuplicates() const { return false; }
 };
 
 // Whether a run asks before it replaces or deletes a file: the Options
@@ -115,24 +118,21 @@ public:
 
     void CopySelectedFiles();
     void MoveSelectedFiles();
+    // Deletes the selected files. Rows that show the catalog's duplicates
+    // never lose the last copy of a group: a row whose group has no other
+    // copy on disk right now (same name, size and ends, another file) gets
+    // the status "Last copy" and the run goes on.
     void DeleteSelectedFiles();
-    // Deletes as DeleteSelectedFiles does, but never the last copy of a
-    // group of the catalog's duplicates: a row whose group has no other copy
-    // on disk right now (same name and size, another file) gets the status
-    // "Last copy" and the run goes on.
-    void DeleteSelectedCopies();
-    // Asks first, then selects every listed file and deletes them.
+    // Asks first, then selects every listed file and deletes them, as
+    // DeleteSelectedFiles does.
     void DeleteProjectMedia();
-    // The same, keeping the last copy of each group of duplicates.
-    void DeleteProjectCopies();
     // Copies or moves the selected files into the store's layout below its
     // target; the volumes decide what a folder's drive is.
     void StoreSelectedFiles(const StoreOptions& options,
                             const std::vector<platform::Volume>& volumes);
 
 private:
-    void Run(platform::FileFunction function, bool keepLastCopies = false);
-    void DeleteProjects(bool keepLastCopies);
+    void Run(platform::FileFunction function);
     // The flags of one file's operation, as the options choose them.
     platform::FileOpFlags FlagsFor(platform::FileFunction function, bool storing) const;
 

@@ -101,14 +101,6 @@ const DuplicateMedia& CatalogSession::FindDuplicates(JobContext& context) {
     return found;
 }
 
-void CatalogSession::DeleteCopies(FileSelection& rows, JobContext& context) {
-    RunOn(rows, context).DeleteSelectedCopies();
-}
-
-void CatalogSession::DeleteProjectCopies(FileSelection& rows, JobContext& context) {
-    RunOn(rows, context).DeleteProjectCopies();
-}
-
 void CatalogSession::RefuseProjectStoreOfDuplicates() {
     Tell(m_prompter,
          std::string(kDuplicatesProject) +

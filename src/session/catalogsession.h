@@ -61,10 +61,6 @@ public:
     // The files the catalog holds more than once, grouped; the log closes
     // with what keeping one copy of each would free.
     const DuplicateMedia& FindDuplicates(JobContext& context);
-    // Deletes of rows listed from the duplicates: the last copy of a group
-    // on disk is kept.
-    void DeleteCopies(FileSelection& rows, JobContext& context);
-    void DeleteProjectCopies(FileSelection& rows, JobContext& context);
     // A store of whole projects does not take the duplicates: their copies
     // belong to other projects. Says so.
     void RefuseProjectStoreOfDuplicates();

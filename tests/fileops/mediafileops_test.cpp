@@ -693,6 +693,7 @@ protected:
     void SetUp() override {
         ::setenv("XDG_DATA_HOME", dir.file("home/data").c_str(), 1);
         host.confirmDelete = false;
+        rows.showsDuplicates = true;
     }
     void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
     // A file of that size in the folder and its record; returns its index.
@@ -741,7 +742,7 @@ TEST_F(LastCopyTest, DeletingEveryCopyOfAGroupLeavesExactlyOne) {
     catalog.FindDuplicates();
     ASSERT_EQ(catalog.Duplicates()->GroupCount(), 2u);
     select({c2, pair1, c1, single, pair2, c3});
-    run().DeleteSelectedCopies();
+    run().DeleteSelectedFiles();
     EXPECT_EQ(statuses(), (std::vector<std::string>{"Deleted...", "Deleted...", "Deleted...",
                                                     "Deleted...", "Last copy", "Last copy"}));
     EXPECT_EQ(onDisk(c1) + onDisk(c2) + onDisk(c3), 1);
@@ -764,7 +765,7 @@ TEST_F(LastCopyTest, DeletingEveryCopyOfAGroupLeavesExactlyOne) {
 
     // A second run over the one left keeps it too; a plain delete would not.
     select({c3});
-    run().DeleteSelectedCopies();
+    run().DeleteSelectedFiles();
     EXPECT_EQ(statuses(), std::vector<std::string>{"Last copy"});
     EXPECT_TRUE(onDisk(c3));
 }
@@ -793,7 +794,7 @@ TEST_F(LastCopyTest, OnlyCopiesStillOnDiskCount) {
     catalog.FindDuplicates();
     ASSERT_EQ(catalog.Duplicates()->GroupCount(), 4u);
     select({a1, a2, b1, d1, e1});
-    run().DeleteSelectedCopies();
+    run().DeleteSelectedFiles();
     EXPECT_EQ(statuses(), (std::vector<std::string>{"Last copy", "Not Exist", "Last copy",
                                                     "Last copy", "Last copy"}));
     EXPECT_TRUE(onDisk(a1));
@@ -821,7 +822,7 @@ TEST_F(LastCopyTest, TwoRecordsOfOneFileAreOneCopy) {
     const std::uint32_t a3 = catalog.FileCount() - 1;
     catalog.FindDuplicates();
     select({b, a2, a3, a});
-    run().DeleteSelectedCopies();
+    run().DeleteSelectedFiles();
     EXPECT_EQ(statuses(),
               (std::vector<std::string>{"Deleted...", "Last copy", "Last copy", "Last copy"}));
     EXPECT_TRUE(onDisk(a));
@@ -866,7 +867,7 @@ TEST_F(LastCopyTest, ThroughASecondMountAFileIsNoCopyOfItself) {
         catalog.FindDuplicates();
         ASSERT_EQ(catalog.Duplicates()->Group(0).size(), 3u);
         select({own});
-        run().DeleteSelectedCopies();
+        run().DeleteSelectedFiles();
         EXPECT_EQ(statuses(), std::vector<std::string>{"Last copy"});
         EXPECT_TRUE(onDisk(own));
         // The probe that told the folders apart is gone.
@@ -877,7 +878,7 @@ TEST_F(LastCopyTest, ThroughASecondMountAFileIsNoCopyOfItself) {
     const std::uint32_t copy = add("c2", "dup.omf", 300);
     catalog.FindDuplicates();
     select({own});
-    run().DeleteSelectedCopies();
+    run().DeleteSelectedFiles();
     EXPECT_EQ(statuses(), std::vector<std::string>{"Deleted..."});
     EXPECT_TRUE(onDisk(copy));
 }
@@ -890,7 +891,7 @@ TEST_F(LastCopyTest, DeletingTheProjectsMediaKeepsTheLastCopyToo) {
     for (auto& r : rows.rows)
         r.selected = false;
     prompter.answer(MsgAnswer::Yes);
-    run().DeleteProjectCopies();
+    run().DeleteProjectMedia();
     EXPECT_EQ(statuses(), (std::vector<std::string>{"Deleted...", "Last copy"}));
     EXPECT_EQ(onDisk(c1) + onDisk(c2), 1);
     EXPECT_EQ(prompter.questions().size(), 1u);

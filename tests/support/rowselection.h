@@ -48,10 +48,12 @@ public:
             r.selected = true;
     }
     void FactsRead(int row) override { read.push_back(row); }
+    bool ShowsDuplicates() const override { return showsDuplicates; }
 
     std::vector<Row> rows;
     std::uint64_t selectedBytes = 0;
     std::vector<int> read;
+    bool showsDuplicates = false;
 
 private:
     Row& at(int row) { return rows[static_cast<std::size_t>(row)]; }
