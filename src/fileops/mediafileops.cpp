@@ -105,13 +105,18 @@ int seenThrough(const std::string& from, const std::string& in) {
     const int fd = platform::MakeTemporaryFile(from, probe);
     if (fd < 0)
         return -1;
+    struct stat made {};
+    const bool known = ::fstat(fd, &made) == 0;
     ::close(fd);
     struct stat st {};
     const int seen =
         ::lstat(platform::JoinPath(in, probe.substr(probe.rfind('/') + 1)).c_str(), &st) == 0
             ? 1
             : (errno == ENOENT ? 0 : -1);
-    ::unlink(probe.c_str());
+    // Removed only while its name still leads to the file made.
+    if (known && ::lstat(probe.c_str(), &st) == 0 && st.st_dev == made.st_dev &&
+        st.st_ino == made.st_ino)
+        ::unlink(probe.c_str());
     return seen;
 }
 

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <deque>
 #include <future>
+#include <iterator>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -353,38 +354,41 @@ std::string JournalLine(const JournalEntry& entry) {
     return line;
 }
 
+namespace {
+
+// The text members of a line; a line lacks none of the required ones.
+struct TextMember {
+    std::string_view name;
+    std::string JournalEntry::*field;
+    bool required;
+};
+constexpr TextMember kTextMembers[] = {
+    {"time", &JournalEntry::time, true},      {"user", &JournalEntry::user, false},
+    {"host", &JournalEntry::host, false},     {"operation", &JournalEntry::operation, true},
+    {"source", &JournalEntry::source, false}, {"target", &JournalEntry::target, false},
+    {"result", &JournalEntry::result, true},  {"message", &JournalEntry::message, false},
+};
+
+} // namespace
+
 std::optional<JournalEntry> ParseJournalLine(std::string_view line) {
     JournalEntry entry;
-    bool hasTime = false;
-    bool hasOperation = false;
-    bool hasResult = false;
+    unsigned found = 0; // a bit for each text member read
     std::optional<std::string> sourceBytes;
     std::optional<std::string> targetBytes;
     ObjectReader reader(line);
     const bool read = reader.Read([&](const std::string& name, ObjectReader& r) {
-        std::string* text = nullptr;
-        if (name == "time") {
-            text = &entry.time;
-            hasTime = true;
-        } else if (name == "user") {
-            text = &entry.user;
-        } else if (name == "host") {
-            text = &entry.host;
-        } else if (name == "operation") {
-            text = &entry.operation;
-            hasOperation = true;
-        } else if (name == "source") {
-            text = &entry.source;
-        } else if (name == "target") {
-            text = &entry.target;
-        } else if (name == "result") {
-            text = &entry.result;
-            hasResult = true;
-        } else if (name == "message") {
-            text = &entry.message;
-        } else if (name == "bytes") {
+        for (std::size_t i = 0; i < std::size(kTextMembers); ++i) {
+            if (name == kTextMembers[i].name) {
+                found |= 1u << i;
+                std::string& text = entry.*kTextMembers[i].field;
+                text.clear();
+                return r.string(text);
+            }
+        }
+        if (name == "bytes")
             return r.number(entry.bytes);
-        } else if (name == "source_bytes" || name == "target_bytes") {
+        if (name == "source_bytes" || name == "target_bytes") {
             std::string encoded;
             if (!r.string(encoded))
                 return false;
@@ -394,14 +398,15 @@ std::optional<JournalEntry> ParseJournalLine(std::string_view line) {
                 return false;
             (name == "source_bytes" ? sourceBytes : targetBytes) = std::move(bytes);
             return true;
-        } else {
-            return r.skip();
         }
-        text->clear();
-        return r.string(*text);
+        return r.skip();
     });
-    if (!read || !hasTime || !hasOperation || !hasResult)
+    if (!read)
         return std::nullopt;
+    for (std::size_t i = 0; i < std::size(kTextMembers); ++i) {
+        if (kTextMembers[i].required && (found & (1u << i)) == 0)
+            return std::nullopt;
+    }
     if (sourceBytes)
         entry.source = std::move(*sourceBytes);
     if (targetBytes)
