@@ -24,33 +24,27 @@
 
 namespace {
 
+// A field of this user's account entry; empty when there is none.
+std::string accountField(char* passwd::*field) {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->*field != nullptr)
+        return found->*field;
+    return {};
+}
+
 std::string homeFolder() {
     if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/')
         return home;
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && found->pw_dir != nullptr)
-        return found->pw_dir;
-    return "/";
+    const std::string home = accountField(&passwd::pw_dir);
+    return home.empty() ? "/" : home;
 }
 
 std::string userName() {
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && found->pw_name != nullptr)
-        return found->pw_name;
-    return std::to_string(::geteuid());
-}
-
-std::string hostName() {
-    char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) != 0)
-        return {};
-    return name;
+    const std::string name = accountField(&passwd::pw_name);
+    return name.empty() ? std::to_string(::geteuid()) : name;
 }
 
 // Makes the folders of path that are missing, readable by the user alone.
@@ -494,7 +488,7 @@ bool JournalWriter::Open() {
     if (m_opened)
         return true;
     m_user = userName();
-    m_host = hostName();
+    m_host = platform::HostName();
     const Step opened = InTime([path = m_path](int& fd) -> Step {
         const std::size_t slash = path.rfind('/');
         if (slash != std::string::npos && slash > 0) {

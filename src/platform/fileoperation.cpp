@@ -38,19 +38,10 @@ std::string nameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string hostName() {
-    char host[256] = {};
-    if (::gethostname(host, sizeof host - 1) != 0 || host[0] == '\0')
-        return "localhost";
-    std::string name(host);
-    std::replace(name.begin(), name.end(), '/', '_');
-    return name;
-}
-
 // The template of a temporary copy's name in folder, for mkostemp.
 std::string temporaryTemplate(const std::string& folder) {
     return JoinPath(folder, std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "@" +
-                                hostName() + "-XXXXXX");
+                                HostName() + "-XXXXXX");
 }
 
 // Closes a descriptor when it goes out of scope.
@@ -1141,7 +1132,7 @@ int RemoveStaleCopies(const std::string& folder) {
     int error = 0;
     if (!ListDirectory(folder, entries, error, ListDetail::NamesOnly))
         return 0;
-    const std::string host = hostName();
+    const std::string host = HostName();
     const std::string prefix(kTemporaryPrefix);
     int removed = 0;
     for (const DirEntry& e : entries) {
