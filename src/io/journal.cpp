@@ -495,21 +495,16 @@ bool JournalWriter::Open() {
             if (const int error = makeFolders(path.substr(0, slash)); error != 0)
                 return {"made", error};
         }
-        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+        // Read and written: its last byte is read, never more.
+        fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
         if (fd < 0)
             return {"opened", errno};
         // A line cut short by a full disk or a crash must not swallow the
         // next one: it is ended first, and stays a damaged line of its own.
         struct stat st {};
         char last = '\n';
-        if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-            const int reader = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-            if (reader >= 0) {
-                if (::pread(reader, &last, 1, st.st_size - 1) != 1)
-                    last = '\n';
-                ::close(reader);
-            }
-        }
+        if (::fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) != 1)
+            last = '\n';
         if (last != '\n' && ::write(fd, "\n", 1) != 1)
             return {"written", errno};
         return {};
