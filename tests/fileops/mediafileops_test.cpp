@@ -763,11 +763,17 @@ TEST_F(LastCopyTest, DeletingEveryCopyOfAGroupLeavesExactlyOne) {
     });
     EXPECT_EQ(refused, (std::vector<std::string>{dir.file("c2/pair.omf"), dir.file("c3/dup.omf")}));
 
-    // A second run over the one left keeps it too; a plain delete would not.
+    // A second run over the one left keeps it too; a delete of rows that do
+    // not show the duplicates does not.
     select({c3});
     run().DeleteSelectedFiles();
     EXPECT_EQ(statuses(), std::vector<std::string>{"Last copy"});
     EXPECT_TRUE(onDisk(c3));
+    rows.showsDuplicates = false;
+    select({c3});
+    run().DeleteSelectedFiles();
+    EXPECT_EQ(statuses(), std::vector<std::string>{"Deleted..."});
+    EXPECT_FALSE(onDisk(c3));
 }
 
 TEST_F(LastCopyTest, OnlyCopiesStillOnDiskCount) {
