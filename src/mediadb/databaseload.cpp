@@ -48,8 +48,9 @@ std::vector<DatabaseOutcome> LoadDatabases(MediaCatalog& catalog,
     outcomes.reserve(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::string& path = paths[i];
-        const std::string& next = i + 1 < paths.size() ? paths[i + 1] : std::string();
-        DatabaseOutcome outcome{path, catalog.LoadDatabase(path, keepMissing, progress, next), {}};
+        const std::span<const std::string> upcoming(paths.data() + i + 1, paths.size() - i - 1);
+        DatabaseOutcome outcome{
+            path, catalog.LoadDatabase(path, keepMissing, progress, upcoming), {}};
         outcome.error = errorOf(outcome.result, catalog.LoadFailure(), path);
         outcomes.push_back(std::move(outcome));
     }

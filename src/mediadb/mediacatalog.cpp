@@ -7,6 +7,7 @@
 #include "platform/fileoperation.h"
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -19,8 +20,7 @@ MediaCatalog::~MediaCatalog() {
 }
 
 void MediaCatalog::Reset() {
-    m_prefetched = {};
-    m_prefetchedFolder.clear();
+    m_prefetches.clear();
     m_totalSize = 0;
     m_projectCount = 0;
     m_fileCount = 0;
@@ -112,29 +112,43 @@ MediaCatalog::Listing MediaCatalog::ListNow(const std::string& folder) {
     return listing;
 }
 
-void MediaCatalog::PrefetchFolderOf(const std::string& databasePath) {
-    m_prefetched = {};
-    m_prefetchedFolder.clear();
-    if (databasePath.empty())
-        return;
-    std::error_code error;
-    const std::string folder =
-        platform::FolderOf(std::filesystem::absolute(databasePath, error).string());
-    if (error || !platform::FitsPathLimit(folder.size()))
-        return;
-    // Each batch of the listing answers within the volume deadline, so
-    // waiting for it, or dropping it (which waits for it to end), takes no
-    // longer than listing the folder when its turn comes.
-    try {
-        m_prefetched = std::async(std::launch::async, [folder] {
-            const std::optional<platform::FolderStamp> stamp = platform::FolderStampInTime(folder);
-            Listing listing = ListNow(folder);
-            listing.stamp = stamp;
-            return listing;
-        });
-        m_prefetchedFolder = folder;
-    } catch (const std::system_error&) {
-        // No thread to spare: the folder is listed when its turn comes.
+void MediaCatalog::PrefetchFoldersOf(std::span<const std::string> upcoming) {
+    // Two folders ahead: listing is mostly waiting for the file system,
+    // and with two under way the listings keep pace with the records.
+    constexpr std::size_t kLookahead = 2;
+    // What was started ahead must be for the loads now expected, in order.
+    const bool expected = m_prefetches.size() <= upcoming.size() &&
+                          std::equal(m_prefetches.begin(), m_prefetches.end(), upcoming.begin(),
+                                     [](const Prefetch& p, const std::string& database) {
+                                         return p.database == database;
+                                     });
+    if (!expected)
+        m_prefetches.clear();
+    for (std::size_t i = m_prefetches.size(); i < std::min(kLookahead, upcoming.size()); ++i) {
+        const std::string& database = upcoming[i];
+        std::error_code error;
+        const std::string folder =
+            database.empty()
+                ? std::string()
+                : platform::FolderOf(std::filesystem::absolute(database, error).string());
+        Prefetch prefetch{database, folder, {}};
+        // Each batch of the listing answers within the volume deadline, so
+        // waiting for it, or dropping it (which waits for it to end), takes no
+        // longer than listing the folder when its turn comes.
+        if (!folder.empty() && !error && platform::FitsPathLimit(folder.size())) {
+            try {
+                prefetch.listing = std::async(std::launch::async, [folder] {
+                    const std::optional<platform::FolderStamp> stamp =
+                        platform::FolderStampInTime(folder);
+                    Listing listing = ListNow(folder);
+                    listing.stamp = stamp;
+                    return listing;
+                });
+            } catch (const std::system_error&) {
+                // No thread to spare: the folder is listed when its turn comes.
+            }
+        }
+        m_prefetches.push_back(std::move(prefetch));
     }
 }
 
@@ -250,13 +264,18 @@ std::string MediaCatalog::FullPath(const MediaRecord& record) {
 }
 
 MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, bool keepMissing,
-                                                    Progress* progress, const std::string& next) {
-    // A listing started while the database before was read is taken only
-    // by the load it was started for, and only for its folder; a load that
-    // ends early, or any other, drops it.
-    std::future<Listing> prefetched = std::move(m_prefetched);
-    const std::string prefetchedFolder = std::move(m_prefetchedFolder);
-    m_prefetchedFolder.clear();
+                                                    Progress* progress,
+                                                    std::span<const std::string> upcoming) {
+    // A listing started while a database before was read is taken only by
+    // the load it was started for, and only for its folder; a load that
+    // ends early drops it, and any other load drops every listing ahead.
+    Prefetch prefetched;
+    if (!m_prefetches.empty() && m_prefetches.front().database == path) {
+        prefetched = std::move(m_prefetches.front());
+        m_prefetches.erase(m_prefetches.begin());
+    } else {
+        m_prefetches.clear();
+    }
     m_loadFailure.clear();
     // Even a load that adds nothing may have changed what is on disk.
     m_duplicates.reset();
@@ -291,8 +310,8 @@ MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, boo
     // A folder listed ahead whose entries have changed since is listed anew:
     // the records must meet the folder as it is when they are read.
     Listing listing;
-    if (prefetched.valid() && prefetchedFolder == folder)
-        listing = prefetched.get();
+    if (prefetched.listing.valid() && prefetched.folder == folder)
+        listing = prefetched.listing.get();
     if (!listing.stamp || listing.stamp != platform::FolderStampInTime(folder))
         listing = ListNow(folder);
     if (const int error = IndexListing(folder, std::move(listing)); error != 0) {
@@ -301,7 +320,7 @@ MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, boo
         ClearDiskIndex();
         return LoadResult::CannotOpen;
     }
-    PrefetchFolderOf(next);
+    PrefetchFoldersOf(upcoming);
     if (progress != nullptr)
         progress->SetText(folder);
 

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -56,10 +57,11 @@ public:
 
     void Reset();
     // Adds the records of one media database to what the catalog holds.
-    // With the path of the database to be loaded next, its folder is listed
-    // meanwhile, while this one's records are read.
+    // With the paths of the databases to be loaded next, in order, the
+    // folders of the first of them are listed meanwhile, while this one's
+    // records are read.
     LoadResult LoadDatabase(const std::string& path, bool keepMissing, Progress* progress,
-                            const std::string& next = {});
+                            std::span<const std::string> upcoming = {});
     // Why the last database could not be loaded (LoadResult::CannotOpen or
     // LoadResult::Broken); no system code when its folder's path is too long.
     // fileName is the path that failed: the database or its folder.
@@ -148,12 +150,17 @@ private:
     };
     static Listing ListNow(const std::string& folder);
     int IndexListing(const std::string& path, Listing listing);
-    // Starts listing the folder of the database to be loaded next, for that
-    // load to take.
-    void PrefetchFolderOf(const std::string& databasePath);
-    // The listing of the folder the next load is expected to ask for.
-    std::string m_prefetchedFolder;
-    std::future<Listing> m_prefetched;
+    // A folder being listed for the load of a database still to come.
+    struct Prefetch {
+        std::string database;
+        std::string folder;
+        std::future<Listing> listing;
+    };
+    // Starts listing the folders of the databases to be loaded next, as far
+    // as the lookahead reaches, for those loads to take in turn.
+    void PrefetchFoldersOf(std::span<const std::string> upcoming);
+    // The listings started ahead, in the order the loads are expected.
+    std::vector<Prefetch> m_prefetches;
     std::unique_ptr<MediaRecord> m_work;
     std::uint32_t m_projectCount = 0;
     std::uint32_t m_fileCount = 0;
