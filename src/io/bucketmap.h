@@ -9,6 +9,7 @@
 #include "io/flatindex.h"
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -20,6 +21,9 @@ template <class Key, class Value, class Traits> class BucketMap {
 public:
     static constexpr std::uint32_t kBuckets = 17;
     using KeyView = typename Traits::KeyView;
+    // The value holds its key (Traits::keyOf gives it): the entry's key
+    // shares it rather than copying the text.
+    static constexpr bool kKeyInValue = requires(const Value& v) { Traits::keyOf(v); };
 
     struct Entry {
         Key key;
@@ -45,14 +49,27 @@ public:
 
     // The value under key, made when the key is new (a copy of initial, or
     // value-initialised); second is true when it was made.
-    std::pair<Value*, bool> insert(KeyView key) { return insert(key, Value{}); }
+    std::pair<Value*, bool> insert(KeyView key)
+        requires(!kKeyInValue)
+    {
+        return insert(key, Value{});
+    }
+    // Where the value holds its own key, initial must hold this one.
     std::pair<Value*, bool> insert(KeyView key, const Value& initial) {
         const std::uint32_t hash = hashOf(key);
         const std::uint32_t existing = indexOf(key, hash);
         if (existing != FlatIndex::kNone)
             return {&m_entries[existing].value, false};
         const auto index = static_cast<std::uint32_t>(m_entries.size());
-        Entry& entry = m_entries.emplace_back(Entry{Key(key), initial});
+        Entry* made = nullptr;
+        if constexpr (kKeyInValue) {
+            assert(Traits::view(Traits::keyOf(initial)) == key);
+            made = &m_entries.emplace_back(Entry{Key{}, initial});
+            made->key = Traits::keyOf(made->value);
+        } else {
+            made = &m_entries.emplace_back(Entry{Key(key), initial});
+        }
+        Entry& entry = *made;
         m_index.add(hash, index);
         m_buckets[Traits::bucket(Traits::view(entry.key)) % kBuckets].push_back(index);
         return {&entry.value, true};

@@ -376,8 +376,8 @@ bool MediaCatalog::isConsistent() const {
         if (project.name != name || project.projectNumber >= m_projectCount)
             return false;
         for (const auto& [fileName, record] : project.files) {
-            if (fileName != record.fileName.view() || name != record.projectName.view() ||
-                record.projectNumber != project.projectNumber || !HoldsFileName(fileName) ||
+            if (fileName.view() != record.fileName.view() || name != record.projectName.view() ||
+                record.projectNumber != project.projectNumber || !HoldsFileName(fileName.view()) ||
                 record.catalogIndex >= m_fileCount || m_files[record.catalogIndex] != &record)
                 return false;
             projectTotal += record.size;

@@ -24,11 +24,18 @@
 class CancelCheck;
 class Progress;
 
+// A project's records by file name; each key shares its record's name.
+struct RecordKeyTraits : StringKeyTraits {
+    static std::string_view view(const SharedText& key) { return key.view(); }
+    static const SharedText& keyOf(const MediaRecord& record) { return record.fileName.shared(); }
+};
+using RecordMap = BucketMap<SharedText, MediaRecord, RecordKeyTraits>;
+
 struct ProjectRecord {
     // The whole name, however long: it is both the key and what is shown.
     std::string name;
     std::uint64_t totalSize = 0;
-    StringMap<MediaRecord> files;
+    RecordMap files;
     std::uint32_t projectNumber = 0;
     // The name as its records hold it, shared by all of them.
     decltype(MediaRecord::projectName) recordName;
