@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <future>
 #include <ostream>
 
 namespace {
@@ -27,32 +28,6 @@ const char* statusOf(const MediaRecord& record) {
         return "locked";
     return "present";
 }
-
-// Text gathered in a buffer and handed to the stream in large pieces: a
-// million records are a million lines.
-class Chunked {
-public:
-    explicit Chunked(std::ostream& out) : m_out(out) { m_text.reserve(kPiece + 4096); }
-    ~Chunked() { Flush(); }
-    Chunked(const Chunked&) = delete;
-    Chunked& operator=(const Chunked&) = delete;
-
-    std::string& Text() { return m_text; }
-    // Hands the text on once it is a piece's worth.
-    void Next() {
-        if (m_text.size() >= kPiece)
-            Flush();
-    }
-    void Flush() {
-        m_out.write(m_text.data(), static_cast<std::streamsize>(m_text.size()));
-        m_text.clear();
-    }
-
-private:
-    static constexpr std::size_t kPiece = 1 << 20;
-    std::ostream& m_out;
-    std::string m_text;
-};
 
 // A record's folder as written, made once for all the records in a row that
 // share the folder's text.
@@ -131,29 +106,78 @@ void appendEssence(std::string& line, const MediaRecord& record, FactsReader& re
     }
 }
 
-void writeCsv(const MediaCatalog& catalog, std::ostream& out) {
-    Chunked text(out);
-    text.Text() += CsvLine({"project", "file", "folder", "size", "status"});
-    FolderText folder;
-    std::string project;
-    for (const auto& [key, entry] : catalog.Projects()) {
-        project.clear();
-        AppendCsvField(project, entry.name);
-        for (const auto& [name, record] : entry.files) {
-            std::string& line = text.Text();
-            line += project;
-            line += ',';
-            AppendCsvField(line, record.fileName);
-            line += ',';
-            line += folder.Of(record, AppendCsvField);
-            line += ',';
-            appendNumber(line, record.size);
-            line += ',';
-            line += statusOf(record);
-            line += "\r\n";
-            text.Next();
+// One line of a report's listing: a project's opening, one of its media
+// files, or its closing. A CSV report has media file lines only.
+struct Line {
+    enum class Kind : std::uint8_t { Opening, File, Closing };
+    const ProjectRecord* project = nullptr;
+    const MediaRecord* record = nullptr;
+    Kind kind = Kind::File;
+    // The project's place in the listing.
+    std::uint32_t place = 0;
+};
+
+// Writes the text of lines [0, count) in order, made in pieces of lines by
+// make(from, to, text) two pieces at a time, on two threads: a million
+// lines are a million records to format.
+template <class Make> void writePieces(std::size_t count, std::ostream& out, Make make) {
+    constexpr std::size_t kPieceLines = 8192;
+    std::string first;
+    std::string second;
+    for (std::size_t from = 0; from < count; from += 2 * kPieceLines) {
+        const std::size_t middle = std::min(count, from + kPieceLines);
+        const std::size_t to = std::min(count, middle + kPieceLines);
+        second.clear();
+        std::future<void> other;
+        if (middle < to) {
+            try {
+                other = std::async(std::launch::async, [&] { make(middle, to, second); });
+            } catch (const std::system_error&) {
+                // No thread to spare: made after the first piece.
+            }
         }
+        first.clear();
+        make(from, middle, first);
+        if (other.valid())
+            other.get();
+        else if (middle < to)
+            make(middle, to, second);
+        out.write(first.data(), static_cast<std::streamsize>(first.size()));
+        out.write(second.data(), static_cast<std::streamsize>(second.size()));
     }
+}
+
+void writeCsv(const MediaCatalog& catalog, std::ostream& out) {
+    out << CsvLine({"project", "file", "folder", "size", "status"});
+    std::vector<Line> lines;
+    lines.reserve(catalog.FileCount());
+    for (const auto& [key, entry] : catalog.Projects()) {
+        for (const auto& [name, record] : entry.files)
+            lines.push_back({&entry, &record, Line::Kind::File, 0});
+    }
+    writePieces(lines.size(), out, [&lines](std::size_t from, std::size_t to, std::string& text) {
+        FolderText folder;
+        const ProjectRecord* project = nullptr;
+        std::string projectText;
+        for (std::size_t i = from; i < to; ++i) {
+            const MediaRecord& record = *lines[i].record;
+            if (lines[i].project != project) {
+                project = lines[i].project;
+                projectText.clear();
+                AppendCsvField(projectText, project->name);
+            }
+            text += projectText;
+            text += ',';
+            AppendCsvField(text, record.fileName);
+            text += ',';
+            text += folder.Of(record, AppendCsvField);
+            text += ',';
+            appendNumber(text, record.size);
+            text += ',';
+            text += statusOf(record);
+            text += "\r\n";
+        }
+    });
 }
 
 // A name as a JSON member, and when it is not UTF-8 its exact bytes beside
@@ -189,46 +213,66 @@ void writeJson(const MediaCatalog& catalog, const std::vector<DatabaseOutcome>& 
         out << "}";
     }
     out << "\n  ],\n  \"projects\": [";
-    bool firstProject = true;
-    FolderText folder;
-    // MXF files are read for their essence; OMF files tell none cheaply.
-    FactsReader reader;
-    auto folderMember = [](std::string& text, std::string_view name) {
-        appendJsonName(text, "folder", name);
-    };
+    // Each project's missing files, known before its opening is written.
+    std::vector<std::uint64_t> missingOf;
+    std::vector<Line> lines;
+    lines.reserve(catalog.FileCount() + 2 * catalog.ProjectCount());
     for (const auto& [key, project] : catalog.Projects()) {
+        const auto place = static_cast<std::uint32_t>(missingOf.size());
         std::uint64_t projectMissing = 0;
-        for (const auto& [name, record] : project.files)
+        lines.push_back({&project, nullptr, Line::Kind::Opening, place});
+        for (const auto& [name, record] : project.files) {
             projectMissing += IsMissing(record) ? 1 : 0;
+            lines.push_back({&project, &record, Line::Kind::File, place});
+        }
+        lines.push_back({&project, nullptr, Line::Kind::Closing, place});
+        missingOf.push_back(projectMissing);
         missing += projectMissing;
         if (project.name == kUnreferencedProject)
             unreferenced += project.files.size();
-        out << (firstProject ? "\n" : ",\n") << "    {\"name\": " << JsonString(project.name)
-            << ", \"bytes\": " << project.totalSize << ", \"files\": " << project.files.size()
-            << ", \"missing\": " << projectMissing << ", \"media\": [";
-        firstProject = false;
-        bool firstFile = true;
-        {
-            Chunked text(out);
-            for (const auto& [name, record] : project.files) {
-                std::string& line = text.Text();
-                line += firstFile ? "\n      {" : ",\n      {";
-                appendJsonName(line, "file", record.fileName);
-                line += ", ";
-                line += folder.Of(record, folderMember);
-                line += ", \"size\": ";
-                appendNumber(line, record.size);
-                line += ", \"status\": \"";
-                line += statusOf(record);
-                line += '"';
-                appendEssence(line, record, reader);
-                line += '}';
-                firstFile = false;
-                text.Next();
+    }
+    auto folderMember = [](std::string& text, std::string_view name) {
+        appendJsonName(text, "folder", name);
+    };
+    writePieces(lines.size(), out, [&](std::size_t from, std::size_t to, std::string& text) {
+        FolderText folder;
+        // MXF files are read for their essence; OMF files tell none cheaply.
+        FactsReader reader;
+        for (std::size_t i = from; i < to; ++i) {
+            const Line& line = lines[i];
+            const ProjectRecord& project = *line.project;
+            // Right after its project's opening is a project's first file,
+            // or the closing of a project without files.
+            const bool afterOpening = i > 0 && lines[i - 1].kind == Line::Kind::Opening;
+            if (line.kind == Line::Kind::Opening) {
+                text += line.place == 0 ? "\n" : ",\n";
+                text += "    {\"name\": ";
+                text += JsonString(project.name);
+                text += ", \"bytes\": ";
+                appendNumber(text, project.totalSize);
+                text += ", \"files\": ";
+                appendNumber(text, project.files.size());
+                text += ", \"missing\": ";
+                appendNumber(text, missingOf[line.place]);
+                text += ", \"media\": [";
+            } else if (line.kind == Line::Kind::Closing) {
+                text += afterOpening ? "]}" : "\n    ]}";
+            } else {
+                const MediaRecord& record = *line.record;
+                text += afterOpening ? "\n      {" : ",\n      {";
+                appendJsonName(text, "file", record.fileName);
+                text += ", ";
+                text += folder.Of(record, folderMember);
+                text += ", \"size\": ";
+                appendNumber(text, record.size);
+                text += ", \"status\": \"";
+                text += statusOf(record);
+                text += '"';
+                appendEssence(text, record, reader);
+                text += '}';
             }
         }
-        out << (firstFile ? "]}" : "\n    ]}");
-    }
+    });
     out << "\n  ],\n  \"totals\": {\"projects\": " << catalog.ProjectCount()
         << ", \"files\": " << catalog.FileCount() << ", \"bytes\": " << catalog.TotalSize()
         << ", \"unreferenced\": " << unreferenced << ", \"missing\": " << missing << "}\n}\n";

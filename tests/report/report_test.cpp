@@ -2,6 +2,9 @@
 
 #include "builders/mediafolder.h"
 #include "builders/samplemedia.h"
+#include "io/csv.h"
+#include "mediadb/databaseload.h"
+#include "mediadb/mediacatalog.h"
 #include "mxf/mxfreader.h"
 #include "support/csvreader.h"
 #include "support/samplemediatest.h"
@@ -421,6 +424,63 @@ TEST_F(ReportEdgeTest, AFolderTheUserMayNotReadIsSaidAndTheRestReported) {
     EXPECT_EQ(unlisted.err, "tolvane: " + closed +
                                 "/1/msmFMID.pmr: its folder cannot be read: Permission denied\n");
     EXPECT_EQ(ReadCsv(unlisted.out).size(), 1u) << unlisted.out;
+}
+
+// A report of many records is made in pieces on two threads: it must be the
+// catalog, line for line, in its order, with each project opened and closed
+// once, wherever the pieces meet.
+TEST_F(ReportEdgeTest, AManyRecordReportListsTheCatalogInItsOrder) {
+    std::vector<DbRecord> records;
+    for (int i = 0; i < 40000; ++i) {
+        // Runs of one project, so that projects begin and end inside pieces.
+        records.push_back({"F" + std::to_string(i) + ".omf", "P" + std::to_string(i / 3000 % 7)});
+    }
+    const std::string database = WriteDatabase(dir.file("big"), records);
+    for (int i = 0; i < 40000; i += 997)
+        MakeFile(dir.file("big/F" + std::to_string(i) + ".omf"), static_cast<std::size_t>(i % 5));
+    MakeFile(dir.file("big/stray,\"name\".omf"), 3);
+
+    MediaCatalog catalog;
+    LoadDatabases(catalog, {database}, true, nullptr);
+    std::string plain = "project,file,folder,size,status\r\n";
+    std::vector<std::string> files;
+    for (const auto& [key, project] : catalog.Projects()) {
+        for (const auto& [name, record] : project.files) {
+            const bool missing = IsMissing(record);
+            plain += CsvLine({project.name, record.fileName.str(), record.folder.str(),
+                              std::to_string(record.size), missing ? "missing" : "present"});
+            files.push_back(record.fileName.str());
+        }
+    }
+    ASSERT_EQ(files.size(), 40001u);
+
+    ReportRequest request;
+    request.verify = false;
+    request.databases = {database};
+    std::ostringstream csv;
+    ASSERT_EQ(run(request, csv), 0) << err.str();
+    EXPECT_TRUE(csv.str() == plain) << "the CSV differs from the catalog";
+
+    request.format = ReportRequest::Format::Json;
+    std::ostringstream json;
+    ASSERT_EQ(run(request, json), 0) << err.str();
+    QJsonParseError error{};
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray::fromStdString(json.str()), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    std::vector<std::string> listed;
+    int projects = 0;
+    for (const QJsonValue& project :
+         document.object().value(QStringLiteral("projects")).toArray()) {
+        ++projects;
+        const QJsonArray media = project.toObject().value(QStringLiteral("media")).toArray();
+        EXPECT_EQ(project.toObject().value(QStringLiteral("files")).toInteger(), media.size());
+        for (const QJsonValue& file : media)
+            listed.push_back(
+                file.toObject().value(QStringLiteral("file")).toString().toStdString());
+    }
+    EXPECT_EQ(projects, static_cast<int>(catalog.ProjectCount()));
+    EXPECT_TRUE(listed == files) << "the JSON lists the files otherwise";
 }
 
 } // namespace
