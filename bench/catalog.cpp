@@ -333,13 +333,18 @@ int main(int argc, char** argv) {
         request.format = format;
         request.verify = false;
         request.databases = databases;
-        std::ostringstream out;
+        // Into a file, as tolvane --report > file writes it.
+        const std::string reportPath = rootDir + "/report.txt";
+        std::ofstream out(reportPath, std::ios::binary | std::ios::trunc);
         std::ostringstream err;
         const auto t = Clock::now();
         const int code = RunReport(request, {}, out, err, nullptr);
+        out.close();
+        const double seconds = since(t);
         std::printf("report (%s), %d databases: %.3f s, %.1f MB of text, exit %d\n",
-                    format == ReportRequest::Format::Csv ? "csv" : "json", maxFolders, since(t),
-                    static_cast<double>(out.str().size()) / 1e6, code);
+                    format == ReportRequest::Format::Csv ? "csv" : "json", maxFolders, seconds,
+                    static_cast<double>(std::filesystem::file_size(reportPath)) / 1e6, code);
+        std::filesystem::remove(reportPath);
     }
     // Last: it leaves the page cache empty.
     if (cold)

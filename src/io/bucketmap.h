@@ -7,11 +7,11 @@
 // values keep their address until then.
 
 #include "io/flatindex.h"
+#include "io/segmentedstore.h"
 
 #include <array>
 #include <cassert>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -49,9 +49,7 @@ public:
 
     // The value under key, made when the key is new (a copy of initial, or
     // value-initialised); second is true when it was made.
-    std::pair<Value*, bool> insert(KeyView key)
-        requires(!kKeyInValue)
-    {
+    std::pair<Value*, bool> insert(KeyView key) requires(!kKeyInValue) {
         return insert(key, Value{});
     }
     // Where the value holds its own key, initial must hold this one.
@@ -159,7 +157,7 @@ private:
 
     // Entries in the order they were added; a bucket lists its entries'
     // indices oldest first and is walked backwards.
-    std::deque<Entry> m_entries;
+    SegmentedStore<Entry> m_entries;
     std::array<std::vector<std::uint32_t>, kBuckets> m_buckets;
     FlatIndex m_index;
 };

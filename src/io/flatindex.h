@@ -4,6 +4,8 @@
 // keys and says whether an id's key matches. Lookups touch one cache line in
 // the common case, which matters at a million records.
 
+#include "io/blockpool.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -63,7 +65,7 @@ private:
     }
 
     void grow() {
-        std::vector<std::uint64_t> old;
+        Slots old;
         old.swap(m_slots);
         m_slots.assign(old.empty() ? 16 : old.size() * 2, 0);
         for (std::uint64_t slot : old) {
@@ -72,6 +74,7 @@ private:
         }
     }
 
-    std::vector<std::uint64_t> m_slots;
+    using Slots = std::vector<std::uint64_t, blocks::LargeAllocator<std::uint64_t>>;
+    Slots m_slots;
     std::size_t m_count = 0;
 };

@@ -182,7 +182,7 @@ private:
     // Every record by catalog index. Records are never removed singly and
     // keep their address, so this only grows; the media file array is its
     // first m_published entries, as far as RebuildFileArray last reached.
-    std::vector<MediaRecord*> m_files;
+    std::vector<MediaRecord*, blocks::LargeAllocator<MediaRecord*>> m_files;
     std::uint32_t m_published = 0;
     bool m_readMxf = true;
     // Catalog indexes by file name, for the question whether any project

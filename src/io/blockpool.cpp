@@ -1,0 +1,112 @@
+#include "io/blockpool.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include <sys/mman.h>
+
+namespace blocks {
+namespace {
+
+constexpr std::size_t kRegionBytes = 32 * 1024 * 1024;
+constexpr std::size_t kBlocksPerRegion = kRegionBytes / kBlockBytes;
+
+// Anonymous memory of bytes aligned to align, advised for large pages (a
+// kernel without them gives small ones).
+std::byte* mapAligned(std::size_t bytes, std::size_t align) {
+    const std::size_t span = bytes + align;
+    void* mapped =
+        ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        throw std::bad_alloc();
+    const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t aligned = (start + align - 1) & ~(align - 1);
+    if (aligned > start)
+        ::munmap(mapped, aligned - start);
+    const std::uintptr_t end = aligned + bytes;
+    if (start + span > end)
+        ::munmap(reinterpret_cast<void*>(end), start + span - end);
+    ::madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
+    return reinterpret_cast<std::byte*>(aligned);
+}
+
+struct Region {
+    std::byte* base = nullptr;
+    std::size_t used = 0;          // blocks handed out and not given back
+    std::size_t fresh = 0;         // blocks never handed out yet lie from here on
+    std::vector<std::byte*> given; // blocks given back
+};
+
+struct Pool {
+    std::mutex mutex;
+    std::vector<Region> regions;
+};
+
+Pool& pool() {
+    static Pool* shared = new Pool; // blocks may be given back after main
+    return *shared;
+}
+
+} // namespace
+
+void* TakeBlock() {
+    Pool& p = pool();
+    const std::lock_guard lock(p.mutex);
+    // The fullest region first keeps the others free to be returned.
+    Region* best = nullptr;
+    for (Region& region : p.regions) {
+        const bool room = !region.given.empty() || region.fresh < kBlocksPerRegion;
+        if (room && (best == nullptr || region.used > best->used))
+            best = &region;
+    }
+    if (best == nullptr) {
+        p.regions.reserve(p.regions.size() + 1);
+        p.regions.push_back({mapAligned(kRegionBytes, kRegionBytes), 0, 0, {}});
+        best = &p.regions.back();
+        best->given.reserve(kBlocksPerRegion);
+    }
+    ++best->used;
+    if (!best->given.empty()) {
+        std::byte* block = best->given.back();
+        best->given.pop_back();
+        return block;
+    }
+    return best->base + kBlockBytes * best->fresh++;
+}
+
+void GiveBlock(void* block) {
+    if (block == nullptr)
+        return;
+    Pool& p = pool();
+    const std::lock_guard lock(p.mutex);
+    const auto address = reinterpret_cast<std::uintptr_t>(block);
+    const auto found = std::find_if(p.regions.begin(), p.regions.end(), [&](const Region& r) {
+        return reinterpret_cast<std::uintptr_t>(r.base) == (address & ~(kRegionBytes - 1));
+    });
+    if (found == p.regions.end())
+        return;
+    found->given.push_back(static_cast<std::byte*>(block));
+    if (--found->used != 0)
+        return;
+    ::munmap(found->base, kRegionBytes);
+    p.regions.erase(found);
+}
+
+std::size_t RegionsHeld() {
+    Pool& p = pool();
+    const std::lock_guard lock(p.mutex);
+    return p.regions.size();
+}
+
+void* TakeLarge(std::size_t bytes) {
+    return mapAligned(bytes, kLargeBytes);
+}
+
+void GiveLarge(void* memory, std::size_t bytes) {
+    if (memory != nullptr)
+        ::munmap(memory, bytes);
+}
+
+} // namespace blocks
