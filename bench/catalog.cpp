@@ -296,6 +296,8 @@ int main(int argc, char** argv) {
     std::printf("writing %d folders of %d files under %s...\n", folderCount, kFilesPerFolder, root);
     for (int f = 0; f < folderCount; ++f)
         writeFolder(root, f);
+    // The tree's own write-back, done now rather than beside the loads.
+    ::sync();
     if (latency) {
         const int code = latencyLoads(root, 20);
         std::filesystem::remove_all(root);
