@@ -297,7 +297,10 @@ int main(int argc, char** argv) {
     for (int f = 0; f < folderCount; ++f)
         writeFolder(root, f);
     // The tree's own write-back, done now rather than beside the loads.
-    ::sync();
+    if (const int fd = ::open(root, O_RDONLY | O_DIRECTORY); fd >= 0) {
+        ::syncfs(fd);
+        ::close(fd);
+    }
     if (latency) {
         const int code = latencyLoads(root, 20);
         std::filesystem::remove_all(root);

@@ -4,10 +4,13 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
 
 namespace {
 
 LogSink* g_logSink = nullptr;
+// Lines may come from several threads (a report's pieces read files at once).
+std::recursive_mutex g_logMutex;
 
 // Formatted lines are cut here, as the console's line buffer always did.
 constexpr std::size_t kFormatLimit = 1024;
@@ -27,11 +30,13 @@ bool LoggingOn() {
 }
 
 void Log(const char* text) {
+    const std::lock_guard lock(g_logMutex);
     if (g_logSink != nullptr)
         g_logSink->WriteLine(text != nullptr ? text : "");
 }
 
 void Log(const std::string& text) {
+    const std::lock_guard lock(g_logMutex);
     if (g_logSink != nullptr)
         g_logSink->WriteLine(text);
 }
@@ -44,7 +49,9 @@ void LogF(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    g_logSink->WriteLine(line);
+    const std::lock_guard lock(g_logMutex);
+    if (g_logSink != nullptr)
+        g_logSink->WriteLine(line);
 }
 
 void LogError(int code, const char* what) {

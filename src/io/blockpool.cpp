@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace blocks {
 namespace {
@@ -13,9 +14,16 @@ namespace {
 constexpr std::size_t kRegionBytes = 32 * 1024 * 1024;
 constexpr std::size_t kBlocksPerRegion = kRegionBytes / kBlockBytes;
 
+// Bytes rounded up to whole pages, as the system maps and unmaps them.
+std::size_t wholePages(std::size_t bytes) {
+    static const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    return (bytes + page - 1) / page * page;
+}
+
 // Anonymous memory of bytes aligned to align, advised for large pages (a
 // kernel without them gives small ones).
 std::byte* mapAligned(std::size_t bytes, std::size_t align) {
+    bytes = wholePages(bytes);
     const std::size_t span = bytes + align;
     void* mapped =
         ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -62,10 +70,14 @@ void* TakeBlock() {
             best = &region;
     }
     if (best == nullptr) {
+        // Everything that may fail before the memory is mapped: giving a
+        // block back then never allocates.
+        Region region;
+        region.given.reserve(kBlocksPerRegion);
         p.regions.reserve(p.regions.size() + 1);
-        p.regions.push_back({mapAligned(kRegionBytes, kRegionBytes), 0, 0, {}});
+        region.base = mapAligned(kRegionBytes, kRegionBytes);
+        p.regions.push_back(std::move(region));
         best = &p.regions.back();
-        best->given.reserve(kBlocksPerRegion);
     }
     ++best->used;
     if (!best->given.empty()) {
@@ -106,7 +118,7 @@ void* TakeLarge(std::size_t bytes) {
 
 void GiveLarge(void* memory, std::size_t bytes) {
     if (memory != nullptr)
-        ::munmap(memory, bytes);
+        ::munmap(memory, wholePages(bytes));
 }
 
 } // namespace blocks

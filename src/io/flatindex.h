@@ -65,10 +65,11 @@ private:
     }
 
     void grow() {
-        Slots old;
-        old.swap(m_slots);
-        m_slots.assign(old.empty() ? 16 : old.size() * 2, 0);
-        for (std::uint64_t slot : old) {
+        // Made whole before it replaces the slots: an allocation that fails
+        // leaves the index as it was.
+        Slots grown(m_slots.empty() ? 16 : m_slots.size() * 2, 0);
+        grown.swap(m_slots);
+        for (std::uint64_t slot : grown) {
             if (slot != 0)
                 place(static_cast<std::uint32_t>(slot >> 32), static_cast<std::uint32_t>(slot) - 1);
         }

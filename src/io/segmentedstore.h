@@ -17,8 +17,13 @@ template <class T> class SegmentedStore {
 public:
     SegmentedStore() = default;
     SegmentedStore(const SegmentedStore& other) {
-        for (std::size_t i = 0; i < other.m_size; ++i)
-            emplace_back(other[i]);
+        try {
+            for (std::size_t i = 0; i < other.m_size; ++i)
+                emplace_back(other[i]);
+        } catch (...) {
+            clear();
+            throw;
+        }
     }
     SegmentedStore(SegmentedStore&& other) noexcept
         : m_segments(std::move(other.m_segments)), m_size(std::exchange(other.m_size, 0)) {
@@ -46,7 +51,8 @@ public:
     template <class... Args> T& emplace_back(Args&&... args) {
         const auto [segment, offset] = placeOf(m_size);
         if (segment == m_segments.size()) {
-            m_segments.reserve(m_segments.size() + 1);
+            if (m_segments.size() == m_segments.capacity())
+                m_segments.reserve(std::max<std::size_t>(8, 2 * m_segments.size()));
             m_segments.push_back(allocate(segment));
         }
         T* made =
@@ -65,9 +71,12 @@ public:
         m_size = 0;
     }
 
+    // Values the first segment holds: about a kilobyte's worth, so that a
+    // store of one value (a project of one file) costs little.
+    static constexpr std::size_t kFirst =
+        std::max<std::size_t>(1, std::bit_floor(1024 / sizeof(T)));
     // Values a segment from the pool holds: a power of two, as many as a
     // block takes, and never fewer than the first segment.
-    static constexpr std::size_t kFirst = 16;
     static constexpr std::size_t kPerBlock =
         std::max(kFirst, std::bit_floor(blocks::kBlockBytes / sizeof(T)));
 
