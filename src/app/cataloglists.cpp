@@ -19,6 +19,7 @@
 #include <QHeaderView>
 #include <QLabel>
 
+#include <algorithm>
 #include <strings.h>
 #include <unordered_map>
 
@@ -284,7 +285,11 @@ void CatalogLists::GatherAddition(const std::string& name, Progress* progress) {
     }
     if (project == nullptr)
         return;
-    m_pendingAddition.reserve(m_pendingAddition.size() + static_cast<std::size_t>(n));
+    // Projects are gathered one after another: grow by half at least, or
+    // each project would copy all the rows gathered before it.
+    const std::size_t wanted = m_pendingAddition.size() + static_cast<std::size_t>(n);
+    if (wanted > m_pendingAddition.capacity())
+        m_pendingAddition.reserve(std::max(wanted, m_pendingAddition.capacity() * 3 / 2));
     std::uint64_t i = 0;
     for (const auto& [fileName, record] : project->files) {
         if (progress != nullptr)

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -57,9 +58,27 @@ Pool& pool() {
     return *shared;
 }
 
+// Malloc maps each buffer above a threshold apart, and raises that threshold
+// (up to 32 MiB) whenever it frees one such buffer, so that the temporaries
+// made and freed over and over (a sort's keys, a list's rows, a report's
+// pieces) come from its heap, faulted in once. The large arrays it freed
+// before are now mapped here, so it never learns: set the threshold it would
+// have reached, and keep twice that free at the top of the heap.
+bool tuneHeap() {
+    constexpr int kThreshold = 32 * 1024 * 1024;
+    ::mallopt(M_MMAP_THRESHOLD, kThreshold);
+    ::mallopt(M_TRIM_THRESHOLD, 2 * kThreshold);
+    return true;
+}
+
+void heapTuned() {
+    [[maybe_unused]] static const bool tuned = tuneHeap();
+}
+
 } // namespace
 
 void* TakeBlock() {
+    heapTuned();
     Pool& p = pool();
     const std::lock_guard lock(p.mutex);
     // The fullest region first keeps the others free to be returned.
@@ -113,6 +132,7 @@ std::size_t RegionsHeld() {
 }
 
 void* TakeLarge(std::size_t bytes) {
+    heapTuned();
     return mapAligned(bytes, kLargeBytes);
 }
 

@@ -313,7 +313,11 @@ void ListView::AppendItems(const std::vector<std::uint32_t>& itemData) {
         return;
     const int first = RowCount();
     auto append = [&] {
-        m_model->rows.reserve(m_model->rows.size() + itemData.size());
+        // Rows appended batch by batch grow the list by half at least, not
+        // by each batch alone.
+        const std::size_t wanted = m_model->rows.size() + itemData.size();
+        if (wanted > m_model->rows.capacity())
+            m_model->rows.reserve(std::max(wanted, m_model->rows.capacity() * 3 / 2));
         for (std::uint32_t item : itemData)
             m_model->rows.push_back({item});
     };
