@@ -54,23 +54,22 @@ public:
     }
     // Where the value holds its own key, initial must hold this one.
     std::pair<Value*, bool> insert(KeyView key, const Value& initial) {
-        const std::uint32_t hash = hashOf(key);
-        const std::uint32_t existing = indexOf(key, hash);
-        if (existing != FlatIndex::kNone)
-            return {&m_entries[existing].value, false};
-        const auto index = static_cast<std::uint32_t>(m_entries.size());
-        Entry* made = nullptr;
-        if constexpr (kKeyInValue) {
-            assert(Traits::view(Traits::keyOf(initial)) == key);
-            made = &m_entries.emplace_back(Entry{Key{}, initial});
-            made->key = Traits::keyOf(made->value);
-        } else {
-            made = &m_entries.emplace_back(Entry{Key(key), initial});
-        }
-        Entry& entry = *made;
-        m_index.add(hash, index);
-        m_buckets[Traits::bucket(Traits::view(entry.key)) % kBuckets].push_back(index);
-        return {&entry.value, true};
+        return place(key, [&] {
+            if constexpr (kKeyInValue) {
+                assert(Traits::view(Traits::keyOf(initial)) == key);
+                Entry& made = m_entries.emplace_back(Entry{Key{}, initial});
+                made.key = Traits::keyOf(made.value);
+                return &made;
+            } else {
+                return &m_entries.emplace_back(Entry{Key(key), initial});
+            }
+        });
+    }
+    // The same, the entry taking over the key when it is new.
+    std::pair<Value*, bool> insertMoved(Key&& key, const Value& initial) requires(!kKeyInValue) {
+        return place(Traits::view(key), [&] {
+            return &m_entries.emplace_back(Entry{std::move(key), initial});
+        });
     }
 
     void clear() {
@@ -143,6 +142,19 @@ private:
     std::uint32_t indexOf(KeyView key, std::uint32_t hash) const {
         return m_index.find(
             hash, [&](std::uint32_t index) { return Traits::view(m_entries[index].key) == key; });
+    }
+
+    // The entry of key, made by make() when the key is new.
+    template <class Make> std::pair<Value*, bool> place(KeyView key, Make&& make) {
+        const std::uint32_t hash = hashOf(key);
+        const std::uint32_t existing = indexOf(key, hash);
+        if (existing != FlatIndex::kNone)
+            return {&m_entries[existing].value, false};
+        const auto index = static_cast<std::uint32_t>(m_entries.size());
+        Entry& entry = *make();
+        m_index.add(hash, index);
+        m_buckets[Traits::bucket(Traits::view(entry.key)) % kBuckets].push_back(index);
+        return {&entry.value, true};
     }
 
     // The newest entry of the first non-empty bucket from b on.

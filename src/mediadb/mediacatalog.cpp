@@ -8,6 +8,7 @@
 #include "platform/paths.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <filesystem>
 
@@ -108,7 +109,20 @@ void MediaCatalog::AddRecord(MediaRecord& record, bool keepMissing) {
 
 MediaCatalog::Listing MediaCatalog::ListNow(const std::string& folder) {
     Listing listing;
-    listing.listed = platform::ListDirectoryInTime(folder, listing.entries, listing.error);
+    std::vector<platform::DirEntry> entries;
+    listing.listed = platform::ListDirectoryInTime(folder, entries, listing.error);
+    if (!listing.listed)
+        return listing;
+    const SharedText shared(folder);
+    for (platform::DirEntry& e : entries) {
+        // A link that leads nowhere is no media file: its record stays missing.
+        // A copy still being written (or left by a stopped run) is none yet.
+        if (e.isDanglingLink || platform::IsTemporaryCopyName(e.name))
+            continue;
+        const DiskFileEntry facts{e.attributes, e.creationTime, e.size, shared};
+        if (const auto [entry, made] = listing.index.insertMoved(std::move(e.name), facts); !made)
+            *entry = facts;
+    }
     return listing;
 }
 
@@ -157,20 +171,12 @@ int MediaCatalog::IndexFolder(const std::string& path) {
 }
 
 int MediaCatalog::IndexListing(const std::string& path, Listing listing) {
-    std::vector<platform::DirEntry>& entries = listing.entries;
     if (!listing.listed) {
         LogError(listing.error, path.c_str());
         return listing.error;
     }
-    const SharedText folder(path);
-    for (const platform::DirEntry& e : entries) {
-        // A link that leads nowhere is no media file: its record stays missing.
-        // A copy still being written (or left by a stopped run) is none yet.
-        if (e.isDanglingLink || platform::IsTemporaryCopyName(e.name))
-            continue;
-        DiskFileEntry* entry = m_diskIndex.insert(e.name).first;
-        *entry = {e.attributes, e.creationTime, e.size, folder};
-    }
+    assert(m_diskIndex.empty());
+    m_diskIndex = std::move(listing.index);
     return 0;
 }
 

@@ -148,14 +148,17 @@ private:
     // Numbers a record just stored in its project.
     void Register(MediaRecord* stored);
 
+    // A folder's entries, indexed by name as the disk index holds them: a
+    // listing made ahead on another thread arrives ready to use.
     struct Listing {
-        std::vector<platform::DirEntry> entries;
+        StringMap<DiskFileEntry> index;
         int error = 0;
         bool listed = false;
         // The folder as it was before it was listed.
         std::optional<platform::FolderStamp> stamp;
     };
     static Listing ListNow(const std::string& folder);
+    // The listing's entries become the disk index, which must be empty.
     int IndexListing(const std::string& path, Listing listing);
     // A folder being listed for the load of a database still to come.
     struct Prefetch {
