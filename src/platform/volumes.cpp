@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -87,6 +90,58 @@ struct OpenQuestions {
 OpenQuestions& openQuestions() {
     static auto* questions = new OpenQuestions;
     return *questions;
+}
+
+// The threads that ask volumes their questions. One that has answered waits
+// a while for the next question instead of ending: a load asks thousands
+// (each folder's opening, every batch of its entries, its closing), and a
+// thread made for each cost about a tenth of the load. One whose volume never
+// answers is never back; others are made as they are needed. Never
+// destroyed, like the questions.
+class QuestionThreads {
+public:
+    // Runs job on a waiting thread or a new one; std::system_error when no
+    // thread can be made.
+    void Run(std::function<void()> job) {
+        {
+            const std::lock_guard lock(m_mutex);
+            // Every job queued has a waiting thread of its own to take it.
+            if (m_jobs.size() < m_waiting) {
+                m_jobs.push_back(std::move(job));
+                m_wake.notify_one();
+                return;
+            }
+        }
+        std::thread([this, first = std::move(job)]() mutable { serve(std::move(first)); }).detach();
+    }
+
+private:
+    void serve(std::function<void()> job) {
+        constexpr auto kWaitForMore = std::chrono::seconds(10);
+        for (;;) {
+            job();
+            job = nullptr; // what it holds is let go before the thread waits
+            std::unique_lock lock(m_mutex);
+            ++m_waiting;
+            const bool more =
+                m_wake.wait_for(lock, kWaitForMore, [this] { return !m_jobs.empty(); });
+            --m_waiting;
+            if (!more)
+                return;
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_jobs;
+    std::size_t m_waiting = 0;
+};
+
+QuestionThreads& questionThreads() {
+    static auto* threads = new QuestionThreads;
+    return *threads;
 }
 
 std::string labelOf(const std::string& root) {
@@ -252,7 +307,7 @@ std::vector<bool> detail::AskEach(const std::vector<Volume>& volumes,
             ++tally->running;
         }
         try {
-            std::thread([tally, ask, i, root = volumes[i].root, closeQuestion] {
+            questionThreads().Run([tally, ask, i, root = volumes[i].root, closeQuestion] {
                 ask(i);
                 // Closed before it counts as answered: the caller may ask
                 // again as soon as it has its answers.
@@ -263,7 +318,7 @@ std::vector<bool> detail::AskEach(const std::vector<Volume>& volumes,
                     --tally->running;
                 }
                 tally->finished.notify_all();
-            }).detach();
+            });
         } catch (const std::system_error&) {
             // No thread to spare: the volume goes unasked, as if it did not
             // answer.

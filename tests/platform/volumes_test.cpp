@@ -71,4 +71,41 @@ TEST(AskVolumes, LeavesASilentVolumeBehindAndDoesNotAskItAgainUntilItAnswers) {
     EXPECT_EQ(gate->asked, 2);
 }
 
+// Threads that have answered take the next questions; one still held by its
+// volume is never handed another, so questions asked together are answered
+// together however many came before.
+TEST(AskVolumes, ThreadsThatAnsweredTakeTheNextQuestionsButNeverOneStillAsking) {
+    auto gate = std::make_shared<Gate>();
+    auto held = [gate](const platform::Volume& v) {
+        std::unique_lock lock(gate->mutex);
+        gate->opened.wait(lock, [&] { return gate->open; });
+        return v.label;
+    };
+    EXPECT_EQ(platform::AskVolumes<std::string>({{"/pool/dead", "dead"}}, held, 100ms),
+              (Answers{{}}));
+    const std::vector<platform::Volume> volumes{
+        {"/pool/a", "a"}, {"/pool/b", "b"}, {"/pool/c", "c"}, {"/pool/d", "d"}};
+    for (int round = 0; round < 50; ++round) {
+        auto together = std::make_shared<std::latch>(4);
+        const Answers answers = platform::AskVolumes<std::string>(
+            volumes,
+            [together](const platform::Volume& v) {
+                together->arrive_and_wait();
+                return v.label;
+            },
+            10s);
+        ASSERT_EQ(answers, (Answers{"a", "b", "c", "d"})) << "round " << round;
+    }
+    {
+        const std::lock_guard lock(gate->mutex);
+        gate->open = true;
+    }
+    gate->opened.notify_all();
+    std::optional<std::string> again;
+    for (const auto bound = std::chrono::steady_clock::now() + 60s;
+         !again && std::chrono::steady_clock::now() < bound; std::this_thread::yield())
+        again = platform::AskVolumes<std::string>({{"/pool/dead", "dead"}}, held, 10s)[0];
+    EXPECT_EQ(again, "dead");
+}
+
 } // namespace
