@@ -97,8 +97,9 @@ void resetPeak() {
 
 // What the system alone takes to list the folders and ask each entry's facts,
 // as the load asks them, with nothing made of the answers: the folders
-// shared out among `threads`. No load can be faster than this on as many
-// threads as the machine has cores, beside the records it also reads.
+// shared out among `threads`. On a local disk, where one request at a time
+// is best, no load on two cores beats the two-thread figure by much, beside
+// the records it also reads.
 double listingFloor(const std::string& root, int folders, int threads) {
     std::atomic<int> next{0};
     std::atomic<long> entries{0};

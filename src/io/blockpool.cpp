@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <mutex>
 #include <vector>
 
@@ -63,8 +64,13 @@ Pool& pool() {
 // made and freed over and over (a sort's keys, a list's rows, a report's
 // pieces) come from its heap, faulted in once. The large arrays it freed
 // before are now mapped here, so it never learns: set the threshold it would
-// have reached, and keep twice that free at the top of the heap.
+// have reached, and keep twice that free at the top of the heap. Settings
+// given to malloc in the environment are left as they are.
 bool tuneHeap() {
+    if (std::getenv("GLIBC_TUNABLES") != nullptr ||
+        std::getenv("MALLOC_MMAP_THRESHOLD_") != nullptr ||
+        std::getenv("MALLOC_TRIM_THRESHOLD_") != nullptr)
+        return false;
     constexpr int kThreshold = 32 * 1024 * 1024;
     ::mallopt(M_MMAP_THRESHOLD, kThreshold);
     ::mallopt(M_TRIM_THRESHOLD, 2 * kThreshold);

@@ -72,6 +72,14 @@ public:
         });
     }
 
+    // Hands each entry to f(key, value) in the order they were added, the
+    // key to be taken, and leaves the map empty.
+    template <class F> void drain(F&& f) requires(!kKeyInValue) {
+        for (std::size_t i = 0; i < m_entries.size(); ++i)
+            f(std::move(m_entries[i].key), m_entries[i].value);
+        clear();
+    }
+
     void clear() {
         m_index.clear();
         m_entries.clear();

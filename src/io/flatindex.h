@@ -7,11 +7,27 @@
 #include "io/blockpool.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 class FlatIndex {
 public:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+    FlatIndex() = default;
+    FlatIndex(const FlatIndex&) = default;
+    FlatIndex& operator=(const FlatIndex&) = default;
+    // What is moved from is left empty, its count with it.
+    FlatIndex(FlatIndex&& other) noexcept
+        : m_slots(std::move(other.m_slots)), m_count(std::exchange(other.m_count, 0)) {
+        other.m_slots.clear();
+    }
+    FlatIndex& operator=(FlatIndex&& other) noexcept {
+        m_slots = std::move(other.m_slots);
+        m_count = std::exchange(other.m_count, 0);
+        other.m_slots.clear();
+        return *this;
+    }
 
     // A 64-bit hash spread over 32 bits, as the index wants it.
     static std::uint32_t Spread(std::uint64_t hash) {

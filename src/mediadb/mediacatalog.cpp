@@ -8,7 +8,6 @@
 #include "platform/paths.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstring>
 #include <filesystem>
 
@@ -175,8 +174,16 @@ int MediaCatalog::IndexListing(const std::string& path, Listing listing) {
         LogError(listing.error, path.c_str());
         return listing.error;
     }
-    assert(m_diskIndex.empty());
-    m_diskIndex = std::move(listing.index);
+    if (m_diskIndex.empty()) {
+        m_diskIndex = std::move(listing.index);
+        return 0;
+    }
+    // Added to what other folders put there, in the order this one listed
+    // them; a name met again takes this folder's facts.
+    listing.index.drain([&](std::string&& name, const DiskFileEntry& facts) {
+        if (const auto [entry, made] = m_diskIndex.insertMoved(std::move(name), facts); !made)
+            *entry = facts;
+    });
     return 0;
 }
 

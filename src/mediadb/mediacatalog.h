@@ -158,7 +158,8 @@ private:
         std::optional<platform::FolderStamp> stamp;
     };
     static Listing ListNow(const std::string& folder);
-    // The listing's entries become the disk index, which must be empty.
+    // Adds the listing's entries to the disk index (taking the whole index
+    // when the disk index is empty).
     int IndexListing(const std::string& path, Listing listing);
     // A folder being listed for the load of a database still to come.
     struct Prefetch {

@@ -118,10 +118,15 @@ public:
 private:
     void serve(std::function<void()> job) {
         constexpr auto kWaitForMore = std::chrono::seconds(10);
+        // Enough for the widest listing; one call over many volumes leaves
+        // no more than these holding a thread each.
+        constexpr std::size_t kMostWaiting = 16;
         for (;;) {
             job();
             job = nullptr; // what it holds is let go before the thread waits
             std::unique_lock lock(m_mutex);
+            if (m_waiting >= kMostWaiting)
+                return;
             ++m_waiting;
             const bool more =
                 m_wake.wait_for(lock, kWaitForMore, [this] { return !m_jobs.empty(); });
@@ -308,20 +313,27 @@ std::vector<bool> detail::AskEach(const std::vector<Volume>& volumes,
         }
         try {
             questionThreads().Run([tally, ask, i, root = volumes[i].root, closeQuestion] {
-                ask(i);
+                // A question that fails (no memory for its answer) goes
+                // unanswered, as if the volume had not answered.
+                bool answered = true;
+                try {
+                    ask(i);
+                } catch (...) {
+                    answered = false;
+                }
                 // Closed before it counts as answered: the caller may ask
                 // again as soon as it has its answers.
                 closeQuestion(root);
                 {
                     const std::lock_guard lock(tally->mutex);
-                    tally->done[i] = true;
+                    tally->done[i] = answered;
                     --tally->running;
                 }
                 tally->finished.notify_all();
             });
-        } catch (const std::system_error&) {
-            // No thread to spare: the volume goes unasked, as if it did not
-            // answer.
+        } catch (...) {
+            // No thread to spare (or no memory to hand it the question): the
+            // volume goes unasked, as if it did not answer.
             const std::lock_guard lock(tally->mutex);
             --tally->running;
             closeQuestion(volumes[i].root);

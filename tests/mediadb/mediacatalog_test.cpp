@@ -168,6 +168,15 @@ TEST_F(MediaCatalogTest, IndexesAFolderTreeWithoutFollowingLinkedFolders) {
     // a.omf is met twice; whichever the walk met last is kept.
     const std::uint64_t size = index.find("a.omf")->size;
     EXPECT_EQ(index.find("a.omf")->folder.str(), size == 1 ? folder("t") : folder("t/x"));
+    // One more folder indexed adds to what the tree put there; a name met
+    // again takes its facts.
+    MakeFile(folder("u/a.omf"), 9);
+    MakeFile(folder("u/u.omf"), 4);
+    EXPECT_EQ(catalog.IndexFolder(folder("u")), 0);
+    ASSERT_NE(index.find("b.omf"), nullptr);
+    ASSERT_NE(index.find("u.omf"), nullptr);
+    EXPECT_EQ(index.find("a.omf")->size, 9u);
+    EXPECT_EQ(index.find("a.omf")->folder.str(), folder("u"));
 }
 
 TEST_F(MediaCatalogTest, LinksCountAsWhereTheDatabaseIsListed) {

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <latch>
 #include <mutex>
+#include <new>
 #include <thread>
 
 namespace {
@@ -12,19 +13,22 @@ namespace {
 using namespace std::chrono_literals;
 using Answers = std::vector<std::optional<std::string>>;
 
-TEST(AskVolumes, AsksEveryVolumeAtOnce) {
-    // Each question waits until all three have been asked: they can only be
-    // answered when they are asked together.
-    const std::vector<platform::Volume> volumes{{"/ask/a", "a"}, {"/ask/b", "b"}, {"/ask/c", "c"}};
-    auto together = std::make_shared<std::latch>(3);
-    const Answers answers = platform::AskVolumes<std::string>(
+// Asks the volumes a question that waits until every one of them has been
+// asked: they can only be answered when they are asked together.
+Answers askTogether(const std::vector<platform::Volume>& volumes) {
+    auto together = std::make_shared<std::latch>(static_cast<std::ptrdiff_t>(volumes.size()));
+    return platform::AskVolumes<std::string>(
         volumes,
         [together](const platform::Volume& v) {
             together->arrive_and_wait();
             return v.label;
         },
         10s);
-    EXPECT_EQ(answers, (Answers{"a", "b", "c"}));
+}
+
+TEST(AskVolumes, AsksEveryVolumeAtOnce) {
+    EXPECT_EQ(askTogether({{"/ask/a", "a"}, {"/ask/b", "b"}, {"/ask/c", "c"}}),
+              (Answers{"a", "b", "c"}));
 }
 
 // A question that blocks on the volume labelled "dead" until the gate opens.
@@ -85,17 +89,8 @@ TEST(AskVolumes, ThreadsThatAnsweredTakeTheNextQuestionsButNeverOneStillAsking) 
               (Answers{{}}));
     const std::vector<platform::Volume> volumes{
         {"/pool/a", "a"}, {"/pool/b", "b"}, {"/pool/c", "c"}, {"/pool/d", "d"}};
-    for (int round = 0; round < 50; ++round) {
-        auto together = std::make_shared<std::latch>(4);
-        const Answers answers = platform::AskVolumes<std::string>(
-            volumes,
-            [together](const platform::Volume& v) {
-                together->arrive_and_wait();
-                return v.label;
-            },
-            10s);
-        ASSERT_EQ(answers, (Answers{"a", "b", "c", "d"})) << "round " << round;
-    }
+    for (int round = 0; round < 50; ++round)
+        ASSERT_EQ(askTogether(volumes), (Answers{"a", "b", "c", "d"})) << "round " << round;
     {
         const std::lock_guard lock(gate->mutex);
         gate->open = true;
@@ -106,6 +101,10 @@ TEST(AskVolumes, ThreadsThatAnsweredTakeTheNextQuestionsButNeverOneStillAsking) 
          !again && std::chrono::steady_clock::now() < bound; std::this_thread::yield())
         again = platform::AskVolumes<std::string>({{"/pool/dead", "dead"}}, held, 10s)[0];
     EXPECT_EQ(again, "dead");
+    // A question that fails goes unanswered, and its volume is asked again.
+    auto failing = [](const platform::Volume&) -> std::string { throw std::bad_alloc(); };
+    EXPECT_EQ(platform::AskVolumes<std::string>({{"/pool/a", "a"}}, failing, 10s), (Answers{{}}));
+    EXPECT_EQ(askTogether({{"/pool/a", "a"}}), (Answers{"a"}));
 }
 
 } // namespace
