@@ -265,10 +265,13 @@ void factsOf(int dirFd, dev_t device, std::vector<Listed>& names, std::size_t fr
     run();
 }
 
-// The facts of every listed name, in the listing's order, asked with as many
-// requests in flight as the volume's tuner (or the fixed setting) says.
+using Clock = std::chrono::steady_clock;
+
+// The facts of the listed names, in the listing's order, asked with as many
+// requests in flight as the volume's tuner (or the fixed setting) says: of
+// all of them, or of those asked by `until` (at least the first chunk).
 std::vector<DirEntry> entriesOf(int dirFd, dev_t device, std::vector<Listed>& names,
-                                ListDetail detail) {
+                                ListDetail detail, Clock::time_point until) {
     std::vector<DirEntry> entries(names.size());
     if (detail == ListDetail::NamesOnly) {
         for (std::size_t i = 0; i < names.size(); ++i) {
@@ -298,6 +301,10 @@ std::vector<DirEntry> entriesOf(int dirFd, dev_t device, std::vector<Listed>& na
             tuners().byDevice[device].Measured(step, to - from, took.count());
         }
         from = to;
+        if (from < names.size() && Clock::now() >= until) {
+            entries.resize(from);
+            break;
+        }
     }
     return entries;
 }
@@ -323,15 +330,28 @@ int MetadataRequestsInFlight(const std::string& folder) {
 
 namespace {
 
-// Appends at most `most` further entries of an open folder; end is set when
-// the folder has no more. False, with errno in error, when reading fails.
-bool readEntries(DIR* dir, dev_t device, ListDetail detail, std::size_t most,
-                 std::vector<DirEntry>& entries, bool& end, int& error) {
-    std::vector<Listed> names;
-    names.reserve(std::min<std::size_t>(most, 1024));
-    if (!readNames(dir, most, names, end, error))
-        return false;
-    std::vector<DirEntry> read = entriesOf(::dirfd(dir), device, names, detail);
+// Where a listing of an open folder stands between batches: names read
+// whose facts are still to be asked, and whether the folder has no more.
+struct Reading {
+    std::vector<Listed> pending;
+    bool folderEnded = false;
+};
+
+// Appends the entries of at most `most` further names of an open folder, or
+// of those whose facts were asked by `until`; the others wait in `reading`
+// for the next call. end is set when the folder has no more. False, with
+// errno in error, when reading fails.
+bool readEntries(DIR* dir, dev_t device, ListDetail detail, std::size_t most, Reading& reading,
+                 Clock::time_point until, std::vector<DirEntry>& entries, bool& end, int& error) {
+    std::vector<Listed>& names = reading.pending;
+    if (names.empty() && !reading.folderEnded) {
+        names.reserve(std::min<std::size_t>(most, 1024));
+        if (!readNames(dir, most, names, reading.folderEnded, error))
+            return false;
+    }
+    std::vector<DirEntry> read = entriesOf(::dirfd(dir), device, names, detail, until);
+    names.erase(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(read.size()));
+    end = reading.folderEnded && names.empty();
     if (entries.empty())
         entries = std::move(read);
     else
@@ -350,6 +370,7 @@ bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entri
     struct Walk {
         DIR* dir = nullptr;
         dev_t device = 0;
+        Reading reading;
         Walk() = default;
         Walk(const Walk&) = delete;
         Walk& operator=(const Walk&) = delete;
@@ -386,8 +407,11 @@ bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entri
         auto batch = AskVolumes<Batch>(key, [walk, detail](const Volume&) {
             constexpr std::size_t kBatchEntries = 1024;
             Batch b;
-            b.read = readEntries(walk->dir, walk->device, detail, kBatchEntries, b.entries, b.end,
-                                 b.error);
+            // A slow volume that answers has its batch cut short in time
+            // for the deadline; the rest is asked by the next question.
+            const Clock::time_point until = Clock::now() + kVolumeDeadline / 3;
+            b.read = readEntries(walk->dir, walk->device, detail, kBatchEntries, walk->reading,
+                                 until, b.entries, b.end, b.error);
             return b;
         });
         if (!batch.front() || !batch.front()->read) {
@@ -419,7 +443,9 @@ bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, in
     bool end = false;
     struct stat st {};
     const dev_t device = ::fstat(::dirfd(dir), &st) == 0 ? st.st_dev : 0;
-    const bool read = readEntries(dir, device, detail, SIZE_MAX, entries, end, error);
+    Reading reading;
+    const bool read = readEntries(dir, device, detail, SIZE_MAX, reading, Clock::time_point::max(),
+                                  entries, end, error);
     ::closedir(dir);
     if (!read)
         entries.clear();

@@ -1,10 +1,12 @@
 #include "latencyvolume/latencyvolume.h"
+#include "platform/directory.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -199,3 +201,37 @@ TEST(LatencyVolume, WaitsTheLatencyBeforeEachAnswerAndServesManyRequestsAtOnce) 
 }
 
 } // namespace
+
+// A folder on a volume that answers slowly, but answers, is listed whole:
+// each question to it ends in time for the deadline, however many names the
+// folder has and however slowly its facts come.
+TEST(LatencyVolume, AFolderOnASlowVolumeThatAnswersIsListedWhole) {
+    if (!RunHere())
+        GTEST_SKIP() << kWhereToRun;
+    // One request at a time, 1,024 names would take 26 s.
+    constexpr auto kLatency = 25ms;
+    constexpr int kFiles = 1200;
+    TempDir source;
+    TempDir dir;
+    const std::string volumeRoot = dir.file("volume");
+    ASSERT_EQ(::mkdir(volumeRoot.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(source.file("many").c_str(), 0755), 0);
+    for (int i = 0; i < kFiles; ++i)
+        WriteFile(source.file("many/" + std::to_string(i) + ".mxf"),
+                  std::string(static_cast<std::size_t>(i % 7), 'm'));
+    LatencyVolume volume(volumeRoot, source.path(), kLatency);
+    if (!volume.mounted())
+        GTEST_SKIP() << "no FUSE volume can be mounted here: " << volume.failure();
+    std::vector<platform::DirEntry> entries;
+    int error = 0;
+    ASSERT_TRUE(platform::ListDirectoryInTime(volumeRoot + "/many", entries, error))
+        << std::strerror(error);
+    std::map<std::string, std::uint64_t> sizes;
+    for (const platform::DirEntry& entry : entries) {
+        if (entry.name != "." && entry.name != "..")
+            sizes[entry.name] = entry.size;
+    }
+    ASSERT_EQ(sizes.size(), static_cast<std::size_t>(kFiles));
+    for (int i = 0; i < kFiles; ++i)
+        EXPECT_EQ(sizes[std::to_string(i) + ".mxf"], static_cast<std::uint64_t>(i % 7)) << i;
+}
