@@ -1,6 +1,7 @@
 #include "platform/volumes.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -9,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <pthread.h>
 #include <set>
 #include <sstream>
 #include <sys/statvfs.h>
@@ -144,9 +146,18 @@ private:
     std::size_t m_waiting = 0;
 };
 
+std::atomic<QuestionThreads*> g_questionThreads{nullptr};
+
 QuestionThreads& questionThreads() {
-    static auto* threads = new QuestionThreads;
-    return *threads;
+    [[maybe_unused]] static const bool made = [] {
+        g_questionThreads = new QuestionThreads;
+        // A child of fork has none of its parent's threads, so none waits
+        // for its questions: it starts with threads of its own. What the
+        // parent's held (its lock perhaps among it) is left as it is.
+        ::pthread_atfork(nullptr, nullptr, [] { g_questionThreads = new QuestionThreads; });
+        return true;
+    }();
+    return *g_questionThreads;
 }
 
 std::string labelOf(const std::string& root) {

@@ -8,6 +8,9 @@
 #include <new>
 #include <thread>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -105,6 +108,15 @@ TEST(AskVolumes, ThreadsThatAnsweredTakeTheNextQuestionsButNeverOneStillAsking) 
     auto failing = [](const platform::Volume&) -> std::string { throw std::bad_alloc(); };
     EXPECT_EQ(platform::AskVolumes<std::string>({{"/pool/a", "a"}}, failing, 10s), (Answers{{}}));
     EXPECT_EQ(askTogether({{"/pool/a", "a"}}), (Answers{"a"}));
+    // A child of fork, whose parent has threads waiting, has its questions
+    // answered all the same.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(askTogether(volumes) == Answers{"a", "b", "c", "d"} ? 0 : 1);
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 } // namespace
