@@ -292,11 +292,11 @@ std::vector<DirEntry> entriesOf(int dirFd, dev_t device, std::vector<Listed>& na
         // costs about the same few round trips at every width.
         const std::size_t chunk = std::min<std::size_t>(32 * static_cast<std::size_t>(width), 1024);
         const std::size_t to = std::min(names.size(), from + chunk);
-        const auto start = std::chrono::steady_clock::now();
+        const auto start = Clock::now();
         factsOf(dirFd, device, names, from, to, width, entries);
         // A short last chunk says little of the width.
         if (fixed == 0 && to - from == chunk) {
-            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            const std::chrono::duration<double> took = Clock::now() - start;
             const std::lock_guard lock(tuners().mutex);
             tuners().byDevice[device].Measured(step, to - from, took.count());
         }

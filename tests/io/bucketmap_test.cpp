@@ -38,6 +38,15 @@ TEST(BucketMap, OrdersLikeSeventeenBucketsNewestFirst) {
     for (const auto& [key, value] : map)
         got.push_back(key);
     EXPECT_EQ(got, expected);
+    // A map moved from is empty, and fills again as a new one does.
+    const StringMap<int> taken = std::move(map);
+    EXPECT_EQ(taken.size(), got.size());
+    EXPECT_TRUE(map.empty());
+    for (int i = 0; i < 40; ++i)
+        EXPECT_TRUE(map.insertMoved("again" + std::to_string(i), i).second);
+    EXPECT_EQ(map.size(), 40u);
+    ASSERT_NE(map.find("again39"), nullptr);
+    EXPECT_EQ(*map.find("again39"), 39);
     EXPECT_EQ(StringKeyTraits::bucket("ab"), 97u * 33 + 98);
     EXPECT_EQ(StringKeyTraits::bucket("\xFF"), 0xFFFFFFFFu);
 }

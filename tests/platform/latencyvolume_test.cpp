@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -144,6 +145,19 @@ TEST(LatencyVolume, ShowsTheFolderAsItIsRefusesChangesAndGoesAwayWhileFilesAreOp
     EXPECT_EQ(mountPoint.st_dev, above.st_dev) << "still mounted";
 }
 
+// The mount point volumeRoot, and a folder of source holding count files,
+// file i named and filled as fileOf(i) says.
+template <class FileOf>
+void MakeFolderOfFiles(const TempDir& source, const std::string& volumeRoot,
+                       const std::string& folder, int count, FileOf fileOf) {
+    ASSERT_EQ(::mkdir(volumeRoot.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(source.file(folder).c_str(), 0755), 0);
+    for (int i = 0; i < count; ++i) {
+        const auto [name, bytes] = fileOf(i);
+        WriteFile(source.file(folder + "/" + name), bytes);
+    }
+}
+
 TEST(LatencyVolume, WaitsTheLatencyBeforeEachAnswerAndServesManyRequestsAtOnce) {
     if (!RunHere())
         GTEST_SKIP() << kWhereToRun;
@@ -154,10 +168,8 @@ TEST(LatencyVolume, WaitsTheLatencyBeforeEachAnswerAndServesManyRequestsAtOnce) 
     TempDir source;
     TempDir dir;
     const std::string volumeRoot = dir.file("volume");
-    ASSERT_EQ(::mkdir(volumeRoot.c_str(), 0755), 0);
-    ASSERT_EQ(::mkdir(source.file("names").c_str(), 0755), 0);
-    for (int i = 0; i <= kCallers; ++i)
-        WriteFile(source.file("names/" + std::to_string(i)), "x");
+    MakeFolderOfFiles(source, volumeRoot, "names", kCallers + 1,
+                      [](int i) { return std::make_pair(std::to_string(i), std::string("x")); });
     LatencyVolume volume(volumeRoot, source.path(), kLatency);
     if (!volume.mounted())
         GTEST_SKIP() << "no FUSE volume can be mounted here: " << volume.failure();
@@ -214,11 +226,10 @@ TEST(LatencyVolume, AFolderOnASlowVolumeThatAnswersIsListedWhole) {
     TempDir source;
     TempDir dir;
     const std::string volumeRoot = dir.file("volume");
-    ASSERT_EQ(::mkdir(volumeRoot.c_str(), 0755), 0);
-    ASSERT_EQ(::mkdir(source.file("many").c_str(), 0755), 0);
-    for (int i = 0; i < kFiles; ++i)
-        WriteFile(source.file("many/" + std::to_string(i) + ".mxf"),
-                  std::string(static_cast<std::size_t>(i % 7), 'm'));
+    MakeFolderOfFiles(source, volumeRoot, "many", kFiles, [](int i) {
+        return std::make_pair(std::to_string(i) + ".mxf",
+                              std::string(static_cast<std::size_t>(i % 7), 'm'));
+    });
     LatencyVolume volume(volumeRoot, source.path(), kLatency);
     if (!volume.mounted())
         GTEST_SKIP() << "no FUSE volume can be mounted here: " << volume.failure();
