@@ -38,12 +38,23 @@ public:
         bool operator==(const Position&) const = default;
     };
 
-    Value* find(KeyView key) {
-        const std::uint32_t index = indexOf(key, hashOf(key));
+    // The hash a key is looked up by: a caller that looks one key up in
+    // several maps of these traits computes it once and passes it on.
+    static std::uint32_t hashOf(KeyView key) {
+        return FlatIndex::Spread(typename Traits::Hash{}(key));
+    }
+
+    Value* find(KeyView key) { return find(key, hashOf(key)); }
+    const Value* find(KeyView key) const { return find(key, hashOf(key)); }
+    // hash must be hashOf(key).
+    Value* find(KeyView key, std::uint32_t hash) {
+        assert(hash == hashOf(key));
+        const std::uint32_t index = indexOf(key, hash);
         return index == FlatIndex::kNone ? nullptr : &m_entries[index].value;
     }
-    const Value* find(KeyView key) const {
-        const std::uint32_t index = indexOf(key, hashOf(key));
+    const Value* find(KeyView key, std::uint32_t hash) const {
+        assert(hash == hashOf(key));
+        const std::uint32_t index = indexOf(key, hash);
         return index == FlatIndex::kNone ? nullptr : &m_entries[index].value;
     }
 
@@ -54,7 +65,12 @@ public:
     }
     // Where the value holds its own key, initial must hold this one.
     std::pair<Value*, bool> insert(KeyView key, const Value& initial) {
-        return place(key, [&] {
+        return insert(key, hashOf(key), initial);
+    }
+    // hash must be hashOf(key).
+    std::pair<Value*, bool> insert(KeyView key, std::uint32_t hash, const Value& initial) {
+        assert(hash == hashOf(key));
+        return place(key, hash, [&] {
             if constexpr (kKeyInValue) {
                 assert(Traits::view(Traits::keyOf(initial)) == key);
                 Entry& made = m_entries.emplace_back(Entry{Key{}, initial});
@@ -67,7 +83,8 @@ public:
     }
     // The same, the entry taking over the key when it is new.
     std::pair<Value*, bool> insertMoved(Key&& key, const Value& initial) requires(!kKeyInValue) {
-        return place(Traits::view(key), [&] {
+        const KeyView view = Traits::view(key);
+        return place(view, hashOf(view), [&] {
             return &m_entries.emplace_back(Entry{std::move(key), initial});
         });
     }
@@ -144,17 +161,14 @@ public:
     const_iterator end() const { return {this, Position{}}; }
 
 private:
-    static std::uint32_t hashOf(KeyView key) {
-        return FlatIndex::Spread(typename Traits::Hash{}(key));
-    }
     std::uint32_t indexOf(KeyView key, std::uint32_t hash) const {
         return m_index.find(
             hash, [&](std::uint32_t index) { return Traits::view(m_entries[index].key) == key; });
     }
 
     // The entry of key, made by make() when the key is new.
-    template <class Make> std::pair<Value*, bool> place(KeyView key, Make&& make) {
-        const std::uint32_t hash = hashOf(key);
+    template <class Make>
+    std::pair<Value*, bool> place(KeyView key, std::uint32_t hash, Make&& make) {
         const std::uint32_t existing = indexOf(key, hash);
         if (existing != FlatIndex::kNone)
             return {&m_entries[existing].value, false};

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <type_traits>
 
 MediaCatalog::MediaCatalog() {
     Reset();
@@ -48,9 +49,8 @@ void takeFacts(MediaRecord& record, const DiskFileEntry* entry) {
     record.folder.Share(entry->folder);
 }
 
-std::uint32_t nameHash(std::string_view name) {
-    return FlatIndex::Spread(std::hash<std::string_view>{}(name));
-}
+// The disk index is looked names up in by the hash the catalog uses.
+static_assert(std::is_same_v<StringKeyTraits::Hash, RecordKeyTraits::Hash>);
 } // namespace
 
 bool MediaCatalog::MatchOnDisk(MediaRecord& record) const {
@@ -60,7 +60,7 @@ bool MediaCatalog::MatchOnDisk(MediaRecord& record) const {
 }
 
 bool MediaCatalog::HoldsFileName(std::string_view fileName) const {
-    return HoldsFileName(fileName, nameHash(fileName));
+    return HoldsFileName(fileName, NameHash(fileName));
 }
 
 bool MediaCatalog::HoldsFileName(std::string_view fileName, std::uint32_t hash) const {
@@ -69,17 +69,19 @@ bool MediaCatalog::HoldsFileName(std::string_view fileName, std::uint32_t hash) 
     }) != FlatIndex::kNone;
 }
 
-void MediaCatalog::Register(MediaRecord* stored) {
+void MediaCatalog::Register(MediaRecord* stored, std::uint32_t nameHash) {
     m_duplicates.reset();
     m_files.push_back(stored);
-    const std::string_view name = stored->fileName;
-    const std::uint32_t hash = nameHash(name);
-    if (!HoldsFileName(name, hash))
-        m_fileNames.add(hash, stored->catalogIndex);
+    if (!HoldsFileName(stored->fileName, nameHash))
+        m_fileNames.add(nameHash, stored->catalogIndex);
     m_totalSize += stored->size;
 }
 
 void MediaCatalog::AddRecord(MediaRecord& record, bool keepMissing) {
+    AddRecord(record, keepMissing, NameHash(record.fileName));
+}
+
+void MediaCatalog::AddRecord(MediaRecord& record, bool keepMissing, std::uint32_t nameHash) {
     if (IsMissing(record) && !keepMissing)
         return;
     auto [project, created] = m_projects.insert(record.projectName);
@@ -87,7 +89,7 @@ void MediaCatalog::AddRecord(MediaRecord& record, bool keepMissing) {
     const std::uint32_t oldNumber = record.projectNumber;
     record.catalogIndex = m_fileCount;
     record.projectNumber = created ? m_projectCount : project->projectNumber;
-    auto [stored, isNew] = project->files.insert(record.fileName, record);
+    auto [stored, isNew] = project->files.insert(record.fileName, nameHash, record);
     if (!isNew) {
         record.catalogIndex = oldIndex;
         record.projectNumber = oldNumber;
@@ -103,7 +105,7 @@ void MediaCatalog::AddRecord(MediaRecord& record, bool keepMissing) {
         Log(project->name);
     }
     stored->projectName = project->recordName;
-    Register(stored);
+    Register(stored, nameHash);
 }
 
 MediaCatalog::Listing MediaCatalog::ListNow(const std::string& folder) {
@@ -219,7 +221,10 @@ void MediaCatalog::AddUnreferencedFiles(bool keepMissing) {
     m_work = std::make_unique<MediaRecord>();
     for (const auto& [name, entry] : m_diskIndex) {
         if ((entry.attributes & platform::kAttrDirectory) || entry.referenced ||
-            name == kDatabaseFileName || name == kCompanionFileName || HoldsFileName(name))
+            name == kDatabaseFileName || name == kCompanionFileName)
+            continue;
+        const std::uint32_t hash = NameHash(name);
+        if (HoldsFileName(name, hash))
             continue;
         *m_work = MediaRecord{};
         m_work->projectName.SetWhole(kUnreferencedProject);
@@ -230,7 +235,7 @@ void MediaCatalog::AddUnreferencedFiles(bool keepMissing) {
         }
         m_work->fileNameLength = static_cast<std::uint32_t>(name.size());
         takeFacts(*m_work, &entry);
-        AddRecord(*m_work, keepMissing);
+        AddRecord(*m_work, keepMissing, hash);
     }
     m_work.reset();
 }
@@ -340,9 +345,10 @@ MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, boo
     m_work = std::make_unique<MediaRecord>();
     while (m_scanner.NextDatabaseRecord(*m_work, progress) ==
            RecordScanner::ScanResult::RecordFound) {
-        DiskFileEntry* onDisk = m_diskIndex.find(m_work->fileName);
+        const std::uint32_t hash = NameHash(m_work->fileName);
+        DiskFileEntry* onDisk = m_diskIndex.find(m_work->fileName, hash);
         takeFacts(*m_work, onDisk);
-        AddRecord(*m_work, keepMissing);
+        AddRecord(*m_work, keepMissing, hash);
         // A file found is never missing, so the catalog now holds its name
         // (added, or already held as a duplicate): it is no unreferenced file.
         if (onDisk != nullptr)

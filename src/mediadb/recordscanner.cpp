@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -262,7 +263,11 @@ bool RecordScanner::AttemptDatabaseRecord(MediaRecord& record) {
         return false;
     record.fileName.SetWhole(fileName);
     record.fileNameLength = static_cast<std::uint32_t>(l1);
-    record.projectName.SetWhole(projectName);
+    SharedText& known =
+        m_projectNames[std::hash<std::string_view>{}(projectName) % m_projectNames.size()];
+    if (known.view() != projectName)
+        known = SharedText(projectName);
+    record.projectName.Share(known);
     record.projectNameLength = static_cast<std::uint32_t>(projectName.size());
     return true;
 }

@@ -8,6 +8,7 @@
 #include "io/bufferedfile.h"
 #include "mediadb/mediarecord.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -56,4 +57,7 @@ private:
     bool m_bigEndian = false;
     bool m_binBigEndian = false;
     std::string m_binFolder;
+    // The project names met lately, each shared by the records that name it
+    // rather than made anew for every record: a database names few projects.
+    std::array<SharedText, 64> m_projectNames;
 };

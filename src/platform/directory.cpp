@@ -345,7 +345,7 @@ bool readEntries(DIR* dir, dev_t device, ListDetail detail, std::size_t most, Re
                  Clock::time_point until, std::vector<DirEntry>& entries, bool& end, int& error) {
     std::vector<Listed>& names = reading.pending;
     if (names.empty() && !reading.folderEnded) {
-        names.reserve(std::min<std::size_t>(most, 1024));
+        names.reserve(std::min<std::size_t>(most, 4096));
         if (!readNames(dir, most, names, reading.folderEnded, error))
             return false;
     }
@@ -405,7 +405,7 @@ bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entri
     };
     for (;;) {
         auto batch = AskVolumes<Batch>(key, [walk, detail](const Volume&) {
-            constexpr std::size_t kBatchEntries = 1024;
+            constexpr std::size_t kBatchEntries = 4096;
             Batch b;
             // A slow volume that answers has its batch cut short in time
             // for the deadline; the rest is asked by the next question.

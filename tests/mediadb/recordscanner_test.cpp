@@ -211,7 +211,9 @@ TEST_F(RecordScannerTest, AgreesWithAPlainScanOnRandomFiles) {
             if (rng() % 3 == 0)
                 b.binPath("/Vol/" + name, order);
             else
-                b.record(name, std::string(rng() % 70, 'q'), order);
+                // Projects of one length in several letters: alike in all but
+                // their bytes, and more than the scanner keeps at hand.
+                b.record(name, std::string(rng() % 70, static_cast<char>('p' + rng() % 3)), order);
         }
         std::vector<std::uint8_t> bytes = b.data();
         // Cut the file at a random point, often inside a record.
