@@ -108,10 +108,12 @@ void MediaCatalog::AddRecord(MediaRecord& record, bool keepMissing, std::uint32_
     Register(stored, nameHash);
 }
 
-MediaCatalog::Listing MediaCatalog::ListNow(const std::string& folder) {
+MediaCatalog::Listing MediaCatalog::ListNow(const std::string& folder, bool stamped) {
     Listing listing;
     std::vector<platform::DirEntry> entries;
-    listing.listed = platform::ListDirectoryInTime(folder, entries, listing.error);
+    listing.listed =
+        platform::ListDirectoryInTime(folder, entries, listing.error, platform::ListDetail::Full,
+                                      stamped ? &listing.stamp : nullptr);
     if (!listing.listed)
         return listing;
     const SharedText shared(folder);
@@ -152,13 +154,8 @@ void MediaCatalog::PrefetchFoldersOf(std::span<const std::string> upcoming) {
         // longer than listing the folder when its turn comes.
         if (!folder.empty() && !error && platform::FitsPathLimit(folder.size())) {
             try {
-                prefetch.listing = std::async(std::launch::async, [folder] {
-                    const std::optional<platform::FolderStamp> stamp =
-                        platform::FolderStampInTime(folder);
-                    Listing listing = ListNow(folder);
-                    listing.stamp = stamp;
-                    return listing;
-                });
+                prefetch.listing =
+                    std::async(std::launch::async, [folder] { return ListNow(folder, true); });
             } catch (const std::system_error&) {
                 // No thread to spare: the folder is listed when its turn comes.
             }

@@ -161,7 +161,9 @@ private:
         // The folder as it was before it was listed.
         std::optional<platform::FolderStamp> stamp;
     };
-    static Listing ListNow(const std::string& folder);
+    // With stamped, the listing carries the folder's stamp from just before
+    // it was listed.
+    static Listing ListNow(const std::string& folder, bool stamped = false);
     // Adds the listing's entries to the disk index (taking the whole index
     // when the disk index is empty).
     int IndexListing(const std::string& path, Listing listing);

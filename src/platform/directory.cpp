@@ -330,6 +330,16 @@ int MetadataRequestsInFlight(const std::string& folder) {
 
 namespace {
 
+std::optional<FolderStamp> stampOf(const std::string& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0)
+        return std::nullopt;
+    return FolderStamp{st.st_dev,
+                       st.st_ino,
+                       {st.st_mtim.tv_sec, st.st_mtim.tv_nsec},
+                       {st.st_ctim.tv_sec, st.st_ctim.tv_nsec}};
+}
+
 // Where a listing of an open folder stands between batches: names read
 // whose facts are still to be asked, and whether the folder has no more.
 struct Reading {
@@ -362,74 +372,53 @@ bool readEntries(DIR* dir, dev_t device, ListDetail detail, std::size_t most, Re
 } // namespace
 
 bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entries, int& error,
-                         ListDetail detail) {
+                         ListDetail detail, std::optional<FolderStamp>* stampBefore) {
     entries.clear();
     error = 0;
-    // The open folder is shared with the threads that read it, which may
-    // outlive this call: the last of them closes it.
-    struct Walk {
-        DIR* dir = nullptr;
-        dev_t device = 0;
-        Reading reading;
-        Walk() = default;
-        Walk(const Walk&) = delete;
-        Walk& operator=(const Walk&) = delete;
-        ~Walk() {
-            if (dir != nullptr)
-                ::closedir(dir);
-        }
+    struct Listing {
+        std::vector<DirEntry> entries;
+        std::optional<FolderStamp> stamp;
+        int error = 0;
+        bool listed = false;
     };
-    auto walk = std::make_shared<Walk>();
-    // The folder stands for its volume: while a question to it is still
-    // unanswered, it is not asked again. Each question reads a batch, so a
-    // large folder on a slow volume has the deadline for every batch, not
-    // for the whole listing.
-    const std::vector<Volume> key{{folder, {}, VolumeType::Fixed}};
-    const auto opened = AskVolumes<int>(key, [walk](const Volume& volume) {
-        int openError = 0;
-        walk->dir = openFolder(volume.root, openError);
-        struct stat st {};
-        if (walk->dir != nullptr && ::fstat(::dirfd(walk->dir), &st) == 0)
-            walk->device = st.st_dev;
-        return openError;
-    });
-    if (!opened.front() || *opened.front() != 0) {
-        error = opened.front() ? *opened.front() : ETIMEDOUT;
+    // One question lists the whole folder: a batch of its entries at a time,
+    // each batch cut short in time for the deadline on a slow volume, and
+    // after each the volume has the deadline again. The folder stands for
+    // its volume: while the question is unanswered, it is not asked again.
+    const bool stamped = stampBefore != nullptr;
+    auto answers = AskVolumes<Listing>(
+        {{folder, {}, VolumeType::Fixed}}, [detail, stamped](const Volume& volume) {
+            Listing listing;
+            if (stamped)
+                listing.stamp = stampOf(volume.root);
+            DIR* dir = openFolder(volume.root, listing.error);
+            if (dir == nullptr)
+                return listing;
+            struct stat st {};
+            const dev_t device = ::fstat(::dirfd(dir), &st) == 0 ? st.st_dev : 0;
+            constexpr std::size_t kBatchEntries = 4096;
+            Reading reading;
+            for (bool end = false; !end;) {
+                const Clock::time_point until = Clock::now() + kVolumeDeadline / 3;
+                if (!readEntries(dir, device, detail, kBatchEntries, reading, until,
+                                 listing.entries, end, listing.error)) {
+                    listing.entries.clear();
+                    ::closedir(dir);
+                    return listing;
+                }
+                StillAnswering();
+            }
+            ::closedir(dir);
+            listing.listed = true;
+            return listing;
+        });
+    if (stampBefore != nullptr)
+        *stampBefore = answers.front() ? answers.front()->stamp : std::nullopt;
+    if (!answers.front() || !answers.front()->listed) {
+        error = answers.front() ? answers.front()->error : ETIMEDOUT;
         return false;
     }
-    struct Batch {
-        std::vector<DirEntry> entries;
-        bool end = false;
-        bool read = false;
-        int error = 0;
-    };
-    for (;;) {
-        auto batch = AskVolumes<Batch>(key, [walk, detail](const Volume&) {
-            constexpr std::size_t kBatchEntries = 4096;
-            Batch b;
-            // A slow volume that answers has its batch cut short in time
-            // for the deadline; the rest is asked by the next question.
-            const Clock::time_point until = Clock::now() + kVolumeDeadline / 3;
-            b.read = readEntries(walk->dir, walk->device, detail, kBatchEntries, walk->reading,
-                                 until, b.entries, b.end, b.error);
-            return b;
-        });
-        if (!batch.front() || !batch.front()->read) {
-            error = batch.front() ? batch.front()->error : ETIMEDOUT;
-            entries.clear();
-            return false;
-        }
-        std::move(batch.front()->entries.begin(), batch.front()->entries.end(),
-                  std::back_inserter(entries));
-        if (batch.front()->end)
-            break;
-    }
-    // Closing asks the volume too: done by a question like the rest.
-    AskVolumes<bool>(key, [walk](const Volume&) {
-        ::closedir(walk->dir);
-        walk->dir = nullptr;
-        return true;
-    });
+    entries = std::move(answers.front()->entries);
     return true;
 }
 
@@ -454,15 +443,8 @@ bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, in
 
 std::optional<FolderStamp> FolderStampInTime(const std::string& folder) {
     const auto stamps = AskVolumes<std::optional<FolderStamp>>(
-        {{folder, {}, VolumeType::Fixed}}, [](const Volume& volume) -> std::optional<FolderStamp> {
-            struct stat st {};
-            if (::stat(volume.root.c_str(), &st) != 0)
-                return std::nullopt;
-            return FolderStamp{st.st_dev,
-                               st.st_ino,
-                               {st.st_mtim.tv_sec, st.st_mtim.tv_nsec},
-                               {st.st_ctim.tv_sec, st.st_ctim.tv_nsec}};
-        });
+        {{folder, {}, VolumeType::Fixed}},
+        [](const Volume& volume) { return stampOf(volume.root); });
     return stamps.front() ? *stamps.front() : std::nullopt;
 }
 

@@ -42,10 +42,15 @@ enum class ListDetail { Full, NamesOnly };
 bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, int& error,
                    ListDetail detail = ListDetail::Full);
 
+struct FolderStamp;
 // ListDirectory, answered within the deadline volumes are given: a folder
-// whose volume does not answer in time fails with ETIMEDOUT.
+// whose volume does not answer in time fails with ETIMEDOUT. A large folder
+// that keeps answering is listed whole, however long it takes. With
+// stampBefore, the folder's stamp as it was just before it was listed is put
+// there (nothing when it could not be had).
 bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entries, int& error,
-                         ListDetail detail = ListDetail::Full);
+                         ListDetail detail = ListDetail::Full,
+                         std::optional<FolderStamp>* stampBefore = nullptr);
 
 // How many requests for entries' facts a listing with full detail keeps in
 // flight at once: 0 (the default) lets each volume's own measurements decide;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -210,20 +211,28 @@ std::size_t SysFile::readInTime(std::uint64_t offset, unsigned char* out, std::s
         }
         // A volume that did not answer is asked nothing more through this
         // file, nor is a file asked past an error.
-        if (m_readError != 0 || at > static_cast<std::uint64_t>(INT64_MAX) - kAnsweredChunk)
+        // A file read on from where its last chunk ended is read in larger
+        // chunks, as long as the volume answers them well within its
+        // deadline: fewer questions, each answered by one read.
+        const bool followsOn = !m_chunk.empty() && at == m_chunkStart + m_chunk.size();
+        if (!followsOn)
+            m_chunkBytes = kAnsweredChunk;
+        if (m_readError != 0 || at > static_cast<std::uint64_t>(INT64_MAX) - m_chunkBytes)
             break;
         struct Chunk {
             std::vector<unsigned char> bytes;
             int error = 0;
         };
-        const std::uint64_t start = at - at % kAnsweredChunk;
+        const std::uint64_t start = followsOn ? at : at - at % kAnsweredChunk;
+        const std::size_t wanted = m_chunkBytes;
         ++m_systemReads;
+        const auto asked = std::chrono::steady_clock::now();
         // The thread reads into a chunk of its own, and the descriptor it
         // was given stays valid for the read it is in even when the file is
         // closed meanwhile.
-        std::optional<Chunk> chunk = askInTime<Chunk>(m_openedPath, [fd = m_fd, start] {
+        std::optional<Chunk> chunk = askInTime<Chunk>(m_openedPath, [fd = m_fd, start, wanted] {
             Chunk c;
-            c.bytes.resize(kAnsweredChunk);
+            c.bytes.resize(wanted);
             std::size_t got = 0;
             while (got < c.bytes.size()) {
                 const ssize_t n = ::pread(fd, c.bytes.data() + got, c.bytes.size() - got,
@@ -247,6 +256,11 @@ std::size_t SysFile::readInTime(std::uint64_t offset, unsigned char* out, std::s
         m_readError = chunk->error;
         m_chunk = std::move(chunk->bytes);
         m_chunkStart = start;
+        const auto took = std::chrono::steady_clock::now() - asked;
+        if (m_chunk.size() == wanted && took < kVolumeDeadline / 8)
+            m_chunkBytes = std::min(4 * wanted, kLargestAnsweredChunk);
+        else if (took > kVolumeDeadline / 4)
+            m_chunkBytes = kAnsweredChunk;
         if (at >= m_chunkStart + m_chunk.size())
             break; // the end of the file
     }

@@ -26,9 +26,11 @@ public:
     // For a file on a volume that may stop answering while it is read: the
     // open and every read are made by a thread that is left behind when the
     // volume does not answer within its deadline. The open then fails, and
-    // reads end, with ETIMEDOUT. Reads come in chunks of kAnsweredChunk bytes.
+    // reads end, with ETIMEDOUT. Reads come in chunks of kAnsweredChunk bytes,
+    // growing up to kLargestAnsweredChunk while a file is read on in order.
     static constexpr unsigned kAnswerInTime = 1;
     static constexpr std::size_t kAnsweredChunk = 64 * 1024;
+    static constexpr std::size_t kLargestAnsweredChunk = 1024 * 1024;
 
     SysFile() = default;
     ~SysFile();
@@ -67,6 +69,7 @@ private:
     std::uint64_t m_length = 0;
     std::vector<unsigned char> m_chunk;
     std::uint64_t m_chunkStart = 0;
+    std::size_t m_chunkBytes = kAnsweredChunk; // the size of the next chunk asked
     std::string m_openedPath;
     mutable std::string m_path;
     std::uint64_t m_systemReads = 0;

@@ -229,6 +229,20 @@ void tellApart(std::vector<Volume>& volumes) {
     }
 }
 
+// What one call of AskEach shares with the threads it asked, which may
+// outlive it.
+struct Tally {
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::vector<bool> done;
+    std::size_t running = 0;
+    // When a volume was last heard from: asked, or still answering.
+    std::chrono::steady_clock::time_point heard;
+};
+
+// The call a question thread is answering, for StillAnswering.
+thread_local Tally* t_asking = nullptr;
+
 } // namespace
 
 std::vector<Volume> ParseMountInfo(const std::string& text) {
@@ -288,16 +302,9 @@ bool QueryVolumeSpace(const std::string& root, VolumeSpace& space, int& error) {
 std::vector<bool> detail::AskEach(const std::vector<Volume>& volumes,
                                   const std::function<void(std::size_t)>& ask,
                                   std::chrono::milliseconds deadline) {
-    // Shared with the threads, which may outlive this call.
-    struct Tally {
-        std::mutex mutex;
-        std::condition_variable finished;
-        std::vector<bool> done;
-        std::size_t running = 0;
-    };
     auto tally = std::make_shared<Tally>();
     tally->done.assign(volumes.size(), false);
-    const auto until = std::chrono::steady_clock::now() + deadline;
+    tally->heard = std::chrono::steady_clock::now();
 
     std::vector<bool> start(volumes.size(), false);
     OpenQuestions& open = openQuestions();
@@ -327,11 +334,13 @@ std::vector<bool> detail::AskEach(const std::vector<Volume>& volumes,
                 // A question that fails (no memory for its answer) goes
                 // unanswered, as if the volume had not answered.
                 bool answered = true;
+                t_asking = tally.get();
                 try {
                     ask(i);
                 } catch (...) {
                     answered = false;
                 }
+                t_asking = nullptr;
                 // Closed before it counts as answered: the caller may ask
                 // again as soon as it has its answers.
                 closeQuestion(root);
@@ -351,8 +360,20 @@ std::vector<bool> detail::AskEach(const std::vector<Volume>& volumes,
         }
     }
     std::unique_lock lock(tally->mutex);
-    tally->finished.wait_until(lock, until, [&] { return tally->running == 0; });
+    // Each word from a volume still answering starts the deadline again.
+    while (!tally->finished.wait_until(lock, tally->heard + deadline,
+                                       [&] { return tally->running == 0; })) {
+        if (std::chrono::steady_clock::now() >= tally->heard + deadline)
+            break;
+    }
     return tally->done;
+}
+
+void StillAnswering() {
+    if (Tally* tally = t_asking) {
+        const std::lock_guard lock(tally->mutex);
+        tally->heard = std::chrono::steady_clock::now();
+    }
 }
 
 std::vector<Volume> MountedVolumes() {

@@ -54,10 +54,17 @@ std::vector<bool> AskEach(const std::vector<Volume>& volumes,
                           std::chrono::milliseconds deadline);
 } // namespace detail
 
+// Said within a question that AskVolumes asked: the volume has answered a
+// part of it, and the caller waits a whole deadline again from now. A long
+// question that keeps answering (a large folder read a batch at a time) is
+// waited for to its end, and one that stops answering is given up a deadline
+// after its last word. Nothing elsewhere.
+void StillAnswering();
+
 // Asks every volume the question at once and waits until all have answered
-// or the deadline has passed, so that any number of dead volumes cost one
-// deadline. The answers come in the order of the volumes, empty for a volume
-// that did not answer in time.
+// or the deadline has passed (from the last word, see StillAnswering), so
+// that any number of dead volumes cost one deadline. The answers come in the
+// order of the volumes, empty for a volume that did not answer in time.
 // A call into a file system that does not answer cannot be cancelled: its
 // thread is left to finish whenever the call returns, and then touches only
 // what it shares with this call (the question is copied for that reason: it

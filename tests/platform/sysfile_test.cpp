@@ -88,6 +88,29 @@ TEST(SysFile, ReadInTimeGivesWhatAPlainReadingGives) {
         EXPECT_EQ(b.substr(0, gotInTime), a.substr(0, gotPlain)) << offset << "+" << count;
     }
     EXPECT_EQ(inTime.readError(), 0);
+
+    // Read on in order, in steps that straddle chunks of every size, then
+    // back at the start and on again: the chunks grow, the bytes stay.
+    const std::size_t largest = platform::SysFile::kLargestAnsweredChunk;
+    bytes.resize(3 * largest + 777);
+    for (std::size_t i = 2 * chunk + 1234; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 31 + (i >> 9));
+    std::ofstream(dir.file("large"), std::ios::binary) << bytes;
+    ASSERT_TRUE(inTime.open(dir.file("large").c_str(), platform::SysFile::kAnswerInTime, error));
+    for (const std::uint64_t first : {std::uint64_t{0}, std::uint64_t{12345}}) {
+        std::string read;
+        std::string step(10007, '\0');
+        for (std::uint64_t at = first;;) {
+            const std::size_t got = inTime.readAt(at, step.data(), step.size());
+            read.append(step, 0, got);
+            at += got;
+            if (got < step.size())
+                break;
+        }
+        EXPECT_TRUE(read == bytes.substr(first)) << "from " << first;
+    }
+    EXPECT_LT(inTime.systemReads(), 2 * bytes.size() / chunk / 4);
+    EXPECT_EQ(inTime.readError(), 0);
     EXPECT_FALSE(inTime.open(dir.path().c_str(), platform::SysFile::kAnswerInTime, error));
     EXPECT_EQ(error.systemCode, EISDIR);
     EXPECT_FALSE(inTime.open(dir.file("none").c_str(), platform::SysFile::kAnswerInTime, error));

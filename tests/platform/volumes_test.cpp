@@ -78,6 +78,45 @@ TEST(AskVolumes, LeavesASilentVolumeBehindAndDoesNotAskItAgainUntilItAnswers) {
     EXPECT_EQ(gate->asked, 2);
 }
 
+// A long question that keeps saying it is still answering is waited for to
+// its end, well past one deadline; one that falls silent is given up a
+// deadline after its last word, and not later.
+TEST(AskVolumes, AQuestionStillAnsweringHasTheDeadlineFromItsLastWord) {
+    const auto talking = [](const platform::Volume& v) {
+        for (int part = 0; part < 6; ++part) {
+            std::this_thread::sleep_for(100ms);
+            platform::StillAnswering();
+        }
+        return v.label;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(platform::AskVolumes<std::string>({{"/ask/talking", "talking"}}, talking, 300ms),
+              (Answers{"talking"}));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 600ms);
+
+    auto gate = std::make_shared<Gate>();
+    const auto fallsSilent = [gate](const platform::Volume& v) {
+        std::this_thread::sleep_for(200ms);
+        platform::StillAnswering();
+        std::unique_lock lock(gate->mutex);
+        gate->opened.wait(lock, [&] { return gate->open; });
+        return v.label;
+    };
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(platform::AskVolumes<std::string>({{"/ask/silent", "silent"}}, fallsSilent, 300ms),
+              (Answers{std::nullopt}));
+    const auto waited = std::chrono::steady_clock::now() - asked;
+    EXPECT_GE(waited, 480ms);
+    EXPECT_LT(waited, 5s);
+    {
+        const std::lock_guard lock(gate->mutex);
+        gate->open = true;
+    }
+    gate->opened.notify_all();
+    // Said outside a question, it is nothing.
+    platform::StillAnswering();
+}
+
 // Threads that have answered take the next questions; one still held by its
 // volume is never handed another, so questions asked together are answered
 // together however many came before.
