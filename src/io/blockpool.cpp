@@ -74,9 +74,6 @@ bool tuneHeap() {
     constexpr int kThreshold = 32 * 1024 * 1024;
     ::mallopt(M_MMAP_THRESHOLD, kThreshold);
     ::mallopt(M_TRIM_THRESHOLD, 2 * kThreshold);
-    // The heap grows by 16 MiB at least, which is advised for large pages
-    // before most of it is touched (adviseHeap).
-    ::mallopt(M_TOP_PAD, 16 * 1024 * 1024);
     return true;
 }
 
@@ -84,8 +81,10 @@ bool tuneHeap() {
 std::uintptr_t g_heapAdvised = 0;
 
 // Advises for large pages what the heap has grown by since the last call.
-// The catalog's texts and indexes, millions of small allocations, then fault
-// in a large page at a time instead of 512 small ones.
+// Grown in large steps (LargeHeapSteps), most of each step is advised before
+// it is touched, and the catalog's texts and indexes, millions of small
+// allocations, then fault in a large page at a time instead of 512 small
+// ones.
 void adviseHeap() {
     static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
     const auto top = reinterpret_cast<std::uintptr_t>(::sbrk(0)) & ~(page - 1);
@@ -104,6 +103,23 @@ bool heapTuned() {
 }
 
 } // namespace
+
+namespace {
+std::mutex g_stepsMutex;
+int g_steps = 0; // LargeHeapSteps alive
+} // namespace
+
+LargeHeapSteps::LargeHeapSteps() {
+    const std::lock_guard lock(g_stepsMutex);
+    if (g_steps++ == 0 && heapTuned())
+        ::mallopt(M_TOP_PAD, 16 * 1024 * 1024);
+}
+
+LargeHeapSteps::~LargeHeapSteps() {
+    const std::lock_guard lock(g_stepsMutex);
+    if (--g_steps == 0 && heapTuned())
+        ::mallopt(M_TOP_PAD, 128 * 1024); // malloc's own
+}
 
 void* TakeBlock() {
     const bool tuned = heapTuned();

@@ -25,6 +25,18 @@ void GiveBlock(void* block);
 // Regions held from the system now.
 std::size_t RegionsHeld();
 
+// While one lives, the heap grows in steps of 16 MiB, each advised for large
+// pages before most of it is touched: for work that makes millions of small
+// allocations that stay, such as a load's names and indexes. Elsewhere the
+// heap grows in malloc's own small steps.
+class LargeHeapSteps {
+public:
+    LargeHeapSteps();
+    ~LargeHeapSteps();
+    LargeHeapSteps(const LargeHeapSteps&) = delete;
+    LargeHeapSteps& operator=(const LargeHeapSteps&) = delete;
+};
+
 // Zero-filled memory of bytes, in large pages where the kernel has them;
 // std::bad_alloc when the system has none.
 void* TakeLarge(std::size_t bytes);

@@ -2,6 +2,7 @@
 
 #include "feedback/log.h"
 #include "feedback/progress.h"
+#include "io/blockpool.h"
 #include "mediadb/mediafolders.h"
 #include "platform/directory.h"
 #include "platform/fileoperation.h"
@@ -281,6 +282,8 @@ std::string MediaCatalog::FullPath(const MediaRecord& record) {
 MediaCatalog::LoadResult MediaCatalog::LoadDatabase(const std::string& path, bool keepMissing,
                                                     Progress* progress,
                                                     std::span<const std::string> upcoming) {
+    // The records' names and indexes fault in large pages.
+    const blocks::LargeHeapSteps heapSteps;
     // A listing started while a database before was read is taken only by
     // the load it was started for, and only for its folder; a load that
     // ends early drops it, and any other load drops every listing ahead.
