@@ -69,7 +69,8 @@ Pool& pool() {
 bool tuneHeap() {
     if (std::getenv("GLIBC_TUNABLES") != nullptr ||
         std::getenv("MALLOC_MMAP_THRESHOLD_") != nullptr ||
-        std::getenv("MALLOC_TRIM_THRESHOLD_") != nullptr)
+        std::getenv("MALLOC_TRIM_THRESHOLD_") != nullptr ||
+        std::getenv("MALLOC_TOP_PAD_") != nullptr)
         return false;
     constexpr int kThreshold = 32 * 1024 * 1024;
     ::mallopt(M_MMAP_THRESHOLD, kThreshold);

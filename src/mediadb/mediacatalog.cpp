@@ -50,7 +50,7 @@ void takeFacts(MediaRecord& record, const DiskFileEntry* entry) {
     record.folder.Share(entry->folder);
 }
 
-// The disk index is looked names up in by the hash the catalog uses.
+// Names are looked up in the disk index by the hash the catalog uses.
 static_assert(std::is_same_v<StringKeyTraits::Hash, RecordKeyTraits::Hash>);
 } // namespace
 
@@ -150,9 +150,10 @@ void MediaCatalog::PrefetchFoldersOf(std::span<const std::string> upcoming) {
                 ? std::string()
                 : platform::FolderOf(std::filesystem::absolute(database, error).string());
         Prefetch prefetch{database, folder, {}};
-        // Each batch of the listing answers within the volume deadline, so
-        // waiting for it, or dropping it (which waits for it to end), takes no
-        // longer than listing the folder when its turn comes.
+        // The listing is given up when its volume is silent for a deadline
+        // (each batch it answers starts the deadline again), so waiting for
+        // it, or dropping it (which waits for it to end), takes no longer
+        // than listing the folder when its turn comes.
         if (!folder.empty() && !error && platform::FitsPathLimit(folder.size())) {
             try {
                 prefetch.listing =

@@ -74,10 +74,6 @@ public:
     // fileName is the path that failed: the database or its folder.
     const platform::OpenError& LoadFailure() const { return m_loadFailure; }
     void AddRecord(MediaRecord& record, bool keepMissing);
-    // The same, with the hash of the record's file name (NameHash).
-    void AddRecord(MediaRecord& record, bool keepMissing, std::uint32_t nameHash);
-    // The hash by which the catalog and its disk index look file names up.
-    static std::uint32_t NameHash(std::string_view fileName) { return RecordMap::hashOf(fileName); }
     bool MatchOnDisk(MediaRecord& record) const;
     // Indexes the entries of one folder, one level; 0, or the errno of a
     // folder that cannot be listed (ETIMEDOUT when its volume does not
@@ -151,6 +147,10 @@ private:
     void EndLoad();
     // Numbers a record just stored in its project.
     void Register(MediaRecord* stored, std::uint32_t nameHash);
+    // AddRecord with the hash of the record's file name (NameHash).
+    void AddRecord(MediaRecord& record, bool keepMissing, std::uint32_t nameHash);
+    // The hash by which the catalog and its disk index look file names up.
+    static std::uint32_t NameHash(std::string_view fileName) { return RecordMap::hashOf(fileName); }
 
     // A folder's entries, indexed by name as the disk index holds them: a
     // listing made ahead on another thread arrives ready to use.

@@ -132,6 +132,8 @@ DirEntry entryOf(int dirFd, std::string name, unsigned char type, ListDetail det
     return entry;
 }
 
+using Clock = std::chrono::steady_clock;
+
 // A name the folder listed, before its facts are asked for.
 struct Listed {
     std::string name;
@@ -140,8 +142,12 @@ struct Listed {
 
 // Appends at most `most` further names of an open folder; end is set when
 // the folder has no more. False, with errno in error, when reading fails.
-bool readNames(DIR* dir, std::size_t most, std::vector<Listed>& names, bool& end, int& error) {
+bool readNames(DIR* dir, std::size_t most, Clock::time_point until, std::vector<Listed>& names,
+               bool& end, int& error) {
     for (std::size_t n = 0; n < most; ++n) {
+        // A slow volume gives the names it gave in time; one is always asked.
+        if (n % 64 == 63 && Clock::now() >= until)
+            return true;
         errno = 0;
         const dirent* d = ::readdir(dir);
         if (d == nullptr) {
@@ -265,8 +271,6 @@ void factsOf(int dirFd, dev_t device, std::vector<Listed>& names, std::size_t fr
     run();
 }
 
-using Clock = std::chrono::steady_clock;
-
 // The facts of the listed names, in the listing's order, asked with as many
 // requests in flight as the volume's tuner (or the fixed setting) says: of
 // all of them, or of those asked by `until` (at least the first chunk).
@@ -355,8 +359,8 @@ bool readEntries(DIR* dir, dev_t device, ListDetail detail, std::size_t most, Re
                  Clock::time_point until, std::vector<DirEntry>& entries, bool& end, int& error) {
     std::vector<Listed>& names = reading.pending;
     if (names.empty() && !reading.folderEnded) {
-        names.reserve(std::min<std::size_t>(most, 4096));
-        if (!readNames(dir, most, names, reading.folderEnded, error))
+        names.reserve(std::min<std::size_t>(most, 1024));
+        if (!readNames(dir, most, until, names, reading.folderEnded, error))
             return false;
     }
     std::vector<DirEntry> read = entriesOf(::dirfd(dir), device, names, detail, until);
@@ -391,24 +395,28 @@ bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entri
             Listing listing;
             if (stamped)
                 listing.stamp = stampOf(volume.root);
-            DIR* dir = openFolder(volume.root, listing.error);
-            if (dir == nullptr)
+            const std::unique_ptr<DIR, int (*)(DIR*)> dir(openFolder(volume.root, listing.error),
+                                                          ::closedir);
+            if (!dir)
                 return listing;
             struct stat st {};
-            const dev_t device = ::fstat(::dirfd(dir), &st) == 0 ? st.st_dev : 0;
-            constexpr std::size_t kBatchEntries = 4096;
+            const dev_t device = ::fstat(::dirfd(dir.get()), &st) == 0 ? st.st_dev : 0;
+            constexpr std::size_t kBatchEntries = 1024;
             Reading reading;
             for (bool end = false; !end;) {
                 const Clock::time_point until = Clock::now() + kVolumeDeadline / 3;
-                if (!readEntries(dir, device, detail, kBatchEntries, reading, until,
+                if (!readEntries(dir.get(), device, detail, kBatchEntries, reading, until,
                                  listing.entries, end, listing.error)) {
                     listing.entries.clear();
-                    ::closedir(dir);
                     return listing;
                 }
-                StillAnswering();
+                // Given up by its caller, the listing stops: nobody takes it.
+                if (!StillAnswering() && !end) {
+                    listing.entries.clear();
+                    listing.error = ETIMEDOUT;
+                    return listing;
+                }
             }
-            ::closedir(dir);
             listing.listed = true;
             return listing;
         });

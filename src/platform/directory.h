@@ -42,16 +42,6 @@ enum class ListDetail { Full, NamesOnly };
 bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, int& error,
                    ListDetail detail = ListDetail::Full);
 
-struct FolderStamp;
-// ListDirectory, answered within the deadline volumes are given: a folder
-// whose volume does not answer in time fails with ETIMEDOUT. A large folder
-// that keeps answering is listed whole, however long it takes. With
-// stampBefore, the folder's stamp as it was just before it was listed is put
-// there (nothing when it could not be had).
-bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entries, int& error,
-                         ListDetail detail = ListDetail::Full,
-                         std::optional<FolderStamp>* stampBefore = nullptr);
-
 // How many requests for entries' facts a listing with full detail keeps in
 // flight at once: 0 (the default) lets each volume's own measurements decide;
 // 1 asks one at a time. The entries and their order are the same either way.
@@ -72,6 +62,15 @@ struct FolderStamp {
 // The folder's stamp, asked within the volume deadline; nothing when it
 // cannot be had in time.
 std::optional<FolderStamp> FolderStampInTime(const std::string& folder);
+
+// ListDirectory, answered within the deadline volumes are given: a folder
+// whose volume does not answer in time fails with ETIMEDOUT. A large folder
+// that keeps answering is listed whole, however long it takes. With
+// stampBefore, the folder's stamp as it was just before it was listed is put
+// there (nothing when it could not be had).
+bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entries, int& error,
+                         ListDetail detail = ListDetail::Full,
+                         std::optional<FolderStamp>* stampBefore = nullptr);
 
 // Seconds and nanoseconds since 1970 as 100 ns units since 1601.
 std::uint64_t FileTimeFromUnix(std::int64_t seconds, std::uint32_t nanoseconds);

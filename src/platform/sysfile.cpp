@@ -209,22 +209,25 @@ std::size_t SysFile::readInTime(std::uint64_t offset, unsigned char* out, std::s
             done += n;
             continue;
         }
-        // A volume that did not answer is asked nothing more through this
-        // file, nor is a file asked past an error.
         // A file read on from where its last chunk ended is read in larger
         // chunks, as long as the volume answers them well within its
-        // deadline: fewer questions, each answered by one read.
+        // deadline: fewer questions. None is larger than what the file had
+        // left when it was opened, unless that is less than the first size.
         const bool followsOn = !m_chunk.empty() && at == m_chunkStart + m_chunk.size();
         if (!followsOn)
             m_chunkBytes = kAnsweredChunk;
-        if (m_readError != 0 || at > static_cast<std::uint64_t>(INT64_MAX) - m_chunkBytes)
+        const std::uint64_t start = followsOn ? at : at - at % kAnsweredChunk;
+        std::size_t wanted = m_chunkBytes;
+        if (m_length > start && m_length - start < wanted)
+            wanted = std::max(kAnsweredChunk, static_cast<std::size_t>(m_length - start));
+        // A volume that did not answer is asked nothing more through this
+        // file, nor is a file asked past an error.
+        if (m_readError != 0 || start > static_cast<std::uint64_t>(INT64_MAX) - wanted)
             break;
         struct Chunk {
             std::vector<unsigned char> bytes;
             int error = 0;
         };
-        const std::uint64_t start = followsOn ? at : at - at % kAnsweredChunk;
-        const std::size_t wanted = m_chunkBytes;
         ++m_systemReads;
         const auto asked = std::chrono::steady_clock::now();
         // The thread reads into a chunk of its own, and the descriptor it
@@ -233,10 +236,13 @@ std::size_t SysFile::readInTime(std::uint64_t offset, unsigned char* out, std::s
         std::optional<Chunk> chunk = askInTime<Chunk>(m_openedPath, [fd = m_fd, start, wanted] {
             Chunk c;
             c.bytes.resize(wanted);
+            // Read a first chunk's size at a time, each piece restarting the
+            // deadline: a large chunk is never what makes a volume late.
             std::size_t got = 0;
             while (got < c.bytes.size()) {
-                const ssize_t n = ::pread(fd, c.bytes.data() + got, c.bytes.size() - got,
-                                          static_cast<off_t>(start + got));
+                const std::size_t piece = std::min(c.bytes.size() - got, kAnsweredChunk);
+                const ssize_t n =
+                    ::pread(fd, c.bytes.data() + got, piece, static_cast<off_t>(start + got));
                 if (n < 0 && errno == EINTR)
                     continue;
                 if (n < 0)
@@ -244,6 +250,8 @@ std::size_t SysFile::readInTime(std::uint64_t offset, unsigned char* out, std::s
                 if (n <= 0)
                     break;
                 got += static_cast<std::size_t>(n);
+                if (got < c.bytes.size() && !StillAnswering())
+                    break; // given up: nobody takes the chunk
             }
             c.bytes.resize(got);
             return c;

@@ -16,6 +16,7 @@
 #include <sys/statvfs.h>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -238,6 +239,8 @@ struct Tally {
     std::size_t running = 0;
     // When a volume was last heard from: asked, or still answering.
     std::chrono::steady_clock::time_point heard;
+    // The caller stopped waiting: what is still being answered is for nobody.
+    bool givenUp = false;
 };
 
 // The call a question thread is answering, for StillAnswering.
@@ -334,13 +337,13 @@ std::vector<bool> detail::AskEach(const std::vector<Volume>& volumes,
                 // A question that fails (no memory for its answer) goes
                 // unanswered, as if the volume had not answered.
                 bool answered = true;
-                t_asking = tally.get();
+                Tally* const outer = std::exchange(t_asking, tally.get());
                 try {
                     ask(i);
                 } catch (...) {
                     answered = false;
                 }
-                t_asking = nullptr;
+                t_asking = outer;
                 // Closed before it counts as answered: the caller may ask
                 // again as soon as it has its answers.
                 closeQuestion(root);
@@ -366,14 +369,17 @@ std::vector<bool> detail::AskEach(const std::vector<Volume>& volumes,
         if (std::chrono::steady_clock::now() >= tally->heard + deadline)
             break;
     }
+    tally->givenUp = tally->running != 0;
     return tally->done;
 }
 
-void StillAnswering() {
-    if (Tally* tally = t_asking) {
-        const std::lock_guard lock(tally->mutex);
-        tally->heard = std::chrono::steady_clock::now();
-    }
+bool StillAnswering() {
+    Tally* tally = t_asking;
+    if (tally == nullptr)
+        return true;
+    const std::lock_guard lock(tally->mutex);
+    tally->heard = std::chrono::steady_clock::now();
+    return !tally->givenUp;
 }
 
 std::vector<Volume> MountedVolumes() {

@@ -48,18 +48,21 @@ inline constexpr std::chrono::milliseconds kVolumeDeadline{3000};
 
 namespace detail {
 // Runs ask(i) for each volume i, all at once, each in a thread of its own;
-// true for those that returned within the deadline.
+// true for those that returned within the deadline (from the last word, see
+// StillAnswering).
 std::vector<bool> AskEach(const std::vector<Volume>& volumes,
                           const std::function<void(std::size_t)>& ask,
                           std::chrono::milliseconds deadline);
 } // namespace detail
 
 // Said within a question that AskVolumes asked: the volume has answered a
-// part of it, and the caller waits a whole deadline again from now. A long
-// question that keeps answering (a large folder read a batch at a time) is
-// waited for to its end, and one that stops answering is given up a deadline
-// after its last word. Nothing elsewhere.
-void StillAnswering();
+// piece of it, and the call waits a whole deadline again from now (for every
+// volume it asked). A long question that keeps answering (a large folder read
+// a batch at a time) is waited for to its end, and one that stops answering
+// is given up a deadline after its last word. False once the call has given
+// up waiting: the question should stop, as nobody takes its answer. True
+// outside a question.
+bool StillAnswering();
 
 // Asks every volume the question at once and waits until all have answered
 // or the deadline has passed (from the last word, see StillAnswering), so

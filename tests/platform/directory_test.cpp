@@ -78,15 +78,20 @@ TEST(Directory, AListingInTimeGivesWhatAPlainListingGives) {
     std::vector<platform::DirEntry> inTime;
     int error = 0;
     ASSERT_TRUE(platform::ListDirectory(dir.path(), plain, error));
-    ASSERT_TRUE(platform::ListDirectoryInTime(dir.path(), inTime, error));
+    std::optional<platform::FolderStamp> before;
+    ASSERT_TRUE(platform::ListDirectoryInTime(dir.path(), inTime, error, platform::ListDetail::Full,
+                                              &before));
+    EXPECT_TRUE(before && before == platform::FolderStampInTime(dir.path()));
     ASSERT_EQ(inTime.size(), plain.size());
     for (std::size_t i = 0; i < plain.size(); ++i) {
         EXPECT_EQ(inTime[i].name, plain[i].name);
         EXPECT_EQ(inTime[i].size, plain[i].size);
         EXPECT_EQ(inTime[i].attributes, plain[i].attributes);
     }
-    EXPECT_FALSE(platform::ListDirectoryInTime(dir.file("none"), inTime, error));
+    EXPECT_FALSE(platform::ListDirectoryInTime(dir.file("none"), inTime, error,
+                                               platform::ListDetail::Full, &before));
     EXPECT_EQ(error, ENOENT);
+    EXPECT_FALSE(before);
     EXPECT_TRUE(inTime.empty());
 }
 

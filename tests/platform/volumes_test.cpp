@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <latch>
 #include <mutex>
@@ -83,7 +84,7 @@ TEST(AskVolumes, LeavesASilentVolumeBehindAndDoesNotAskItAgainUntilItAnswers) {
 // deadline after its last word, and not later.
 TEST(AskVolumes, AQuestionStillAnsweringHasTheDeadlineFromItsLastWord) {
     const auto talking = [](const platform::Volume& v) {
-        for (int part = 0; part < 6; ++part) {
+        for (int step = 0; step < 6; ++step) {
             std::this_thread::sleep_for(100ms);
             platform::StillAnswering();
         }
@@ -113,8 +114,21 @@ TEST(AskVolumes, AQuestionStillAnsweringHasTheDeadlineFromItsLastWord) {
         gate->open = true;
     }
     gate->opened.notify_all();
-    // Said outside a question, it is nothing.
-    platform::StillAnswering();
+
+    // A question given up by its caller hears so at its next word, and stops
+    // instead of going on for nobody.
+    auto words = std::make_shared<std::atomic<int>>(0);
+    const auto goesOn = [words](const platform::Volume& v) {
+        std::this_thread::sleep_for(400ms);
+        while (platform::StillAnswering() && words->fetch_add(1) < 200)
+            std::this_thread::sleep_for(10ms);
+        return v.label;
+    };
+    EXPECT_EQ(platform::AskVolumes<std::string>({{"/ask/late", "late"}}, goesOn, 300ms),
+              (Answers{std::nullopt}));
+    std::this_thread::sleep_for(600ms);
+    EXPECT_EQ(words->load(), 0);
+    EXPECT_TRUE(platform::StillAnswering()) << "outside a question";
 }
 
 // Threads that have answered take the next questions; one still held by its
