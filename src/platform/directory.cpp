@@ -298,6 +298,8 @@ std::vector<DirEntry> entriesOf(int dirFd, dev_t device, std::vector<Listed>& na
         const std::size_t to = std::min(names.size(), from + chunk);
         const auto start = Clock::now();
         factsOf(dirFd, device, names, from, to, width, entries);
+        // Asked within a question, the volume has answered this much.
+        StillAnswering();
         // A short last chunk says little of the width.
         if (fixed == 0 && to - from == chunk) {
             const std::chrono::duration<double> took = Clock::now() - start;
@@ -362,6 +364,7 @@ bool readEntries(DIR* dir, dev_t device, ListDetail detail, std::size_t most, Re
         names.reserve(std::min<std::size_t>(most, 1024));
         if (!readNames(dir, most, until, names, reading.folderEnded, error))
             return false;
+        StillAnswering();
     }
     std::vector<DirEntry> read = entriesOf(::dirfd(dir), device, names, detail, until);
     names.erase(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(read.size()));
@@ -399,6 +402,7 @@ bool ListDirectoryInTime(const std::string& folder, std::vector<DirEntry>& entri
                                                           ::closedir);
             if (!dir)
                 return listing;
+            StillAnswering();
             struct stat st {};
             const dev_t device = ::fstat(::dirfd(dir.get()), &st) == 0 ? st.st_dev : 0;
             constexpr std::size_t kBatchEntries = 1024;

@@ -90,9 +90,14 @@ struct OpenQuestions {
     std::multiset<std::string> roots;
 };
 
+std::atomic<OpenQuestions*> g_openQuestions{nullptr};
+
 OpenQuestions& openQuestions() {
-    static auto* questions = new OpenQuestions;
-    return *questions;
+    [[maybe_unused]] static const bool made = [] {
+        g_openQuestions = new OpenQuestions;
+        return true;
+    }();
+    return *g_openQuestions;
 }
 
 // The threads that ask volumes their questions. One that has answered waits
@@ -153,9 +158,13 @@ QuestionThreads& questionThreads() {
     [[maybe_unused]] static const bool made = [] {
         g_questionThreads = new QuestionThreads;
         // A child of fork has none of its parent's threads, so none waits
-        // for its questions: it starts with threads of its own. What the
-        // parent's held (its lock perhaps among it) is left as it is.
-        ::pthread_atfork(nullptr, nullptr, [] { g_questionThreads = new QuestionThreads; });
+        // for its questions and none will close the questions they had
+        // open: it starts with threads of its own and no question open. What
+        // the parent's held (their locks perhaps among it) is left as it is.
+        ::pthread_atfork(nullptr, nullptr, [] {
+            g_questionThreads = new QuestionThreads;
+            g_openQuestions = new OpenQuestions;
+        });
         return true;
     }();
     return *g_questionThreads;

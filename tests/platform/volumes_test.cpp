@@ -161,15 +161,31 @@ TEST(AskVolumes, ThreadsThatAnsweredTakeTheNextQuestionsButNeverOneStillAsking) 
     auto failing = [](const platform::Volume&) -> std::string { throw std::bad_alloc(); };
     EXPECT_EQ(platform::AskVolumes<std::string>({{"/pool/a", "a"}}, failing, 10s), (Answers{{}}));
     EXPECT_EQ(askTogether({{"/pool/a", "a"}}), (Answers{"a"}));
-    // A child of fork, whose parent has threads waiting, has its questions
-    // answered all the same.
+    // A child of fork, whose parent has threads waiting and a question
+    // still open, has its questions answered all the same, that volume's too.
+    auto stillHeld = std::make_shared<Gate>();
+    auto heldToo = [stillHeld](const platform::Volume& v) {
+        std::unique_lock lock(stillHeld->mutex);
+        stillHeld->opened.wait(lock, [&] { return stillHeld->open; });
+        return v.label;
+    };
+    EXPECT_EQ(platform::AskVolumes<std::string>({{"/pool/held", "held"}}, heldToo, 100ms),
+              (Answers{{}}));
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
-    if (child == 0)
-        ::_exit(askTogether(volumes) == Answers{"a", "b", "c", "d"} ? 0 : 1);
+    if (child == 0) {
+        const bool answered = askTogether(volumes) == Answers{"a", "b", "c", "d"} &&
+                              askTogether({{"/pool/held", "held"}}) == Answers{"held"};
+        ::_exit(answered ? 0 : 1);
+    }
     int status = -1;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    {
+        const std::lock_guard lock(stillHeld->mutex);
+        stillHeld->open = true;
+    }
+    stillHeld->opened.notify_all();
 }
 
 } // namespace
