@@ -103,11 +103,9 @@ bool heapTuned() {
     return tuned;
 }
 
-} // namespace
-
-namespace {
 std::mutex g_stepsMutex;
 int g_steps = 0; // LargeHeapSteps alive
+
 } // namespace
 
 LargeHeapSteps::LargeHeapSteps() {

@@ -140,12 +140,13 @@ struct Listed {
     unsigned char type = DT_UNKNOWN;
 };
 
-// Appends at most `most` further names of an open folder; end is set when
-// the folder has no more. False, with errno in error, when reading fails.
+// Appends at most `most` further names of an open folder, fewer once `until`
+// has passed; end is set when the folder has no more. False, with errno in
+// error, when reading fails.
 bool readNames(DIR* dir, std::size_t most, Clock::time_point until, std::vector<Listed>& names,
                bool& end, int& error) {
     for (std::size_t n = 0; n < most; ++n) {
-        // A slow volume gives the names it gave in time; one is always asked.
+        // A slow volume gives the names it gave in time, some at least.
         if (n % 64 == 63 && Clock::now() >= until)
             return true;
         errno = 0;
