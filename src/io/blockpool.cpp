@@ -1,6 +1,7 @@
 #include "io/blockpool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
@@ -104,7 +105,7 @@ bool heapTuned() {
 }
 
 std::mutex g_stepsMutex;
-int g_steps = 0; // LargeHeapSteps alive
+std::atomic<int> g_steps{0}; // LargeHeapSteps alive; changed under g_stepsMutex
 
 } // namespace
 
@@ -124,7 +125,7 @@ void* TakeBlock() {
     const bool tuned = heapTuned();
     Pool& p = pool();
     const std::lock_guard lock(p.mutex);
-    if (tuned)
+    if (tuned && g_steps.load(std::memory_order_relaxed) > 0)
         adviseHeap();
     // The fullest region first keeps the others free to be returned.
     Region* best = nullptr;
