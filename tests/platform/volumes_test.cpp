@@ -35,12 +35,25 @@ TEST(AskVolumes, AsksEveryVolumeAtOnce) {
               (Answers{"a", "b", "c"}));
 }
 
-// A question that blocks on the volume labelled "dead" until the gate opens.
+// Where questions that stand for a volume that does not answer wait, until
+// the gate opens.
 struct Gate {
     std::mutex mutex;
     std::condition_variable opened;
     bool open = false;
     int asked = 0;
+
+    void Pass() {
+        std::unique_lock lock(mutex);
+        opened.wait(lock, [&] { return open; });
+    }
+    void Open() {
+        {
+            const std::lock_guard lock(mutex);
+            open = true;
+        }
+        opened.notify_all();
+    }
 };
 
 TEST(AskVolumes, LeavesASilentVolumeBehindAndDoesNotAskItAgainUntilItAnswers) {
@@ -99,8 +112,7 @@ TEST(AskVolumes, AQuestionStillAnsweringHasTheDeadlineFromItsLastWord) {
     const auto fallsSilent = [gate](const platform::Volume& v) {
         std::this_thread::sleep_for(200ms);
         platform::StillAnswering();
-        std::unique_lock lock(gate->mutex);
-        gate->opened.wait(lock, [&] { return gate->open; });
+        gate->Pass();
         return v.label;
     };
     const auto asked = std::chrono::steady_clock::now();
@@ -109,11 +121,7 @@ TEST(AskVolumes, AQuestionStillAnsweringHasTheDeadlineFromItsLastWord) {
     const auto waited = std::chrono::steady_clock::now() - asked;
     EXPECT_GE(waited, 480ms);
     EXPECT_LT(waited, 5s);
-    {
-        const std::lock_guard lock(gate->mutex);
-        gate->open = true;
-    }
-    gate->opened.notify_all();
+    gate->Open();
 
     // A question given up by its caller hears so at its next word, and stops
     // instead of going on for nobody.
@@ -137,8 +145,7 @@ TEST(AskVolumes, AQuestionStillAnsweringHasTheDeadlineFromItsLastWord) {
 TEST(AskVolumes, ThreadsThatAnsweredTakeTheNextQuestionsButNeverOneStillAsking) {
     auto gate = std::make_shared<Gate>();
     auto held = [gate](const platform::Volume& v) {
-        std::unique_lock lock(gate->mutex);
-        gate->opened.wait(lock, [&] { return gate->open; });
+        gate->Pass();
         return v.label;
     };
     EXPECT_EQ(platform::AskVolumes<std::string>({{"/pool/dead", "dead"}}, held, 100ms),
@@ -147,11 +154,7 @@ TEST(AskVolumes, ThreadsThatAnsweredTakeTheNextQuestionsButNeverOneStillAsking) 
         {"/pool/a", "a"}, {"/pool/b", "b"}, {"/pool/c", "c"}, {"/pool/d", "d"}};
     for (int round = 0; round < 50; ++round)
         ASSERT_EQ(askTogether(volumes), (Answers{"a", "b", "c", "d"})) << "round " << round;
-    {
-        const std::lock_guard lock(gate->mutex);
-        gate->open = true;
-    }
-    gate->opened.notify_all();
+    gate->Open();
     std::optional<std::string> again;
     for (const auto bound = std::chrono::steady_clock::now() + 60s;
          !again && std::chrono::steady_clock::now() < bound; std::this_thread::yield())
@@ -165,8 +168,7 @@ TEST(AskVolumes, ThreadsThatAnsweredTakeTheNextQuestionsButNeverOneStillAsking) 
     // still open, has its questions answered all the same, that volume's too.
     auto stillHeld = std::make_shared<Gate>();
     auto heldToo = [stillHeld](const platform::Volume& v) {
-        std::unique_lock lock(stillHeld->mutex);
-        stillHeld->opened.wait(lock, [&] { return stillHeld->open; });
+        stillHeld->Pass();
         return v.label;
     };
     EXPECT_EQ(platform::AskVolumes<std::string>({{"/pool/held", "held"}}, heldToo, 100ms),
@@ -181,11 +183,7 @@ TEST(AskVolumes, ThreadsThatAnsweredTakeTheNextQuestionsButNeverOneStillAsking) 
     int status = -1;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    {
-        const std::lock_guard lock(stillHeld->mutex);
-        stillHeld->open = true;
-    }
-    stillHeld->opened.notify_all();
+    stillHeld->Open();
 }
 
 } // namespace
