@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <latch>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -55,6 +56,14 @@ struct Gate {
         opened.notify_all();
     }
 };
+
+// A question answered once the gate opens.
+auto heldAt(std::shared_ptr<Gate> gate) {
+    return [gate](const platform::Volume& v) {
+        gate->Pass();
+        return v.label;
+    };
+}
 
 TEST(AskVolumes, LeavesASilentVolumeBehindAndDoesNotAskItAgainUntilItAnswers) {
     auto gate = std::make_shared<Gate>();
@@ -144,10 +153,7 @@ TEST(AskVolumes, AQuestionStillAnsweringHasTheDeadlineFromItsLastWord) {
 // together however many came before.
 TEST(AskVolumes, ThreadsThatAnsweredTakeTheNextQuestionsButNeverOneStillAsking) {
     auto gate = std::make_shared<Gate>();
-    auto held = [gate](const platform::Volume& v) {
-        gate->Pass();
-        return v.label;
-    };
+    const auto held = heldAt(gate);
     EXPECT_EQ(platform::AskVolumes<std::string>({{"/pool/dead", "dead"}}, held, 100ms),
               (Answers{{}}));
     const std::vector<platform::Volume> volumes{
@@ -167,10 +173,7 @@ TEST(AskVolumes, ThreadsThatAnsweredTakeTheNextQuestionsButNeverOneStillAsking) 
     // A child of fork, whose parent has threads waiting and a question
     // still open, has its questions answered all the same, that volume's too.
     auto stillHeld = std::make_shared<Gate>();
-    auto heldToo = [stillHeld](const platform::Volume& v) {
-        stillHeld->Pass();
-        return v.label;
-    };
+    const auto heldToo = heldAt(stillHeld);
     EXPECT_EQ(platform::AskVolumes<std::string>({{"/pool/held", "held"}}, heldToo, 100ms),
               (Answers{{}}));
     const pid_t child = ::fork();
